@@ -1,0 +1,36 @@
+// String and file helpers shared by every subsystem.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexmoor {
+
+// Splits `text` at every `delimiter`. Items are not trimmed; an empty item
+// between two delimiters counts, but a delimiter at the very end adds no
+// empty last item: "a|b|" gives a, b; "|" gives one empty item; "" gives none.
+std::vector<std::string> Explode(char delimiter, std::string_view text);
+
+// Returns the first `count` characters of `text` and leaves the rest in it.
+std::string SplitAt(std::string& text, size_t count);
+
+// Replaces everything from the last '.' of the whole path (folder names
+// included) with `newExt`, or appends `newExt` when there is no dot.
+std::string ChangeExt(const std::string& path, const std::string& newExt);
+
+// Wildcard match over the whole name: '*' any run, '?' one character,
+// '[...]' a set with ranges and a leading '!' for negation; letters compare
+// without regard to case. Throws FormatError for a mask with an unclosed '['.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// True when one of the ';'-separated masks matches; tried in order.
+bool MatchesMaskList(std::string_view name, std::string_view maskList);
+
+// True when the file at `path` holds `signature` at `offset`. A missing or
+// too-short file gives false; a file that exists but cannot be opened
+// throws FileOpenError.
+bool FileHasSignature(const std::string& path, std::string_view signature, uint64_t offset);
+
+}  // namespace vexmoor

@@ -1,0 +1,52 @@
+// One release of the loaded dat, and the catalogue that holds them all.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexmoor {
+
+// Entry statuses. The numbers are stored as they stand: a bad dump is 10.
+constexpr int32_t StatusMissing = -1;
+constexpr int32_t StatusFound = 0;
+constexpr int32_t StatusCached = 1;
+constexpr int32_t StatusBad = 10;
+
+struct TRomItem {
+  std::string Index;       // release number exactly as the dat writes it
+  uint32_t Crc = 0;        // CRC-32 of the dump image
+  std::string Name;        // release name exactly as the dat writes it
+  std::string Country;     // only the first character carries meaning
+  int32_t Status = 0;      // one of the Status* values
+  std::string StatusText;  // "Cached", the matching file's location, or empty
+  uint32_t RowColor = 0;   // background colour, recomputed on every draw
+};
+
+// The releases in dat order. It grows one entry per accepted dat line and is
+// only ever emptied whole; sorting the list never reorders it. References to
+// entries stay valid until the next Append or Clear.
+class TCatalogue {
+ public:
+  void Clear() { items_.clear(); }
+  // Adds an entry with every string empty and every number 0.
+  TRomItem& Append() { return items_.emplace_back(); }
+  size_t Count() const { return items_.size(); }
+  TRomItem& operator[](size_t position) { return items_[position]; }
+  const TRomItem& operator[](size_t position) const { return items_[position]; }
+
+  auto begin() { return items_.begin(); }
+  auto end() { return items_.end(); }
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+ private:
+  std::vector<TRomItem> items_;
+};
+
+// Index of the flag image that the first character of `country` selects, or
+// -1 for none. Upper-case letters only: "u" shows no flag.
+int FlagIndex(const std::string& country);
+
+}  // namespace vexmoor

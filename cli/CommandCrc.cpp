@@ -1,0 +1,25 @@
+#include <cstdio>
+
+#include "cli/Commands.h"
+#include "platform/Errors.h"
+#include "scan/CRC32.h"
+
+namespace vexmoor::cli {
+
+int RunCrc(const Args& args) {
+  if (args.empty()) return UsageError("crc");
+  int status = 0;
+  for (const std::string& path : args) {
+    try {
+      const std::string crc = FileCrc32(path);
+      std::printf("%s  %s\n", crc.c_str(), path.c_str());
+    } catch (const Error& error) {
+      std::fflush(stdout);
+      ReportError(error.what());
+      status = 1;
+    }
+  }
+  return status;
+}
+
+}  // namespace vexmoor::cli

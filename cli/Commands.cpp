@@ -1,0 +1,32 @@
+#include "cli/Commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vexmoor::cli {
+
+const std::vector<Command>& AllCommands() {
+  static const std::vector<Command> commands = {
+      {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
+  };
+  return commands;
+}
+
+int UsageError(const Command& command) {
+  std::fprintf(stderr, "usage: vexmoor %s %s\n", command.name, command.usage);
+  return 2;
+}
+
+int UsageError(const char* name) {
+  for (const Command& command : AllCommands()) {
+    if (std::strcmp(command.name, name) == 0) return UsageError(command);
+  }
+  std::fprintf(stderr, "usage: vexmoor COMMAND [ARGS...] (see vexmoor --help)\n");
+  return 2;
+}
+
+void ReportError(const std::string& message) {
+  std::fprintf(stderr, "vexmoor: %s\n", message.c_str());
+}
+
+}  // namespace vexmoor::cli

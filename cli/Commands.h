@@ -1,0 +1,32 @@
+// The subcommands of the `vexmoor` tool. Each takes the arguments after its
+// name and returns the process exit code: 0 success, 1 a runtime failure,
+// 2 a usage error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vexmoor::cli {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* usage;    // the arguments, for the usage line
+  const char* summary;  // one line for --help
+  int (*run)(const Args& args);
+};
+
+// Every subcommand, in the order --help lists them.
+const std::vector<Command>& AllCommands();
+
+// Prints "usage: vexmoor NAME USAGE" on stderr and returns 2.
+int UsageError(const Command& command);
+int UsageError(const char* name);
+
+// Prints "vexmoor: MESSAGE" on stderr.
+void ReportError(const std::string& message);
+
+int RunCrc(const Args& args);
+
+}  // namespace vexmoor::cli

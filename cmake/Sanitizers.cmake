@@ -1,0 +1,5 @@
+if(VEXMOOR_SANITIZE)
+  set(_vexmoor_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_compile_options(${_vexmoor_san})
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,60 @@
+// Files as the core sees them: plain C++ over the operating system's calls.
+// The POSIX implementation lives in File-posix.cpp; a Windows one replaces it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vexmoor {
+
+// A file opened read-only that other programs may still read and write.
+// Reads go straight to the system: callers read in large blocks.
+class InputFile {
+ public:
+  // Throws FileOpenError naming the path and the system's reason.
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&& other) noexcept;
+
+  // Reads up to `size` bytes at the current position; returns how many were
+  // read, 0 only at end of file. Throws IoError when the read fails.
+  size_t Read(void* buffer, size_t size);
+  // Reads until `size` bytes or end of file; returns how many were read.
+  size_t ReadFull(void* buffer, size_t size);
+  // Reads up to `size` bytes at `offset` without moving the position.
+  size_t ReadAt(uint64_t offset, void* buffer, size_t size);
+  void Seek(uint64_t offset);
+  uint64_t Size() const;
+  // Tells the system the file will be read once, front to back.
+  void AdviseSequential();
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+// True when something (file or folder) exists at the path.
+bool PathExists(const std::string& path);
+bool IsFolder(const std::string& path);
+
+// Reads a whole file. Throws FileOpenError or IoError.
+std::string ReadWholeFile(const std::string& path);
+
+// Replaces the file at `path` with `data` so that a crash or a full disk never
+// leaves a partial file behind: the bytes go to a temporary file in the same
+// folder, which is flushed and then renamed over the target. Throws IoError.
+void WriteFileAtomically(const std::string& path, std::string_view data);
+
+// Removes a file; missing files are not an error. Throws IoError otherwise.
+void RemoveFile(const std::string& path);
+
+// The system's text for an error number (errno on POSIX).
+std::string SystemErrorText(int error);
+
+}  // namespace vexmoor

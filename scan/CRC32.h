@@ -1,0 +1,35 @@
+// CRC-32 as zip and rar store it: reflected polynomial 0xEDB88320, register
+// preset to all ones, result inverted.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vexmoor {
+
+using TCrcTable = std::array<uint32_t, 256>;
+
+// The byte-at-a-time table; MakeCrcTable fills it (idempotent).
+extern TCrcTable CrcTable;
+void MakeCrcTable();
+
+// One byte through the table: the register before and after, not inverted.
+uint32_t UpdateCrc(uint8_t byte, uint32_t crc);
+
+// Four and eight upper-case hex digits, most significant first.
+std::string HexWord(uint16_t value);
+std::string HexLong(uint32_t value);
+
+// CRC-32 of a buffer, continuing from `crc` (the finished value of the data
+// before it; 0 to start), so Crc32(b, Crc32(a)) == Crc32(a + b).
+uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
+
+// CRC-32 of a whole file as eight upper-case hex digits. Throws
+// FileOpenError when the file cannot be opened and IoError when a read fails.
+std::string FileCrc32(const std::string& path);
+// The same value as a number.
+uint32_t FileCrc32Value(const std::string& path);
+
+}  // namespace vexmoor

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and benchmarking
+# Vexmoor needs. Safe to run again; needs root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build git
+  clang libclang-rt-dev          # libFuzzer and the sanitizer runtimes
+  libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev                     # tests compare CRCs with zlib's
+  zip unzip python3              # tests build archives with the tools users have
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps.sh: run as root" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null

@@ -1,0 +1,69 @@
+#include "support/TempDir.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace vexmoor::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "vexmoor-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+std::string TempDir::Write(std::string_view name, std::string_view data) const {
+  const std::string path = *this / name;
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string SharedFixture(std::string_view relative) {
+  const std::string path = std::string(VEXMOOR_SHARED_FIXTURES) + "/" + std::string(relative);
+  return fs::exists(path) ? path : std::string();
+}
+
+std::string ShellQuote(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+CommandResult RunCli(const std::string& arguments) {
+  TempDir capture;
+  const std::string out = capture / "out", err = capture / "err";
+  const std::string command = ShellQuote(VEXMOOR_CLI) + " " + arguments + " >" + ShellQuote(out) +
+                              " 2>" + ShellQuote(err) + " </dev/null";
+  const int status = std::system(command.c_str());
+  CommandResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFile(out);
+  result.err = ReadFile(err);
+  return result;
+}
+
+}  // namespace vexmoor::test
