@@ -8,6 +8,7 @@ namespace vexmoor::cli {
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
+      {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
   };
   return commands;
 }

@@ -28,5 +28,6 @@ int UsageError(const char* name);
 void ReportError(const std::string& message);
 
 int RunCrc(const Args& args);
+int RunLs(const Args& args);
 
 }  // namespace vexmoor::cli
