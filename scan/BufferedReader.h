@@ -25,7 +25,7 @@ class BufferedReader {
   void Seek(uint64_t offset);
   void Skip(uint64_t count);
 
-  // Copies `count` bytes and advances; false (position unspecified) when the
+  // Copies `count` bytes and advances; false (position undefined) when the
   // file ends first. Throws IoError when a read fails.
   bool Read(void* out, size_t count);
   bool ReadString(std::string& out, size_t count);
