@@ -37,10 +37,8 @@ bool ParseFileHeader(const std::vector<uint8_t>& header, uint16_t flags, TRarRec
   record.Method = h[25];
   record.NameSize = LoadU16(h + 26);
   record.Attributes = LoadU32(h + 28);
-  if (flags & kLargeSizes) {
-    record.PackedSize |= uint64_t(LoadU32(h + 32)) << 32;
-    record.UnpackedSize |= uint64_t(LoadU32(h + 36)) << 32;
-  }
+  // The high size words of a large member only move the name; the record's
+  // sizes stay the low 32 bits the header's fixed fields give.
   if (header.size() - nameStart < record.NameSize) return false;
   // A name with a Unicode form stores the plain name, a NUL, then the
   // encoded form; the entry takes the plain name.
