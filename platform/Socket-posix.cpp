@@ -1,0 +1,162 @@
+#include "platform/Socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/File.h"
+
+namespace vexmoor {
+
+namespace {
+
+struct Address {
+  int family = 0;
+  std::vector<char> bytes;  // the sockaddr as getaddrinfo gave it
+};
+
+SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
+
+// Waits for `events` on `fd`; returns the events seen, 0 on time-out.
+short PollOne(int fd, short events, int timeoutMs) {
+  pollfd entry{fd, events, 0};
+  for (;;) {
+    const int ready = ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    if (ready > 0) return entry.revents;
+    if (ready == 0) return 0;
+    if (errno != EINTR) throw ErrorFromErrno(errno);
+  }
+}
+
+std::vector<Address> Resolve(const std::string& host, uint16_t port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  const int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+  if (result != 0 || found == nullptr) {
+    throw HostNotFoundError(::gai_strerror(result), result);
+  }
+  std::vector<Address> addresses;
+  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    const auto* raw = reinterpret_cast<const char*>(entry->ai_addr);
+    addresses.push_back({entry->ai_family, std::vector<char>(raw, raw + entry->ai_addrlen)});
+  }
+  ::freeaddrinfo(found);
+  return addresses;
+}
+
+}  // namespace
+
+SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
+
+struct TcpSocket::Impl {
+  int fd = -1;
+  bool connected = false;
+  std::vector<Address> addresses;
+  size_t next = 0;  // the address to try after the current one
+  int lastError = 0;
+
+  void CloseFd() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    connected = false;
+  }
+
+  // Starts connecting to the next untried address; false when none is left.
+  bool ConnectNext() {
+    while (next < addresses.size()) {
+      const Address& address = addresses[next++];
+      CloseFd();
+      fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+      if (fd < 0) {
+        lastError = errno;
+        continue;
+      }
+      const int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      const auto* raw = reinterpret_cast<const sockaddr*>(address.bytes.data());
+      if (::connect(fd, raw, static_cast<socklen_t>(address.bytes.size())) == 0 ||
+          errno == EINPROGRESS || errno == EINTR) {
+        return true;
+      }
+      lastError = errno;
+    }
+    CloseFd();
+    return false;
+  }
+};
+
+TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
+
+TcpSocket::~TcpSocket() { impl_->CloseFd(); }
+
+void TcpSocket::StartConnect(const std::string& host, uint16_t port) {
+  Close();
+  impl_->addresses = Resolve(host, port);
+  impl_->next = 0;
+  impl_->lastError = ECONNREFUSED;
+  if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+}
+
+bool TcpSocket::WaitConnected(int timeoutMs) {
+  if (impl_->connected) return true;
+  if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  if (PollOne(impl_->fd, POLLOUT, timeoutMs) == 0) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(impl_->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error == 0) {
+    impl_->connected = true;
+    return true;
+  }
+  impl_->lastError = error;
+  if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+  return false;
+}
+
+void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
+  if (!impl_->connected) throw ErrorFromErrno(ENOTCONN);
+  while (!data.empty()) {
+    const ssize_t sent = ::send(impl_->fd, data.data(), data.size(), MSG_NOSIGNAL);
+    if (sent > 0) {
+      data.remove_prefix(static_cast<size_t>(sent));
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (PollOne(impl_->fd, POLLOUT, timeoutMs) == 0) throw SocketTimedOutError();
+    } else if (errno != EINTR) {
+      throw ErrorFromErrno(errno);
+    }
+  }
+}
+
+bool TcpSocket::WaitReadable(int timeoutMs) {
+  if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  return PollOne(impl_->fd, POLLIN, timeoutMs) != 0;
+}
+
+ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
+  if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  for (;;) {
+    const ssize_t got = ::recv(impl_->fd, buffer, size, 0);
+    if (got > 0) return {static_cast<size_t>(got), false};
+    if (got == 0) return {0, size > 0};
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {0, false};
+    if (errno != EINTR) throw ErrorFromErrno(errno);
+  }
+}
+
+void TcpSocket::Close() { impl_->CloseFd(); }
+
+bool TcpSocket::IsOpen() const { return impl_->fd >= 0; }
+
+}  // namespace vexmoor
