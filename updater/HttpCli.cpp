@@ -115,6 +115,7 @@ bool THttpCli::ReadResponse(bool reused, THttpResponseParser& parser) {
   bool closed = false, surplus = false;
   while (!parser.Complete()) {
     CheckAbort();
+    if (IdleTooLong(lastData)) Fail(SocketErrorText(SocketTimedOutError()));
     if (socket_->WaitReadable(NextWaitMs(lastData))) {
       const ReceiveResult got = socket_->Receive(buffer_.data(), buffer_.size());
       if (got.closed) {
@@ -125,8 +126,6 @@ bool THttpCli::ReadResponse(bool reused, THttpResponseParser& parser) {
         lastData = Clock::now();
         surplus = parser.Feed(buffer_.data(), got.size) < got.size;
       }
-    } else if (IdleTooLong(lastData)) {
-      Fail(SocketErrorText(SocketTimedOutError()));
     }
     Pump();
   }
@@ -162,12 +161,12 @@ void THttpCli::Connect(const THttpUrl& url) {
   const Clock::time_point start = Clock::now();
   for (;;) {
     CheckAbort();
+    if (IdleTooLong(start)) Fail("can't connect: " + SocketErrorText(SocketTimedOutError()));
     try {
       if (socket_->WaitConnected(NextWaitMs(start))) break;
     } catch (const SocketError& error) {
       Fail("can't connect: " + SocketErrorText(error));
     }
-    if (IdleTooLong(start)) Fail("can't connect: " + SocketErrorText(SocketTimedOutError()));
     Pump();
   }
   connectedTo_ = ConnectionKey(url);
