@@ -1,5 +1,6 @@
 #include "updater/HttpUrl.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "updater/HttpException.h"
@@ -68,7 +69,10 @@ void SplitAuthority(std::string_view authority, std::string_view url, THttpUrl& 
     result.host = authority.substr(0, colon);
     if (colon != std::string_view::npos) port = authority.substr(colon + 1);
   }
-  if (result.host.empty()) ThrowBadUrl(url);
+  const auto unfit = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; };
+  if (result.host.empty() || std::any_of(result.host.begin(), result.host.end(), unfit)) {
+    ThrowBadUrl(url);
+  }
   if (!port.empty() || authority.ends_with(':')) result.port = ParsePort(port, url);
 }
 
