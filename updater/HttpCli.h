@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "updater/HttpException.h"
 #include "updater/HttpResponse.h"
