@@ -8,8 +8,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/File.h"
@@ -36,24 +42,51 @@ short PollOne(int fd, short events, int timeoutMs) {
   }
 }
 
-std::vector<Address> Resolve(const std::string& host, uint16_t port) {
+// A name look-up, shared with the thread that makes it. getaddrinfo cannot
+// be cancelled, so a look-up that the caller gave up finishes on its own.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  int error = 0;  // getaddrinfo's code when it failed
+  std::vector<Address> addresses;
+};
+
+// Returns getaddrinfo's code; fills `addresses` when it is 0.
+int Resolve(const std::string& host, uint16_t port, int flags, std::vector<Address>& addresses) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = flags;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
   const int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (result != 0 || found == nullptr) {
-    throw HostNotFoundError(::gai_strerror(result), result);
-  }
-  std::vector<Address> addresses;
+  if (result != 0) return result;
   for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
     const auto* raw = reinterpret_cast<const char*>(entry->ai_addr);
     addresses.push_back({entry->ai_family, std::vector<char>(raw, raw + entry->ai_addrlen)});
   }
   ::freeaddrinfo(found);
-  return addresses;
+  return addresses.empty() ? EAI_NONAME : 0;
+}
+
+[[noreturn]] void ThrowHostNotFound(int code) { throw HostNotFoundError(::gai_strerror(code), code); }
+
+// Starts looking `host` up on a thread of its own, so that a slow name
+// server never blocks the caller's waits.
+std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
+  auto lookup = std::make_shared<Lookup>();
+  std::thread([lookup, host, port] {
+    std::vector<Address> addresses;
+    const int error = Resolve(host, port, 0, addresses);
+    std::lock_guard lock(lookup->mutex);
+    lookup->error = error;
+    lookup->addresses = std::move(addresses);
+    lookup->done = true;
+    lookup->finished.notify_all();
+  }).detach();
+  return lookup;
 }
 
 }  // namespace
@@ -63,6 +96,7 @@ SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
 struct TcpSocket::Impl {
   int fd = -1;
   bool connected = false;
+  std::shared_ptr<Lookup> lookup;  // a name look-up still running
   std::vector<Address> addresses;
   size_t next = 0;  // the address to try after the current one
   int lastError = 0;
@@ -103,14 +137,36 @@ TcpSocket::~TcpSocket() { impl_->CloseFd(); }
 
 void TcpSocket::StartConnect(const std::string& host, uint16_t port) {
   Close();
-  impl_->addresses = Resolve(host, port);
+  impl_->lookup.reset();
+  impl_->addresses.clear();
   impl_->next = 0;
   impl_->lastError = ECONNREFUSED;
+  // A numeric address needs no name server and no thread.
+  if (Resolve(host, port, AI_NUMERICHOST, impl_->addresses) != 0) {
+    impl_->lookup = StartLookup(host, port);
+    return;
+  }
   if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
 }
 
 bool TcpSocket::WaitConnected(int timeoutMs) {
   if (impl_->connected) return true;
+  const auto start = std::chrono::steady_clock::now();
+  if (const std::shared_ptr<Lookup> lookup = impl_->lookup) {
+    std::unique_lock lock(lookup->mutex);
+    if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return lookup->done; })) {
+      return false;
+    }
+    impl_->lookup.reset();
+    if (lookup->error != 0) ThrowHostNotFound(lookup->error);
+    impl_->addresses = std::move(lookup->addresses);
+    lock.unlock();
+    if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    timeoutMs = std::max(0, timeoutMs - static_cast<int>(spent.count()));
+  }
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
   if (PollOne(impl_->fd, POLLOUT, timeoutMs) == 0) return false;
   int error = 0;

@@ -47,13 +47,14 @@ class TcpSocket {
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
 
-  // Resolves `host` (a name or a numeric address) and starts connecting to
-  // `port` on its first address without waiting. Closes any earlier
-  // connection first. Throws HostNotFoundError, or SocketError.
+  // Starts resolving `host` (a name or a numeric address) and connecting to
+  // `port` on its first address, without waiting for either. Closes any
+  // earlier connection first. Throws SocketError.
   void StartConnect(const std::string& host, uint16_t port);
-  // Waits at most `timeoutMs` for the connection started by StartConnect.
-  // Returns true once it is up, false while it is still pending. When an
-  // address refuses, the host's next address is tried; throws SocketError
+  // Waits at most `timeoutMs` for the name look-up and the connection that
+  // StartConnect began. Returns true once it is up, false while it is still
+  // pending. Throws HostNotFoundError when the name does not resolve. When
+  // an address refuses, the host's next address is tried; throws SocketError
   // with the last address's error when none is left.
   bool WaitConnected(int timeoutMs);
 

@@ -151,23 +151,19 @@ bool THttpCli::ReuseConnection(const THttpUrl& url) {
 
 void THttpCli::Connect(const THttpUrl& url) {
   connectedTo_.clear();
+  const Clock::time_point start = Clock::now();
   try {
     socket_->StartConnect(url.host, url.port);
+    for (;;) {
+      CheckAbort();
+      if (IdleTooLong(start)) Fail("can't connect: " + SocketErrorText(SocketTimedOutError()));
+      if (socket_->WaitConnected(NextWaitMs(start))) break;
+      Pump();
+    }
   } catch (const HostNotFoundError&) {
     Fail("can't resolve hostname to IP address");
   } catch (const SocketError& error) {
     Fail("can't connect: " + SocketErrorText(error));
-  }
-  const Clock::time_point start = Clock::now();
-  for (;;) {
-    CheckAbort();
-    if (IdleTooLong(start)) Fail("can't connect: " + SocketErrorText(SocketTimedOutError()));
-    try {
-      if (socket_->WaitConnected(NextWaitMs(start))) break;
-    } catch (const SocketError& error) {
-      Fail("can't connect: " + SocketErrorText(error));
-    }
-    Pump();
   }
   connectedTo_ = ConnectionKey(url);
 }
