@@ -1,5 +1,3 @@
-#include "platform/Socket.h"
-
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -14,11 +12,13 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/Socket.h"
 
 namespace vexmoor {
 
@@ -71,13 +71,15 @@ int Resolve(const std::string& host, uint16_t port, int flags, std::vector<Addre
   return addresses.empty() ? EAI_NONAME : 0;
 }
 
-[[noreturn]] void ThrowHostNotFound(int code) { throw HostNotFoundError(::gai_strerror(code), code); }
+[[noreturn]] void ThrowHostNotFound(int code) {
+  throw HostNotFoundError(::gai_strerror(code), code);
+}
 
 // Starts looking `host` up on a thread of its own, so that a slow name
 // server never blocks the caller's waits.
 std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
   auto lookup = std::make_shared<Lookup>();
-  std::thread([lookup, host, port] {
+  const auto run = [lookup, host, port] {
     std::vector<Address> addresses;
     const int error = Resolve(host, port, 0, addresses);
     std::lock_guard lock(lookup->mutex);
@@ -85,7 +87,12 @@ std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
     lookup->addresses = std::move(addresses);
     lookup->done = true;
     lookup->finished.notify_all();
-  }).detach();
+  };
+  try {
+    std::thread(run).detach();
+  } catch (const std::system_error&) {
+    run();  // no thread to be had: look the name up while the caller waits
+  }
   return lookup;
 }
 
@@ -211,7 +218,10 @@ ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
   }
 }
 
-void TcpSocket::Close() { impl_->CloseFd(); }
+void TcpSocket::Close() {
+  impl_->CloseFd();
+  impl_->lookup.reset();
+}
 
 bool TcpSocket::IsOpen() const { return impl_->fd >= 0; }
 
