@@ -174,8 +174,8 @@ void THttpCli::OnBody(const char* data, size_t size) {
 }
 
 int THttpCli::NextWaitMs(Clock::time_point since) const {
-  const auto left = idleTimeout_ - std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       Clock::now() - since);
+  const auto left =
+      idleTimeout_ - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
   return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), kWaitSlice).count());
 }
 

@@ -79,7 +79,8 @@ size_t THttpResponseParser::Feed(const char* data, size_t size) {
       Emit(p, take);
       p += take;
       remaining_ -= static_cast<int64_t>(take);
-      if (remaining_ == 0) state_ = state_ == State::kBodyLength ? State::kDone : State::kChunkDataEnd;
+      if (remaining_ == 0)
+        state_ = state_ == State::kBodyLength ? State::kDone : State::kChunkDataEnd;
     } else if (state_ == State::kBodyUntilClose) {
       Emit(p, static_cast<size_t>(end - p));
       p = end;
@@ -116,7 +117,8 @@ void THttpResponseParser::FeedEnd() {
 }
 
 bool THttpResponseParser::TakeLine(const char*& data, const char* end) {
-  const auto* newline = static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
+  const auto* newline =
+      static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
   const char* stop = newline != nullptr ? newline : end;
   line_.append(data, stop);
   data = newline != nullptr ? newline + 1 : end;
@@ -132,9 +134,15 @@ bool THttpResponseParser::TakeLine(const char*& data, const char* end) {
 
 void THttpResponseParser::OnLine() {
   switch (state_) {
-    case State::kStatusLine: OnStatusLine(); break;
-    case State::kHeaderLine: OnHeaderLine(); break;
-    case State::kChunkSize: OnChunkSizeLine(); break;
+    case State::kStatusLine:
+      OnStatusLine();
+      break;
+    case State::kHeaderLine:
+      OnHeaderLine();
+      break;
+    case State::kChunkSize:
+      OnChunkSizeLine();
+      break;
     case State::kChunkDataEnd:
       if (!line_.empty()) Fail("Invalid chunked encoding in the HTTP response");
       state_ = State::kChunkSize;
@@ -142,7 +150,8 @@ void THttpResponseParser::OnLine() {
     case State::kTrailer:
       if (line_.empty()) state_ = State::kDone;
       break;
-    default: break;
+    default:
+      break;
   }
   line_.clear();
 }
@@ -158,9 +167,8 @@ void THttpResponseParser::OnStatusLine() {
   }
   if (line_.empty()) return;  // stray line ends before the status line
   const std::string_view line = line_;
-  if (line.substr(0, 5) != "HTTP/" || line.size() < 12 || line[8] != ' ' ||
-      !IsDigit(line[9]) || !IsDigit(line[10]) || !IsDigit(line[11]) ||
-      (line.size() > 12 && line[12] != ' ')) {
+  if (line.substr(0, 5) != "HTTP/" || line.size() < 12 || line[8] != ' ' || !IsDigit(line[9]) ||
+      !IsDigit(line[10]) || !IsDigit(line[11]) || (line.size() > 12 && line[12] != ' ')) {
     Fail("Invalid HTTP status line");
   }
   header_ = THttpResponseHeader{};
@@ -229,7 +237,8 @@ void THttpResponseParser::OnChunkSizeLine() {
   const std::string_view line = Trim(line_);
   int64_t size = 0;
   size_t digits = 0;
-  for (; digits < line.size() && std::isxdigit(static_cast<unsigned char>(line[digits])); ++digits) {
+  for (; digits < line.size() && std::isxdigit(static_cast<unsigned char>(line[digits]));
+       ++digits) {
     if (size > (INT64_MAX >> 4)) Fail("Invalid chunk size in the HTTP response");
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[digits])));
     size = size * 16 + (IsDigit(c) ? c - '0' : c - 'a' + 10);

@@ -17,7 +17,7 @@ inline constexpr size_t kHttpMaxLineLength = 8192;
 
 // The values of the response header that the client uses.
 struct THttpResponseHeader {
-  std::string version;   // "1.0", "1.1"; empty for a response without header
+  std::string version;  // "1.0", "1.1"; empty for a response without header
   int statusCode = 0;
   std::string reasonPhrase;
   int64_t contentLength = -1;  // -1 when absent or not a number
@@ -61,8 +61,15 @@ class THttpResponseParser {
 
  private:
   enum class State {
-    kStatusLine, kHeaderLine, kBodyLength, kBodyUntilClose,
-    kChunkSize, kChunkData, kChunkDataEnd, kTrailer, kDone
+    kStatusLine,
+    kHeaderLine,
+    kBodyLength,
+    kBodyUntilClose,
+    kChunkSize,
+    kChunkData,
+    kChunkDataEnd,
+    kTrailer,
+    kDone
   };
 
   // Collects a line; true when `line_` holds a whole line (CR LF dropped).

@@ -84,8 +84,8 @@ THttpUrl SplitHttpUrl(std::string_view url) {
   if (const size_t fragment = rest.find('#'); fragment != std::string_view::npos) {
     rest = rest.substr(0, fragment);
   }
-  if (const size_t marker = rest.find("://"); marker != std::string_view::npos &&
-                                              rest.find_first_of("/?") > marker) {
+  if (const size_t marker = rest.find("://");
+      marker != std::string_view::npos && rest.find_first_of("/?") > marker) {
     result.scheme = Lower(rest.substr(0, marker));
     rest.remove_prefix(marker + 3);
   }

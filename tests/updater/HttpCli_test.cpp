@@ -17,7 +17,8 @@ using test::ScriptedServer;
 using test::ServerConnection;
 
 std::string ExpectedRequest(const std::string& path) {
-  return "GET " + path + " HTTP/1.0\r\n"
+  return "GET " + path +
+         " HTTP/1.0\r\n"
          "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
          "User-Agent: Mozilla/4.0 (compatible; ICS)\r\n"
          "Host: 127.0.0.1\r\n"
@@ -68,7 +69,8 @@ std::string TimedOutText() {
 }
 
 TEST(HttpCli, SendsTheRequestByteForByteAndReadsBodyByLength) {
-  ScriptedServer server(Always("HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Type: Text/Plain\r\n\r\nhello"));
+  ScriptedServer server(
+      Always("HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Type: Text/Plain\r\n\r\nhello"));
   Client client(server.Url("/dir/list.cgi?x=1"));
   EXPECT_EQ(client.Failure(), "");
   EXPECT_EQ(client.body, "hello");
@@ -85,8 +87,11 @@ TEST(HttpCli, DecodesChunksArrivingInPieces) {
   ScriptedServer server([](ServerConnection& connection) {
     connection.ReadRequest();
     const std::string pieces[] = {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;name=v",
-                                  "alue\r\nhel", "lo\r\n1", "A\r\nabcdefghijklmnopqrstuvwxyz\r\n",
-                                  "0\r\nX-Trailer: 1\r\n", "\r\n"};
+                                  "alue\r\nhel",
+                                  "lo\r\n1",
+                                  "A\r\nabcdefghijklmnopqrstuvwxyz\r\n",
+                                  "0\r\nX-Trailer: 1\r\n",
+                                  "\r\n"};
     for (const std::string& piece : pieces) {
       connection.Send(piece);
       std::this_thread::sleep_for(5ms);
@@ -147,7 +152,8 @@ TEST(HttpCli, FollowsRedirectsAndCutsTheirBodiesFromTheStream) {
   ScriptedServer server([](ServerConnection& connection) {
     const std::string request = connection.ReadRequest();
     if (request.starts_with("GET /start ")) {
-      connection.Send("HTTP/1.0 302 Found\r\nLocation: sub/next?q=1\r\nContent-Length: 5\r\n\r\nfirst");
+      connection.Send(
+          "HTTP/1.0 302 Found\r\nLocation: sub/next?q=1\r\nContent-Length: 5\r\n\r\nfirst");
     } else if (request.starts_with("GET /sub/next?q=1 ")) {
       connection.Send("HTTP/1.0 301 Moved\r\nLocation: /final\r\n\r\n");
     } else {
@@ -166,7 +172,8 @@ TEST(HttpCli, FollowsRedirectsAndCutsTheirBodiesFromTheStream) {
 }
 
 TEST(HttpCli, GivesUpARedirectLoopAfterTenRedirects) {
-  ScriptedServer server(Always("HTTP/1.0 302 Found\r\nLocation: /loop\r\nContent-Length: 5\r\n\r\nmoved"));
+  ScriptedServer server(
+      Always("HTTP/1.0 302 Found\r\nLocation: /loop\r\nContent-Length: 5\r\n\r\nmoved"));
   Client client(server.Url("/loop"));
   EXPECT_EQ(client.Failure(), "Too many redirections (more than 10)");
   EXPECT_EQ(server.Requests().size(), 11u);
@@ -175,7 +182,8 @@ TEST(HttpCli, GivesUpARedirectLoopAfterTenRedirects) {
 }
 
 TEST(HttpCli, ServerErrorStatusesRaiseWithTheReasonPhraseAndStatus) {
-  ScriptedServer server(Always("HTTP/1.0 503 Service Unavailable Now\r\nContent-Length: 4\r\n\r\nbusy"));
+  ScriptedServer server(
+      Always("HTTP/1.0 503 Service Unavailable Now\r\nContent-Length: 4\r\n\r\nbusy"));
   Client client(server.Url("/"));
   try {
     client.http.Get();
@@ -188,7 +196,8 @@ TEST(HttpCli, ServerErrorStatusesRaiseWithTheReasonPhraseAndStatus) {
 }
 
 TEST(HttpCli, FailsOnAHeaderLineOverTheLimit) {
-  ScriptedServer server(Always("HTTP/1.0 200 OK\r\nX-Long: " + std::string(8200, 'a') + "\r\n\r\nbody"));
+  ScriptedServer server(
+      Always("HTTP/1.0 200 OK\r\nX-Long: " + std::string(8200, 'a') + "\r\n\r\nbody"));
   Client client(server.Url("/"));
   EXPECT_EQ(client.Failure(), "HTTP line too long");
   EXPECT_EQ(client.http.StatusCode(), 404);
@@ -196,20 +205,23 @@ TEST(HttpCli, FailsOnAHeaderLineOverTheLimit) {
 }
 
 TEST(HttpCli, FailsOnABodyShorterThanItsContentLength) {
-  ScriptedServer server(Always("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'x')));
+  ScriptedServer server(
+      Always("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'x')));
   Client client(server.Url("/"));
   EXPECT_EQ(client.Failure(), "Connection closed after 40 of 100 bytes of the response body");
   EXPECT_EQ(client.body, std::string(40, 'x'));
 }
 
 TEST(HttpCli, FailsOnAnUnfinishedChunkedBody) {
-  ScriptedServer server(Always("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"));
+  ScriptedServer server(
+      Always("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"));
   Client client(server.Url("/"));
   EXPECT_EQ(client.Failure(), "Connection closed before the end of the chunked response body");
 }
 
 TEST(HttpCli, SilentServersTimeOutWhileThePumpRuns) {
-  for (const std::string& start : {std::string(), std::string("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\npart")}) {
+  for (const std::string& start :
+       {std::string(), std::string("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\npart")}) {
     ScriptedServer server([start](ServerConnection& connection) {
       connection.ReadRequest();
       connection.Send(start);

@@ -38,7 +38,8 @@ class HttpNginx : public test::TempDirTest {
     server_ = std::make_unique<test::NginxServer>(dir_ / "www", kDirectives);
     ASSERT_TRUE(server_->Running()) << server_->ErrorLog();
     http_.SetRcvdStream(&body_);
-    http_.SetOnDocData([this](THttpCli&, const char* data, size_t size) { seen_.append(data, size); });
+    http_.SetOnDocData(
+        [this](THttpCli&, const char* data, size_t size) { seen_.append(data, size); });
   }
 
   void Get(const std::string& path) {

@@ -63,7 +63,8 @@ TEST(HttpResponse, ChunkedBodyDecodesAlikeAtEverySplit) {
 
 TEST_F(ParserTest, ReadsTheStatusLineAndTheUsedHeaders) {
   Parse(parser_,
-        "\r\nHTTP/1.1 206 Partial Content\r\nCONTENT-LENGTH:  3 \r\nContent-Type: Text/HTML; Charset=X\r\n"
+        "\r\nHTTP/1.1 206 Partial Content\r\nCONTENT-LENGTH:  3 \r\nContent-Type: Text/HTML; "
+        "Charset=X\r\n"
         "Location: /x\r\nSet-Cookie: a=1\r\nSet-Cookie: b=2\r\nContent-Range: bytes 0-2/9\r\n"
         "Accept-Ranges: bytes\r\nWWW-Authenticate: Basic\r\nProxy-Authenticate: None\r\n"
         "no colon here\r\nConnection: Keep-Alive\r\n\r\nabc",
@@ -120,13 +121,16 @@ TEST(HttpResponse, LinesUpTo8192BytesPass) {
   EXPECT_EQ(Failure(fits + "\n\n"), "");
   EXPECT_EQ(Failure(fits + "a\r\n\r\n"), "HTTP line too long");
   EXPECT_EQ(Failure(fits + std::string(100000, 'a')), "HTTP line too long");
-  EXPECT_EQ(Failure("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(9000, '0')),
-            "HTTP line too long");
+  EXPECT_EQ(
+      Failure("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(9000, '0')),
+      "HTTP line too long");
 }
 
 TEST_F(ParserTest, InterimResponsesAreDropped) {
-  Parse(parser_, "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: x\r\n\r\n"
-                 "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 3);
+  Parse(parser_,
+        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: x\r\n\r\n"
+        "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+        3);
   EXPECT_EQ(parser_.Header().statusCode, 200);
   EXPECT_EQ(body_, "ok");
   EXPECT_TRUE(parser_.Complete());
@@ -175,7 +179,9 @@ TEST(HttpResponse, KeepsTheConnectionOnlyWhenAskedAndTheEndWasKnown) {
       {"HTTP/1.0 200 OK\r\nProxy-Connection: Keep-Alive\r\nContent-Length: 1\r\n\r\nx", true},
       {"HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx", false},
       {"HTTP/1.1 200 OK\r\nConnection: keep-alive, close\r\nContent-Length: 1\r\n\r\nx", true},
-      {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx", false},
+      {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nConnection: close\r\nContent-Length: "
+       "1\r\n\r\nx",
+       false},
   };
   for (const auto& [response, reusable] : cases) {
     THttpResponseParser parser([](const char*, size_t) {});

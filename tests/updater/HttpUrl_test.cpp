@@ -35,9 +35,9 @@ TEST(HttpUrl, EncodesBytesThatWouldBreakTheRequestLine) {
 }
 
 TEST(HttpUrl, RefusesWhatItCannotRequest) {
-  for (const char* bad : {"http://", "http:///path", "http://:80/", "http://h:0/", "http://h:65536/",
-                          "http://h:8x/", "http://[::1/", "https://h/", "ftp://h/", "http://a\r\nX: y/",
-                          "http://a b/"}) {
+  for (const char* bad :
+       {"http://", "http:///path", "http://:80/", "http://h:0/", "http://h:65536/", "http://h:8x/",
+        "http://[::1/", "https://h/", "ftp://h/", "http://a\r\nX: y/", "http://a b/"}) {
     EXPECT_THROW(SplitHttpUrl(bad), EHttpException) << bad;
   }
 }

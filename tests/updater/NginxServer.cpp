@@ -35,21 +35,38 @@ bool Accepts(uint16_t port) {
 std::string Config(const std::string& prefix, const std::string& root, uint16_t port,
                    std::string_view directives) {
   return "master_process off;\n"
-         "pid " + prefix + "/nginx.pid;\n"
-         "error_log " + prefix + "/error.log;\n"
+         "pid " +
+         prefix +
+         "/nginx.pid;\n"
+         "error_log " +
+         prefix +
+         "/error.log;\n"
          "events { worker_connections 32; }\n"
          "http {\n"
          "  access_log off;\n"
-         "  client_body_temp_path " + prefix + "/body;\n"
-         "  proxy_temp_path " + prefix + "/proxy;\n"
-         "  fastcgi_temp_path " + prefix + "/fastcgi;\n"
-         "  uwsgi_temp_path " + prefix + "/uwsgi;\n"
-         "  scgi_temp_path " + prefix + "/scgi;\n"
+         "  client_body_temp_path " +
+         prefix +
+         "/body;\n"
+         "  proxy_temp_path " +
+         prefix +
+         "/proxy;\n"
+         "  fastcgi_temp_path " +
+         prefix +
+         "/fastcgi;\n"
+         "  uwsgi_temp_path " +
+         prefix +
+         "/uwsgi;\n"
+         "  scgi_temp_path " +
+         prefix +
+         "/scgi;\n"
          "  types { text/html html; text/plain txt; }\n"
          "  default_type application/octet-stream;\n"
          "  server {\n"
-         "    listen 127.0.0.1:" + std::to_string(port) + ";\n"
-         "    root " + root + ";\n" + std::string(directives) +
+         "    listen 127.0.0.1:" +
+         std::to_string(port) +
+         ";\n"
+         "    root " +
+         root + ";\n" + std::string(directives) +
          "  }\n"
          "}\n";
 }
