@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev                     # tests compare CRCs with zlib's
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
+  nginx                          # the HTTP client tests run it on loopback
 )
 
 if [ "$(id -u)" -ne 0 ]; then

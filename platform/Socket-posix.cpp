@@ -1,0 +1,228 @@
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/File.h"
+#include "platform/Socket.h"
+
+namespace vexmoor {
+
+namespace {
+
+struct Address {
+  int family = 0;
+  std::vector<char> bytes;  // the sockaddr as getaddrinfo gave it
+};
+
+SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
+
+// Waits for `events` on `fd`; returns the events seen, 0 on time-out.
+short PollOne(int fd, short events, int timeoutMs) {
+  pollfd entry{fd, events, 0};
+  for (;;) {
+    const int ready = ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    if (ready > 0) return entry.revents;
+    if (ready == 0) return 0;
+    if (errno != EINTR) throw ErrorFromErrno(errno);
+  }
+}
+
+// A name look-up, shared with the thread that makes it. getaddrinfo cannot
+// be cancelled, so a look-up that the caller gave up finishes on its own.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  int error = 0;  // getaddrinfo's code when it failed
+  std::vector<Address> addresses;
+};
+
+// Returns getaddrinfo's code; fills `addresses` when it is 0.
+int Resolve(const std::string& host, uint16_t port, int flags, std::vector<Address>& addresses) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = flags;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  const int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+  if (result != 0) return result;
+  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    const auto* raw = reinterpret_cast<const char*>(entry->ai_addr);
+    addresses.push_back({entry->ai_family, std::vector<char>(raw, raw + entry->ai_addrlen)});
+  }
+  ::freeaddrinfo(found);
+  return addresses.empty() ? EAI_NONAME : 0;
+}
+
+[[noreturn]] void ThrowHostNotFound(int code) {
+  throw HostNotFoundError(::gai_strerror(code), code);
+}
+
+// Starts looking `host` up on a thread of its own, so that a slow name
+// server never blocks the caller's waits.
+std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
+  auto lookup = std::make_shared<Lookup>();
+  const auto run = [lookup, host, port] {
+    std::vector<Address> addresses;
+    const int error = Resolve(host, port, 0, addresses);
+    std::lock_guard lock(lookup->mutex);
+    lookup->error = error;
+    lookup->addresses = std::move(addresses);
+    lookup->done = true;
+    lookup->finished.notify_all();
+  };
+  try {
+    std::thread(run).detach();
+  } catch (const std::system_error&) {
+    run();  // no thread to be had: look the name up while the caller waits
+  }
+  return lookup;
+}
+
+}  // namespace
+
+SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
+
+struct TcpSocket::Impl {
+  int fd = -1;
+  bool connected = false;
+  std::shared_ptr<Lookup> lookup;  // a name look-up still running
+  std::vector<Address> addresses;
+  size_t next = 0;  // the address to try after the current one
+  int lastError = 0;
+
+  void CloseFd() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    connected = false;
+  }
+
+  // Starts connecting to the next untried address; false when none is left.
+  bool ConnectNext() {
+    while (next < addresses.size()) {
+      const Address& address = addresses[next++];
+      CloseFd();
+      fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+      if (fd < 0) {
+        lastError = errno;
+        continue;
+      }
+      const int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      const auto* raw = reinterpret_cast<const sockaddr*>(address.bytes.data());
+      if (::connect(fd, raw, static_cast<socklen_t>(address.bytes.size())) == 0 ||
+          errno == EINPROGRESS || errno == EINTR) {
+        return true;
+      }
+      lastError = errno;
+    }
+    CloseFd();
+    return false;
+  }
+};
+
+TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
+
+TcpSocket::~TcpSocket() { impl_->CloseFd(); }
+
+void TcpSocket::StartConnect(const std::string& host, uint16_t port) {
+  Close();
+  impl_->lookup.reset();
+  impl_->addresses.clear();
+  impl_->next = 0;
+  impl_->lastError = ECONNREFUSED;
+  // A numeric address needs no name server and no thread.
+  if (Resolve(host, port, AI_NUMERICHOST, impl_->addresses) != 0) {
+    impl_->lookup = StartLookup(host, port);
+    return;
+  }
+  if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+}
+
+bool TcpSocket::WaitConnected(int timeoutMs) {
+  if (impl_->connected) return true;
+  const auto start = std::chrono::steady_clock::now();
+  if (const std::shared_ptr<Lookup> lookup = impl_->lookup) {
+    std::unique_lock lock(lookup->mutex);
+    if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return lookup->done; })) {
+      return false;
+    }
+    impl_->lookup.reset();
+    if (lookup->error != 0) ThrowHostNotFound(lookup->error);
+    impl_->addresses = std::move(lookup->addresses);
+    lock.unlock();
+    if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    timeoutMs = std::max(0, timeoutMs - static_cast<int>(spent.count()));
+  }
+  if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  if (PollOne(impl_->fd, POLLOUT, timeoutMs) == 0) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(impl_->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error == 0) {
+    impl_->connected = true;
+    return true;
+  }
+  impl_->lastError = error;
+  if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+  return false;
+}
+
+void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
+  if (!impl_->connected) throw ErrorFromErrno(ENOTCONN);
+  while (!data.empty()) {
+    const ssize_t sent = ::send(impl_->fd, data.data(), data.size(), MSG_NOSIGNAL);
+    if (sent > 0) {
+      data.remove_prefix(static_cast<size_t>(sent));
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (PollOne(impl_->fd, POLLOUT, timeoutMs) == 0) throw SocketTimedOutError();
+    } else if (errno != EINTR) {
+      throw ErrorFromErrno(errno);
+    }
+  }
+}
+
+bool TcpSocket::WaitReadable(int timeoutMs) {
+  if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  return PollOne(impl_->fd, POLLIN, timeoutMs) != 0;
+}
+
+ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
+  if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  for (;;) {
+    const ssize_t got = ::recv(impl_->fd, buffer, size, 0);
+    if (got > 0) return {static_cast<size_t>(got), false};
+    if (got == 0) return {0, size > 0};
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {0, false};
+    if (errno != EINTR) throw ErrorFromErrno(errno);
+  }
+}
+
+void TcpSocket::Close() {
+  impl_->CloseFd();
+  impl_->lookup.reset();
+}
+
+bool TcpSocket::IsOpen() const { return impl_->fd >= 0; }
+
+}  // namespace vexmoor

@@ -1,0 +1,78 @@
+// TCP connections for the HTTP client: name resolution, a connection that is
+// made and read without blocking the caller for longer than it asks, and the
+// system's error texts. The POSIX implementation lives in Socket-posix.cpp;
+// a Winsock one replaces it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Errors.h"
+
+namespace vexmoor {
+
+// A socket call failed. The message is the system's text for the error;
+// Code() is the system's error number (errno, or the Winsock error code).
+class SocketError : public IoError {
+ public:
+  SocketError(const std::string& text, int code) : IoError(text), code_(code) {}
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// The host name did not resolve to any address.
+class HostNotFoundError : public SocketError {
+ public:
+  using SocketError::SocketError;
+};
+
+// The system's "timed out" error, for a wait that the caller gave up.
+SocketError SocketTimedOutError();
+
+struct ReceiveResult {
+  size_t size = 0;      // bytes placed in the buffer
+  bool closed = false;  // the peer closed its side; no more data will come
+};
+
+// One outgoing TCP connection. Not copyable; closes itself when destroyed.
+class TcpSocket {
+ public:
+  TcpSocket();
+  ~TcpSocket();
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+
+  // Starts resolving `host` (a name or a numeric address) and connecting to
+  // `port` on its first address, without waiting for either. Closes any
+  // earlier connection first. Throws SocketError.
+  void StartConnect(const std::string& host, uint16_t port);
+  // Waits at most `timeoutMs` for the name look-up and the connection that
+  // StartConnect began. Returns true once it is up, false while it is still
+  // pending. Throws HostNotFoundError when the name does not resolve. When
+  // an address refuses, the host's next address is tried; throws SocketError
+  // with the last address's error when none is left.
+  bool WaitConnected(int timeoutMs);
+
+  // Sends every byte of `data`, waiting at most `timeoutMs` at a time for
+  // room in the send buffer. Throws SocketError (a time-out included).
+  void SendAll(std::string_view data, int timeoutMs);
+  // Waits at most `timeoutMs` until data or the peer's close has arrived.
+  bool WaitReadable(int timeoutMs);
+  // Takes what has arrived, up to `size` bytes, without waiting. Throws
+  // SocketError when the connection failed (a reset, for example).
+  ReceiveResult Receive(char* buffer, size_t size);
+
+  void Close();
+  bool IsOpen() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vexmoor

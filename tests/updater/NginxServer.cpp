@@ -1,0 +1,132 @@
+#include "updater/NginxServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "updater/ScriptedServer.h"
+
+namespace vexmoor::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool Accepts(uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return up;
+}
+
+std::string Config(const std::string& prefix, const std::string& root, uint16_t port,
+                   std::string_view directives) {
+  return "master_process off;\n"
+         "pid " +
+         prefix +
+         "/nginx.pid;\n"
+         "error_log " +
+         prefix +
+         "/error.log;\n"
+         "events { worker_connections 32; }\n"
+         "http {\n"
+         "  access_log off;\n"
+         "  client_body_temp_path " +
+         prefix +
+         "/body;\n"
+         "  proxy_temp_path " +
+         prefix +
+         "/proxy;\n"
+         "  fastcgi_temp_path " +
+         prefix +
+         "/fastcgi;\n"
+         "  uwsgi_temp_path " +
+         prefix +
+         "/uwsgi;\n"
+         "  scgi_temp_path " +
+         prefix +
+         "/scgi;\n"
+         "  types { text/html html; text/plain txt; }\n"
+         "  default_type application/octet-stream;\n"
+         "  server {\n"
+         "    listen 127.0.0.1:" +
+         std::to_string(port) +
+         ";\n"
+         "    root " +
+         root + ";\n" + std::string(directives) +
+         "  }\n"
+         "}\n";
+}
+
+}  // namespace
+
+std::string FindNginx() {
+  for (const char* candidate : {"/usr/sbin/nginx", "/usr/local/sbin/nginx", "/usr/bin/nginx"}) {
+    if (::access(candidate, X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+NginxServer::NginxServer(const std::string& root, std::string_view directives) {
+  const std::string program = FindNginx();
+  if (program.empty()) return;
+  port_ = UnusedLoopbackPort();
+  prefix_.Write("nginx.conf", Config(prefix_.Path(), root, port_, directives));
+  Start(program);
+}
+
+NginxServer::~NginxServer() { Stop(); }
+
+void NginxServer::Start(const std::string& program) {
+  const std::string prefix = prefix_.Path(), config = prefix_ / "nginx.conf",
+                    log = prefix_ / "error.log";
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::execl(program.c_str(), program.c_str(), "-p", prefix.c_str(), "-c", config.c_str(), "-e",
+            log.c_str(), "-g", "daemon off;", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  for (int attempt = 0; attempt < 200 && pid_ > 0; ++attempt) {
+    if (Accepts(port_)) {
+      running_ = true;
+      return;
+    }
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;  // nginx ended: a bad config, or the port was taken meanwhile
+      return;
+    }
+    std::this_thread::sleep_for(25ms);
+  }
+}
+
+void NginxServer::Stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+    std::this_thread::sleep_for(25ms);
+  }
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+}
+
+std::string NginxServer::Url(std::string_view path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+std::string NginxServer::ErrorLog() const { return ReadFile(prefix_ / "error.log"); }
+
+}  // namespace vexmoor::test
