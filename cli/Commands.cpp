@@ -8,6 +8,10 @@ namespace vexmoor::cli {
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
+      {"decode", "FILE", "print the dat text of a native dat (a container is deciphered and unpacked)",
+       RunDecode},
+      {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
+       RunInfo},
   };
   return commands;
 }
