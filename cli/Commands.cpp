@@ -8,6 +8,8 @@ namespace vexmoor::cli {
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
+      {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
+      {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
   };
   return commands;
 }

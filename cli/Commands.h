@@ -28,5 +28,7 @@ int UsageError(const char* name);
 void ReportError(const std::string& message);
 
 int RunCrc(const Args& args);
+int RunPack(const Args& args);
+int RunUnpack(const Args& args);
 
 }  // namespace vexmoor::cli
