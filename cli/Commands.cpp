@@ -12,6 +12,8 @@ const std::vector<Command>& AllCommands() {
        RunDecode},
       {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
        RunInfo},
+      {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
+      {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
   };
   return commands;
 }
