@@ -1,5 +1,7 @@
 #include "encoder/DatEncoder.h"
 
+#include <utility>
+
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatHeader.h"
 #include "catalogue/General.h"
@@ -29,20 +31,39 @@ void CheckSource(const std::string& source, const std::string& output, std::stri
   }
 }
 
-TUpdateKey EncodeOne(const std::string& source, const std::string& output, double encodeTime,
-                     bool updateTimeStamp) {
-  std::string text = ReadWholeFile(source);
-  CheckSource(source, output, text);
-  if (updateTimeStamp) {
-    std::string stamped = SetDatTimeStamp(text, TimeStampText(encodeTime));
-    if (stamped != text) WriteFileAtomically(source, stamped);
-    text = std::move(stamped);
-  }
-  WriteDatContainer(output, WithCrLfLineEnds(text), encodeTime);
+TUpdateKey KeyOf(const std::string& output, std::string_view text) {
   const TDatHeader header = HeaderOf(text);
   return {PathFileName(output), header.ReadString(kInfoSection, "VERSION", ""),
           header.ReadString(kInfoSection, "TIMESTAMP", ""),
           header.ReadString(kInfoSection, "NAME", "")};
+}
+
+// A '|' in a field would shift the fields of its keys line.
+void CheckKeyFields(const std::string& source, const TUpdateKey& key) {
+  const std::pair<const char*, const std::string*> fields[] = {
+      {"file name", &key.File}, {"VERSION", &key.Version}, {"NAME", &key.Name}};
+  for (const auto& [what, value] : fields) {
+    if (value->find('|') != std::string::npos) {
+      throw FormatError("The " + std::string(what) + " of \"" + source +
+                        "\" holds a '|', which the update keys file cannot carry");
+    }
+  }
+}
+
+// Everything is checked and built in memory before the first write.
+TUpdateKey EncodeOne(const std::string& source, const std::string& output, double encodeTime,
+                     const TEncodeOptions& options) {
+  const std::string original = ReadWholeFile(source);
+  CheckSource(source, output, original);
+  const std::string text = options.UpdateTimeStamps
+                               ? SetDatTimeStamp(original, TimeStampText(encodeTime))
+                               : original;
+  TUpdateKey key = KeyOf(output, text);
+  if (options.CreateUpdateKeysFile) CheckKeyFields(source, key);
+  const std::string container = MakeDatContainer(WithCrLfLineEnds(text), encodeTime);
+  if (text != original) WriteFileAtomically(source, text);
+  WriteFileAtomically(output, container);
+  return key;
 }
 
 }  // namespace
@@ -67,7 +88,7 @@ TEncodeResult EncodeDats(const std::vector<std::string>& sources, const TEncodeO
   if (sources.empty()) return result;
   for (size_t row = 0; row < sources.size(); ++row) {
     const std::string output = EncodedDatPath(sources[row]);
-    result.Keys.push_back(EncodeOne(sources[row], output, result.EncodeTime, options.UpdateTimeStamps));
+    result.Keys.push_back(EncodeOne(sources[row], output, result.EncodeTime, options));
     result.Outputs.push_back(output);
     if (onStatus) onStatus(row, kStatusEncoded);
   }

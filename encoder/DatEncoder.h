@@ -61,9 +61,11 @@ std::string EncoderRowName(const std::string& path);
 // A failure stops the run at that source and propagates its error (Error,
 // IoError, FileOpenError, FormatError): sources before it stay encoded, no
 // keys file is written, and no container of the failing source's name is
-// created or changed. Its time stamp may already have been written. Throws
-// FormatError, touching nothing, for a source that is already a container
-// or whose container path would be the source itself.
+// created or changed. Each source is read, stamped, checked and packed in
+// memory first, so only a failure to write its container can leave its new
+// time stamp behind. Throws FormatError, touching nothing, for a source that
+// is already a container, whose container path would be the source itself,
+// or (with the keys file on) whose NAME or VERSION holds a '|'.
 TEncodeResult EncodeDats(const std::vector<std::string>& sources, const TEncodeOptions& options,
                          const TEncodeStatusHandler& onStatus = {});
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -174,6 +175,22 @@ TEST_F(DatEncoderTest, FailureStopsTheRunAndKeepsTheOldContainer) {
   EXPECT_THROW(Encode({dir_ / "missing.dat"}, Options()), FileOpenError);
 }
 
+// A container that cannot be put in place leaves no temporary file behind.
+TEST_F(DatEncoderTest, FailedContainerWriteLeavesNoPartialFile) {
+  const std::string a = dir_.Write("A.dat", kDatA);
+  dir_.Write("A.qdat/inside", "kept");
+  EXPECT_THROW(Encode({a}, Options(false, true)), IoError);
+  EXPECT_EQ(test::ReadFile(dir_ / "A.qdat/inside"), "kept");
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+    ++entries;
+    EXPECT_TRUE(entry.path().filename() == "A.dat" || entry.path().filename() == "A.qdat")
+        << entry.path();
+  }
+  EXPECT_EQ(entries, 2u);
+  EXPECT_EQ(test::ReadFile(a), kDatA);
+}
+
 TEST_F(DatEncoderTest, RefusesSourcesItWouldDestroy) {
   const std::string container = dir_.Write("packed.dat", MakeDatContainer(kDatA, 1.0));
   EXPECT_THROW(Encode({container}, Options()), FormatError);
@@ -182,6 +199,24 @@ TEST_F(DatEncoderTest, RefusesSourcesItWouldDestroy) {
   const std::string plainQdat = dir_.Write("plain.QDAT", kDatA);
   EXPECT_THROW(Encode({plainQdat}, Options()), FormatError);
   EXPECT_EQ(test::ReadFile(plainQdat), kDatA);
+}
+
+// A '|' in NAME would shift the fields of the keys line: refused before the
+// source or its container is touched, unless no keys file is wanted.
+TEST_F(DatEncoderTest, BarInAKeysFieldIsRefusedWhenKeysAreWritten) {
+  const std::string bar = dir_.Write("bar.dat", "[INFO]\nNAME=A|B\n[DAT]\n0001|00000000|x\n");
+  try {
+    Encode({bar}, Options());
+    FAIL();
+  } catch (const FormatError& error) {
+    EXPECT_STREQ(error.what(), ("The NAME of \"" + bar +
+                                "\" holds a '|', which the update keys file cannot carry")
+                                   .c_str());
+  }
+  EXPECT_EQ(test::ReadFile(bar), "[INFO]\nNAME=A|B\n[DAT]\n0001|00000000|x\n");
+  EXPECT_FALSE(PathExists(dir_ / "bar.qdat"));
+  Encode({bar}, Options(true, false));
+  EXPECT_TRUE(PathExists(dir_ / "bar.qdat"));
 }
 
 TEST_F(DatEncoderTest, ContainerPathChangesOnlyTheFileNamesExtension) {
