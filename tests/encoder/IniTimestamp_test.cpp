@@ -83,9 +83,5 @@ TEST(IniTimestamp, HeaderViewReadsTheWrittenValue) {
   for (const char* text : texts) EXPECT_EQ(HeaderStamp(Stamped(text)), kStamp) << text;
 }
 
-TEST(IniTimestamp, GeneralWriterTakesAnySectionAndKey) {
-  EXPECT_EQ(SetIniValue("[A]\nk=1\n[B]\n", "b", "K", "2"), "[A]\nk=1\n[B]\nK=2\n");
-}
-
 }  // namespace
 }  // namespace vexmoor

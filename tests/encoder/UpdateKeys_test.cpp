@@ -19,15 +19,6 @@ TEST(UpdateKeys, LinesHaveFourBarEndedFieldsAndCrLf) {
   EXPECT_EQ(ParseUpdateKeys(UpdateKeysText(keys)), keys);
 }
 
-TEST(UpdateKeys, ProgramLineNamesThePlatformsProgramFile) {
-#ifdef _WIN32
-  EXPECT_EQ(ProgramUpdateKey(1).File, "moorscan.exe");
-#else
-  EXPECT_EQ(ProgramUpdateKey(1).File, "moorscan");
-#endif
-  EXPECT_EQ(ProgramUpdateKey(38580.53454861111).TimeStamp, "38580.5345486111");
-}
-
 TEST(UpdateKeys, ParserTakesAnyLineEndAndRejectsOtherShapes) {
   EXPECT_EQ(ParseUpdateKeys("a|b|c|d|\n\ne|f|g|h|").size(), 2u);
   EXPECT_TRUE(ParseUpdateKeys("").empty());
