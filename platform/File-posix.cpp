@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -140,7 +141,31 @@ void WriteAll(int fd, std::string_view data, const std::string& path) {
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view data) {
+namespace {
+
+// The file a write to `path` should replace: the target of a link, so the
+// link survives, or the path itself.
+std::string ReplacementTarget(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string target = real;
+  std::free(real);
+  return target;
+}
+
+// The mode the replacement takes: the old file's, or a new file's.
+mode_t ReplacementMode(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& requested, std::string_view data) {
+  const std::string path = ReplacementTarget(requested);
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) ThrowIo("Cannot create file", temp, errno);
@@ -152,16 +177,13 @@ void WriteFileAtomically(const std::string& path, std::string_view data) {
     ::unlink(temp.c_str());
     throw;
   }
-  // mkstemp makes the file private; give it the mode a new file would get.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  ::fchmod(fd, ReplacementMode(path));
   if (::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.c_str());
-    ThrowIo("Cannot write file", path, error);
+    ThrowIo("Cannot write file", requested, error);
   }
 }
 

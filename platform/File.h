@@ -48,7 +48,9 @@ std::string ReadWholeFile(const std::string& path);
 
 // Replaces the file at `path` with `data` so that a crash or a full disk never
 // leaves a partial file behind: the bytes go to a temporary file in the same
-// folder, which is flushed and then renamed over the target. Throws IoError.
+// folder, which is flushed and then renamed over the target. A link is kept:
+// the file it points to is replaced. The old file's permissions carry over.
+// Throws IoError.
 void WriteFileAtomically(const std::string& path, std::string_view data);
 
 // Removes a file; missing files are not an error. Throws IoError otherwise.
