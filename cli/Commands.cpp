@@ -14,6 +14,7 @@ const std::vector<Command>& AllCommands() {
        RunInfo},
       {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
       {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
+      {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
   };
   return commands;
 }

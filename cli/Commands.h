@@ -32,5 +32,6 @@ int RunDecode(const Args& args);
 int RunInfo(const Args& args);
 int RunPack(const Args& args);
 int RunUnpack(const Args& args);
+int RunLs(const Args& args);
 
 }  // namespace vexmoor::cli

@@ -1,0 +1,28 @@
+#include <cinttypes>
+#include <cstdio>
+
+#include "cli/Commands.h"
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "scan/CRC32.h"
+#include "scan/cmpread.h"
+
+namespace vexmoor::cli {
+
+// One line per entry in reader order: CRC, packed size, unpacked size, name.
+int RunLs(const Args& args) {
+  if (args.size() != 1) return UsageError("ls");
+  const std::string& path = args[0];
+  // The reader ignores a missing file; on the command line that is an error.
+  if (!PathExists(path)) throw FileOpenError("Cannot open file \"" + path + "\". No such file or directory");
+  TCmpRead reader;
+  reader.SetFileName(path);
+  for (const TCmpRecord& entry : reader.Entries()) {
+    std::printf("%s  %" PRIu64 "  %" PRIu64 "  ", HexLong(entry.Crc).c_str(), entry.PackedSize, entry.UnpackedSize);
+    std::fwrite(entry.Name.data(), 1, entry.Name.size(), stdout);
+    std::putchar('\n');
+  }
+  return 0;
+}
+
+}  // namespace vexmoor::cli

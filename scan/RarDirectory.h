@@ -1,0 +1,53 @@
+// Rar 1.5-4.x block headers: the seven-byte marker, then blocks that each
+// start with a 7-byte header; file headers (type 0x74) describe members.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "scan/cmpread.h"
+
+namespace vexmoor {
+
+// One rar file header, as far as the reader keeps it.
+struct TRarRecord {
+  uint64_t PackedSize = 0;    // with the high word when flag 0x100 is set
+  uint64_t UnpackedSize = 0;
+  uint8_t HostOs = 0;
+  uint32_t Crc = 0;
+  uint32_t FileTime = 0;
+  uint8_t UnpackVersion = 0;
+  uint8_t Method = 0;
+  uint16_t NameSize = 0;
+  uint32_t Attributes = 0;
+  std::string Name;  // the stored bytes up to the first NUL
+};
+
+// The entries of a rar set, merged by exact name (letter case counts).
+class TRarEntryList {
+ public:
+  // Adds to `entries`, which must outlive this list and start empty.
+  explicit TRarEntryList(std::vector<TCmpRecord>& entries) : entries_(entries) {}
+
+  // Updates the entry with the same name in place (a member continued from
+  // an earlier volume keeps its place and takes the values of its last
+  // header), or appends a new one.
+  void AddRarEntry(const TRarRecord& record);
+
+ private:
+  std::vector<TCmpRecord>& entries_;
+  std::unordered_map<std::string, size_t> index_;
+};
+
+// Walks the block headers of one volume and adds every file header to
+// `list`. Returns false when the volume does not start with the rar 1.5-4.x
+// marker (a rar5 volume, for instance): then no later volume belongs to the
+// set. The walk ends at the end of the file, at a header size below 7, at a
+// header cut short by the end of the file (its entry is dropped) and at a
+// main header that announces encrypted headers. Throws FileOpenError when
+// the volume cannot be opened and IoError when a read fails.
+bool ReadRarDirectory(const std::string& volume, TRarEntryList& list);
+
+}  // namespace vexmoor

@@ -1,0 +1,65 @@
+#include "scan/cmpread.h"
+
+#include <stdexcept>
+#include <unordered_set>
+
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "scan/BufferedReader.h"
+#include "scan/RarDirectory.h"
+#include "scan/RarVolumeName.h"
+#include "scan/ZipDirectory.h"
+
+namespace vexmoor {
+
+uint32_t ReadSignature(const std::string& path) {
+  InputFile file(path);
+  uint8_t bytes[4];
+  if (file.ReadAt(0, bytes, sizeof bytes) != sizeof bytes) return 0;
+  return LoadU32(bytes);
+}
+
+void TCmpRead::SetFileName(const std::string& newName) {
+  if (!PathExists(newName)) return;
+  const std::string path = newName;  // newName may be FileName() itself
+  // While a rar set is read FileName names the volume being read; whatever
+  // happens, it ends up naming the archive assigned.
+  struct RestoreName {
+    std::string& name;
+    const std::string& assigned;
+    ~RestoreName() { name = assigned; }
+  } restore{fileName_, path};
+  fileName_ = path;
+  entries_.clear();
+  const uint32_t signature = ReadSignature(path);
+  if (signature == kZipSignature) {
+    ReadZipDirectory(path, entries_);
+  } else if (signature == kRarSignature) {
+    ReadRarSet();
+  } else {
+    throw FormatError("Unknown compression format.");
+  }
+}
+
+void TCmpRead::ReadRarSet() {
+  std::string volume = fileName_;
+  RarVolumeName(volume, TVolumeDirection::First);
+  TRarEntryList list(entries_);
+  // Names can lead back to a volume already read (x.999 is followed by
+  // x.1000, which reads as volume 0 of the number style): each is read once.
+  std::unordered_set<std::string> visited;
+  while (visited.insert(volume).second) {
+    fileName_ = volume;
+    if (!ReadRarDirectory(volume, list)) break;
+    if (!RarVolumeName(volume, TVolumeDirection::Next)) break;
+  }
+}
+
+TCmpRecord TCmpRead::Items(size_t index) const {
+  if (index >= entries_.size()) {
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  }
+  return entries_[index];
+}
+
+}  // namespace vexmoor

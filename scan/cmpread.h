@@ -1,0 +1,62 @@
+// The archive directory reader: lists the members of a zip archive or of a
+// rar volume set with the CRC-32 each header stores, without unpacking.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexmoor {
+
+// One archive member as its directory describes it.
+struct TCmpRecord {
+  std::string Name;           // stored bytes, no code-page or separator change
+  uint32_t Crc = 0;           // CRC-32 of the unpacked member
+  uint64_t PackedSize = 0;    // stored size (64-bit so zip64 sizes fit)
+  uint64_t UnpackedSize = 0;
+
+  friend bool operator==(const TCmpRecord&, const TCmpRecord&) = default;
+};
+
+// The first four bytes of an archive read as one little-endian number.
+constexpr uint32_t kZipSignature = 0x04034B50;  // "PK" 03 04
+constexpr uint32_t kRarSignature = 0x21726152;  // "Rar!"
+
+// Opens `path` (letting other programs read and write it) and returns its
+// first four bytes as a little-endian number, or 0 when it is shorter.
+// Throws FileOpenError when it cannot be opened.
+uint32_t ReadSignature(const std::string& path);
+
+// One reader serves a whole scan: each assignment of FileName replaces the
+// entries with the directory of the archive assigned.
+class TCmpRead {
+ public:
+  const std::string& FileName() const { return fileName_; }
+
+  // Reads the directory of the archive at `path`:
+  //  - no file at `path`: nothing happens, FileName and entries stay;
+  //  - a zip (local header signature first): its central directory;
+  //  - a rar: every volume of its set, from the first one that exists, by
+  //    the set's naming style (x.part1.rar, x.rar/x.r00, x.000/x.001).
+  // Afterwards FileName is `path`, also when the read fails.
+  // Throws FormatError "Unknown compression format." for any other content
+  // (files shorter than four bytes and empty zips included), FormatError
+  // "Bad rar filename." for a name like x.rab, FileOpenError when the file or
+  // one of its volumes exists but cannot be opened, and IoError when a read
+  // fails; the entries read before a failure stay.
+  void SetFileName(const std::string& path);
+
+  size_t Count() const { return entries_.size(); }
+  // A copy of entry `index`; throws std::out_of_range outside 0..Count()-1.
+  TCmpRecord Items(size_t index) const;
+  // All entries in directory order (zip) or first-header order (rar).
+  const std::vector<TCmpRecord>& Entries() const { return entries_; }
+
+ private:
+  void ReadRarSet();
+
+  std::string fileName_;
+  std::vector<TCmpRecord> entries_;
+};
+
+}  // namespace vexmoor
