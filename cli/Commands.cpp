@@ -15,6 +15,9 @@ const std::vector<Command>& AllCommands() {
       {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
       {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
       {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
+      {"audit", "DAT FOLDER [--no-cache] [--lists DIR] [--fixdat FILE] [--json]",
+       "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
+       RunAudit},
   };
   return commands;
 }

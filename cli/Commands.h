@@ -33,5 +33,6 @@ int RunInfo(const Args& args);
 int RunPack(const Args& args);
 int RunUnpack(const Args& args);
 int RunLs(const Args& args);
+int RunAudit(const Args& args);
 
 }  // namespace vexmoor::cli
