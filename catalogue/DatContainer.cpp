@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "catalogue/General.h"
+#include "codec/aPLib.h"
 #include "catalogue/Rc4.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -19,6 +21,14 @@ std::string ReadContainerBlock(const std::string& path) {
   std::string block(size > kContainerHeaderSize ? size - kContainerHeaderSize : 0, '\0');
   block.resize(file.ReadAt(kContainerHeaderSize, block.data(), block.size()));
   return block;
+}
+
+static_assert(std::numeric_limits<double>::is_iec559, "time stamps are IEEE 754 doubles");
+
+void AppendLittleEndian(std::string& out, double value) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xFF);
 }
 
 double DoubleFromLittleEndian(const unsigned char* bytes) {
@@ -39,11 +49,30 @@ std::optional<std::string> ReadQuenDatText(const std::string& path) {
 std::optional<std::string> OpenContainerBlock(std::string block) {
   Rc4SetKey(kDatKey);
   Rc4CryptStream(block);
-  throw Error("Dat containers cannot be unpacked yet");
+  if (!GetUnpackedSize(block.data(), block.size())) return std::nullopt;
+  // The codec's lengths are 32-bit; a longer block cannot be a sound one.
+  if (block.size() > std::numeric_limits<uint32_t>::max()) throw FormatError("Decompression error");
+  TaPLib codec;
+  codec.Source = block.data();
+  codec.Length = static_cast<uint32_t>(block.size());
+  codec.UnPack();
+  return std::string(reinterpret_cast<const char*>(codec.Destination), codec.Length);
 }
 
-std::string MakeDatContainer(std::string_view, double) {
-  throw Error("Dat containers cannot be packed yet");
+std::string MakeDatContainer(std::string_view text, double timeStamp) {
+  if (text.size() > std::numeric_limits<uint32_t>::max()) throw Error("Compression error");
+  TaPLib codec;
+  codec.Source = text.data();
+  codec.Length = static_cast<uint32_t>(text.size());
+  codec.Pack();
+  std::string block(reinterpret_cast<const char*>(codec.Destination), codec.Length);
+  Rc4SetKey(kDatKey);
+  Rc4CryptStream(block);
+  std::string container(kContainerMagic);
+  container.reserve(kContainerHeaderSize + block.size());
+  AppendLittleEndian(container, timeStamp);
+  container.append(block);
+  return container;
 }
 
 void WriteDatContainer(const std::string& path, std::string_view text, double timeStamp) {

@@ -154,6 +154,7 @@ std::vector<std::string_view> SplitRomCenterLine(std::string_view line) {
 void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
                          const std::vector<std::string_view>& lines, size_t first,
                          const TNativeColumns& columns) {
+  if (first < lines.size()) catalogue.Reserve(catalogue.Count() + lines.size() - first);
   for (size_t at = first; at < lines.size(); ++at) {
     const std::vector<std::string_view> items = ExplodeViews("|", lines[at]);
     if (items.size() != columns.Count) continue;
@@ -170,6 +171,7 @@ void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
 
 void AppendRomCenterEntries(TCatalogue& catalogue, const TCacheTable& cache,
                             const std::vector<std::string_view>& lines, size_t first) {
+  if (first < lines.size()) catalogue.Reserve(catalogue.Count() + lines.size() - first);
   for (size_t at = first; at < lines.size(); ++at) {
     const std::vector<std::string_view> items = SplitRomCenterLine(lines[at]);
     if (items.size() != kRomCenterItems) continue;
