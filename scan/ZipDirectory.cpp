@@ -25,9 +25,15 @@ constexpr size_t kCentralFixedSize = 42;  // after the signature
 // always holds it; only commented archives need the whole search span.
 constexpr uint64_t kFirstSearchSpan = kEndRecordSize + 1024;
 
-// Offset of the last end-record signature at or before size - 22 and no
-// earlier than size - 65557.
-std::optional<uint64_t> FindEndRecord(InputFile& file, uint64_t size) {
+// The end record's offset and its central directory offset field: the last
+// end-record signature at or before size - 22 and no earlier than
+// size - 65557.
+struct EndRecord {
+  uint64_t offset;
+  uint32_t directoryOffset;
+};
+
+std::optional<EndRecord> FindEndRecord(InputFile& file, uint64_t size) {
   if (size < kEndRecordSize) return std::nullopt;
   std::vector<uint8_t> tail;
   for (const uint64_t span : {kFirstSearchSpan, kZipEndSearchSpan}) {
@@ -36,7 +42,7 @@ std::optional<uint64_t> FindEndRecord(InputFile& file, uint64_t size) {
     tail.resize(length);
     if (file.ReadAt(start, tail.data(), length) != length) return std::nullopt;
     for (size_t at = length - kEndRecordSize + 1; at-- > 0;) {
-      if (LoadU32(&tail[at]) == kEndSignature) return start + at;
+      if (LoadU32(&tail[at]) == kEndSignature) return EndRecord{start + at, LoadU32(&tail[at + 16])};
     }
     if (length == size) break;
   }
@@ -62,15 +68,12 @@ std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord
 
 // Where the central directory starts, or nothing when there is no end record.
 std::optional<uint64_t> DirectoryOffset(InputFile& file, uint64_t size) {
-  const std::optional<uint64_t> endRecord = FindEndRecord(file, size);
-  if (!endRecord) return std::nullopt;
-  uint8_t field[4];
-  if (file.ReadAt(*endRecord + 16, field, sizeof field) != sizeof field) return std::nullopt;
-  const uint32_t offset = LoadU32(field);
-  if (offset == kSaturated) {
-    if (const auto wide = Zip64DirectoryOffset(file, *endRecord)) return wide;
+  const std::optional<EndRecord> end = FindEndRecord(file, size);
+  if (!end) return std::nullopt;
+  if (end->directoryOffset == kSaturated) {
+    if (const auto wide = Zip64DirectoryOffset(file, end->offset)) return wide;
   }
-  return offset;
+  return end->directoryOffset;
 }
 
 // Takes the 64-bit sizes from the zip64 extra field for each size whose

@@ -142,7 +142,8 @@ TEST_F(LsTest, AgreesWithSevenZipOnGeneratedZips) {
   const std::string comment(65535, 'c');
   dir_.Write("comment.txt", comment);
   ASSERT_EQ(std::system(("cd " + src + " && zip -qr ../info.zip a.nds folder && zip -qr -fz ../zip64.zip a.nds folder"
-                         " && zip -qr -z ../comment.zip a.nds < ../comment.txt")
+                         " && zip -qr -z ../comment.zip a.nds < ../comment.txt"
+                         " && 7z a -tzip -bd ../seven.zip a.nds folder >/dev/null")
                             .c_str()),
             0);
   const std::string script =
@@ -154,7 +155,7 @@ TEST_F(LsTest, AgreesWithSevenZipOnGeneratedZips) {
       "  z.comment = b'k' * 65535\n";
   ASSERT_EQ(std::system(("python3 -c " + ShellQuote(script) + " " + ShellQuote(dir_ / "python.zip")).c_str()), 0);
   dir_.Write("built64.zip", test::BuildZip({{"m.nds", "m"}, {"n/", ""}}, {"", true}));
-  for (const char* name : {"info.zip", "zip64.zip", "comment.zip", "python.zip", "built64.zip"}) {
+  for (const char* name : {"info.zip", "zip64.zip", "comment.zip", "seven.zip", "python.zip", "built64.zip"}) {
     ExpectAgreement(dir_ / name, dir_);
   }
 }

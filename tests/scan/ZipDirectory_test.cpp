@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/Errors.h"
 #include "scan/ArchiveTestUtil.h"
 #include "support/ArchiveBuilder.h"
@@ -23,11 +21,6 @@ TEST(ZipFixtures, ListTheCentralDirectoryAsStored) {
   } cases[] = {
       {"zip/test_read_format_zip.zip",
        {"00000000  0  0  dir/", "3D66373A  10  18  file1", "78787878  10  18  file2"}},
-      {"zip/test_read_format_zip_msdos.zip",
-       {"00000000  0  0  abc", "00000000  0  0  def", "00000000  0  0  def/foo", "00000000  0  0  ghi/",
-        "00000000  0  0  jkl", "00000000  0  0  mno/"}},
-      {"zip/test_read_format_zip_comment_stored_2.zip",
-       {"2B284D36  22451  81514  file0", "7DEA58EA  23  23  build.sh"}},
       {"zip/testfile-long-comment.zip", {"00000000  0  0  testfile.txt"}},
       {"zip/test_read_format_zip_padded2.zip", {"FB32C645  6  6  file0", "E229F704  6  6  file1"}},
       {"zip/test_read_format_zip_filename_cp866.zip",
@@ -39,7 +32,6 @@ TEST(ZipFixtures, ListTheCentralDirectoryAsStored) {
       {"zip/test_read_format_zip_with_invalid_traditional_eocd.zip",
        {"00000000  0  0  test1.txt", "00000000  0  0  test2.txt"}},
       {"zip/test_read_format_zip_uncompressed_size_off_by_4gib.zip", {"3610A686  5  4294967301  hello.txt"}},
-      {"zip/zip64-3mf.zip", {"DDEAA107  2  2  -"}},
   };
   for (const auto& c : cases) {
     const std::string path = test::SharedFixture(c.file);
@@ -100,31 +92,6 @@ TEST_F(ZipDirectoryTest, HeaderCutByTheEndOfFileIsDropped) {
   const size_t second = zip.find("PK\x01\x02", zip.find("PK\x01\x02") + 4);
   const std::string cut = zip.substr(0, second + 16) + zip.substr(zip.size() - 22);
   EXPECT_EQ(ListArchive(dir_.Write("cut.zip", cut)), Lines{"83DCEFB7  1  1  a"});
-}
-
-TEST_F(ZipDirectoryTest, ArchivesMadeByInfoZipAndPython) {
-  if (std::system("command -v zip >/dev/null 2>&1 && command -v python3 >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "zip or python3 missing";
-  }
-  dir_.Write("src/game.nds", "payload");
-  dir_.Write("src/sub/other.nds", std::string(5000, 'x'));
-  const std::string zip = dir_ / "info.zip";
-  ASSERT_EQ(std::system(("cd " + test::ShellQuote(dir_ / "src") + " && zip -qr " + test::ShellQuote(zip) +
-                         " game.nds sub").c_str()),
-            0);
-  const Lines info = ListArchive(zip);
-  ASSERT_EQ(info.size(), 3u);
-  EXPECT_EQ(info[0].substr(0, 10), "422C6A15  ");
-  EXPECT_EQ(info[1], "00000000  0  0  sub/");
-  EXPECT_NE(info[2].find("  5000  sub/other.nds"), std::string::npos);
-  const std::string py = dir_ / "py.zip";
-  const std::string script = "import zipfile\nwith zipfile.ZipFile('" + py +
-                             "', 'w', zipfile.ZIP_DEFLATED) as z:\n"
-                             "  z.writestr('one.nds', b'1' * 100)\n  z.comment = b'c' * 65535\n";
-  ASSERT_EQ(std::system(("python3 -c " + test::ShellQuote(script)).c_str()), 0);
-  const Lines python = ListArchive(py);
-  ASSERT_EQ(python.size(), 1u);
-  EXPECT_NE(python[0].find("  100  one.nds"), std::string::npos);
 }
 
 }  // namespace
