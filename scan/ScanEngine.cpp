@@ -34,7 +34,7 @@ std::string WithSeparator(std::string folder) {
 TScanEngine::TScanEngine(TAuditState& state, TRomList& list, TSortState& sort,
                          std::atomic<bool>& cancelRequested, TScanCallbacks callbacks)
     : state_(state), list_(list), sort_(sort), cancelRequested_(cancelRequested),
-      callbacks_(std::move(callbacks)) {}
+      callbacks_(std::move(callbacks)), masks_(state.DatMask) {}
 
 TScanOutcome TScanEngine::Run(const std::string& folder) {
   TRunningScan running(state_);

@@ -44,6 +44,7 @@ class TWorkList {
   const std::string& Front() const { return paths_.front(); }
   void PopFront() { paths_.pop_front(); }
   void Append(std::string path) { paths_.push_back(std::move(path)); }
+  const std::deque<std::string>& Paths() const { return paths_; }
 
  private:
   std::deque<std::string> paths_;
@@ -88,7 +89,7 @@ class TScanEngine {
   TSortState& sort_;
   std::atomic<bool>& cancelRequested_;
   TScanCallbacks callbacks_;
-  TScanMasks masks_{""};
+  TScanMasks masks_;
   TScanOutcome outcome_;
   // Catalogue positions by CRC, in catalogue order: the catalogue does not
   // change while a scan runs, so one index serves the whole scan.
