@@ -6,11 +6,11 @@
 // the disk.
 //   bench_scan [runs]
 #include <algorithm>
-#include <cstring>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -61,7 +61,8 @@ class TRandom {
 
 void WriteFile(const fs::path& path, const std::string& data) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
 // Writes a loose dump of `size` bytes chunk by chunk; returns its CRC.
@@ -82,7 +83,8 @@ void AddLooseDumps(TCollection& collection, TRandom& random, bool write) {
   for (int i = 0; i < 18; ++i) {
     const size_t size = (8 + (i * 37) % 57) * kMiB;  // 8 to 64 MiB
     const fs::path path = collection.Root / regions[i % 3] / ("Set " + std::to_string(i % 4)) /
-                          ("Deep " + std::to_string(i % 2)) / ("Release " + std::to_string(i) + ".nds");
+                          ("Deep " + std::to_string(i % 2)) /
+                          ("Release " + std::to_string(i) + ".nds");
     collection.Crcs.push_back(write ? WriteLooseDump(path, size, random) : 0);
     collection.LooseBytes += size;
     ++collection.Files;
@@ -93,7 +95,8 @@ void AddZips(TCollection& collection, TRandom& random, bool write) {
   for (int z = 0; z < 24; ++z) {
     std::vector<test::ZipMember> members;
     for (int m = 0; m < 8; ++m) {
-      members.push_back({"Zipped " + std::to_string(z) + "-" + std::to_string(m) + ".nds", random.Bytes(kMiB)});
+      members.push_back(
+          {"Zipped " + std::to_string(z) + "-" + std::to_string(m) + ".nds", random.Bytes(kMiB)});
       collection.Crcs.push_back(Crc32(members.back().data.data(), kMiB));
     }
     const std::string zip = test::BuildZip(members);
@@ -109,7 +112,8 @@ void AddRarSets(TCollection& collection, TRandom& random, bool write) {
       std::vector<test::RarMember> members;
       for (int m = 0; m < 2; ++m) {
         test::RarMember member;
-        member.name = "Set " + std::to_string(s) + "\\Vol " + std::to_string(v) + "-" + std::to_string(m) + ".nds";
+        member.name = "Set " + std::to_string(s) + "\\Vol " + std::to_string(v) + "-" +
+                      std::to_string(m) + ".nds";
         member.data = random.Bytes(4 * kMiB);
         collection.Crcs.push_back(Crc32(member.data.data(), member.data.size()));
         members.push_back(std::move(member));
@@ -126,7 +130,8 @@ void AddRarSets(TCollection& collection, TRandom& random, bool write) {
 TCollection MakeCollection() {
   const char* folder = std::getenv("VEXMOOR_BENCH_DIR");
   TCollection collection;
-  collection.Root = fs::path(folder ? folder : fs::temp_directory_path().string()) / "vexmoor-scan-bench";
+  collection.Root =
+      fs::path(folder ? folder : fs::temp_directory_path().string()) / "vexmoor-scan-bench";
   // The marker holds the dumps' CRCs, so a kept collection is not re-read.
   const fs::path marker = collection.Root / ".complete-1";
   const bool write = !fs::exists(marker);
@@ -147,7 +152,8 @@ TCollection MakeCollection() {
     collection = sizes;
     collection.Crcs.clear();
     std::ifstream in(marker);
-    for (std::string line; std::getline(in, line);) collection.Crcs.push_back(uint32_t(std::stoul(line, nullptr, 16)));
+    for (std::string line; std::getline(in, line);)
+      collection.Crcs.push_back(uint32_t(std::stoul(line, nullptr, 16)));
     for (const auto& entry : fs::recursive_directory_iterator(collection.Root)) {
       if (entry.is_regular_file() && entry.path().extension() != ".nds") {
         collection.TotalBytes += entry.file_size();
@@ -166,7 +172,8 @@ TCollection MakeCollection() {
 void FillCatalogue(TAuditState& state, const TCollection& collection) {
   TRandom random(7);
   for (const uint32_t crc : collection.Crcs) state.Catalogue.Append().Crc = crc;
-  for (int i = 0; i < 5000; ++i) state.Catalogue.Append().Crc = static_cast<uint32_t>(random.Next());
+  for (int i = 0; i < 5000; ++i)
+    state.Catalogue.Append().Crc = static_cast<uint32_t>(random.Next());
   for (TRomItem& item : state.Catalogue) item.Status = StatusMissing;
   state.DatMask = "*.nds";
   state.CacheResults = false;
@@ -200,9 +207,11 @@ int main(int argc, char** argv) {
   std::sort(times.begin(), times.end());
   const double median = times[times.size() / 2];
   std::printf("page-cached scan, median of %d: %.3f s\n", runs, median);
-  std::printf("  %.0f MB/s checksummed (loose dumps read whole)\n", collection.LooseBytes / 1e6 / median);
+  std::printf("  %.0f MB/s checksummed (loose dumps read whole)\n",
+              collection.LooseBytes / 1e6 / median);
   std::printf("  %.0f MB/s of collection (archives read by their directories only)\n",
               collection.TotalBytes / 1e6 / median);
-  std::printf("  %.1f files/s (%zu work-list files)\n", collection.Files / median, collection.Files);
+  std::printf("  %.1f files/s (%zu work-list files)\n", collection.Files / median,
+              collection.Files);
   return 0;
 }

@@ -25,8 +25,8 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
   std::string text;
   for (const TListRow& row : list) {
     const TRomItem& item = state.Catalogue[row.Entry];
-    text += item.Index + '\t' + HexLong(item.Crc) + '\t' + StatusWord(item.Status) + '\t' + item.Name +
-            '\t' + item.StatusText + '\n';
+    text += item.Index + '\t' + HexLong(item.Crc) + '\t' + StatusWord(item.Status) + '\t' +
+            item.Name + '\t' + item.StatusText + '\n';
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   text += FoundText(state.FoundCount) + '\n' + MissingText(total - state.FoundCount) + '\n';
@@ -64,8 +64,9 @@ std::string Field(const char* name, const std::string& jsonValue) {
 }
 
 std::string EntryJson(const TRomItem& item) {
-  return "{" + Field("index", JsonString(item.Index)) + "," + Field("crc", JsonString(HexLong(item.Crc))) + "," +
-         Field("name", JsonString(item.Name)) + "," + Field("country", JsonString(item.Country)) + "," +
+  return "{" + Field("index", JsonString(item.Index)) + "," +
+         Field("crc", JsonString(HexLong(item.Crc))) + "," + Field("name", JsonString(item.Name)) +
+         "," + Field("country", JsonString(item.Country)) + "," +
          Field("status", JsonString(StatusWord(item.Status))) + "," +
          Field("location", JsonString(item.StatusText)) + "}";
 }
@@ -74,11 +75,13 @@ std::string EntryJson(const TRomItem& item) {
 
 std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome) {
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
-  std::string json = "{" + Field("dat", "{" + Field("path", JsonString(state.DatPath)) + "," +
-                                            Field("name", JsonString(state.DatHeader.ReadString("INFO", "NAME", ""))) +
-                                            "," +
-                                            Field("system", JsonString(state.DatHeader.ReadString("INFO", "SYSTEM", ""))) +
-                                            "}");
+  std::string json =
+      "{" +
+      Field("dat",
+            "{" + Field("path", JsonString(state.DatPath)) + "," +
+                Field("name", JsonString(state.DatHeader.ReadString("INFO", "NAME", ""))) + "," +
+                Field("system", JsonString(state.DatHeader.ReadString("INFO", "SYSTEM", ""))) +
+                "}");
   json += "," + Field("total", std::to_string(total));
   json += "," + Field("found", std::to_string(state.FoundCount));
   json += "," + Field("missing", std::to_string(total - state.FoundCount));

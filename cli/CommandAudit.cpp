@@ -60,11 +60,13 @@ bool LoadDat(TAuditState& state, const std::string& path) {
   state.CurrentDat = BaseName(path);
   state.DatLoader = ChooseDatLoader(state.CurrentDat);
   if (state.DatLoader == TDatLoader::None) {
-    ReportError("\"" + path + "\" is not a dat: the name must end in .dat (Rom Center) or .qdat (native)");
+    ReportError("\"" + path +
+                "\" is not a dat: the name must end in .dat (Rom Center) or .qdat (native)");
     return false;
   }
   try {
-    if (!PathExists(path)) throw FileOpenError("Cannot open file \"" + path + "\". No such file or directory");
+    if (!PathExists(path))
+      throw FileOpenError("Cannot open file \"" + path + "\". No such file or directory");
     if (RunDatLoader(state, path)) return true;
     ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
   } catch (const std::exception& error) {

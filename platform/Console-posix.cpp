@@ -1,8 +1,8 @@
-#include "platform/Console.h"
-
 #include <unistd.h>
 
 #include <csignal>
+
+#include "platform/Console.h"
 
 namespace vexmoor {
 

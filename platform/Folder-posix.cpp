@@ -1,9 +1,9 @@
-#include "platform/Folder.h"
-
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstring>
+
+#include "platform/Folder.h"
 
 namespace vexmoor {
 

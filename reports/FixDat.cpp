@@ -29,7 +29,8 @@ std::string BuildFixDat(const TAuditState& state, const TRomList& list) {
     text += std::string("game (") + kEol;
     text += "  name " + Quoted(name) + kEol;
     text += "  description " + Quoted(name) + kEol;
-    text += "  rom ( name " + Quoted(name + "." + ext) + " crc " + row.SubItems[kSubItemCrc] + " )" + kEol;
+    text += "  rom ( name " + Quoted(name + "." + ext) + " crc " + row.SubItems[kSubItemCrc] +
+            " )" + kEol;
     text += std::string(")") + kEol + kEol;
   }
   return text;

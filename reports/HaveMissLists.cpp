@@ -42,7 +42,8 @@ THaveMissLists BuildHaveMissLists(const TAuditState& state) {
   lists.HaveFileName = SafeFileName(name) + "-Have.txt";
   lists.HaveText = ReportText("You have " + std::to_string(state.FoundCount) + of, std::move(have));
   lists.MissFileName = SafeFileName(name) + "-Miss.txt";
-  lists.MissText = ReportText("You are missing " + std::to_string(total - state.FoundCount) + of, std::move(miss));
+  lists.MissText = ReportText("You are missing " + std::to_string(total - state.FoundCount) + of,
+                              std::move(miss));
   return lists;
 }
 

@@ -33,8 +33,12 @@ std::string WithSeparator(std::string folder) {
 
 TScanEngine::TScanEngine(TAuditState& state, TRomList& list, TSortState& sort,
                          std::atomic<bool>& cancelRequested, TScanCallbacks callbacks)
-    : state_(state), list_(list), sort_(sort), cancelRequested_(cancelRequested),
-      callbacks_(std::move(callbacks)), masks_(state.DatMask) {}
+    : state_(state),
+      list_(list),
+      sort_(sort),
+      cancelRequested_(cancelRequested),
+      callbacks_(std::move(callbacks)),
+      masks_(state.DatMask) {}
 
 TScanOutcome TScanEngine::Run(const std::string& folder) {
   TRunningScan running(state_);
@@ -51,7 +55,8 @@ void TScanEngine::Start() {
   masks_ = TScanMasks(state_.DatMask);
   walkedFolders_.clear();
   byCrc_.clear();
-  for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_[state_.Catalogue[i].Crc].push_back(i);
+  for (size_t i = 0; i < state_.Catalogue.Count(); ++i)
+    byCrc_[state_.Catalogue[i].Crc].push_back(i);
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
   list_.Fill(state_.Catalogue, state_.DatHeader, sort_);

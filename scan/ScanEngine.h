@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <set>
 #include <string>
 #include <unordered_map>
-#include <set>
 #include <utility>
 #include <vector>
 

@@ -23,8 +23,8 @@ inline constexpr const char* kBadDumpMask = "*.nds";
 
 // The masks one scan works with.
 struct TScanMasks {
-  std::string DatMask;      // loose dumps, tested on the full path
-  std::string ListingMasks; // what a folder listing keeps, tested on the name
+  std::string DatMask;       // loose dumps, tested on the full path
+  std::string ListingMasks;  // what a folder listing keeps, tested on the name
 
   explicit TScanMasks(const std::string& datMask)
       : DatMask(datMask), ListingMasks(kArchiveMasks + datMask) {}

@@ -10,7 +10,8 @@ namespace {
 
 std::vector<std::string> Column(const TRomList& list, int k) {
   std::vector<std::string> texts;
-  for (const TListRow& row : list) texts.push_back(k == -1 ? row.Caption : row.SubItems[static_cast<size_t>(k)]);
+  for (const TListRow& row : list)
+    texts.push_back(k == -1 ? row.Caption : row.SubItems[static_cast<size_t>(k)]);
   return texts;
 }
 
@@ -68,9 +69,9 @@ TEST_F(RomListTest, ColumnClicksToggleAndAnotherColumnStartsAscending) {
 TEST(TextCompareTest, WordSortOrder) {
   EXPECT_LT(LocaleCompare("alpha", "Alpha"), 0);
   EXPECT_LT(LocaleCompare("Alpha", "beta"), 0);
-  EXPECT_LT(LocaleCompare("a-b", "a1"), 0);   // punctuation before digits
+  EXPECT_LT(LocaleCompare("a-b", "a1"), 0);  // punctuation before digits
   EXPECT_LT(LocaleCompare("a_b", "a1"), 0);
-  EXPECT_LT(LocaleCompare("a9", "aa"), 0);    // digits before letters
+  EXPECT_LT(LocaleCompare("a9", "aa"), 0);  // digits before letters
   EXPECT_LT(LocaleCompare("ab", "abc"), 0);
   EXPECT_LT(LocaleCompare("z", "\xC9"), 0);
   EXPECT_EQ(LocaleCompare("same", "same"), 0);

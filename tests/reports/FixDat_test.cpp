@@ -62,9 +62,11 @@ TEST_F(FixDatTest, NoSystemNoExtAndEverythingFound) {
   Fill({"[INFO]"});
   EXPECT_EQ(BuildFixDat(state_, list_),
             "clrmamepro (\r\n  name \" Fix Dat\"\r\n  description \" Fix Dat\"\r\n)\r\n\r\n"
-            "game (\r\n  name \"A\"\r\n  description \"A\"\r\n  rom ( name \"A.\" crc 00000001 )\r\n)\r\n\r\n");
+            "game (\r\n  name \"A\"\r\n  description \"A\"\r\n  rom ( name \"A.\" crc 00000001 "
+            ")\r\n)\r\n\r\n");
   state_.Catalogue[0].Status = StatusFound;
-  EXPECT_EQ(BuildFixDat(state_, list_), "clrmamepro (\r\n  name \" Fix Dat\"\r\n  description \" Fix Dat\"\r\n)\r\n\r\n");
+  EXPECT_EQ(BuildFixDat(state_, list_),
+            "clrmamepro (\r\n  name \" Fix Dat\"\r\n  description \" Fix Dat\"\r\n)\r\n\r\n");
 }
 
 }  // namespace

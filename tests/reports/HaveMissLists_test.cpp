@@ -31,7 +31,8 @@ TEST_F(HaveMissListsTest, TenEntriesSixFoundTwoMissingOneCachedOneBad) {
   // Case is ignored: "Alpha" and "alpha" sit together, in either order.
   const bool alphaFirst = have.find("Alpha\r\nalpha") != std::string::npos;
   const std::string alphas = alphaFirst ? "Alpha\r\nalpha\r\n" : "alpha\r\nAlpha\r\n";
-  EXPECT_EQ(have, "You have 6 of 10 Nintendo DS roms.\r\n\r\n" + alphas + "beta\r\nDelta\r\nGamma\r\nzeta\r\n");
+  EXPECT_EQ(have, "You have 6 of 10 Nintendo DS roms.\r\n\r\n" + alphas +
+                      "beta\r\nDelta\r\nGamma\r\nzeta\r\n");
   EXPECT_EQ(test::ReadFile(dir_ / "Test DS-Miss.txt"),
             "You are missing 4 of 10 Nintendo DS roms.\r\n\r\nmissing one\r\nMissing Two\r\n");
 }

@@ -26,7 +26,8 @@ TEST(EndPassTest, StatusColumnTexts) {
   EXPECT_EQ(EndPassStatusText(item), std::nullopt);
   item.Status = StatusBad;
   item.StatusText = "/roms/bad one.nds";
-  EXPECT_EQ(EndPassStatusText(item), std::string("Bad : bad one.nds \x0A Error : Bad SMT v1.0 Dump"));
+  EXPECT_EQ(EndPassStatusText(item),
+            std::string("Bad : bad one.nds \x0A Error : Bad SMT v1.0 Dump"));
   item.Status = 5;
   EXPECT_EQ(EndPassStatusText(item), std::nullopt);
 }

@@ -29,10 +29,12 @@ TEST_F(ScanEngineTest, FolderEntriesJoinTheWorkListInterleavedInListingOrder) {
   TExamined folder;
   folder.Kind = TWorkKind::Folder;
   folder.Identity = TFolderIdentity{1, 2};
-  folder.Entries = {{"x.zip", false}, {"sub", true}, {"y.nds", false}, {"notes.txt", false}, {"d.zip", true}};
+  folder.Entries = {
+      {"x.zip", false}, {"sub", true}, {"y.nds", false}, {"notes.txt", false}, {"d.zip", true}};
   engine.Apply("/r/a/", folder, work);
-  EXPECT_EQ(std::vector<std::string>(work.Paths().begin(), work.Paths().end()),
-            (std::vector<std::string>{"/r/a/", "/r/a/x.zip", "/r/a/sub/", "/r/a/y.nds", "/r/a/d.zip/"}));
+  EXPECT_EQ(
+      std::vector<std::string>(work.Paths().begin(), work.Paths().end()),
+      (std::vector<std::string>{"/r/a/", "/r/a/x.zip", "/r/a/sub/", "/r/a/y.nds", "/r/a/d.zip/"}));
   EXPECT_EQ(pumps_, 5);  // once per folder entry
 }
 
@@ -51,8 +53,10 @@ TEST_F(ScanEngineTest, WalksBreadthFirstAndPumpsOncePerPathAndEntry) {
     if (expected[next].back() != '/') continue;
     for (const std::string& name : ListFolder(expected[next])) {
       ++entries;
-      if (fs::is_directory(expected[next] + name)) expected.push_back(expected[next] + name + "/");
-      else if (name != "readme.txt") expected.push_back(expected[next] + name);
+      if (fs::is_directory(expected[next] + name))
+        expected.push_back(expected[next] + name + "/");
+      else if (name != "readme.txt")
+        expected.push_back(expected[next] + name);
     }
   }
   expected.push_back(kScanCompleteText);
@@ -79,7 +83,8 @@ TEST_F(ScanEngineTest, OneFileMarksEveryEntryWithItsCrcAndCountsEach) {
 
 TEST_F(ScanEngineTest, BadDumpOnlyForMatchingLooseNdsFiles) {
   state_.DatMask = "*.nds;*.bin";
-  const std::string bad = test::BadDump("bad"), binBad = test::BadDump("bin"), zipped = test::BadDump("zip");
+  const std::string bad = test::BadDump("bad"), binBad = test::BadDump("bin"),
+                    zipped = test::BadDump("zip");
   const std::string shortFile = Dump("short", 0x7E00 + 511);
   AddEntry(state_, "1", "Loose nds", CrcOf(bad));
   AddEntry(state_, "2", "Loose bin", CrcOf(binBad));
@@ -162,14 +167,16 @@ TEST_F(ScanEngineTest, CancelStopsAfterTheCurrentPathAndStillRunsTheEndPass) {
   EXPECT_EQ(panels_[1], " Missing : 1");
   EXPECT_EQ(panels_[2], " Scanning complete.");
   EXPECT_EQ(test::ReadFile(dir_ / "dats/x.qcache"),
-            std::string("QCAC\xE8\x03\x01\0\0\0", 10) + std::string(reinterpret_cast<const char*>(&state_.Catalogue[0].Crc), 4) + '\x01');
+            std::string("QCAC\xE8\x03\x01\0\0\0", 10) +
+                std::string(reinterpret_cast<const char*>(&state_.Catalogue[0].Crc), 4) + '\x01');
 }
 
 TEST_F(ScanEngineTest, TenEntriesWithThreeFoundOneCachedOneBad) {
   std::vector<std::string> dumps;
   for (int i = 0; i < 10; ++i) dumps.push_back(Dump("entry " + std::to_string(i)));
   dumps[4] = test::BadDump("entry 4");
-  for (int i = 0; i < 10; ++i) AddEntry(state_, std::to_string(i), "N" + std::to_string(i), CrcOf(dumps[i]));
+  for (int i = 0; i < 10; ++i)
+    AddEntry(state_, std::to_string(i), "N" + std::to_string(i), CrcOf(dumps[i]));
   state_.Catalogue[3].Status = StatusCached;
   for (int i : {0, 1, 2, 4}) dir_.Write("d" + std::to_string(i) + ".nds", dumps[i]);
   Scan(dir_.Path());
@@ -211,7 +218,8 @@ TEST_F(ScanEngineTest, AVanishedArchiveIsIgnoredNotReadAsTheLastOne) {
 }
 
 TEST_F(ScanEngineTest, NoSecondScanAndNoLoadWhileOneRuns) {
-  const std::string dat = dir_.Write("x.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n");
+  const std::string dat =
+      dir_.Write("x.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n");
   bool refusedScan = false, refusedLoad = false, tried = false;
   TScanEngine engine(state_, list_, sort_, cancel_, Recording());
   onPump_ = [&] {
