@@ -139,9 +139,11 @@ int RunAudit(const Args& args) {
   }
   InterruptEndsProcess();
   progress.Done();
-  WriteReports(*options, state, list);
+  // The results first: a report that cannot be written loses nothing.
   const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
   std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  WriteReports(*options, state, list);
   return 0;
 }
 
