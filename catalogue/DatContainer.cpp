@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "catalogue/General.h"
-#include "codec/aPLib.h"
 #include "catalogue/Rc4.h"
+#include "codec/aPLib.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
 

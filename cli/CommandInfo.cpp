@@ -16,8 +16,8 @@ struct THeaderKey {
   std::string_view fallback;
 };
 constexpr THeaderKey kHeaderKeys[] = {
-    {"NAME", ""}, {"SYSTEM", ""}, {"MASK", ""},      {"FIELDS", kDefaultFields},
-    {"SORT", ""}, {"EXT", ""},    {"VERSION", ""},   {"TIMESTAMP", ""},
+    {"NAME", ""}, {"SYSTEM", ""}, {"MASK", ""},    {"FIELDS", kDefaultFields},
+    {"SORT", ""}, {"EXT", ""},    {"VERSION", ""}, {"TIMESTAMP", ""},
 };
 
 std::string LoaderText(TDatLoader loader, const std::string& path) {
@@ -32,7 +32,8 @@ std::string LoaderText(TDatLoader loader, const std::string& path) {
 bool LoadForInfo(TAuditState& state, const std::string& path) {
   try {
     if (RunDatLoader(state, path)) return true;
-    ReportError("\"" + path + "\" does not decipher to a packed dat (another key, or a damaged file)");
+    ReportError("\"" + path +
+                "\" does not decipher to a packed dat (another key, or a damaged file)");
   } catch (const Error& error) {
     ReportError(error.what());
   }

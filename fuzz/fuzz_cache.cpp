@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodeCacheFile(again, EncodeCacheFile(table));
   if (again.Count() != table.Count()) __builtin_trap();
   for (size_t i = 0; i < table.Count(); ++i) {
-    if (again.Pairs()[i].Crc != table.Pairs()[i].Crc || again.Pairs()[i].Flag != table.Pairs()[i].Flag) {
+    if (again.Pairs()[i].Crc != table.Pairs()[i].Crc ||
+        again.Pairs()[i].Flag != table.Pairs()[i].Flag) {
       __builtin_trap();
     }
     // Every CRC present answers with the flag of its first pair.

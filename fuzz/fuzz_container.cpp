@@ -10,10 +10,15 @@
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatLoader.h"
 #include "catalogue/Rc4.h"
+#include "codec/aPLib.h"
 #include "platform/Errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vexmoor;
+  // Blocks may claim up to 2 GiB; dats are small, and repacking huge texts
+  // would only slow the search down.
+  const auto claimed = GetUnpackedSize(data, size);
+  if (claimed && *claimed > (1u << 16)) return 0;
   std::string block(reinterpret_cast<const char*>(data), size);
   Rc4SetKey(kDatKey);
   Rc4CryptStream(block);

@@ -26,8 +26,18 @@ constexpr std::string_view kNative =
 std::string RomCenterText(int games) {
   std::string text = "[CREDITS]\r\nauthor=someone\r\n[DAT]\r\nversion=1\r\n[GAMES]\r\n";
   for (int i = 1; i <= games; ++i) {
-    text += "\xAC" "p\xAC" "Game " + std::to_string(i) + "\xAC" "g\xAC" "d\xAC" "r.bin\xAC" +
-            std::to_string(10 + i) + "\xAC" "1\xAC\xAC\xAC\r\n";
+    text +=
+        "\xAC"
+        "p\xAC"
+        "Game " +
+        std::to_string(i) +
+        "\xAC"
+        "g\xAC"
+        "d\xAC"
+        "r.bin\xAC" +
+        std::to_string(10 + i) +
+        "\xAC"
+        "1\xAC\xAC\xAC\r\n";
   }
   return text;
 }
@@ -121,7 +131,8 @@ TEST_F(DatLoaderTest, UnreadableFileChangesNothing) {
 
 TEST_F(DatLoaderTest, BadCrcKeepsNewHeaderAndEntriesBeforeIt) {
   LoadPrevious();
-  const std::string path = dir_.Write("bad.qdat", "[INFO]\nMASK=*.nds\n[DAT]\n1|1|a\n2|2x|b\n3|3|c\n");
+  const std::string path =
+      dir_.Write("bad.qdat", "[INFO]\nMASK=*.nds\n[DAT]\n1|1|a\n2|2x|b\n3|3|c\n");
   try {
     LoadQuenDat(state_, path);
     FAIL();

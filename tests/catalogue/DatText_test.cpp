@@ -21,7 +21,11 @@ TEST(ExplodeViews, SplitsLikeExplode) {
     const Views got = ExplodeViews("|", text);
     EXPECT_EQ(std::vector<std::string>(got.begin(), got.end()), expected) << text;
   }
-  EXPECT_EQ(ExplodeViews("\xC2\xAC", "\xC2\xAC" "a\xC2\xAC" "b\xC2\xAC"), (Views{"", "a", "b"}));
+  EXPECT_EQ(ExplodeViews("\xC2\xAC",
+                         "\xC2\xAC"
+                         "a\xC2\xAC"
+                         "b\xC2\xAC"),
+            (Views{"", "a", "b"}));
 }
 
 TEST(FieldIndex, FirstExactMatch) {
@@ -81,12 +85,22 @@ TEST(IsValidUtf8, RejectsMalformedSequences) {
 }
 
 TEST(SplitRomCenterLine, Utf8LinesSplitAtTheTwoByteSign) {
-  const Views utf8 = SplitRomCenterLine("\xC2\xAC" "a\xC2\xAC" "Caf\xC3\xA9\xC2\xAC" "b");
+  const Views utf8 = SplitRomCenterLine(
+      "\xC2\xAC"
+      "a\xC2\xAC"
+      "Caf\xC3\xA9\xC2\xAC"
+      "b");
   EXPECT_EQ(utf8, (Views{"", "a", "Caf\xC3\xA9", "b"}));
-  const Views cp1252 = SplitRomCenterLine("\xAC" "a\xAC" "Caf\xE9\xAC" "b");
+  const Views cp1252 = SplitRomCenterLine(
+      "\xAC"
+      "a\xAC"
+      "Caf\xE9\xAC"
+      "b");
   EXPECT_EQ(cp1252, (Views{"", "a", "Caf\xE9", "b"}));
   // Not valid UTF-8: the single byte splits, as for any Windows-1252 line.
-  const Views mixed = SplitRomCenterLine("\xE9\xC2\xAC" "b");
+  const Views mixed = SplitRomCenterLine(
+      "\xE9\xC2\xAC"
+      "b");
   EXPECT_EQ(mixed, (Views{"\xE9\xC2", "b"}));
 }
 
@@ -163,7 +177,8 @@ TEST_F(NativeEntries, BadCrcKeepsEarlierEntriesAndAPartialOneNotFound) {
   EXPECT_EQ(catalogue_[1].Status, StatusMissing);
 }
 
-std::string RomCenterLine(std::string_view name, std::string_view crc, std::string_view sep = "\xAC") {
+std::string RomCenterLine(std::string_view name, std::string_view crc,
+                          std::string_view sep = "\xAC") {
   std::string line;
   const std::string_view items[] = {"parent", name, "game", "desc", "rom.bin", crc, "1024", "", ""};
   for (std::string_view item : items) line += std::string(sep) + std::string(item);
@@ -180,7 +195,12 @@ class RomCenterEntries : public NativeEntries {
 
 TEST_F(RomCenterEntries, TenItemsIndexFromLineNumberCountingSkippedLines) {
   Parse(RomCenterLine("One", "0A1B2C3D") + "\n" + RomCenterLine("Two", "2") + "\n" +
-        "\xAC" "too\xAC" "few\n" + RomCenterLine("Four", "4") + "\xAC" "extra\n" +
+        "\xAC"
+        "too\xAC"
+        "few\n" +
+        RomCenterLine("Four", "4") +
+        "\xAC"
+        "extra\n" +
         RomCenterLine("Five", "5"));
   ASSERT_EQ(catalogue_.Count(), 3u);
   EXPECT_EQ(catalogue_[0].Index, "0001");

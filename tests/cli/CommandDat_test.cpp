@@ -33,8 +33,9 @@ TEST_F(DatCommands, DecodeFailuresExitOne) {
   const auto result = RunCli("decode " + ShellQuote(foreign));
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "vexmoor: \"" + foreign +
-                            "\" does not decipher to a packed dat (another key, or a damaged file)\n");
+  EXPECT_EQ(result.err,
+            "vexmoor: \"" + foreign +
+                "\" does not decipher to a packed dat (another key, or a damaged file)\n");
   EXPECT_EQ(RunCli("decode " + ShellQuote(dir_ / "absent.qdat")).exitCode, 1);
   EXPECT_EQ(RunCli("decode").exitCode, 2);
   EXPECT_EQ(RunCli("decode a b").exitCode, 2);

@@ -66,7 +66,8 @@ TEST_F(CacheFile, WritesPairsInTableOrderAndReadsThemBack) {
 
 TEST_F(CacheFile, MissingOrForeignFilesGiveAnEmptyTable) {
   TCacheTable table;
-  for (const std::string& bytes : {"QCAX\xE8\x03\x01\0\0\0\x01\0\0\0\x01"s, "QC"s, "QCAC\xE8\x03\x01"s}) {
+  for (const std::string& bytes :
+       {"QCAX\xE8\x03\x01\0\0\0\x01\0\0\0\x01"s, "QC"s, "QCAC\xE8\x03\x01"s}) {
     CacheSet(table, 1, 1);
     ReadCacheFile(table, dir_.Write("f.qcache", bytes));
     EXPECT_EQ(table.Count(), 0u);
@@ -86,13 +87,15 @@ TEST_F(CacheFile, FixedWordIsNotExaminedAndOtherFlagsAreKept) {
 TEST_F(CacheFile, CountBeyondTheRecordsReadsOnlyWholeRecordsPresent) {
   TCacheTable table;
   // Count 0xFFFFFFFF, two whole records and three bytes of a third.
-  ReadCacheFile(table, dir_.Write("f.qcache", "QCAC\xE8\x03\xFF\xFF\xFF\xFF"
-                                              "\x01\0\0\0\x01\x02\0\0\0\x01\x03\0\0"s));
+  ReadCacheFile(table, dir_.Write("f.qcache",
+                                  "QCAC\xE8\x03\xFF\xFF\xFF\xFF"
+                                  "\x01\0\0\0\x01\x02\0\0\0\x01\x03\0\0"s));
   ASSERT_EQ(table.Count(), 2u);
   EXPECT_EQ(CacheLookup(table, 2), 1);
   EXPECT_EQ(CacheLookup(table, 3), -1);
   // A count smaller than the records present reads only that many.
-  ReadCacheFile(table, dir_.Write("g.qcache", "QCAC\xE8\x03\x01\0\0\0\x01\0\0\0\x01\x02\0\0\0\x01"s));
+  ReadCacheFile(table,
+                dir_.Write("g.qcache", "QCAC\xE8\x03\x01\0\0\0\x01\0\0\0\x01\x02\0\0\0\x01"s));
   EXPECT_EQ(table.Count(), 1u);
 }
 
@@ -109,7 +112,8 @@ TEST_F(CacheFile, ReplacesTheFileWithoutRewritingItInPlace) {
   EXPECT_EQ(test::ReadFile(dir_ / "old.qcache"), before);
   EXPECT_EQ(test::ReadFile(path).size(), 20u);
   size_t files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.Path())) ++files;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+    ++files;
   EXPECT_EQ(files, 2u);  // no temporary file left behind
 }
 
