@@ -40,6 +40,10 @@ struct TAuditState {
   // CRC to status of what scans have found; outlives loads (a load with
   // CacheResults off keeps it as it is).
   TCacheTable CacheTable;
+
+  // Set while a scan runs: a second scan is refused, and so is a load, which
+  // would replace the catalogue under the scan.
+  bool ScanRunning = false;
 };
 
 }  // namespace vexmoor

@@ -7,6 +7,7 @@
 #include "catalogue/DatText.h"
 #include "catalogue/General.h"
 #include "catalogue/TextLines.h"
+#include "platform/Errors.h"
 #include "platform/File.h"
 
 namespace vexmoor {
@@ -26,6 +27,11 @@ void StartLoad(TAuditState& state, const std::string& path,
   state.DatPath = AbsolutePath(path);
 }
 
+// The catalogue must not be replaced under a running scan.
+void RefuseWhileScanning(const TAuditState& state) {
+  if (state.ScanRunning) throw Error("A scan is running; the dat cannot be loaded until it ends.");
+}
+
 void ReadCacheIfWanted(TAuditState& state, const std::string& path) {
   if (state.CacheResults) ReadCacheFile(state.CacheTable, ChangeExt(path, ".qcache"));
 }
@@ -39,6 +45,7 @@ TDatLoader ChooseDatLoader(std::string_view fileName) {
 }
 
 bool LoadQuenDat(TAuditState& state, const std::string& path) {
+  RefuseWhileScanning(state);
   const std::optional<std::string> text = ReadQuenDatText(path);
   if (!text) return false;
   LoadNativeText(state, path, *text);
@@ -46,6 +53,7 @@ bool LoadQuenDat(TAuditState& state, const std::string& path) {
 }
 
 void LoadNativeText(TAuditState& state, const std::string& path, std::string_view text) {
+  RefuseWhileScanning(state);
   text = WithoutByteOrderMark(text);
   const std::vector<std::string_view> lines = SplitLines(text);
   StartLoad(state, path, lines);
@@ -59,6 +67,7 @@ void LoadNativeText(TAuditState& state, const std::string& path, std::string_vie
 }
 
 void LoadRomCenter(TAuditState& state, const std::string& path) {
+  RefuseWhileScanning(state);
   const std::string data = ReadWholeFile(path);
   const std::vector<std::string_view> lines = SplitLines(WithoutByteOrderMark(data));
   StartLoad(state, path, lines);

@@ -10,6 +10,7 @@
 //   (Status StatusMissing);
 // - no "[GAMES]" line, or "[DAT]" in the text but on no line of its own
 //   (throws FormatError): the new header values and an empty catalogue.
+// - a scan running on the state (ScanRunning): throws Error, changes nothing.
 // After any load that changed the catalogue, the list must be rebuilt.
 #pragma once
 

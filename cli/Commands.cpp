@@ -8,6 +8,9 @@ namespace vexmoor::cli {
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
+      {"audit", "DAT FOLDER [--no-cache] [--lists DIR] [--fixdat FILE] [--json]",
+       "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
+       RunAudit},
       {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
       {"decode", "FILE", "print the dat text of a native dat (a container is deciphered and unpacked)",
        RunDecode},

@@ -34,5 +34,6 @@ int RunEncode(const Args& args);
 int RunInfo(const Args& args);
 int RunPack(const Args& args);
 int RunUnpack(const Args& args);
+int RunAudit(const Args& args);
 
 }  // namespace vexmoor::cli

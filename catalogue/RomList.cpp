@@ -1,0 +1,83 @@
+#include "catalogue/RomList.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "catalogue/TextCompare.h"
+
+namespace vexmoor {
+
+namespace {
+
+const std::string& RowText(const TListRow& row, int k) {
+  static const std::string empty;
+  if (k == -1) return row.Caption;
+  if (k < 0 || k >= static_cast<int>(row.SubItems.size())) return empty;
+  return row.SubItems[static_cast<size_t>(k)];
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string CrcText(uint32_t crc) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+  return text;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
+  });
+}
+
+}  // namespace
+
+int CompareRows(const TListRow* a, const TListRow* b, int k, bool ascending) {
+  if (a == nullptr || b == nullptr) return 0;
+  const int result = LocaleCompare(RowText(*a, k), RowText(*b, k));
+  return ascending ? result : -result;
+}
+
+int SortKeyColumn(const TDatHeader& header) {
+  const std::string key = Trimmed(header.ReadString(kInfoSection, "SORT", ""));
+  if (EqualsNoCase(key, "NAME")) return kSubItemName;
+  if (EqualsNoCase(key, "INDEX")) return kSubItemIndex;
+  return -2;
+}
+
+void TRomList::Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort) {
+  rows_.clear();
+  rows_.reserve(catalogue.Count());
+  for (size_t i = 0; i < catalogue.Count(); ++i) {
+    const TRomItem& item = catalogue[i];
+    TListRow& row = rows_.emplace_back();
+    row.Entry = i;
+    row.Caption = "  " + item.Country;
+    row.SubItems = {item.Index, item.Name, CrcText(item.Crc), item.StatusText};
+    row.Image = FlagIndex(item.Country);
+  }
+  if (const int k = SortKeyColumn(header); k != -2) {
+    sort.SortAscending = true;
+    Sort(k, true);
+  }
+}
+
+void TRomList::Sort(int k, bool ascending) {
+  std::stable_sort(rows_.begin(), rows_.end(), [&](const TListRow& a, const TListRow& b) {
+    return CompareRows(&a, &b, k, ascending) < 0;
+  });
+}
+
+void TRomList::ColumnClick(int column, TSortState& sort) {
+  sort.SortAscending = column == sort.LastSortColumn ? !sort.SortAscending : true;
+  sort.LastSortColumn = column;
+  Sort(column - 1, sort.SortAscending);
+}
+
+std::string LoadedItemsText(size_t count) { return " Loaded " + std::to_string(count) + " items."; }
+
+}  // namespace vexmoor

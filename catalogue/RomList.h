@@ -1,0 +1,75 @@
+// The main list as data: one row per catalogue entry with the texts its five
+// columns show, the dat's SORT order, the column sort and the row comparison.
+// The window draws these rows; the command-line tool prints them; the scan's
+// end pass writes their Status texts; the fix dat and the selection copy walk
+// them in their current order.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "catalogue/DatHeader.h"
+#include "catalogue/RomItem.h"
+
+namespace vexmoor {
+
+struct TListRow {
+  size_t Entry = 0;     // position of the row's entry in the catalogue
+  std::string Caption;  // flag column: two blanks and the entry's Country
+  // Index, Name, Crc as eight upper-case hex digits, and the Status text.
+  std::array<std::string, 4> SubItems;
+  int Image = -1;  // the flag image (FlagIndex), -1 for none
+};
+
+// Sub-item numbers, as CompareRows takes them (-1 is the caption).
+constexpr int kSubItemIndex = 0;
+constexpr int kSubItemName = 1;
+constexpr int kSubItemCrc = 2;
+constexpr int kSubItemStatus = 3;
+
+// The list's sort state, shared by column clicks and the list fill.
+struct TSortState {
+  int LastSortColumn = -2;  // matches no column at start
+  bool SortAscending = false;
+};
+
+// Compares two rows' texts in column k (-1 the caption, 0-3 a sub-item)
+// with LocaleCompare; the sign is inverted when `ascending` is false. An
+// absent row (nullptr) compares equal to anything.
+int CompareRows(const TListRow* a, const TListRow* b, int k, bool ascending);
+
+class TRomList {
+ public:
+  // FillList: one row per entry in catalogue order, then the order the
+  // dat's SORT key gives ("NAME" sorts by name, "INDEX" by index, any letter
+  // case, anything else keeps the catalogue order). Sorting sets
+  // SortAscending and leaves LastSortColumn as it is.
+  void Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort);
+  void Clear() { rows_.clear(); }
+
+  // Sorts the rows by column k with CompareRows (rows that compare equal
+  // keep their order).
+  void Sort(int k, bool ascending);
+  // A click on the header of `column` (0-4): same column again flips the
+  // direction, another one sorts ascending.
+  void ColumnClick(int column, TSortState& sort);
+
+  size_t Count() const { return rows_.size(); }
+  TListRow& operator[](size_t position) { return rows_[position]; }
+  const TListRow& operator[](size_t position) const { return rows_[position]; }
+  auto begin() const { return rows_.begin(); }
+  auto end() const { return rows_.end(); }
+
+ private:
+  std::vector<TListRow> rows_;
+};
+
+// The sub-item a dat's SORT value selects (NAME, INDEX), or -2 for none.
+int SortKeyColumn(const TDatHeader& header);
+
+// The text the list fill leaves in status bar panel 2.
+std::string LoadedItemsText(size_t count);
+
+}  // namespace vexmoor

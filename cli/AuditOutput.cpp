@@ -1,0 +1,99 @@
+#include "cli/AuditOutput.h"
+
+#include <cstdio>
+
+#include "catalogue/TextEncoding.h"
+#include "scan/CRC32.h"
+#include "scan/EndPass.h"
+
+namespace vexmoor::cli {
+
+const char* StatusWord(int32_t status) {
+  switch (status) {
+    case StatusFound:
+      return "found";
+    case StatusCached:
+      return "cached";
+    case StatusBad:
+      return "bad";
+    default:
+      return "missing";
+  }
+}
+
+std::string AuditText(const TAuditState& state, const TRomList& list) {
+  std::string text;
+  for (const TListRow& row : list) {
+    const TRomItem& item = state.Catalogue[row.Entry];
+    text += item.Index + '\t' + HexLong(item.Crc) + '\t' + StatusWord(item.Status) + '\t' +
+            item.Name + '\t' + item.StatusText + '\n';
+  }
+  const auto total = static_cast<int32_t>(state.Catalogue.Count());
+  text += FoundText(state.FoundCount) + '\n' + MissingText(total - state.FoundCount) + '\n';
+  return text;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : ToUtf8(text)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + '"';
+}
+
+namespace {
+
+std::string Field(const char* name, const std::string& jsonValue) {
+  return std::string("\"") + name + "\":" + jsonValue;
+}
+
+std::string EntryJson(const TRomItem& item) {
+  return "{" + Field("index", JsonString(item.Index)) + "," +
+         Field("crc", JsonString(HexLong(item.Crc))) + "," + Field("name", JsonString(item.Name)) +
+         "," + Field("country", JsonString(item.Country)) + "," +
+         Field("status", JsonString(StatusWord(item.Status))) + "," +
+         Field("location", JsonString(item.StatusText)) + "}";
+}
+
+}  // namespace
+
+std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome) {
+  const auto total = static_cast<int32_t>(state.Catalogue.Count());
+  std::string json =
+      "{" +
+      Field("dat",
+            "{" + Field("path", JsonString(state.DatPath)) + "," +
+                Field("name", JsonString(state.DatHeader.ReadString("INFO", "NAME", ""))) + "," +
+                Field("system", JsonString(state.DatHeader.ReadString("INFO", "SYSTEM", ""))) +
+                "}");
+  json += "," + Field("total", std::to_string(total));
+  json += "," + Field("found", std::to_string(state.FoundCount));
+  json += "," + Field("missing", std::to_string(total - state.FoundCount));
+  json += "," + Field("matched", std::to_string(outcome.Matched));
+  json += "," + Field("skipped", std::to_string(outcome.Skipped));
+  json += "," + Field("cancelled", outcome.Cancelled ? "true" : "false");
+  json += ",\"entries\":[";
+  for (size_t row = 0; row < list.Count(); ++row) {
+    if (row != 0) json += ",";
+    json += EntryJson(state.Catalogue[list[row].Entry]);
+  }
+  return json + "]}\n";
+}
+
+}  // namespace vexmoor::cli

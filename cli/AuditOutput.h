@@ -1,0 +1,28 @@
+// What `vexmoor audit` prints: the entries in list order as text lines or
+// as one JSON object, and the progress line on a terminal.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "catalogue/AuditState.h"
+#include "catalogue/RomList.h"
+#include "scan/ScanEngine.h"
+
+namespace vexmoor::cli {
+
+// "found", "missing", "cached" or "bad". Statuses outside the four (a
+// foreign cache file's flag) count as not found: "missing".
+const char* StatusWord(int32_t status);
+
+// One line per row: ID, CRC32, status word, name and location (StatusText)
+// separated by tabs, then " Found : F" and " Missing : M".
+std::string AuditText(const TAuditState& state, const TRomList& list);
+
+// The JSON object of an audit (UTF-8, one line, newline at the end).
+std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome);
+
+// A JSON string literal of `text` converted to UTF-8.
+std::string JsonString(const std::string& text);
+
+}  // namespace vexmoor::cli

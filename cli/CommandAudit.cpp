@@ -1,0 +1,150 @@
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "catalogue/DatLoader.h"
+#include "cli/AuditOutput.h"
+#include "cli/Commands.h"
+#include "platform/Console.h"
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "reports/FixDat.h"
+#include "reports/HaveMissLists.h"
+#include "scan/ScanEngine.h"
+
+namespace vexmoor::cli {
+
+namespace {
+
+struct TAuditOptions {
+  std::string dat;
+  std::string folder;
+  bool noCache = false;
+  bool json = false;
+  std::optional<std::string> listsFolder;
+  std::optional<std::string> fixDatPath;
+};
+
+std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
+  TAuditOptions options;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--no-cache") {
+      options.noCache = true;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if ((arg == "--lists" || arg == "--fixdat") && i + 1 < args.size()) {
+      (arg == "--lists" ? options.listsFolder : options.fixDatPath) = args[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return std::nullopt;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) return std::nullopt;
+  options.dat = positional[0];
+  options.folder = positional[1];
+  return options;
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Loads the dat with the loader its name selects; false after telling why.
+bool LoadDat(TAuditState& state, const std::string& path) {
+  state.CurrentDat = BaseName(path);
+  state.DatLoader = ChooseDatLoader(state.CurrentDat);
+  if (state.DatLoader == TDatLoader::None) {
+    ReportError("\"" + path +
+                "\" is not a dat: the name must end in .dat (Rom Center) or .qdat (native)");
+    return false;
+  }
+  try {
+    if (!PathExists(path))
+      throw FileOpenError("Cannot open file \"" + path + "\". No such file or directory");
+    if (RunDatLoader(state, path)) return true;
+    ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+  }
+  return false;
+}
+
+// The progress line on stderr: redrawn at most ten times a second.
+class TProgress {
+ public:
+  explicit TProgress(bool enabled) : enabled_(enabled) {}
+  void Panel(int panel, const std::string& text) {
+    if (!enabled_) return;
+    if (panel == 2) path_ = text;
+    if (panel == 0) matched_ = text;
+    if (panel == 1) skipped_ = text;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - shown_ < std::chrono::milliseconds(100)) return;
+    shown_ = now;
+    std::string path = path_;
+    if (path.size() > 60) path = "..." + path.substr(path.size() - 57);
+    std::fprintf(stderr, "\r\033[K%s |%s |%s", path.c_str(), matched_.c_str(), skipped_.c_str());
+    std::fflush(stderr);
+  }
+  void Done() {
+    if (enabled_) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  bool enabled_;
+  std::string path_, matched_, skipped_;
+  std::chrono::steady_clock::time_point shown_{};
+};
+
+// Ctrl+C during the scan: the same flag the Cancel menu entry sets.
+std::atomic<bool> cancelRequested{false};
+
+void WriteReports(const TAuditOptions& options, const TAuditState& state, const TRomList& list) {
+  if (options.listsFolder) SaveHaveMissLists(state, *options.listsFolder);
+  if (options.fixDatPath) SaveFixDat(state, list, *options.fixDatPath);
+}
+
+}  // namespace
+
+int RunAudit(const Args& args) {
+  const std::optional<TAuditOptions> options = ParseAuditArgs(args);
+  if (!options) return UsageError("audit");
+  TAuditState state;
+  state.CacheResults = !options->noCache;
+  if (!LoadDat(state, options->dat)) return 2;
+  if (!IsFolder(options->folder)) {
+    ReportError("\"" + options->folder + "\" is not a folder");
+    return 2;
+  }
+  TRomList list;
+  TSortState sort;
+  TProgress progress(IsTerminal(stderr));
+  TScanCallbacks callbacks;
+  callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
+  TScanEngine engine(state, list, sort, cancelRequested, callbacks);
+  TScanOutcome outcome;
+  InterruptSetsFlag(cancelRequested);
+  try {
+    outcome = engine.Run(options->folder);
+  } catch (...) {
+    InterruptEndsProcess();
+    progress.Done();
+    throw;
+  }
+  InterruptEndsProcess();
+  progress.Done();
+  // The results first: a report that cannot be written loses nothing.
+  const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  WriteReports(*options, state, list);
+  return 0;
+}
+
+}  // namespace vexmoor::cli

@@ -1,0 +1,34 @@
+// Folder listing for the scan: the entries of one folder in the order the
+// file system returns them, and an identity per folder so that a walk can
+// tell a folder it reaches again through a link.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexmoor {
+
+// The folder separator of the platform, and the one the scan appends to a
+// folder's path in its work list.
+inline constexpr char kFolderSeparator = '/';
+
+// Every entry name of `folder` (hidden ones included, "." and ".." left
+// out), in the order the file system returns them. A folder that cannot be
+// listed gives no entries, as an empty one does.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+// What a folder is on disk, links followed: equal identities mean the same
+// folder reached by two paths.
+struct TFolderIdentity {
+  uint64_t Device = 0;
+  uint64_t Node = 0;
+  friend bool operator==(const TFolderIdentity&, const TFolderIdentity&) = default;
+};
+
+// The identity of the folder at `path`, or nothing when `path` is not a
+// folder that can be examined.
+std::optional<TFolderIdentity> FolderIdentity(const std::string& path);
+
+}  // namespace vexmoor

@@ -1,0 +1,58 @@
+#include "reports/HaveMissLists.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "catalogue/TextCompare.h"
+#include "platform/File.h"
+#include "platform/Folder.h"
+
+namespace vexmoor {
+
+namespace {
+
+std::string ReportText(const std::string& header, std::vector<std::string> names) {
+  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return LocaleCompareNoCase(a, b) < 0;
+  });
+  std::string text = header + "\r\n\r\n";
+  for (const std::string& name : names) text += name + "\r\n";
+  return text;
+}
+
+std::string SafeFileName(std::string name) {
+  std::replace(name.begin(), name.end(), '/', '_');
+  std::replace(name.begin(), name.end(), '\\', '_');
+  return name;
+}
+
+}  // namespace
+
+THaveMissLists BuildHaveMissLists(const TAuditState& state) {
+  const std::string name = state.DatHeader.ReadString("INFO", "NAME", "");
+  const std::string system = state.DatHeader.ReadString("INFO", "SYSTEM", "");
+  std::vector<std::string> have, miss;
+  for (const TRomItem& item : state.Catalogue) {
+    if (item.Status == StatusFound) have.push_back(item.Name);
+    if (item.Status == StatusMissing) miss.push_back(item.Name);
+  }
+  const auto total = static_cast<int32_t>(state.Catalogue.Count());
+  const std::string of = " of " + std::to_string(total) + " " + system + " roms.";
+  THaveMissLists lists;
+  lists.HaveFileName = SafeFileName(name) + "-Have.txt";
+  lists.HaveText = ReportText("You have " + std::to_string(state.FoundCount) + of, std::move(have));
+  lists.MissFileName = SafeFileName(name) + "-Miss.txt";
+  lists.MissText = ReportText("You are missing " + std::to_string(total - state.FoundCount) + of,
+                              std::move(miss));
+  return lists;
+}
+
+void SaveHaveMissLists(const TAuditState& state, const std::string& folder) {
+  const THaveMissLists lists = BuildHaveMissLists(state);
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != kFolderSeparator) prefix += kFolderSeparator;
+  WriteFileAtomically(prefix + lists.HaveFileName, lists.HaveText);
+  WriteFileAtomically(prefix + lists.MissFileName, lists.MissText);
+}
+
+}  // namespace vexmoor

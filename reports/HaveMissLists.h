@@ -1,0 +1,31 @@
+// The have and miss lists: the names of the found and of the missing
+// releases, each list sorted, behind a header line that counts them.
+#pragma once
+
+#include <string>
+
+#include "catalogue/AuditState.h"
+
+namespace vexmoor {
+
+struct THaveMissLists {
+  std::string HaveFileName;  // NAME + "-Have.txt"
+  std::string HaveText;
+  std::string MissFileName;  // NAME + "-Miss.txt"
+  std::string MissText;
+};
+
+// Builds both lists from the catalogue, FoundCount and the dat's NAME and
+// SYSTEM values. Have: entries with Status 0; miss: Status -1; cached and
+// bad entries go to neither but count as missing in the miss header. Names
+// are sorted with LocaleCompareNoCase; every line ends in CR LF. Bytes are
+// kept as the dat has them. A '/' or '\' in NAME becomes '_' in the file
+// names, so that a dat cannot make the lists land outside the folder.
+THaveMissLists BuildHaveMissLists(const TAuditState& state);
+
+// Writes the have list, then the miss list, into `folder`, replacing files
+// of the same names. Throws IoError; a have list written before a failure
+// stays.
+void SaveHaveMissLists(const TAuditState& state, const std::string& folder);
+
+}  // namespace vexmoor

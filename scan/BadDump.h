@@ -1,0 +1,23 @@
+// The SMT v1.0 bad-dump test: such dumps carry a fixed 84-byte ARM routine,
+// padded with zeros to 512 bytes, at file offset 0x7E00.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vexmoor {
+
+// The signature bytes (the program's SMT_BADDUMP data).
+extern const std::array<uint8_t, 84> kSmtBadDump;
+
+// Where the 512-byte block lies in a dump, and how long it is.
+constexpr uint64_t kSmtBadDumpOffset = 0x7E00;
+constexpr size_t kSmtBadDumpBlock = 512;
+
+// True when the 512 bytes at 0x7E00 of `path` are kSmtBadDump followed by
+// 428 zero bytes. A file too short to hold them is not a bad dump. Throws
+// FileOpenError when the file cannot be opened, IoError when a read fails.
+bool IsBadSmtDump(const std::string& path);
+
+}  // namespace vexmoor

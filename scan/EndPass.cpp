@@ -1,0 +1,70 @@
+#include "scan/EndPass.h"
+
+#include "catalogue/General.h"
+#include "platform/Folder.h"
+#include "scan/WorkItem.h"
+
+namespace vexmoor {
+
+namespace {
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+}  // namespace
+
+TLocationParts SplitLocation(const std::string& location) {
+  // The archive part is the shortest prefix, ended by '\', that names an
+  // archive; archive paths are absolute, so it never starts in a member name.
+  for (size_t at = location.find('\\'); at != std::string::npos; at = location.find('\\', at + 1)) {
+    if (MatchesMaskList(std::string_view(location).substr(0, at), kArchiveMasks)) {
+      return {location.substr(at + 1), location.substr(0, at + 1)};
+    }
+  }
+  const size_t slash = location.rfind(kFolderSeparator);
+  if (slash == std::string::npos) return {location, ""};
+  return {location.substr(slash + 1), location.substr(0, slash + 1)};
+}
+
+std::optional<std::string> EndPassStatusText(const TRomItem& item) {
+  switch (item.Status) {
+    case StatusMissing:
+      return "Missing";
+    case StatusFound: {
+      if (IsBlank(item.StatusText)) return std::nullopt;
+      const TLocationParts parts = SplitLocation(item.StatusText);
+      return "Found : \"" + parts.FileName + "\"  ::  \"" + parts.Folder + "\"";
+    }
+    case StatusCached:
+      return "Cached";
+    case StatusBad:
+      return "Bad : " + SplitLocation(item.StatusText).FileName + " \n Error : Bad SMT v1.0 Dump";
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string MatchedText(int32_t matched) { return " Matched : " + std::to_string(matched); }
+std::string SkippedText(int32_t skipped) { return " Skipped : " + std::to_string(skipped); }
+std::string FoundText(int32_t found) { return " Found : " + std::to_string(found); }
+std::string MissingText(int32_t missing) { return " Missing : " + std::to_string(missing); }
+
+std::string CacheFilePath(const TAuditState& state) {
+  return ChangeExt(state.DatPath.empty() ? state.CurrentDat : state.DatPath, ".qcache");
+}
+
+void RunEndPass(TAuditState& state, TRomList& list) {
+  state.FoundCount = 0;
+  for (size_t row = 0; row < list.Count(); ++row) {
+    const TRomItem& item = state.Catalogue[list[row].Entry];
+    if (std::optional<std::string> text = EndPassStatusText(item)) {
+      list[row].SubItems[kSubItemStatus] = std::move(*text);
+    }
+    if (item.Status == StatusFound) {
+      CacheSet(state.CacheTable, item.Crc, kCacheFlagCached);
+      ++state.FoundCount;
+    }
+  }
+  if (state.CacheResults) WriteCacheFile(state.CacheTable, CacheFilePath(state));
+}
+
+}  // namespace vexmoor

@@ -1,0 +1,47 @@
+// The end of a scan: the Status column texts, FoundCount, the cache table
+// and file, and the status bar texts.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "catalogue/AuditState.h"
+#include "catalogue/RomList.h"
+
+namespace vexmoor {
+
+// A location (an entry's StatusText) split into the file-name part and the
+// folder part, which ends with its separator. For an archive member, the
+// location is the archive's path, '\' and the member's stored name: the
+// file-name part is that stored name (a zip member keeps its '/' path) and
+// the folder part is the archive's path and the '\'. For a loose file the
+// split falls after the last '/'.
+struct TLocationParts {
+  std::string FileName;
+  std::string Folder;
+};
+TLocationParts SplitLocation(const std::string& location);
+
+// The Status column text the end pass gives `item`, or nothing when the
+// column keeps its text (a found entry without a location, or a status
+// outside the four known ones).
+std::optional<std::string> EndPassStatusText(const TRomItem& item);
+
+// Status bar texts.
+std::string MatchedText(int32_t matched);  // " Matched : %d"
+std::string SkippedText(int32_t skipped);  // " Skipped : %d"
+std::string FoundText(int32_t found);      // " Found : %d"
+std::string MissingText(int32_t missing);  // " Missing : %d"
+inline constexpr const char* kScanCompleteText = " Scanning complete.";
+
+// The cache file of the loaded dat: beside the dat it was loaded from, or
+// in the current folder when only its bare name is known.
+std::string CacheFilePath(const TAuditState& state);
+
+// Runs the end pass over `list` in its current order: each row's Status
+// text, FoundCount, CacheSet(Crc, 1) for every found entry and, when
+// CacheResults is on, the cache file. Throws IoError when the cache file
+// cannot be written; the Status texts and FoundCount are then already set.
+void RunEndPass(TAuditState& state, TRomList& list);
+
+}  // namespace vexmoor

@@ -1,0 +1,158 @@
+#include "scan/ScanEngine.h"
+
+#include "catalogue/General.h"
+#include "platform/Errors.h"
+#include "scan/EndPass.h"
+
+namespace vexmoor {
+
+namespace {
+
+// Marks the state as scanning for the lifetime of one Run, also when the
+// scan ends with an error.
+class TRunningScan {
+ public:
+  explicit TRunningScan(TAuditState& state) : state_(state) {
+    if (state_.ScanRunning) throw Error("A scan is already running.");
+    state_.ScanRunning = true;
+  }
+  ~TRunningScan() { state_.ScanRunning = false; }
+  TRunningScan(const TRunningScan&) = delete;
+  TRunningScan& operator=(const TRunningScan&) = delete;
+
+ private:
+  TAuditState& state_;
+};
+
+std::string WithSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != kFolderSeparator) folder += kFolderSeparator;
+  return folder;
+}
+
+}  // namespace
+
+TScanEngine::TScanEngine(TAuditState& state, TRomList& list, TSortState& sort,
+                         std::atomic<bool>& cancelRequested, TScanCallbacks callbacks)
+    : state_(state),
+      list_(list),
+      sort_(sort),
+      cancelRequested_(cancelRequested),
+      callbacks_(std::move(callbacks)),
+      masks_(state.DatMask) {}
+
+TScanOutcome TScanEngine::Run(const std::string& folder) {
+  TRunningScan running(state_);
+  Start();
+  Walk(folder);
+  Finish();
+  return outcome_;
+}
+
+void TScanEngine::Start() {
+  cancelRequested_ = false;
+  outcome_ = {};
+  state_.FoundCount = 0;
+  masks_ = TScanMasks(state_.DatMask);
+  walkedFolders_.clear();
+  byCrc_.clear();
+  for (size_t i = 0; i < state_.Catalogue.Count(); ++i)
+    byCrc_[state_.Catalogue[i].Crc].push_back(i);
+  SetPanel(0, MatchedText(0));
+  SetPanel(1, SkippedText(0));
+  list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+}
+
+void TScanEngine::Walk(const std::string& folder) {
+  TWorkList work(WithSeparator(folder));
+  while (!cancelRequested_) {
+    const std::string path = work.Front();
+    SetPanel(2, path);
+    Pump();
+    TExamined examined = ExamineWorkItem(path, masks_);
+    Apply(path, examined, work);
+    work.PopFront();
+    SetPanel(0, MatchedText(outcome_.Matched));
+    SetPanel(1, SkippedText(outcome_.Skipped));
+    if (work.Empty()) cancelRequested_ = true;
+  }
+  outcome_.Cancelled = !work.Empty();
+}
+
+void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList& work) {
+  if (examined.Error) std::rethrow_exception(examined.Error);
+  switch (examined.Kind) {
+    case TWorkKind::Folder:
+      ApplyFolder(path, examined, work);
+      break;
+    case TWorkKind::LooseDump:
+      ApplyLooseDump(path, examined);
+      break;
+    case TWorkKind::Archive:
+      ApplyArchive(path, examined);
+      break;
+    case TWorkKind::Ignored:
+      break;
+  }
+}
+
+void TScanEngine::ApplyFolder(const std::string& path, const TExamined& examined, TWorkList& work) {
+  if (!examined.Identity) return;
+  if (!walkedFolders_.insert({examined.Identity->Device, examined.Identity->Node}).second) return;
+  for (const TFolderEntry& entry : examined.Entries) {
+    Pump();
+    if (entry.IsFolder) {
+      work.Append(path + entry.Name + kFolderSeparator);
+    } else if (MatchesMaskList(entry.Name, masks_.ListingMasks)) {
+      work.Append(path + entry.Name);
+    }
+  }
+}
+
+template <typename Mark>
+void TScanEngine::ForEachEntryWithCrc(uint32_t crc, Mark mark) {
+  const auto found = byCrc_.find(crc);
+  if (found == byCrc_.end()) return;
+  for (const size_t position : found->second) mark(state_.Catalogue[position]);
+}
+
+void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {
+  ForEachEntryWithCrc(examined.Crc, [&](TRomItem& item) {
+    item.Status = StatusFound;
+    item.StatusText = path;
+    ++outcome_.Matched;
+    if (!examined.TestedForBadDump) return;
+    if (examined.BadDumpError) std::rethrow_exception(examined.BadDumpError);
+    if (examined.BadDump) item.Status = StatusBad;
+  });
+}
+
+void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
+  if (examined.Skipped) {
+    ++outcome_.Skipped;
+    return;
+  }
+  for (const TCmpRecord& member : examined.Members) {
+    ForEachEntryWithCrc(member.Crc, [&](TRomItem& item) {
+      item.Status = StatusFound;
+      item.StatusText = path + '\\' + member.Name;
+      ++outcome_.Matched;
+    });
+  }
+}
+
+void TScanEngine::Finish() {
+  RunEndPass(state_, list_);
+  SetPanel(0, FoundText(state_.FoundCount));
+  SetPanel(1, MissingText(static_cast<int32_t>(state_.Catalogue.Count()) - state_.FoundCount));
+  SetPanel(2, kScanCompleteText);
+}
+
+void TScanEngine::SetPanel(int panel, const std::string& text) {
+  if (callbacks_.SetPanelText) callbacks_.SetPanelText(panel, text);
+}
+
+void TScanEngine::Pump() {
+  if (callbacks_.ProcessMessages) callbacks_.ProcessMessages();
+}
+
+}  // namespace vexmoor

@@ -1,0 +1,72 @@
+#include "scan/WorkItem.h"
+
+#include "catalogue/General.h"
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "scan/BadDump.h"
+#include "scan/CRC32.h"
+
+namespace vexmoor {
+
+namespace {
+
+void ExamineFolder(const std::string& path, TExamined& result) {
+  result.Identity = FolderIdentity(path);
+  if (!result.Identity) return;
+  for (std::string& name : ListFolder(path)) {
+    const bool isFolder = IsFolder(path + name);
+    result.Entries.push_back({std::move(name), isFolder});
+  }
+}
+
+void ExamineLooseDump(const std::string& path, TExamined& result) {
+  result.Crc = FileCrc32Value(path);
+  if (!MatchesMask(path, kBadDumpMask)) return;
+  result.TestedForBadDump = true;
+  try {
+    result.BadDump = IsBadSmtDump(path);
+  } catch (...) {
+    result.BadDumpError = std::current_exception();
+  }
+}
+
+void ExamineArchive(const std::string& path, TExamined& result) {
+  // A file listed a moment ago may be gone; the reader would keep the
+  // previous archive's members, so a fresh reader per archive is used and a
+  // vanished one is left out.
+  if (!PathExists(path)) {
+    result.Kind = TWorkKind::Ignored;
+    return;
+  }
+  TCmpRead reader;
+  try {
+    reader.SetFileName(path);
+  } catch (const FileOpenError&) {
+    result.Skipped = true;
+    return;
+  }
+  result.Members = reader.Entries();
+}
+
+}  // namespace
+
+TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks) {
+  TExamined result;
+  try {
+    if (IsFolder(path)) {
+      result.Kind = TWorkKind::Folder;
+      ExamineFolder(path, result);
+    } else if (MatchesMaskList(path, masks.DatMask)) {
+      result.Kind = TWorkKind::LooseDump;
+      ExamineLooseDump(path, result);
+    } else if (MatchesMaskList(path, kArchiveMasks)) {
+      result.Kind = TWorkKind::Archive;
+      ExamineArchive(path, result);
+    }
+  } catch (...) {
+    result.Error = std::current_exception();
+  }
+  return result;
+}
+
+}  // namespace vexmoor

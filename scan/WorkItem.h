@@ -1,0 +1,63 @@
+// One path of the scan's work list, examined: the costly part of the scan
+// (listing a folder, checksumming a loose dump, reading an archive's
+// directory) done apart from the catalogue, so that it can run on any thread
+// ahead of the walk. The scan engine applies the results to the catalogue in
+// work-list order.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Folder.h"
+#include "scan/cmpread.h"
+
+namespace vexmoor {
+
+// Archives the scan reads through their directories.
+inline constexpr const char* kArchiveMasks = "*.zip;*.rar;*.001;";
+// Loose dumps that are tested for the SMT bad-dump signature.
+inline constexpr const char* kBadDumpMask = "*.nds";
+
+// The masks one scan works with.
+struct TScanMasks {
+  std::string DatMask;       // loose dumps, tested on the full path
+  std::string ListingMasks;  // what a folder listing keeps, tested on the name
+
+  explicit TScanMasks(const std::string& datMask)
+      : DatMask(datMask), ListingMasks(kArchiveMasks + datMask) {}
+};
+
+enum class TWorkKind { Ignored, Folder, LooseDump, Archive };
+
+struct TFolderEntry {
+  std::string Name;
+  bool IsFolder = false;
+};
+
+struct TExamined {
+  TWorkKind Kind = TWorkKind::Ignored;
+  // Folder: its identity (none when it vanished) and its entries.
+  std::optional<TFolderIdentity> Identity;
+  std::vector<TFolderEntry> Entries;
+  // Loose dump: its CRC-32, and for "*.nds" files the bad-dump verdict or
+  // the failure of that test (raised only if the CRC matches an entry).
+  uint32_t Crc = 0;
+  bool TestedForBadDump = false;
+  bool BadDump = false;
+  std::exception_ptr BadDumpError;
+  // Archive: its members, or Skipped when it could not be opened.
+  std::vector<TCmpRecord> Members;
+  bool Skipped = false;
+  // A failure that ends the scan when this path's turn comes.
+  std::exception_ptr Error;
+};
+
+// Examines one work-list path. Touches nothing but the file system and never
+// throws: failures are kept in the result. Safe to call from several threads
+// at once.
+TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks);
+
+}  // namespace vexmoor

@@ -1,0 +1,74 @@
+#include "scan/EndPass.h"
+
+#include <gtest/gtest.h>
+
+#include "scan/BadDump.h"
+#include "support/TempDir.h"
+#include "tests/scan/ScanTestUtil.h"
+
+namespace vexmoor {
+namespace {
+
+TEST(EndPassTest, StatusColumnTexts) {
+  TRomItem item;
+  item.Status = StatusMissing;
+  EXPECT_EQ(EndPassStatusText(item), "Missing");
+  item.Status = StatusCached;
+  EXPECT_EQ(EndPassStatusText(item), "Cached");
+  item.Status = StatusFound;
+  item.StatusText = "/roms/eu/a:b.nds";
+  EXPECT_EQ(EndPassStatusText(item), "Found : \"a:b.nds\"  ::  \"/roms/eu/\"");
+  item.StatusText = "/roms/x.zip\\folder/e.nds";
+  EXPECT_EQ(EndPassStatusText(item), "Found : \"folder/e.nds\"  ::  \"/roms/x.zip\\\"");
+  item.StatusText = "/roms/set.part1.rar\\dir\\f.nds";
+  EXPECT_EQ(EndPassStatusText(item), "Found : \"dir\\f.nds\"  ::  \"/roms/set.part1.rar\\\"");
+  item.StatusText = "  ";
+  EXPECT_EQ(EndPassStatusText(item), std::nullopt);
+  item.Status = StatusBad;
+  item.StatusText = "/roms/bad one.nds";
+  EXPECT_EQ(EndPassStatusText(item),
+            std::string("Bad : bad one.nds \x0A Error : Bad SMT v1.0 Dump"));
+  item.Status = 5;
+  EXPECT_EQ(EndPassStatusText(item), std::nullopt);
+}
+
+class EndPassFileTest : public test::TempDirTest {};
+
+TEST_F(EndPassFileTest, SetsTheColumnInListOrderAndWritesTheCacheBesideTheDat) {
+  TAuditState state;
+  state.DatPath = dir_ / "my.dat";
+  state.CurrentDat = "my.dat";
+  test::AddEntry(state, "1", "B", 0xBBBBBBBB, StatusFound).StatusText = "/r/b.nds";
+  test::AddEntry(state, "2", "A", 0xAAAAAAAA, StatusFound).StatusText = "/r/a.nds";
+  test::AddEntry(state, "3", "C", 0xCCCCCCCC, StatusMissing);
+  state.CacheTable.Append(0xCCCCCCCC, 1);
+  state.DatHeader.Rebuild({"[INFO]", "SORT=name"});
+  TRomList list;
+  TSortState sort;
+  list.Fill(state.Catalogue, state.DatHeader, sort);
+  RunEndPass(state, list);
+  EXPECT_EQ(state.FoundCount, 2);
+  EXPECT_EQ(list[0].SubItems[kSubItemStatus], "Found : \"a.nds\"  ::  \"/r/\"");
+  EXPECT_EQ(list[2].SubItems[kSubItemStatus], "Missing");
+  // Pairs already there first, then the new ones in list order.
+  EXPECT_EQ(test::ReadFile(dir_ / "my.qcache"), std::string("QCAC\xE8\x03\x03\0\0\0"
+                                                            "\xCC\xCC\xCC\xCC\x01"
+                                                            "\xAA\xAA\xAA\xAA\x01"
+                                                            "\xBB\xBB\xBB\xBB\x01",
+                                                            25));
+  RunEndPass(state, list);  // found again: not added twice
+  EXPECT_EQ(test::ReadFile(dir_ / "my.qcache").size(), 25u);
+}
+
+TEST_F(EndPassFileTest, ShortFilesAreNotBadDumps) {
+  EXPECT_FALSE(IsBadSmtDump(dir_.Write("tiny.nds", "")));
+  std::string exact = test::BadDump("x").substr(0, kSmtBadDumpOffset + kSmtBadDumpBlock);
+  EXPECT_TRUE(IsBadSmtDump(dir_.Write("exact.nds", exact)));
+  exact.back() = '\x01';  // the padding must be zeros
+  EXPECT_FALSE(IsBadSmtDump(dir_.Write("padding.nds", exact)));
+  exact.pop_back();
+  EXPECT_FALSE(IsBadSmtDump(dir_.Write("short.nds", exact)));
+}
+
+}  // namespace
+}  // namespace vexmoor

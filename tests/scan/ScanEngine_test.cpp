@@ -1,0 +1,249 @@
+#include "scan/ScanEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <utility>
+
+#include "catalogue/DatLoader.h"
+#include "platform/Errors.h"
+#include "platform/Folder.h"
+#include "scan/EndPass.h"
+#include "support/ArchiveBuilder.h"
+#include "tests/scan/ScanTestUtil.h"
+
+namespace vexmoor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::AddEntry;
+using test::CrcOf;
+using test::Dump;
+
+class ScanEngineTest : public test::ScanTest {};
+
+TEST_F(ScanEngineTest, FolderEntriesJoinTheWorkListInterleavedInListingOrder) {
+  TScanEngine engine(state_, list_, sort_, cancel_, Recording());
+  TWorkList work("/r/a/");
+  TExamined folder;
+  folder.Kind = TWorkKind::Folder;
+  folder.Identity = TFolderIdentity{1, 2};
+  folder.Entries = {
+      {"x.zip", false}, {"sub", true}, {"y.nds", false}, {"notes.txt", false}, {"d.zip", true}};
+  engine.Apply("/r/a/", folder, work);
+  EXPECT_EQ(
+      std::vector<std::string>(work.Paths().begin(), work.Paths().end()),
+      (std::vector<std::string>{"/r/a/", "/r/a/x.zip", "/r/a/sub/", "/r/a/y.nds", "/r/a/d.zip/"}));
+  EXPECT_EQ(pumps_, 5);  // once per folder entry
+}
+
+TEST_F(ScanEngineTest, WalksBreadthFirstAndPumpsOncePerPathAndEntry) {
+  dir_.Write("a/y.nds", Dump("y"));
+  dir_.Write("a/sub/deep/z.nds", Dump("z"));
+  dir_.Write("a/sub/w.nds", Dump("w"));
+  dir_.Write("a/x.zip", test::BuildZip({{"m.nds", "m"}}));
+  dir_.Write("a/readme.txt", "not listed");
+  Scan(dir_ / "a");
+  // Expected order: each folder's kept entries in listing order, a
+  // folder's contents only after everything already waiting.
+  std::vector<std::string> expected{Root() + "a/"};
+  int entries = 0;
+  for (size_t next = 0; next < expected.size(); ++next) {
+    if (expected[next].back() != '/') continue;
+    for (const std::string& name : ListFolder(expected[next])) {
+      ++entries;
+      if (fs::is_directory(expected[next] + name))
+        expected.push_back(expected[next] + name + "/");
+      else if (name != "readme.txt")
+        expected.push_back(expected[next] + name);
+    }
+  }
+  expected.push_back(kScanCompleteText);
+  EXPECT_EQ(shown_, expected);
+  EXPECT_EQ(pumps_, static_cast<int>(expected.size()) - 1 + entries);
+}
+
+TEST_F(ScanEngineTest, OneFileMarksEveryEntryWithItsCrcAndCountsEach) {
+  const std::string data = Dump("shared");
+  AddEntry(state_, "1", "First", CrcOf(data));
+  AddEntry(state_, "2", "Other", 0x12345678);
+  AddEntry(state_, "3", "Second", CrcOf(data));
+  const std::string path = dir_.Write("s.nds", data);
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_EQ(outcome.Matched, 2);
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);
+  EXPECT_EQ(state_.Catalogue[0].StatusText, path);
+  EXPECT_EQ(state_.Catalogue[1].Status, StatusMissing);
+  EXPECT_EQ(state_.Catalogue[2].StatusText, path);
+  EXPECT_EQ(state_.FoundCount, 2);
+  EXPECT_EQ(panels_[0], " Found : 2");
+  EXPECT_EQ(panels_[1], " Missing : 1");
+}
+
+TEST_F(ScanEngineTest, BadDumpOnlyForMatchingLooseNdsFiles) {
+  state_.DatMask = "*.nds;*.bin";
+  const std::string bad = test::BadDump("bad"), binBad = test::BadDump("bin"),
+                    zipped = test::BadDump("zip");
+  const std::string shortFile = Dump("short", 0x7E00 + 511);
+  AddEntry(state_, "1", "Loose nds", CrcOf(bad));
+  AddEntry(state_, "2", "Loose bin", CrcOf(binBad));
+  AddEntry(state_, "3", "Zipped", CrcOf(zipped));
+  AddEntry(state_, "4", "Short", CrcOf(shortFile));
+  dir_.Write("bad.nds", bad);
+  dir_.Write("bad.bin", binBad);
+  dir_.Write("z.zip", test::BuildZip({{"bad.nds", zipped}}));
+  dir_.Write("short.nds", shortFile);
+  dir_.Write("unmatched.nds", test::BadDump("nobody"));
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusBad);
+  EXPECT_EQ(state_.Catalogue[1].Status, StatusFound);
+  EXPECT_EQ(state_.Catalogue[2].Status, StatusFound);
+  EXPECT_EQ(state_.Catalogue[3].Status, StatusFound);
+  EXPECT_EQ(outcome.Matched, 4);
+  EXPECT_EQ(state_.FoundCount, 3);  // the bad dump is not found
+}
+
+TEST_F(ScanEngineTest, DatMaskTestsTheFullPathAndAnEmptyMaskReadsArchivesOnly) {
+  const std::string loose = Dump("loose"), member = Dump("member");
+  AddEntry(state_, "1", "Loose", CrcOf(loose));
+  AddEntry(state_, "2", "Member", CrcOf(member));
+  dir_.Write("game1.nds", loose);
+  dir_.Write("set.zip", test::BuildZip({{"m.nds", member}}));
+  state_.DatMask = "game*.nds";  // the name matches, the full path does not
+  Scan(dir_.Path());
+  EXPECT_NE(std::find(shown_.begin(), shown_.end(), Root() + "game1.nds"), shown_.end());
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
+  EXPECT_EQ(state_.Catalogue[1].Status, StatusFound);
+
+  state_.Catalogue[1].Status = StatusMissing;
+  state_.DatMask.clear();  // a Rom Center dat
+  shown_.clear();
+  Scan(dir_.Path());
+  EXPECT_EQ(shown_, (std::vector<std::string>{Root(), Root() + "set.zip", kScanCompleteText}));
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
+  EXPECT_EQ(state_.Catalogue[1].Status, StatusFound);
+  EXPECT_EQ(state_.Catalogue[1].StatusText, Root() + "set.zip\\m.nds");
+}
+
+TEST_F(ScanEngineTest, AnUnknownArchiveEndsTheScanWithoutTheEndPass) {
+  state_.CacheResults = true;
+  state_.DatPath = dir_ / "x.qdat";
+  const std::string early = Dump("early");
+  AddEntry(state_, "1", "Early", CrcOf(early));
+  dir_.Write("early.nds", early);  // the top folder's files come first
+  dir_.Write("b/empty.zip", test::BuildZip({}));
+  dir_.Write("b/c/late.nds", Dump("late"));
+  try {
+    Scan(dir_.Path());
+    FAIL() << "the scan ran to its end";
+  } catch (const FormatError& error) {
+    EXPECT_STREQ(error.what(), "Unknown compression format.");
+  }
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);  // marked before the error
+  EXPECT_EQ(state_.FoundCount, 0);
+  EXPECT_EQ(panels_[2], Root() + "b/empty.zip");
+  EXPECT_FALSE(fs::exists(dir_ / "x.qcache"));
+  EXPECT_FALSE(state_.ScanRunning);
+}
+
+TEST_F(ScanEngineTest, CancelStopsAfterTheCurrentPathAndStillRunsTheEndPass) {
+  state_.CacheResults = true;
+  state_.DatPath = dir_ / "dats/x.qdat";
+  fs::create_directories(dir_ / "dats");
+  const std::string first = Dump("first");
+  AddEntry(state_, "1", "First", CrcOf(first));
+  AddEntry(state_, "2", "Never", 0x11111111);
+  dir_.Write("roms/first.nds", first);
+  dir_.Write("roms/more/second.nds", Dump("second"));
+  onPump_ = [this] {
+    if (!shown_.empty() && shown_.back() == Root() + "roms/first.nds") cancel_ = true;
+  };
+  const TScanOutcome outcome = Scan(dir_ / "roms");
+  EXPECT_TRUE(outcome.Cancelled);
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);  // the current path was finished
+  EXPECT_EQ(std::count(shown_.begin(), shown_.end(), Root() + "roms/more/second.nds"), 0);
+  EXPECT_EQ(panels_[0], " Found : 1");
+  EXPECT_EQ(panels_[1], " Missing : 1");
+  EXPECT_EQ(panels_[2], " Scanning complete.");
+  EXPECT_EQ(test::ReadFile(dir_ / "dats/x.qcache"),
+            std::string("QCAC\xE8\x03\x01\0\0\0", 10) +
+                std::string(reinterpret_cast<const char*>(&state_.Catalogue[0].Crc), 4) + '\x01');
+}
+
+TEST_F(ScanEngineTest, TenEntriesWithThreeFoundOneCachedOneBad) {
+  std::vector<std::string> dumps;
+  for (int i = 0; i < 10; ++i) dumps.push_back(Dump("entry " + std::to_string(i)));
+  dumps[4] = test::BadDump("entry 4");
+  for (int i = 0; i < 10; ++i)
+    AddEntry(state_, std::to_string(i), "N" + std::to_string(i), CrcOf(dumps[i]));
+  state_.Catalogue[3].Status = StatusCached;
+  for (int i : {0, 1, 2, 4}) dir_.Write("d" + std::to_string(i) + ".nds", dumps[i]);
+  Scan(dir_.Path());
+  EXPECT_EQ(panels_[0], " Found : 3");
+  EXPECT_EQ(panels_[1], " Missing : 7");
+  EXPECT_EQ(state_.Catalogue[3].Status, StatusCached);
+  EXPECT_EQ(state_.Catalogue[4].Status, StatusBad);
+}
+
+TEST_F(ScanEngineTest, AFolderLinkBackIntoTheTreeIsWalkedOnce) {
+  const std::string data = Dump("once");
+  AddEntry(state_, "1", "Once", CrcOf(data));
+  dir_.Write("top/a/once.nds", data);
+  fs::create_directory_symlink(dir_ / "top", dir_ / "top/a/loop");
+  fs::create_directory_symlink(dir_ / "top/a", dir_ / "top/again");
+  const TScanOutcome outcome = Scan(dir_ / "top");
+  EXPECT_FALSE(outcome.Cancelled);
+  EXPECT_EQ(outcome.Matched, 1);
+}
+
+TEST_F(ScanEngineTest, AnUnreadableLooseDumpEndsTheScan) {
+  AddEntry(state_, "1", "Gone", 0x22222222);
+  fs::create_symlink(dir_ / "nowhere.bin", dir_ / "dangling.nds");
+  EXPECT_THROW(Scan(dir_.Path()), FileOpenError);
+  EXPECT_EQ(panels_[2], Root() + "dangling.nds");
+}
+
+TEST_F(ScanEngineTest, AnArchiveThatCannotBeOpenedIsSkipped) {
+  // The set's second volume x.r00 is a folder: it exists but cannot be
+  // opened as a file, which skips the whole set.
+  const std::string member = Dump("member");
+  AddEntry(state_, "1", "Member", CrcOf(member));
+  dir_.Write("x.rar", test::BuildRarVolume({{"m.nds", member}}));
+  fs::create_directory(dir_ / "x.r00");
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_EQ(outcome.Skipped, 1);
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
+  EXPECT_EQ(panels_[2], " Scanning complete.");
+}
+
+TEST_F(ScanEngineTest, AVanishedArchiveIsIgnoredNotReadAsTheLastOne) {
+  EXPECT_EQ(ExamineWorkItem(dir_ / "gone.zip", TScanMasks("*.nds")).Kind, TWorkKind::Ignored);
+}
+
+TEST_F(ScanEngineTest, NoSecondScanAndNoLoadWhileOneRuns) {
+  const std::string dat =
+      dir_.Write("x.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n");
+  bool refusedScan = false, refusedLoad = false, tried = false;
+  TScanEngine engine(state_, list_, sort_, cancel_, Recording());
+  onPump_ = [&] {
+    if (std::exchange(tried, true)) return;
+    try {
+      engine.Run(dir_.Path());
+    } catch (const Error&) {
+      refusedScan = true;
+    }
+    try {
+      LoadQuenDat(state_, dat);
+    } catch (const Error&) {
+      refusedLoad = true;
+    }
+  };
+  engine.Run(dir_.Path());
+  EXPECT_TRUE(refusedScan);
+  EXPECT_TRUE(refusedLoad);
+  EXPECT_EQ(state_.Catalogue.Count(), 0u);
+  EXPECT_TRUE(LoadQuenDat(state_, dat));  // allowed again afterwards
+}
+
+}  // namespace
+}  // namespace vexmoor
