@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/DatHeader.h"
 #include "catalogue/RomItem.h"
+#include "scan/CacheTable.h"
 
 namespace vexmoor {
 
@@ -19,7 +21,25 @@ struct TAuditState {
   std::string CurrentDat;
   // The MASK header value: ';'-separated masks of loose dump files.
   std::string DatMask;
+  // The header view of the loaded dat's text.
+  TDatHeader DatHeader;
+  // The loader chosen last; never reset once set.
   TDatLoader DatLoader = TDatLoader::None;
+
+  // The absolute path the loaded dat was read from. Its cache file is
+  // ChangeExt(DatPath, ".qcache"), beside the dat, whatever the current
+  // folder is when a scan writes it.
+  std::string DatPath;
+  // The column names the list is set up from (SetupColumns): the dat's
+  // FIELDS value, or "INDEX|CRC32|NAME" for Rom Center dats.
+  std::string DatFields;
+
+  // The Cache Results option: loading reads the dat's cache file and the
+  // scan writes it only when this is set.
+  bool CacheResults = true;
+  // CRC to status of what scans have found; outlives loads (a load with
+  // CacheResults off keeps it as it is).
+  TCacheTable CacheTable;
 };
 
 }  // namespace vexmoor

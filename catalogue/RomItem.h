@@ -33,6 +33,9 @@ class TCatalogue {
   // Adds an entry with every string empty and every number 0.
   TRomItem& Append() { return items_.emplace_back(); }
   size_t Count() const { return items_.size(); }
+  // Makes room for `count` entries without changing Count: entry references
+  // then stay valid while that many are appended.
+  void Reserve(size_t count) { items_.reserve(count); }
   TRomItem& operator[](size_t position) { return items_[position]; }
   const TRomItem& operator[](size_t position) const { return items_[position]; }
 

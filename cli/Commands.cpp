@@ -9,6 +9,12 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
       {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
+      {"decode", "FILE", "print the dat text of a native dat (a container is deciphered and unpacked)",
+       RunDecode},
+      {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
+       RunInfo},
+      {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
+      {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
   };
   return commands;
 }

@@ -29,5 +29,9 @@ void ReportError(const std::string& message);
 
 int RunCrc(const Args& args);
 int RunLs(const Args& args);
+int RunDecode(const Args& args);
+int RunInfo(const Args& args);
+int RunPack(const Args& args);
+int RunUnpack(const Args& args);
 
 }  // namespace vexmoor::cli

@@ -1,0 +1,82 @@
+// The codec's figures: for each file named on the command line, a generated
+// dat text of 6000 lines and 1 MiB of generated binary, the stream size and
+// its share of the input, pack MB/s and unpack MB/s (the stream decoder
+// alone and the whole block with both CRC checks).
+//   bench_codec [FILE...]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/SampleData.h"
+#include "codec/ApFormat.h"
+#include "codec/StreamPack.h"
+#include "codec/StreamUnpack.h"
+#include "codec/aPLib.h"
+#include "platform/File.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The best of several runs of `work`, in seconds; runs for about `budget`.
+template <typename Work>
+double BestSeconds(Work&& work, double budget = 0.5) {
+  double best = 1e9, total = 0;
+  for (int run = 0; run < 3 || (total < budget && run < 1000); ++run) {
+    const auto start = Clock::now();
+    work();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    best = std::min(best, seconds);
+    total += seconds;
+  }
+  return best;
+}
+
+bool Measure(const std::string& name, const std::string& input) {
+  using namespace vexmoor;
+  const auto* in = reinterpret_cast<const uint8_t*>(input.data());
+  std::vector<uint8_t> work(ap::kWorkMemorySize), block(ap::BlockBound(input.size()));
+  std::vector<uint8_t> out(input.size());
+  size_t blockLength = 0;
+  const double pack = BestSeconds([&] { blockLength = PackBlock(in, block.data(), input.size(), work.data()).value_or(0); });
+  if (blockLength == 0) return false;
+  const size_t streamLength = blockLength - ap::kHeaderSize;
+  size_t decoded = 0;
+  const double unpack = BestSeconds([&] {
+    decoded = ap::UnpackStream(block.data() + ap::kHeaderSize, streamLength, out.data(), out.size()).value_or(0);
+  });
+  std::optional<uint32_t> checked;
+  const double unpackBlock = BestSeconds([&] { checked = UnpackBlock(block.data(), blockLength, out.data(), out.size()); });
+  if (decoded != input.size() || !checked || !std::equal(out.begin(), out.end(), in)) return false;
+  const double mb = double(input.size()) / 1e6;
+  std::printf("%-28s %9zu -> %8zu bytes (%5.2f%%)  pack %6.2f MB/s  unpack %7.1f MB/s  block %7.1f MB/s\n",
+              name.c_str(), input.size(), streamLength, 100.0 * double(streamLength) / double(input.size()),
+              mb / pack, mb / unpack, mb / unpackBlock);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::pair<std::string, std::string>> inputs;
+  try {
+    for (int i = 1; i < argc; ++i) inputs.emplace_back(argv[i], vexmoor::ReadWholeFile(argv[i]));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_codec: %s\n", error.what());
+    return 1;
+  }
+  inputs.emplace_back("dat text, 6000 lines", vexmoor::bench::GeneratedDatText(6000));
+  inputs.emplace_back("binary, 1 MiB", vexmoor::bench::GeneratedBinary(1 << 20));
+  std::printf("stream sizes exclude the 24-byte block header\n");
+  int status = 0;
+  for (const auto& [name, data] : inputs) {
+    if (data.empty()) continue;
+    if (!Measure(name, data)) {
+      std::fprintf(stderr, "bench_codec: round trip failed for %s\n", name.c_str());
+      status = 1;
+    }
+  }
+  return status;
+}

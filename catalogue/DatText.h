@@ -1,0 +1,76 @@
+// The two dat text grammars: native dats ('|'-separated columns that the
+// FIELDS header key names) and Rom Center dats (0xAC-separated games lines).
+// docs/formats/native-dat.md and docs/formats/romcenter-dat.md describe them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/RomItem.h"
+#include "scan/CacheTable.h"
+
+namespace vexmoor {
+
+// Splits `text` at every occurrence of `separator`, as Explode does: items
+// are not trimmed, empty items between separators count, a separator at the
+// very end adds no empty item, and an empty text gives no items. The views
+// point into `text`.
+std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text);
+
+// The 0-based position of the first item of `fieldList` (split at
+// `delimiter`) that equals `name` exactly, or -1.
+int FieldIndex(std::string_view fieldList, std::string_view name, char delimiter);
+
+// A CRC32 column: one or more hexadecimal digits (0-9, A-F, a-f, nothing
+// else, not even blanks) whose value fits in 32 bits. Throws FormatError whose
+// message names the bad text.
+uint32_t ParseCrc32(std::string_view text);
+
+// The columns of a native data line, from a FIELDS value.
+struct TNativeColumns {
+  size_t Count = 0;  // items a data line must have
+  int Index = -1;
+  int Crc = -1;
+  int Name = -1;
+  int Country = -1;
+};
+TNativeColumns NativeColumns(std::string_view fieldList);
+
+// Position of the first native data line. When `text` contains "[DAT]" (in
+// upper case, anywhere), the data follow the first line that, trimmed, equals
+// "[DAT]" in any case; throws FormatError when no line does. Otherwise every
+// line is a data line and the result is 0.
+size_t NativeDataStart(std::string_view text, const std::vector<std::string_view>& lines);
+
+// Position of the first Rom Center games line: the line after the first one
+// that, trimmed, equals "[GAMES]" in any case. Throws FormatError when no line
+// does.
+size_t RomCenterDataStart(const std::vector<std::string_view>& lines);
+
+// Splits a Rom Center games line at its separator: the two bytes C2 AC when
+// the line is valid UTF-8 and holds them (files written by current tools),
+// else the single byte 0xAC (Windows-1252).
+std::vector<std::string_view> SplitRomCenterLine(std::string_view line);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// Appends one entry for each accepted line from lines[first] on. Every entry
+// gets its Status from CacheLookup on its Crc, and "Cached" as StatusText when
+// that status is StatusCached. Lines with the wrong number of items are
+// skipped. A bad CRC text throws FormatError; the entries before it stay, and
+// the entry of the bad line keeps the fields filled before its CRC, with
+// Status StatusMissing.
+void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
+                         const std::vector<std::string_view>& lines, size_t first,
+                         const TNativeColumns& columns);
+// Rom Center lines must have exactly 10 items: Name from item 2, Crc from
+// item 6, Index the line's 1-based number after the "[GAMES]" line (skipped
+// lines counted) with at least four digits, Country a single blank.
+void AppendRomCenterEntries(TCatalogue& catalogue, const TCacheTable& cache,
+                            const std::vector<std::string_view>& lines, size_t first);
+
+}  // namespace vexmoor

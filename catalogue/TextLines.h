@@ -1,0 +1,30 @@
+// Dat text as lines: splitting at any of the three line ends, trimming, and
+// comparing without regard to letter case.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexmoor {
+
+// Splits at CR LF, LF or CR; the last line may lack an end, and a text that
+// ends with a line end gives no empty last line. Other bytes, NUL included,
+// are ordinary characters. The views point into `text`.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// `text` without leading and trailing blanks and control characters (every
+// byte up to 0x20).
+std::string_view TrimBlanks(std::string_view text);
+
+// Equal when the texts differ only in the case of ASCII letters.
+bool SameText(std::string_view a, std::string_view b);
+
+// Each line of `text` followed by CR LF, the last one included: the form in
+// which dat texts are stored in containers.
+std::string WithCrLfLineEnds(std::string_view text);
+
+// `text` without a leading UTF-8 byte order mark.
+std::string_view WithoutByteOrderMark(std::string_view text);
+
+}  // namespace vexmoor

@@ -1,0 +1,66 @@
+#include <cstdio>
+
+#include "catalogue/DatContainer.h"
+#include "catalogue/DatLoader.h"
+#include "catalogue/General.h"
+#include "cli/Commands.h"
+#include "platform/Errors.h"
+
+namespace vexmoor::cli {
+
+namespace {
+
+// The header values `info` shows, with the defaults loading applies.
+struct THeaderKey {
+  const char* key;
+  std::string_view fallback;
+};
+constexpr THeaderKey kHeaderKeys[] = {
+    {"NAME", ""}, {"SYSTEM", ""}, {"MASK", ""},    {"FIELDS", kDefaultFields},
+    {"SORT", ""}, {"EXT", ""},    {"VERSION", ""}, {"TIMESTAMP", ""},
+};
+
+std::string LoaderText(TDatLoader loader, const std::string& path) {
+  std::string text = DatLoaderName(loader);
+  if (loader == TDatLoader::QuenDat) {
+    text += FileHasSignature(path, kContainerMagic, 0) ? " (container)" : " (plain text)";
+  }
+  return text;
+}
+
+// Loads the dat; prints the reason and returns false when that fails.
+bool LoadForInfo(TAuditState& state, const std::string& path) {
+  try {
+    if (RunDatLoader(state, path)) return true;
+    ReportError("\"" + path +
+                "\" does not decipher to a packed dat (another key, or a damaged file)");
+  } catch (const Error& error) {
+    ReportError(error.what());
+  }
+  return false;
+}
+
+}  // namespace
+
+int RunInfo(const Args& args) {
+  if (args.size() != 1) return UsageError("info");
+  const std::string& path = args[0];
+  TAuditState state;
+  state.CacheResults = false;
+  state.DatLoader = ChooseDatLoader(path);
+  if (state.DatLoader == TDatLoader::None) {
+    ReportError("cannot tell the format of \"" + path +
+                "\": Rom Center dats end in .dat, native dats in .qdat");
+    return 2;
+  }
+  if (!LoadForInfo(state, path)) return 2;
+  for (const THeaderKey& header : kHeaderKeys) {
+    const std::string value = state.DatHeader.ReadString(kInfoSection, header.key, header.fallback);
+    std::printf("%s: %s\n", header.key, value.c_str());
+  }
+  std::printf("LOADER: %s\n", LoaderText(state.DatLoader, path).c_str());
+  std::printf("%zu entries\n", state.Catalogue.Count());
+  return 0;
+}
+
+}  // namespace vexmoor::cli
