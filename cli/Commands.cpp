@@ -11,6 +11,11 @@ const std::vector<Command>& AllCommands() {
       {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
       {"decode", "FILE", "print the dat text of a native dat (a container is deciphered and unpacked)",
        RunDecode},
+      {"encode", "[--keep-timestamps] [--no-keys-file] DAT...",
+       "encode each plain DAT into a .qdat beside it, in the order given (the encoder window "
+       "orders them by name), stamping its INFO/TIMESTAMP unless --keep-timestamps; then "
+       "write update_keys.txt beside the first DAT unless --no-keys-file",
+       RunEncode},
       {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
        RunInfo},
       {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},

@@ -30,6 +30,7 @@ void ReportError(const std::string& message);
 int RunCrc(const Args& args);
 int RunLs(const Args& args);
 int RunDecode(const Args& args);
+int RunEncode(const Args& args);
 int RunInfo(const Args& args);
 int RunPack(const Args& args);
 int RunUnpack(const Args& args);
