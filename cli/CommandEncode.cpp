@@ -35,12 +35,14 @@ int RunEncode(const Args& args) {
   if (!ReadEncodeArgs(args, options, dats) || dats.empty()) return UsageError("encode");
   size_t encoded = 0;
   try {
-    const TEncodeResult result = EncodeDats(dats, options, [&](size_t row, std::string_view status) {
-      std::printf("%.*s %s -> %s\n", static_cast<int>(status.size()), status.data(),
-                  dats[row].c_str(), EncodedDatPath(dats[row]).c_str());
-      encoded = row + 1;
-    });
-    if (!result.KeysFile.empty()) std::printf("Update keys written to %s\n", result.KeysFile.c_str());
+    const TEncodeResult result =
+        EncodeDats(dats, options, [&](size_t row, std::string_view status) {
+          std::printf("%.*s %s -> %s\n", static_cast<int>(status.size()), status.data(),
+                      dats[row].c_str(), EncodedDatPath(dats[row]).c_str());
+          encoded = row + 1;
+        });
+    if (!result.KeysFile.empty())
+      std::printf("Update keys written to %s\n", result.KeysFile.c_str());
   } catch (const std::exception& error) {
     std::fflush(stdout);
     ReportError("cannot encode \"" + dats[encoded] + "\": " + error.what());

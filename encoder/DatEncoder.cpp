@@ -55,9 +55,8 @@ TUpdateKey EncodeOne(const std::string& source, const std::string& output, doubl
                      const TEncodeOptions& options) {
   const std::string original = ReadWholeFile(source);
   CheckSource(source, output, original);
-  const std::string text = options.UpdateTimeStamps
-                               ? SetDatTimeStamp(original, TimeStampText(encodeTime))
-                               : original;
+  const std::string text =
+      options.UpdateTimeStamps ? SetDatTimeStamp(original, TimeStampText(encodeTime)) : original;
   TUpdateKey key = KeyOf(output, text);
   if (options.CreateUpdateKeysFile) CheckKeyFields(source, key);
   const std::string container = MakeDatContainer(WithCrLfLineEnds(text), encodeTime);

@@ -26,9 +26,10 @@ constexpr double kMillisecondsPerDay = 86400000.0;
 
 double DateTimeValue(const TLocalClock& clock) {
   const int month = clock.Month >= 1 && clock.Month <= 12 ? clock.Month : 1;
-  const auto days = static_cast<double>(DayNumber(clock.Year, month, clock.Day) - kDayNumberOfEpoch);
-  const double milliseconds = ((clock.Hour * 60.0 + clock.Minute) * 60.0 + clock.Second) * 1000.0 +
-                              clock.Millisecond;
+  const auto days =
+      static_cast<double>(DayNumber(clock.Year, month, clock.Day) - kDayNumberOfEpoch);
+  const double milliseconds =
+      ((clock.Hour * 60.0 + clock.Minute) * 60.0 + clock.Second) * 1000.0 + clock.Millisecond;
   // Before the epoch the fraction still counts forwards from midnight.
   return days >= 0 ? days + milliseconds / kMillisecondsPerDay
                    : days - milliseconds / kMillisecondsPerDay;
@@ -40,7 +41,8 @@ double EncodeTime(const TLocalClock& clock) {
 
 std::string TimeStampText(double value) {
   char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
   return std::string(text, result.ptr);
 }
 

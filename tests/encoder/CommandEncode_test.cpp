@@ -14,7 +14,8 @@ namespace {
 using test::RunCli;
 using test::ShellQuote;
 
-constexpr std::string_view kDat = "[INFO]\r\nNAME=Cli Set\r\nVERSION=3\r\n[DAT]\r\n0001|0A1B2C3D|One\r\n";
+constexpr std::string_view kDat =
+    "[INFO]\r\nNAME=Cli Set\r\nVERSION=3\r\n[DAT]\r\n0001|0A1B2C3D|One\r\n";
 
 class EncodeCommand : public test::TempDirTest {};
 

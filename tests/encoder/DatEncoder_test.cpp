@@ -29,7 +29,8 @@ TLocalClock FixedClock() {
 constexpr double kT = 46363.25;
 
 constexpr std::string_view kDatA =
-    "[INFO]\r\nNAME=Alpha Set\r\nVERSION=1.0\r\nTIMESTAMP=40000.5\r\nFIELDS=INDEX|CRC32|NAME|COUNTRY\r\n"
+    "[INFO]\r\nNAME=Alpha "
+    "Set\r\nVERSION=1.0\r\nTIMESTAMP=40000.5\r\nFIELDS=INDEX|CRC32|NAME|COUNTRY\r\n"
     "[DAT]\r\n0001|0A1B2C3D|Alpha One|E\r\n0002|11111111|Alpha Two|U\r\n";
 constexpr std::string_view kDatB =
     "[info]\nVERSION=7\n\n[DAT]\n0001|22222222|Beta One\n0002|33333333|Beta Two\n";
@@ -84,22 +85,24 @@ TEST_F(DatEncoderTest, TwoDatsFromOneFolderShareTheRunsTime) {
   EXPECT_EQ(result.Outputs, (std::vector<std::string>{dir_ / "A.qdat", dir_ / "B.qdat"}));
   for (const std::string& output : result.Outputs) EXPECT_EQ(ReadDatTimeStamp(output), kT);
   EXPECT_NE(test::ReadFile(a).find("\r\nTIMESTAMP=46363.25\r\n"), std::string::npos);
-  EXPECT_EQ(test::ReadFile(b), "[info]\nVERSION=7\nTIMESTAMP=46363.25\n\n[DAT]\n"
-                               "0001|22222222|Beta One\n0002|33333333|Beta Two\n");
+  EXPECT_EQ(test::ReadFile(b),
+            "[info]\nVERSION=7\nTIMESTAMP=46363.25\n\n[DAT]\n"
+            "0001|22222222|Beta One\n0002|33333333|Beta Two\n");
   EXPECT_EQ(result.KeysFile, dir_ / "update_keys.txt");
   const std::vector<TUpdateKey> keys = ParseUpdateKeys(test::ReadFile(result.KeysFile));
   ASSERT_EQ(keys.size(), 3u);
   EXPECT_EQ(keys[0], (TUpdateKey{"A.qdat", "1.0", "46363.25", "Alpha Set"}));
   EXPECT_EQ(keys[1], (TUpdateKey{"B.qdat", "7", "46363.25", ""}));  // no NAME: empty field 4
   EXPECT_EQ(keys[2], ProgramUpdateKey(kT));
-  EXPECT_EQ(statuses_, (std::vector<std::pair<size_t, std::string>>{{0, "Encoded"}, {1, "Encoded"}}));
+  EXPECT_EQ(statuses_,
+            (std::vector<std::pair<size_t, std::string>>{{0, "Encoded"}, {1, "Encoded"}}));
 }
 
 TEST_F(DatEncoderTest, EncodedFilesLoadToTheSourcesCatalogue) {
   const std::string a = dir_.Write("A.dat", kDatA);
   const std::string b = dir_.Write("B.dat", kDatB);
-  const std::string sample = dir_.Write("sample.dat", test::ReadFile(std::string(VEXMOOR_SOURCE_DIR) +
-                                                                     "/examples/sample-ds.txt"));
+  const std::string sample = dir_.Write(
+      "sample.dat", test::ReadFile(std::string(VEXMOOR_SOURCE_DIR) + "/examples/sample-ds.txt"));
   const TEncodeResult result = Encode({a, b, sample}, Options());
   ExpectSameCatalogue(a, result.Outputs[0]);
   ExpectSameCatalogue(b, result.Outputs[1]);
@@ -109,8 +112,9 @@ TEST_F(DatEncoderTest, EncodedFilesLoadToTheSourcesCatalogue) {
 TEST_F(DatEncoderTest, LfSourcesArePackedWithCrLf) {
   const std::string b = dir_.Write("B.dat", kDatB);
   Encode({b}, Options(false, false));
-  EXPECT_EQ(ReadQuenDatText(dir_ / "B.qdat"),
-            "[info]\r\nVERSION=7\r\n\r\n[DAT]\r\n0001|22222222|Beta One\r\n0002|33333333|Beta Two\r\n");
+  EXPECT_EQ(
+      ReadQuenDatText(dir_ / "B.qdat"),
+      "[info]\r\nVERSION=7\r\n\r\n[DAT]\r\n0001|22222222|Beta One\r\n0002|33333333|Beta Two\r\n");
   const std::string noEnd = dir_.Write("C.dat", "[INFO]\rNAME=C\r[DAT]\r0001|44444444|C");
   Encode({noEnd}, Options(false, false));
   EXPECT_EQ(ReadQuenDatText(dir_ / "C.qdat"), "[INFO]\r\nNAME=C\r\n[DAT]\r\n0001|44444444|C\r\n");

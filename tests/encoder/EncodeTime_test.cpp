@@ -37,10 +37,13 @@ TEST(EncodeTime, DateTimeValueCountsDaysFromTheEpoch) {
 // Greenwich, gives one UTC value.
 TEST(EncodeTime, SummerAndWinterReadingsOfOneZoneGiveUtc) {
   // 12:00 UTC on 15 January and 15 July 2026 in Berlin.
-  EXPECT_DOUBLE_EQ(EncodeTime(At(2026, 1, 15, 13, 0, -60)), DateTimeValue(At(2026, 1, 15, 12, 0, 0)));
-  EXPECT_DOUBLE_EQ(EncodeTime(At(2026, 7, 15, 14, 0, -120)), DateTimeValue(At(2026, 7, 15, 12, 0, 0)));
+  EXPECT_DOUBLE_EQ(EncodeTime(At(2026, 1, 15, 13, 0, -60)),
+                   DateTimeValue(At(2026, 1, 15, 12, 0, 0)));
+  EXPECT_DOUBLE_EQ(EncodeTime(At(2026, 7, 15, 14, 0, -120)),
+                   DateTimeValue(At(2026, 7, 15, 12, 0, 0)));
   // 23:30 in New York in winter is 04:30 UTC the next day.
-  EXPECT_DOUBLE_EQ(EncodeTime(At(2026, 1, 15, 23, 30, 300)), DateTimeValue(At(2026, 1, 16, 4, 30, 0)));
+  EXPECT_DOUBLE_EQ(EncodeTime(At(2026, 1, 15, 23, 30, 300)),
+                   DateTimeValue(At(2026, 1, 16, 4, 30, 0)));
 }
 
 // The platform's reading of fixed instants in a zone with daylight saving:

@@ -19,19 +19,23 @@ std::string HeaderStamp(std::string_view text) {
 }
 
 TEST(IniTimestamp, ExistingKeyGetsTheValueWhereItStands) {
-  EXPECT_EQ(Stamped("[INFO]\r\nNAME=A\r\nTIMESTAMP=1.5\r\nVERSION=2\r\n[DAT]\r\n0001|00000000|x\r\n"),
-            "[INFO]\r\nNAME=A\r\nTIMESTAMP=46363.25\r\nVERSION=2\r\n[DAT]\r\n0001|00000000|x\r\n");
+  EXPECT_EQ(
+      Stamped("[INFO]\r\nNAME=A\r\nTIMESTAMP=1.5\r\nVERSION=2\r\n[DAT]\r\n0001|00000000|x\r\n"),
+      "[INFO]\r\nNAME=A\r\nTIMESTAMP=46363.25\r\nVERSION=2\r\n[DAT]\r\n0001|00000000|x\r\n");
   // The key's spelling, the blanks around '=' and the line's own end stay.
-  EXPECT_EQ(Stamped("[INFO]\n  timestamp = 1.5  \nNAME=A"), "[INFO]\n  timestamp = 46363.25\nNAME=A");
+  EXPECT_EQ(Stamped("[INFO]\n  timestamp = 1.5  \nNAME=A"),
+            "[INFO]\n  timestamp = 46363.25\nNAME=A");
   EXPECT_EQ(Stamped("[INFO]\r\nTIMESTAMP=\r\n"), "[INFO]\r\nTIMESTAMP=46363.25\r\n");
   // Only the first definition, which the header view reads, changes.
-  EXPECT_EQ(Stamped("[INFO]\nTIMESTAMP=1\nTIMESTAMP=2\n"), "[INFO]\nTIMESTAMP=46363.25\nTIMESTAMP=2\n");
+  EXPECT_EQ(Stamped("[INFO]\nTIMESTAMP=1\nTIMESTAMP=2\n"),
+            "[INFO]\nTIMESTAMP=46363.25\nTIMESTAMP=2\n");
 }
 
 TEST(IniTimestamp, MissingKeyIsAddedAfterTheSectionsLastLine) {
   EXPECT_EQ(Stamped("[INFO]\r\nNAME=A\r\n\r\n[DAT]\r\n0001|00000000|x\r\n"),
             "[INFO]\r\nNAME=A\r\nTIMESTAMP=46363.25\r\n\r\n[DAT]\r\n0001|00000000|x\r\n");
-  EXPECT_EQ(Stamped("[INFO]\nNAME=A\n; note\n[DAT]\n"), "[INFO]\nNAME=A\n; note\nTIMESTAMP=46363.25\n[DAT]\n");
+  EXPECT_EQ(Stamped("[INFO]\nNAME=A\n; note\n[DAT]\n"),
+            "[INFO]\nNAME=A\n; note\nTIMESTAMP=46363.25\n[DAT]\n");
   EXPECT_EQ(Stamped("[INFO]\nNAME=A"), "[INFO]\nNAME=A\nTIMESTAMP=46363.25\n");
   EXPECT_EQ(Stamped("[INFO]"), "[INFO]\r\nTIMESTAMP=46363.25\r\n");
   // A commented-out key does not count.
@@ -54,7 +58,8 @@ TEST(IniTimestamp, MissingSectionIsAddedAtTheEnd) {
 }
 
 TEST(IniTimestamp, ByteOrderMarkAndMixedLineEndsKeepTheLines) {
-  EXPECT_EQ(Stamped("\xEF\xBB\xBF[INFO]\nNAME=A\n"), "\xEF\xBB\xBF[INFO]\nNAME=A\nTIMESTAMP=46363.25\n");
+  EXPECT_EQ(Stamped("\xEF\xBB\xBF[INFO]\nNAME=A\n"),
+            "\xEF\xBB\xBF[INFO]\nNAME=A\nTIMESTAMP=46363.25\n");
   // A CR-only text must not let its added CR join a following LF.
   const std::string mixed = "[INFO]\rNAME=A\r\n\n[DAT]\r";
   const std::string out = Stamped(mixed);
@@ -66,10 +71,14 @@ TEST(IniTimestamp, ByteOrderMarkAndMixedLineEndsKeepTheLines) {
 // lines around it are unchanged.
 TEST(IniTimestamp, HeaderViewReadsTheWrittenValue) {
   const char* texts[] = {
-      "[INFO]\r\nNAME=A\r\n[DAT]\r\n",   "[INFO]\nTIMESTAMP=9\n[INFO]\nTIMESTAMP=8\n",
-      "[DAT]\n[INFO]\n",                 "x\r[info]\r\r",
-      "[INFO]\n[INFO]\nTIMESTAMP=1\n",   "\xEF\xBB\xBF",
-      "[INFO\n]\n",                      "[INFO]\n\x01TIMESTAMP\x02=\x03old\x04\n",
+      "[INFO]\r\nNAME=A\r\n[DAT]\r\n",
+      "[INFO]\nTIMESTAMP=9\n[INFO]\nTIMESTAMP=8\n",
+      "[DAT]\n[INFO]\n",
+      "x\r[info]\r\r",
+      "[INFO]\n[INFO]\nTIMESTAMP=1\n",
+      "\xEF\xBB\xBF",
+      "[INFO\n]\n",
+      "[INFO]\n\x01TIMESTAMP\x02=\x03old\x04\n",
   };
   for (const char* text : texts) EXPECT_EQ(HeaderStamp(Stamped(text)), kStamp) << text;
 }

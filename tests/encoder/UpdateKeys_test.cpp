@@ -31,7 +31,8 @@ TEST(UpdateKeys, ProgramLineNamesThePlatformsProgramFile) {
 TEST(UpdateKeys, ParserTakesAnyLineEndAndRejectsOtherShapes) {
   EXPECT_EQ(ParseUpdateKeys("a|b|c|d|\n\ne|f|g|h|").size(), 2u);
   EXPECT_TRUE(ParseUpdateKeys("").empty());
-  for (const char* bad : {"a|b|c|d", "a|b|c|", "a|b|c|d|e|", "ok|ok|ok|ok|\r\nnot a key line\r\n"}) {
+  for (const char* bad :
+       {"a|b|c|d", "a|b|c|", "a|b|c|d|e|", "ok|ok|ok|ok|\r\nnot a key line\r\n"}) {
     EXPECT_THROW(ParseUpdateKeys(bad), FormatError) << bad;
   }
   try {
