@@ -79,7 +79,10 @@ std::string TUpdater::Fetch(const std::string& url, size_t limit, bool countByte
     http_.Get();
   } catch (const EHttpException&) {
     if (!tooLarge || cancelled_) throw;
-    http_.ClearAbort();
+  }
+  // The last block may complete the body before the abort is seen.
+  if (tooLarge) {
+    if (!cancelled_) http_.ClearAbort();
     throw Error("the response is larger than " + MegaBytes(limit));
   }
   CheckStatus();
