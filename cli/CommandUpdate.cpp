@@ -43,11 +43,11 @@ std::string AuditorProgramPath() {
 
 void PrintOffered(const std::vector<TUpdateRecord>& offered, const std::string& programPath) {
   for (const TUpdateRecord& record : offered) {
-    std::printf("%s\t%s\t%s\t%s%s\n", record.Name.c_str(), UpdateVersionText(record.Version).c_str(),
-                UpdateDateTimeText(record.Timestamp).c_str(), record.File.c_str(),
-                IsProgramDownload(record, programPath)
-                    ? "\t(the program: update it from its update window)"
-                    : "");
+    std::printf(
+        "%s\t%s\t%s\t%s%s\n", record.Name.c_str(), UpdateVersionText(record.Version).c_str(),
+        UpdateDateTimeText(record.Timestamp).c_str(), record.File.c_str(),
+        IsProgramDownload(record, programPath) ? "\t(the program: update it from its update window)"
+                                               : "");
     if (const auto reason = UnsafeFileNameReason(record.File)) {
       ReportError("entry \"" + record.Section + "\" will not be downloaded: " + *reason);
     }
@@ -64,7 +64,8 @@ void ShowProgress(const TByteCounters& counters) {
 int DownloadDats(TUpdater& updater, const std::vector<TUpdateRecord>& offered,
                  const std::string& programPath, const std::string& dir) {
   std::vector<bool> checked;
-  for (const TUpdateRecord& record : offered) checked.push_back(!IsProgramDownload(record, programPath));
+  for (const TUpdateRecord& record : offered)
+    checked.push_back(!IsProgramDownload(record, programPath));
   updater.SetOnItem([](const TUpdateRecord& record, const std::string& path) {
     std::fprintf(stderr, "Downloading %s to %s\n", record.File.c_str(), path.c_str());
   });

@@ -69,9 +69,10 @@ std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_v
   std::vector<TUpdateRecord> offered;
   for (const TUpdateListSection& section : list) {
     const bool isProgram = IsProgramEntry(programPath, section.Name);
-    const double local = isProgram ? ProgramVersionValue() : LocalDatTimeStamp(folder, section.Name);
-    const double remote = isProgram ? section.ReadInteger("Version", 0) / 10000.0
-                                    : section.ReadFloat("Timestamp", 0);
+    const double local =
+        isProgram ? ProgramVersionValue() : LocalDatTimeStamp(folder, section.Name);
+    const double remote =
+        isProgram ? section.ReadInteger("Version", 0) / 10000.0 : section.ReadFloat("Timestamp", 0);
     if (IsNewer(local, remote)) offered.push_back(MakeRecord(section, isProgram));
   }
   return offered;

@@ -19,13 +19,13 @@ inline constexpr double kOneMillisecondInDays = 1.0 / 86400000.0;
 
 // One offered entry, in list order.
 struct TUpdateRecord {
-  std::string Name;       // Name, kMissingListValue when absent
-  std::string File;       // File, kMissingListValue when absent
-  double Timestamp = 0;   // Timestamp: days since 30 December 1899, UTC
-  int32_t Version = 0;    // Version: version x 10000
-  int32_t Size = 0;       // Size in bytes, the progress maximum
-  std::string Section;    // the section's name
-  bool IsProgram = false; // the running program's own entry
+  std::string Name;        // Name, kMissingListValue when absent
+  std::string File;        // File, kMissingListValue when absent
+  double Timestamp = 0;    // Timestamp: days since 30 December 1899, UTC
+  int32_t Version = 0;     // Version: version x 10000
+  int32_t Size = 0;        // Size in bytes, the progress maximum
+  std::string Section;     // the section's name
+  bool IsProgram = false;  // the running program's own entry
 };
 
 // The program's own version as the check compares it: 0.642.

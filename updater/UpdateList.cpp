@@ -109,11 +109,13 @@ std::optional<int32_t> ReadListInteger(std::string_view text) {
   // from_chars takes no sign of its own here, so "+-5" and "0x-5" fail.
   if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
   uint64_t magnitude = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   constexpr uint64_t kMaxPositive = std::numeric_limits<int32_t>::max();
   if (magnitude > kMaxPositive + (negative ? 1 : 0)) return std::nullopt;
-  const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  const int64_t value =
+      negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
   return static_cast<int32_t>(value);
 }
 

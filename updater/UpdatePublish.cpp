@@ -34,7 +34,8 @@ class TListWriter {
     }
     const std::string path = folder_ + key.File;
     const bool present = PathExists(path) && !IsFolder(path);
-    if (!present) result_.Warnings.push_back(key.File + " is not beside the keys file: no Size given");
+    if (!present)
+      result_.Warnings.push_back(key.File + " is not beside the keys file: no Size given");
     std::string& text = result_.Text;
     if (!text.empty()) text += "\r\n";
     text += "[" + key.File + "]\r\n";
@@ -48,7 +49,8 @@ class TListWriter {
   TPublishedList Take() { return std::move(result_); }
 
  private:
-  static std::string DatTimeStampText(const TUpdateKey& key, const std::string& path, bool present) {
+  static std::string DatTimeStampText(const TUpdateKey& key, const std::string& path,
+                                      bool present) {
     const double stamp = present ? ReadDatTimeStamp(path) : 0;
     return stamp != 0 ? ExactNumberText(stamp) : key.TimeStamp;
   }

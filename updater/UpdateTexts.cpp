@@ -53,7 +53,8 @@ std::string UpdateVersionText(int32_t version) {
 std::optional<TDateTimeParts> DecodeDateTime(double value) {
   if (!std::isfinite(value) || value < kFirstDay || value >= kLastDay + 1) return std::nullopt;
   double days = std::trunc(value);
-  auto milliseconds = static_cast<int64_t>(std::llround(std::fabs(value - days) * kMillisecondsPerDay));
+  auto milliseconds =
+      static_cast<int64_t>(std::llround(std::fabs(value - days) * kMillisecondsPerDay));
   if (milliseconds >= kMillisecondsPerDay) {  // rounded up into the next day
     milliseconds -= kMillisecondsPerDay;
     days += value < 0 ? -1 : 1;
@@ -89,6 +90,8 @@ std::string CurrentBytesText(const TByteCounters& counters) {
   return KiloBytes("Current", counters.Current);
 }
 
-std::string TotalBytesText(const TByteCounters& counters) { return KiloBytes("Total", counters.Total); }
+std::string TotalBytesText(const TByteCounters& counters) {
+  return KiloBytes("Total", counters.Total);
+}
 
 }  // namespace vexmoor

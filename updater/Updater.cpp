@@ -93,7 +93,8 @@ TUpdateList TUpdater::FetchList() {
   return ParseUpdateList(Fetch(baseUrl_ + std::string(kUpdateListName), kMaxUpdateListSize, false));
 }
 
-std::vector<TUpdateRecord> TUpdater::Check(std::string_view programPath, const std::string& folder) {
+std::vector<TUpdateRecord> TUpdater::Check(std::string_view programPath,
+                                           const std::string& folder) {
   return OfferedUpdates(FetchList(), programPath, folder);
 }
 

@@ -1,4 +1,6 @@
 // The offer decision, the records and the file names an entry may write.
+#include "updater/UpdateCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 
 #include "catalogue/DatContainer.h"
 #include "support/TempDir.h"
-#include "updater/UpdateCheck.h"
 
 namespace vexmoor {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(UpdateCheck, ProgramMatchIsAgainstTheWholePath) {
 
 TEST_F(UpdateCheck, MissingOrForeignLocalDatCountsAsZero) {
   EXPECT_TRUE(OfferedDat("absent.qdat", "0.0000000116"));  // just over 1 ms
-  EXPECT_FALSE(OfferedDat("absent.qdat", "0.000000011"));   // just under
+  EXPECT_FALSE(OfferedDat("absent.qdat", "0.000000011"));  // just under
   EXPECT_FALSE(OfferedDat("absent.qdat", "0"));
   EXPECT_FALSE(OfferedDat("absent.qdat", "-5"));
   dir_.Write("plain.qdat", "[INFO]\r\nNAME=plain\r\n");
@@ -92,7 +93,8 @@ TEST_F(UpdateCheck, SectionsThatAreNoPlainNameAreNotOpened) {
   // A container outside the folder must not be consulted: these count as 0.
   test::TempDir outside;
   outside.Write("Quen.qdat", ContainerHeader(50000));
-  const std::string escape = "../" + outside.Path().substr(outside.Path().rfind('/') + 1) + "/Quen.qdat";
+  const std::string escape =
+      "../" + outside.Path().substr(outside.Path().rfind('/') + 1) + "/Quen.qdat";
   EXPECT_EQ(LocalDatTimeStamp(dir_.Path(), outside / "Quen.qdat"), 0.0);
   EXPECT_EQ(LocalDatTimeStamp(dir_.Path(), escape), 0.0);
   // A folder where a dat is expected cannot be read: offered, not an error.
@@ -120,7 +122,8 @@ TEST_F(UpdateCheck, RecordsCarryValuesOrDefaultsInListOrder) {
 }
 
 TEST(UpdateFileNames, UnsafeNamesAreRefusedWithAReason) {
-  for (const char* safe : {"Quen-NDS.qdat", "a.b.qdat", "moorscan", "name with spaces.qdat", "#x"}) {
+  for (const char* safe :
+       {"Quen-NDS.qdat", "a.b.qdat", "moorscan", "name with spaces.qdat", "#x"}) {
     EXPECT_EQ(UnsafeFileNameReason(safe), std::nullopt) << safe;
   }
   const std::pair<const char*, const char*> unsafe[] = {
@@ -156,7 +159,8 @@ TEST(UpdateFileNames, ProgramDownloadsGoToTheUpdName) {
 }
 
 TEST(UpdateFileNames, UrlsAndFolders) {
-  EXPECT_EQ(UpdateFileUrl("http://h/update/", "Quen-NDS_1.qdat"), "http://h/update/Quen-NDS_1.qdat");
+  EXPECT_EQ(UpdateFileUrl("http://h/update/", "Quen-NDS_1.qdat"),
+            "http://h/update/Quen-NDS_1.qdat");
   EXPECT_EQ(UpdateFileUrl("http://h/update/", "#ERROR# 100%?.qdat"),
             "http://h/update/%23ERROR%23%20100%25%3F.qdat");
   EXPECT_EQ(UpdateFileUrl("http://h/update/", "\xe9.qdat"), "http://h/update/%E9.qdat");

@@ -36,7 +36,8 @@ class UpdateCli : public test::TempDirTest {
     ASSERT_EQ(published.exitCode, 0) << published.err;
     dir_.Write("www/update/update2.cgi", published.out);
     for (const char* file : files) {
-      dir_.Write(std::string("www/update/") + file, test::ReadFile(dir_ / ("src/" + std::string(file))));
+      dir_.Write(std::string("www/update/") + file,
+                 test::ReadFile(dir_ / ("src/" + std::string(file))));
     }
   }
 
@@ -140,7 +141,8 @@ TEST_F(UpdateCli, PublishRefusesBadKeysFiles) {
 TEST_F(UpdateCli, ExitCodes) {
   EXPECT_EQ(RunCli("update --bogus").exitCode, 2);
   EXPECT_EQ(RunCli("update --dir").exitCode, 2);
-  const std::string unused = "http://127.0.0.1:" + std::to_string(test::UnusedLoopbackPort()) + "/update/";
+  const std::string unused =
+      "http://127.0.0.1:" + std::to_string(test::UnusedLoopbackPort()) + "/update/";
   const auto unreachable = RunCli("update --check --base-url " + ShellQuote(unused));
   EXPECT_EQ(unreachable.exitCode, 2);
   EXPECT_NE(unreachable.err.find("cannot fetch the update list"), std::string::npos);
@@ -159,7 +161,8 @@ TEST_F(UpdateCli, ExitCodes) {
   EXPECT_EQ(partial.exitCode, 1);
   EXPECT_EQ(test::ReadFile(dir_ / "installed/here.qdat"), "QDAT-ish");
   EXPECT_FALSE(std::filesystem::exists(dir_ / "evil.qdat"));
-  EXPECT_NE(partial.err.find("refusing to download \"../evil.qdat\""), std::string::npos) << partial.err;
+  EXPECT_NE(partial.err.find("refusing to download \"../evil.qdat\""), std::string::npos)
+      << partial.err;
   EXPECT_NE(partial.err.find("cannot download \"#ERROR#\""), std::string::npos) << partial.err;
 }
 

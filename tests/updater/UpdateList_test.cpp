@@ -1,9 +1,9 @@
 // The update list's text rules and the number rules of its keys.
+#include "updater/UpdateList.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "updater/UpdateList.h"
 
 namespace vexmoor {
 namespace {

@@ -1,9 +1,9 @@
 // Versions, dates and byte counters as the updater shows them.
+#include "updater/UpdateTexts.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "updater/UpdateTexts.h"
 
 namespace vexmoor {
 namespace {

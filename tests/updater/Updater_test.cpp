@@ -1,5 +1,7 @@
 // Fetching the list and downloading files against a scripted server: what is
 // written, what is left alone, and how a run goes on after a failure.
+#include "updater/Updater.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,7 +11,6 @@
 #include "platform/Errors.h"
 #include "support/TempDir.h"
 #include "updater/ScriptedServer.h"
-#include "updater/Updater.h"
 
 namespace vexmoor {
 namespace {
@@ -57,9 +58,9 @@ class Updater : public test::TempDirTest {
 };
 
 TEST_F(Updater, FetchesAndChecksTheList) {
-  ScriptedServer server(Site({{"/update/update2.cgi",
-                               Ok("[new.qdat]\r\nFile=new.qdat\r\nTimestamp=46000\r\n"
-                                  "[moorscan]\r\nVersion=6420\r\n")}}));
+  ScriptedServer server(
+      Site({{"/update/update2.cgi", Ok("[new.qdat]\r\nFile=new.qdat\r\nTimestamp=46000\r\n"
+                                       "[moorscan]\r\nVersion=6420\r\n")}}));
   auto updater = Connect(server);
   EXPECT_EQ(updater->BaseUrl(), server.Url("/update/"));
   const auto offered = updater->Check(kProgram, dir_.Path());
@@ -148,10 +149,12 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
   ScriptedServer server(Site({{"/update/a.qdat", Ok("A")}, {"/update/moorscan", Ok("new build")}}));
   auto updater = Connect(server);
   std::vector<std::string> started;
-  updater->SetOnItem([&](const TUpdateRecord& record, const std::string&) { started.push_back(record.File); });
+  updater->SetOnItem(
+      [&](const TUpdateRecord& record, const std::string&) { started.push_back(record.File); });
   const std::vector<TUpdateRecord> records = {Record("missing.qdat"), Record("skipped.qdat"),
                                               Record("a.qdat"), Record("moorscan", true)};
-  const TUpdateRunResult run = updater->Run(records, {true, false, true, true}, kProgram, dir_.Path());
+  const TUpdateRunResult run =
+      updater->Run(records, {true, false, true, true}, kProgram, dir_.Path());
   EXPECT_EQ(started, (std::vector<std::string>{"missing.qdat", "a.qdat", "moorscan"}));
   ASSERT_EQ(run.Items.size(), 3u);
   EXPECT_EQ(run.Items[0].Error, "Not Found");
@@ -165,7 +168,8 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
 TEST_F(Updater, AFailedProgramDownloadStartsNothing) {
   ScriptedServer server(Site({}));
   auto updater = Connect(server);
-  const TUpdateRunResult run = updater->Run({Record("moorscan", true)}, {true}, kProgram, dir_.Path());
+  const TUpdateRunResult run =
+      updater->Run({Record("moorscan", true)}, {true}, kProgram, dir_.Path());
   ASSERT_EQ(run.Items.size(), 1u);
   EXPECT_FALSE(run.Items[0].Error.empty());
   EXPECT_EQ(run.ProgramUpdatePath, "");
