@@ -41,14 +41,17 @@ std::string AuditorProgramPath() {
   return PathFolder(ExecutablePath()) + std::string(kAuditorProgramFileName);
 }
 
-void PrintOffered(const std::vector<TUpdateRecord>& offered, const std::string& programPath) {
+// With `warnRefused`, says which entries a download would refuse.
+void PrintOffered(const std::vector<TUpdateRecord>& offered, const std::string& programPath,
+                  bool warnRefused) {
   for (const TUpdateRecord& record : offered) {
     std::printf(
         "%s\t%s\t%s\t%s%s\n", record.Name.c_str(), UpdateVersionText(record.Version).c_str(),
         UpdateDateTimeText(record.Timestamp).c_str(), record.File.c_str(),
         IsProgramDownload(record, programPath) ? "\t(the program: update it from its update window)"
                                                : "");
-    if (const auto reason = UnsafeFileNameReason(record.File)) {
+    const auto reason = UnsafeFileNameReason(record.File);
+    if (warnRefused && reason) {
       ReportError("entry \"" + record.Section + "\" will not be downloaded: " + *reason);
     }
   }
@@ -105,7 +108,7 @@ int RunUpdate(const Args& args) {
     std::printf("%.*s\n", static_cast<int>(kNoUpdatesText.size()), kNoUpdatesText.data());
     return 0;
   }
-  PrintOffered(offered, programPath);
+  PrintOffered(offered, programPath, options.checkOnly);
   return options.checkOnly ? 0 : DownloadDats(updater, offered, programPath, options.dir);
 }
 

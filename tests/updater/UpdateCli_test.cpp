@@ -164,6 +164,11 @@ TEST_F(UpdateCli, ExitCodes) {
   EXPECT_NE(partial.err.find("refusing to download \"../evil.qdat\""), std::string::npos)
       << partial.err;
   EXPECT_NE(partial.err.find("cannot download \"#ERROR#\""), std::string::npos) << partial.err;
+  const auto checked = Update("--check");
+  EXPECT_EQ(checked.exitCode, 0);
+  EXPECT_NE(checked.err.find("\"evil.qdat\" will not be downloaded: the file name contains a path"),
+            std::string::npos)
+      << checked.err;
 }
 
 }  // namespace
