@@ -22,7 +22,16 @@ const std::vector<Command>& AllCommands() {
       {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
        RunInfo},
       {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
+      {"publish", "KEYS_FILE",
+       "print an update list (update2.cgi) built from an encoder keys file and the files beside it",
+       RunPublish},
       {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
+      {"update", "[--base-url URL] [--dir DIR] [--check]",
+       "fetch the update list, print the offered entries and, unless --check, download every "
+       "offered dat into DIR (default: the current folder); the program's own entry is only "
+       "listed. Exit 0 when every download succeeded, 1 when one failed, 2 when the list could "
+       "not be fetched",
+       RunUpdate},
   };
   return commands;
 }

@@ -33,7 +33,9 @@ int RunDecode(const Args& args);
 int RunEncode(const Args& args);
 int RunInfo(const Args& args);
 int RunPack(const Args& args);
+int RunPublish(const Args& args);
 int RunUnpack(const Args& args);
 int RunAudit(const Args& args);
+int RunUpdate(const Args& args);
 
 }  // namespace vexmoor::cli

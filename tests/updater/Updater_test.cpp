@@ -1,0 +1,198 @@
+// Fetching the list and downloading files against a scripted server: what is
+// written, what is left alone, and how a run goes on after a failure.
+#include "updater/Updater.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+
+#include "platform/Errors.h"
+#include "support/TempDir.h"
+#include "updater/ScriptedServer.h"
+
+namespace vexmoor {
+namespace {
+
+using test::ScriptedServer;
+using test::ServerConnection;
+
+constexpr const char* kProgram = "/opt/vexmoor/moorscan";
+
+std::string Ok(const std::string& body) {
+  return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// The path of a request's first line ("GET /update/x HTTP/1.0").
+std::string RequestPath(const std::string& request) {
+  const size_t start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
+
+// Serves a fixed response per path under "/update/"; other paths get 404.
+ScriptedServer::Script Site(std::map<std::string, std::string> responses) {
+  return [responses](ServerConnection& connection) {
+    const std::string request = connection.ReadRequest();
+    if (request.empty()) return;
+    const auto found = responses.find(RequestPath(request));
+    connection.Send(found != responses.end()
+                        ? found->second
+                        : "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  };
+}
+
+TUpdateRecord Record(const std::string& file, bool isProgram = false) {
+  return {file, file, 46000, isProgram ? 6421 : 0, 0, file, isProgram};
+}
+
+class Updater : public test::TempDirTest {
+ protected:
+  std::unique_ptr<TUpdater> Connect(const ScriptedServer& server) {
+    auto updater = std::make_unique<TUpdater>(server.Url("/update"), counters_);
+    updater->Http().SetIdleTimeout(std::chrono::milliseconds(3000));
+    return updater;
+  }
+
+  TByteCounters counters_;
+};
+
+TEST_F(Updater, FetchesAndChecksTheList) {
+  ScriptedServer server(
+      Site({{"/update/update2.cgi", Ok("[new.qdat]\r\nFile=new.qdat\r\nTimestamp=46000\r\n"
+                                       "[moorscan]\r\nVersion=6420\r\n")}}));
+  auto updater = Connect(server);
+  EXPECT_EQ(updater->BaseUrl(), server.Url("/update/"));
+  const auto offered = updater->Check(kProgram, dir_.Path());
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0].File, "new.qdat");
+  EXPECT_EQ(counters_.Total, 0);  // the list is not a download
+}
+
+TEST_F(Updater, ListErrorsFailTheCheck) {
+  ScriptedServer server(Site({
+      {"/a/update/update2.cgi", "HTTP/1.0 401 Unauthorized\r\nContent-Length: 4\r\n\r\n[x]\n"},
+      {"/b/update/update2.cgi", Ok(std::string(kMaxUpdateListSize + 1, ';'))},
+  }));
+  TUpdater denied(server.Url("/a/update/"), counters_);
+  try {
+    denied.FetchList();
+    FAIL() << "a 401 list was taken";
+  } catch (const EHttpException& error) {
+    EXPECT_STREQ(error.what(), "Unauthorized");
+    EXPECT_EQ(error.Status(), 401);
+  }
+  TUpdater huge(server.Url("/b/update/"), counters_);
+  try {
+    huge.FetchList();
+    FAIL() << "an oversized list was taken";
+  } catch (const EHttpException&) {
+    FAIL() << "an oversized list should fail with its own message";
+  } catch (const Error& error) {
+    EXPECT_STREQ(error.what(), "the response is larger than 1 MB");
+  }
+}
+
+TEST_F(Updater, DownloadWritesTheWholeBodyAndCounts) {
+  ScriptedServer server(Site({{"/update/a.qdat", Ok(std::string(3000, 'a'))},
+                              {"/update/b%20c.qdat", Ok(std::string(1000, 'b'))}}));
+  auto updater = Connect(server);
+  int progressCalls = 0;
+  updater->SetOnProgress([&](const TByteCounters&) { ++progressCalls; });
+  dir_.Write("a.qdat", "old");
+  EXPECT_EQ(updater->Download(Record("a.qdat"), kProgram, dir_.Path()), dir_ / "a.qdat");
+  EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), std::string(3000, 'a'));
+  EXPECT_EQ(counters_.Current, 3000);
+  updater->Download(Record("b c.qdat"), kProgram, dir_.Path());
+  EXPECT_EQ(test::ReadFile(dir_ / "b c.qdat"), std::string(1000, 'b'));
+  EXPECT_EQ(counters_.Current, 1000);
+  EXPECT_EQ(counters_.Total, 4000);
+  EXPECT_GE(progressCalls, 2);
+}
+
+TEST_F(Updater, FailedDownloadsLeaveTheFileAlone) {
+  ScriptedServer server(Site({
+      {"/update/bad.qdat", "HTTP/1.0 400 Bad Request\r\nContent-Length: 5\r\n\r\noops!"},
+      {"/update/cut.qdat", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b"},
+      {"/update/gone.qdat", "HTTP/1.0 410 Gone\r\nContent-Length: 0\r\n\r\n"},
+      {"/update/moved.qdat", "HTTP/1.0 304 Not Modified\r\n\r\n"},
+  }));
+  auto updater = Connect(server);
+  for (const char* name : {"bad.qdat", "cut.qdat", "gone.qdat", "moved.qdat"}) {
+    dir_.Write(name, "keep me");
+    EXPECT_THROW(updater->Download(Record(name), kProgram, dir_.Path()), EHttpException) << name;
+    EXPECT_EQ(test::ReadFile(dir_ / name), "keep me") << name;
+  }
+  try {
+    updater->Download(Record("bad.qdat"), kProgram, dir_.Path());
+  } catch (const EHttpException& error) {
+    EXPECT_STREQ(error.what(), "Bad Request");
+    EXPECT_EQ(error.Status(), 400);
+  }
+}
+
+TEST_F(Updater, UnsafeFileValuesAreNeverFetched) {
+  ScriptedServer server(Site({}));
+  auto updater = Connect(server);
+  for (const char* file : {"../evil.qdat", "/tmp/evil.qdat", "sub/evil.qdat", "", "#ERROR#"}) {
+    try {
+      updater->Download(Record(file), kProgram, dir_.Path());
+      FAIL() << "downloaded " << file;
+    } catch (const FormatError& error) {
+      EXPECT_NE(std::string(error.what()).find("refusing to download"), std::string::npos);
+    }
+  }
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
+  ScriptedServer server(Site({{"/update/a.qdat", Ok("A")}, {"/update/moorscan", Ok("new build")}}));
+  auto updater = Connect(server);
+  std::vector<std::string> started;
+  updater->SetOnItem(
+      [&](const TUpdateRecord& record, const std::string&) { started.push_back(record.File); });
+  const std::vector<TUpdateRecord> records = {Record("missing.qdat"), Record("skipped.qdat"),
+                                              Record("a.qdat"), Record("moorscan", true)};
+  const TUpdateRunResult run =
+      updater->Run(records, {true, false, true, true}, kProgram, dir_.Path());
+  EXPECT_EQ(started, (std::vector<std::string>{"missing.qdat", "a.qdat", "moorscan"}));
+  ASSERT_EQ(run.Items.size(), 3u);
+  EXPECT_EQ(run.Items[0].Error, "Not Found");
+  EXPECT_EQ(run.Items[1].Error, "");
+  EXPECT_EQ(run.Items[2].LocalPath, dir_ / "upd-moorscan");
+  EXPECT_FALSE(run.AllSucceeded());
+  EXPECT_EQ(run.ProgramUpdatePath, dir_ / "upd-moorscan");
+  EXPECT_EQ(test::ReadFile(dir_ / "upd-moorscan"), "new build");
+}
+
+TEST_F(Updater, AFailedProgramDownloadStartsNothing) {
+  ScriptedServer server(Site({}));
+  auto updater = Connect(server);
+  const TUpdateRunResult run =
+      updater->Run({Record("moorscan", true)}, {true}, kProgram, dir_.Path());
+  ASSERT_EQ(run.Items.size(), 1u);
+  EXPECT_FALSE(run.Items[0].Error.empty());
+  EXPECT_EQ(run.ProgramUpdatePath, "");
+}
+
+TEST_F(Updater, CancelEndsTheRunningDownloadAndEveryLaterOne) {
+  ScriptedServer server([](ServerConnection& connection) {
+    if (connection.ReadRequest().empty()) return;
+    connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\nfirst bytes");
+    connection.WaitForClose();
+  });
+  auto updater = Connect(server);
+  updater->SetOnProgress([&](const TByteCounters&) { updater->Cancel(); });
+  dir_.Write("a.qdat", "keep me");
+  const TUpdateRunResult run =
+      updater->Run({Record("a.qdat"), Record("b.qdat")}, {true, true}, kProgram, dir_.Path());
+  ASSERT_EQ(run.Items.size(), 2u);
+  EXPECT_EQ(run.Items[0].Error, "Connection aborted on request");
+  EXPECT_EQ(run.Items[1].Error, "Connection aborted on request");
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), "keep me");
+  EXPECT_TRUE(updater->Cancelled());
+}
+
+}  // namespace
+}  // namespace vexmoor

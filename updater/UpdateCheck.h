@@ -1,0 +1,78 @@
+// The update check: which entries of an update list are offered, the record
+// kept for each, and which file names an entry may write.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "updater/UpdateList.h"
+
+namespace vexmoor {
+
+// The value of a Name or File key the list does not give.
+inline constexpr std::string_view kMissingListValue = "#ERROR#";
+// Two dates closer than this count as equal.
+inline constexpr double kOneMillisecondInDays = 1.0 / 86400000.0;
+
+// One offered entry, in list order.
+struct TUpdateRecord {
+  std::string Name;        // Name, kMissingListValue when absent
+  std::string File;        // File, kMissingListValue when absent
+  double Timestamp = 0;    // Timestamp: days since 30 December 1899, UTC
+  int32_t Version = 0;     // Version: version x 10000
+  int32_t Size = 0;        // Size in bytes, the progress maximum
+  std::string Section;     // the section's name
+  bool IsProgram = false;  // the running program's own entry
+};
+
+// The program's own version as the check compares it: 0.642.
+double ProgramVersionValue();
+
+// True when `programPath` (the running program's full path) matches the
+// wildcard "*" + `section` ('*' any run, '?' one character, letters in any
+// case). A section name that is no valid mask matches nothing.
+bool IsProgramEntry(std::string_view programPath, std::string_view section);
+
+// True when `remote` is newer than `local` by at least one millisecond;
+// closer values count as equal and an older remote is never offered.
+bool IsNewer(double local, double remote);
+
+// The clear time stamp of the dat named by `section` in `folder`; 0 when the
+// file is missing, is no container, cannot be read, or when the section name
+// is no plain file name (see UnsafeFileNameReason): a list never makes the
+// check open a file outside the folder.
+double LocalDatTimeStamp(const std::string& folder, std::string_view section);
+
+// The entries of `list` to offer, in list order: a section matching the
+// program is compared by version (Version / 10000 against the program's),
+// any other by the local dat's time stamp against Timestamp.
+std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_view programPath,
+                                          const std::string& folder);
+
+// Why `file` must not be written, or nullopt when it is a plain file name
+// in the program's folder. Refused: a missing File (kMissingListValue), an
+// empty name, an absolute path, a '/' or '\\', a ':' (a drive or stream on
+// Windows), "..", and control characters.
+std::optional<std::string> UnsafeFileNameReason(std::string_view file);
+
+// True when downloading `record` brings a new program build: it is the
+// program's entry, or its File names the running program (the program's
+// path matches "*" + File). Such a download goes to "upd-" + File and is
+// started through the self-replacement protocol.
+bool IsProgramDownload(const TUpdateRecord& record, std::string_view programPath);
+
+// The local file name a record is written to: its File, or "upd-" + File for
+// a program download, which must never overwrite the running program.
+std::string LocalUpdateName(const TUpdateRecord& record, std::string_view programPath);
+
+// `folder` joined with `name`; just `name` for an empty folder.
+std::string JoinFolder(const std::string& folder, std::string_view name);
+
+// base URL + `file`, the file's bytes percent-encoded where a URL path could
+// not carry them ('#', '?', '%', blanks, control and non-ASCII bytes, ...).
+std::string UpdateFileUrl(std::string_view baseUrl, std::string_view file);
+
+}  // namespace vexmoor

@@ -1,0 +1,30 @@
+// The updater's fixed values: where the update service lives, the names
+// below its base URL, and the limits on what a download may bring.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace vexmoor {
+
+// The compiled default base URL of the update service. Its path ends with
+// the segment "update/"; the list and every listed file lie below it. The
+// settings (and `vexmoor update --base-url`) may name another service.
+inline constexpr std::string_view kDefaultUpdateBaseUrl = "http://updates.vexmoor.invalid/update/";
+
+// The update list, relative to the base URL; fetched with a plain GET.
+inline constexpr std::string_view kUpdateListName = "update2.cgi";
+
+// The prefix of the local name under which a new program build is stored.
+inline constexpr std::string_view kUpdatedProgramPrefix = "upd-";
+
+// A list is a few hundred bytes per entry; a longer body is not a list.
+inline constexpr size_t kMaxUpdateListSize = size_t{1} << 20;  // 1 MiB
+// Dats and the program are a few MB; the body is held in memory until it
+// has fully arrived, so a runaway response must not exhaust it.
+inline constexpr size_t kMaxUpdateFileSize = size_t{256} << 20;  // 256 MiB
+
+// The check's message when nothing is offered.
+inline constexpr std::string_view kNoUpdatesText = "No updates are available at this time.";
+
+}  // namespace vexmoor

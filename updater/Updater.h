@@ -1,0 +1,103 @@
+// The update service client: fetches the update list, decides what is
+// offered, and downloads the chosen files into the program's folder. The
+// update window and `vexmoor update` both drive it.
+//
+//   TUpdater updater(baseUrl);
+//   updater.Http().SetOnPump([] { /* process window messages */ });
+//   std::vector<TUpdateRecord> offered = updater.Check(programPath, folder);
+//   TUpdateRunResult run = updater.Run(offered, checked, programPath, folder);
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "updater/HttpCli.h"
+#include "updater/UpdateCheck.h"
+#include "updater/UpdateConfig.h"
+#include "updater/UpdateList.h"
+#include "updater/UpdateTexts.h"
+
+namespace vexmoor {
+
+// How one download of a run ended.
+struct TUpdateOutcome {
+  size_t Index = 0;       // the record's position in the run's list
+  std::string LocalPath;  // the file written (or that would have been)
+  std::string Error;      // empty on success, else the failure's text
+};
+
+struct TUpdateRunResult {
+  std::vector<TUpdateOutcome> Items;  // one per checked record, in order
+  // The downloaded program build to start with "-update", or "" when no
+  // program download was checked or it failed (the restart is then skipped).
+  std::string ProgramUpdatePath;
+  bool AllSucceeded() const;
+};
+
+class TUpdater {
+ public:
+  // Told after every received block of a download.
+  using ProgressEvent = std::function<void(const TByteCounters& counters)>;
+  // Told before each download of a run starts.
+  using ItemEvent = std::function<void(const TUpdateRecord& record, const std::string& localPath)>;
+
+  // `baseUrl` gets a trailing '/' when it lacks one. The counters default to
+  // the process's own.
+  explicit TUpdater(std::string_view baseUrl = kDefaultUpdateBaseUrl,
+                    TByteCounters& counters = ProcessByteCounters());
+
+  const std::string& BaseUrl() const { return baseUrl_; }
+  // The client, for the pump callback and the idle time-out.
+  THttpCli& Http() { return http_; }
+  const TByteCounters& Counters() const { return counters_; }
+  void SetOnProgress(ProgressEvent handler) { onProgress_ = std::move(handler); }
+  void SetOnItem(ItemEvent handler) { onItem_ = std::move(handler); }
+
+  // Fetches base URL + "update2.cgi" and parses it. Throws EHttpException
+  // when the request fails or its final status is not 2xx (400 and 401
+  // included, whose body is an error page, not a list), and Error when the
+  // body is larger than kMaxUpdateListSize.
+  TUpdateList FetchList();
+
+  // FetchList, then the entries offered to `programPath` whose dats lie in
+  // `folder` ("" for the current folder). Throws as FetchList.
+  std::vector<TUpdateRecord> Check(std::string_view programPath, const std::string& folder);
+
+  // Downloads `record` to its local name in `folder` and returns the path
+  // written. The file is written only after the whole body arrived with a
+  // 2xx status, through a temporary file renamed over the target, so a
+  // failed download leaves an existing file untouched. Counters().Current
+  // starts at 0. Throws FormatError, writing and fetching nothing, for an
+  // unsafe File (UnsafeFileNameReason); EHttpException for a failed request
+  // or status; Error for a body over kMaxUpdateFileSize; IoError when the
+  // file cannot be written.
+  std::string Download(const TUpdateRecord& record, std::string_view programPath,
+                       const std::string& folder);
+
+  // Downloads every record whose `checked` flag is set (a missing flag counts
+  // as unchecked), in order; a failure is recorded and the run goes on.
+  TUpdateRunResult Run(const std::vector<TUpdateRecord>& records, const std::vector<bool>& checked,
+                       std::string_view programPath, const std::string& folder);
+
+  // Ends the running request and fails every later one of this updater with
+  // "Connection aborted on request". Safe to call from any thread.
+  void Cancel();
+  bool Cancelled() const { return cancelled_; }
+
+ private:
+  std::string Fetch(const std::string& url, size_t limit, bool countBytes);
+  void CheckStatus() const;
+
+  std::string baseUrl_;
+  TByteCounters& counters_;
+  THttpCli http_;
+  ProgressEvent onProgress_;
+  ItemEvent onItem_;
+  std::atomic<bool> cancelled_ = false;
+};
+
+}  // namespace vexmoor
