@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev                     # tests compare CRCs with zlib's
   zip unzip python3              # tests build archives with the tools users have
+  libdeflate-dev rhash           # yardsticks of the CRC benchmarks (bench/ only)
 )
 
 if [ "$(id -u)" -ne 0 ]; then
