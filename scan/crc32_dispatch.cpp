@@ -49,17 +49,6 @@ CpuFeatures DetectFeatures() {
 
 #endif  // VEXMOOR_CRC32_X86
 
-const Crc32Variant& ChooseVariant() {
-  static const std::vector<Crc32Variant> variants = SupportedVariants();
-  const char* cap = std::getenv("VEXMOOR_CRC_IMPL");
-  if (cap != nullptr) {
-    for (const Crc32Variant& variant : variants) {
-      if (std::strcmp(variant.name, cap) == 0) return variant;
-    }
-  }
-  return variants.back();
-}
-
 uint32_t DispatchCrc32(const void* data, size_t size, uint32_t crc);
 
 // Starts at the dispatcher, which replaces itself with the chosen routine.
@@ -84,8 +73,18 @@ std::vector<Crc32Variant> SupportedVariants() {
   return variants;
 }
 
+const Crc32Variant& PickVariant(const std::vector<Crc32Variant>& supported, const char* cap) {
+  if (cap != nullptr) {
+    for (const Crc32Variant& variant : supported) {
+      if (std::strcmp(variant.name, cap) == 0) return variant;
+    }
+  }
+  return supported.back();
+}
+
 const Crc32Variant& ActiveVariant() {
-  static const Crc32Variant& chosen = ChooseVariant();
+  static const std::vector<Crc32Variant> supported = SupportedVariants();
+  static const Crc32Variant& chosen = PickVariant(supported, std::getenv("VEXMOOR_CRC_IMPL"));
   return chosen;
 }
 

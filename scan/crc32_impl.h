@@ -46,6 +46,12 @@ struct Crc32Variant {
 // there.
 std::vector<Crc32Variant> SupportedVariants();
 
+// The variant named `cap` when `supported` (slowest first) has it, else the
+// last of `supported`: the most capable the processor runs, which is never
+// beyond the cap because each variant needs the features of those before it.
+// `cap` may be null.
+const Crc32Variant& PickVariant(const std::vector<Crc32Variant>& supported, const char* cap);
+
 // The variant Crc32 uses: the last of SupportedVariants(). The environment
 // variable VEXMOOR_CRC_IMPL ("table", "pclmul", "vpclmul") caps the choice
 // at the named variant, so tests and benchmarks can mask processor features;

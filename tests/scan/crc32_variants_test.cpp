@@ -87,6 +87,20 @@ INSTANTIATE_TEST_SUITE_P(OnThisProcessor, Crc32VariantTest,
                            return std::string(info.param.name);
                          });
 
+TEST(Crc32Dispatch, CapNamesTheVariantOrIsIgnored) {
+  const crc32::Crc32Function none = nullptr;
+  const std::vector<Crc32Variant> all{{"table", none}, {"pclmul", none}, {"vpclmul", none}};
+  EXPECT_STREQ(crc32::PickVariant(all, nullptr).name, "vpclmul");
+  EXPECT_STREQ(crc32::PickVariant(all, "table").name, "table");
+  EXPECT_STREQ(crc32::PickVariant(all, "pclmul").name, "pclmul");
+  EXPECT_STREQ(crc32::PickVariant(all, "vpclmul").name, "vpclmul");
+  EXPECT_STREQ(crc32::PickVariant(all, "fastest").name, "vpclmul");
+  EXPECT_STREQ(crc32::PickVariant(all, "").name, "vpclmul");
+  // A processor without the named variant uses the best it has.
+  const std::vector<Crc32Variant> tableOnly{{"table", none}};
+  EXPECT_STREQ(crc32::PickVariant(tableOnly, "vpclmul").name, "table");
+}
+
 TEST(Crc32Dispatch, UsesTheBestSupportedVariantUnlessCapped) {
   const auto supported = crc32::SupportedVariants();
   ASSERT_FALSE(supported.empty());
