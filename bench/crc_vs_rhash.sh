@@ -26,18 +26,22 @@ if [ ! -f "$file" ] || [ "$(stat -c %s "$file")" -ne "$size" ]; then
 fi
 cat "$file" >/dev/null  # into the page cache
 
-# Best wall time of $runs runs of the command, process start included, in
-# nanoseconds. The clock is the shell's own: starting a `date` process inside
-# the timed span would add milliseconds to every run.
-best_time() {
-  local best=0 start end
+# Best wall time and best processor time (user + system) of $runs runs of
+# the command, process start included, as "WALL CPU" in milliseconds. On a
+# busy machine the wall time includes waiting for a processor; the
+# processor time does not.
+best_times() {
+  local best_wall=0 best_cpu=0 wall cpu line user system
+  local TIMEFORMAT='%3R %3U %3S'
   for ((i = 0; i < runs; i++)); do
-    start=${EPOCHREALTIME/[.,]/}
-    "$@" >/dev/null
-    end=${EPOCHREALTIME/[.,]/}
-    if [ "$best" -eq 0 ] || [ $((end - start)) -lt "$best" ]; then best=$((end - start)); fi
+    line=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    read -r wall user system <<<"$line"
+    wall=$(awk -v r="$wall" 'BEGIN { printf "%d", r * 1000 }')
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1000 }')
+    if [ "$best_wall" -eq 0 ] || [ "$wall" -lt "$best_wall" ]; then best_wall=$wall; fi
+    if [ "$best_cpu" -eq 0 ] || [ "$cpu" -lt "$best_cpu" ]; then best_cpu=$cpu; fi
   done
-  echo $((best * 1000))
+  echo "$best_wall $best_cpu"
 }
 
 ours=$("$vexmoor" crc "$file" | cut -c1-8)
@@ -47,12 +51,16 @@ if [ "$ours" != "$theirs" ]; then
   exit 1
 fi
 
-vexmoor_ns=$(best_time "$vexmoor" crc "$file")
-rhash_ns=$(best_time rhash --crc32 "$file")
+read -r vexmoor_wall vexmoor_cpu <<<"$(best_times "$vexmoor" crc "$file")"
+read -r rhash_wall rhash_cpu <<<"$(best_times rhash --crc32 "$file")"
 
-awk -v size="$size" -v a="$vexmoor_ns" -v b="$rhash_ns" -v crc="$ours" 'BEGIN {
-  printf "1 GiB page-cached file, CRC %s, best of '"$runs"' runs each\n", crc
-  printf "  vexmoor crc     %7.1f ms  %6.2f GB/s\n", a / 1e6, size / a
-  printf "  rhash --crc32   %7.1f ms  %6.2f GB/s\n", b / 1e6, size / b
-  printf "  vexmoor / rhash %6.2f x\n", b / a
-}'
+awk -v size="$size" -v runs="$runs" -v crc="$ours" \
+    -v aw="$vexmoor_wall" -v ac="$vexmoor_cpu" -v bw="$rhash_wall" -v bc="$rhash_cpu" '
+  function speed(ms) { return ms > 0 ? size / (ms * 1e6) : 0 }
+  BEGIN {
+    printf "1 GiB page-cached file, CRC %s, best of %d runs each\n", crc, runs
+    printf "                   wall ms    GB/s    cpu ms    GB/s\n"
+    printf "  vexmoor crc     %8d  %6.2f  %8d  %6.2f\n", aw, speed(aw), ac, speed(ac)
+    printf "  rhash --crc32   %8d  %6.2f  %8d  %6.2f\n", bw, speed(bw), bc, speed(bc)
+    printf "  vexmoor / rhash           %6.2f x          %6.2f x\n", bw / aw, (ac > 0 ? bc / ac : 0)
+  }'
