@@ -101,8 +101,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       const auto found = run.counters.find("bytes_per_second");
-      if (run.run_type != Run::RT_Iteration || found == run.counters.end()) continue;
-      double& best = speeds_[run.benchmark_name()];  // the best of any repetitions
+      // Single runs, or the median when only aggregates are reported.
+      const bool usable = run.run_type == Run::RT_Iteration || run.aggregate_name == "median";
+      if (!usable || found == run.counters.end()) continue;
+      double& best = speeds_[run.run_name.str()];
       best = std::max(best, found->second.value);
     }
     ConsoleReporter::ReportRuns(runs);
