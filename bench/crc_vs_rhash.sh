@@ -9,9 +9,7 @@ set -euo pipefail
 vexmoor=${1:-$(dirname "$0")/../build/release/cli/vexmoor}
 folder=${VEXMOOR_BENCH_DIR:-/tmp}
 runs=${RUNS:-5}
-file=$folder/vexmoor-crc-vs-rhash-1GiB
 size=$((1 << 30))
-
 for tool in "$vexmoor" rhash; do
   if ! command -v "$tool" >/dev/null; then
     echo "crc_vs_rhash.sh: $tool not found" >&2
@@ -19,12 +17,11 @@ for tool in "$vexmoor" rhash; do
   fi
 done
 
-if [ ! -f "$file" ] || [ "$(stat -c %s "$file")" -ne "$size" ]; then
-  echo "making $file ..."
-  head -c "$size" /dev/urandom >"$file.tmp"
-  mv "$file.tmp" "$file"
-fi
-cat "$file" >/dev/null  # into the page cache
+# A fresh file each run, written through the page cache so all of it is
+# there, and removed afterwards so no gigabyte is left behind.
+file=$(mktemp "$folder/vexmoor-crc-vs-rhash.XXXXXX")
+trap 'rm -f "$file"' EXIT
+head -c "$size" /dev/urandom >"$file"
 
 # Best wall time and best processor time (user + system) of $runs runs of
 # the command, process start included, as "WALL CPU" in milliseconds. On a
