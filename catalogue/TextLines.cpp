@@ -34,6 +34,14 @@ bool SameText(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string AsciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 std::string WithCrLfLineEnds(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);

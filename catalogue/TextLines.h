@@ -20,6 +20,9 @@ std::string_view TrimBlanks(std::string_view text);
 // Equal when the texts differ only in the case of ASCII letters.
 bool SameText(std::string_view a, std::string_view b);
 
+// `text` with its ASCII letters in lower case; other bytes unchanged.
+std::string AsciiLower(std::string_view text);
+
 // Each line of `text` followed by CR LF, the last one included: the form in
 // which dat texts are stored in containers.
 std::string WithCrLfLineEnds(std::string_view text);

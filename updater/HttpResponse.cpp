@@ -6,17 +6,12 @@
 #include <string_view>
 #include <utility>
 
+#include "catalogue/TextLines.h"
 #include "updater/HttpException.h"
 
 namespace vexmoor {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -39,7 +34,7 @@ int64_t ParseLength(std::string_view text) {
 
 // True when the comma-separated `value` holds `token` (any case).
 bool HasToken(std::string_view value, std::string_view token) {
-  const std::string lower = Lower(value);
+  const std::string lower = AsciiLower(value);
   std::string_view rest = lower;
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
@@ -52,7 +47,7 @@ bool HasToken(std::string_view value, std::string_view token) {
 
 // A server that sends no header at all starts its answer with "<HTML>".
 bool StartsWithHtmlTag(std::string_view line) {
-  return line.size() >= 6 && Lower(line.substr(0, 6)) == "<html>";
+  return line.size() >= 6 && AsciiLower(line.substr(0, 6)) == "<html>";
 }
 
 [[noreturn]] void Fail(const std::string& reason) { throw EHttpException(reason); }
@@ -185,7 +180,7 @@ void THttpResponseParser::OnHeaderLine() {
   }
   const size_t colon = line_.find(':');
   if (colon == std::string::npos) return;
-  const std::string name = Lower(Trim(std::string_view(line_).substr(0, colon)));
+  const std::string name = AsciiLower(Trim(std::string_view(line_).substr(0, colon)));
   const std::string value(Trim(std::string_view(line_).substr(colon + 1)));
   if (name == "location") {
     header_.location = value;
@@ -194,7 +189,7 @@ void THttpResponseParser::OnHeaderLine() {
   } else if (name == "transfer-encoding") {
     header_.transferEncoding = value;
   } else if (name == "content-type") {
-    header_.contentType = Lower(value);
+    header_.contentType = AsciiLower(value);
   } else if (name == "connection" || name == "proxy-connection") {
     if (HasToken(value, "close")) header_.keepAlive = false;
     if (HasToken(value, "keep-alive")) header_.keepAlive = true;

@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "catalogue/TextLines.h"
 #include "updater/HttpException.h"
 
 namespace vexmoor {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 [[noreturn]] void ThrowBadUrl(std::string_view url) {
   throw EHttpException("Invalid URL: " + std::string(url));
@@ -86,7 +81,7 @@ THttpUrl SplitHttpUrl(std::string_view url) {
   }
   if (const size_t marker = rest.find("://");
       marker != std::string_view::npos && rest.find_first_of("/?") > marker) {
-    result.scheme = Lower(rest.substr(0, marker));
+    result.scheme = AsciiLower(rest.substr(0, marker));
     rest.remove_prefix(marker + 3);
   }
   if (result.scheme != "http") {
@@ -107,7 +102,7 @@ THttpUrl ResolveLocation(const THttpUrl& current, std::string_view location) {
     next.path = EncodePath(location.substr(0, location.find('#')));
     return next;
   }
-  if (Lower(location.substr(0, 7)) == "http://") return SplitHttpUrl(location);
+  if (AsciiLower(location.substr(0, 7)) == "http://") return SplitHttpUrl(location);
   const size_t marker = location.find("://");
   if (marker != std::string_view::npos && location.find_first_of("/?") > marker) {
     throw EHttpException("Cannot follow a redirect to " + std::string(location));
