@@ -144,19 +144,30 @@ class MatchFinder::Walk {
 
  private:
   // Takes the candidate if it is better; true when the search can stop.
+  // A candidate longer than every one before it sets the length to beat
+  // even when its offset costs too much: any later candidate that is not
+  // longer still is both shorter and further back.
   bool Consider(const uint8_t* there, uint32_t offset, uint32_t& next) {
     const uint32_t length = CommonLength(here_, there, maxLength_);
-    if (length <= bestLength_ || length < MinMatchLength(offset)) return false;
-    const int32_t gain = MatchGain(length, MatchBits(offset, length, false), kFinderWorth);
-    if (gain <= bestGain_) return false;
-    best_ = {length, offset};
-    bestGain_ = gain;
+    if (length <= bestLength_) return false;
     bestLength_ = length;
-    if (length >= niceLength_) return true;
-    // A better match shares every pair of this one: go on along the chain
-    // of the rarest pair, beyond this offset.
+    if (length >= MinMatchLength(offset)) {
+      const int32_t gain = MatchGain(length, MatchBits(offset, length, false), kFinderWorth);
+      if (gain > bestGain_) {
+        best_ = {length, offset};
+        bestGain_ = gain;
+        if (length >= niceLength_) return true;
+      }
+    }
+    FollowRarestPair(offset, next);
+    return false;
+  }
+
+  // Every longer match shares each byte pair of the one found: go on along
+  // the chain of the rarest of them, beyond this offset.
+  void FollowRarestPair(uint32_t offset, uint32_t& next) {
     covered_ = offset;
-    const uint32_t limit = std::min({length - 1, offset, kRarityScan});
+    const uint32_t limit = std::min({bestLength_ - 1, offset, kRarityScan});
     for (uint32_t ahead = 1; ahead <= limit; ++ahead) {
       const uint32_t rarity = f_.Rarity(position_ + ahead);
       if (rarity > rarity_) {
@@ -165,7 +176,6 @@ class MatchFinder::Walk {
         next = f_.head_[f_.Key(position_ + ahead)];
       }
     }
-    return false;
   }
 
   const MatchFinder& f_;
