@@ -12,7 +12,7 @@ static_assert(kRingEntries > kMaxOffset, "links within the window are never over
 
 namespace {
 
-uint64_t Load64(const uint8_t* p) {
+inline uint64_t Load64(const uint8_t* p) {
   uint64_t value;
   std::memcpy(&value, p, 8);
   return value;
@@ -36,14 +36,14 @@ uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   return length;
 }
 
-uint32_t Load32(const uint8_t* p) {
+inline uint32_t Load32(const uint8_t* p) {
   uint32_t value;
   std::memcpy(&value, p, 4);
   return value;
 }
 
 // The first `count` bytes (1 to 8) of a 64-bit load.
-uint64_t LeadingBytesMask(uint32_t count) {
+inline uint64_t LeadingBytesMask(uint32_t count) {
   const uint64_t ones = count >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * count)) - 1;
   if constexpr (std::endian::native == std::endian::little) return ones;
   return count >= 8 ? ones : ones << (64 - 8 * count);
@@ -53,7 +53,7 @@ uint64_t LeadingBytesMask(uint32_t count) {
 // must agree on its first bytes and on the four bytes ending at `length`.
 // Most candidates fail it, which keeps the chain walk free of mispredicted
 // branches.
-bool MayBeLonger(const uint8_t* here, const uint8_t* there, uint32_t length, uint32_t maxLength) {
+inline bool MayBeLonger(const uint8_t* here, const uint8_t* there, uint32_t length, uint32_t maxLength) {
   if (maxLength < 8) return here[length] == there[length];
   uint64_t diff = (Load64(here) ^ Load64(there)) & LeadingBytesMask(std::min(length + 1, 8u));
   if (length >= 3) diff |= Load32(here + length - 3) ^ Load32(there + length - 3);
@@ -125,7 +125,7 @@ class MatchFinder::Walk {
   Match Result() const { return best_; }
 
   // Looks at the next candidate; false when the search is over.
-  bool Step() {
+  [[gnu::always_inline]] bool Step() {
     if (candidate_ == kNone || candidate_ < shift_) return false;
     const uint32_t start = candidate_ - shift_;
     const uint32_t offset = position_ - start;
@@ -159,6 +159,7 @@ class MatchFinder::Walk {
         if (length >= niceLength_) return true;
       }
     }
+    if (length >= maxLength_) return true;  // nothing can be longer
     FollowRarestPair(offset, next);
     return false;
   }
@@ -167,7 +168,8 @@ class MatchFinder::Walk {
   // the chain of the rarest of them, beyond this offset.
   void FollowRarestPair(uint32_t offset, uint32_t& next) {
     covered_ = offset;
-    const uint32_t limit = std::min({bestLength_ - 1, offset, kRarityScan});
+    // A pair's key needs both its bytes within the input.
+    const uint32_t limit = std::min({bestLength_ - 1, maxLength_ - 2, offset, kRarityScan});
     for (uint32_t ahead = 1; ahead <= limit; ++ahead) {
       const uint32_t rarity = f_.Rarity(position_ + ahead);
       if (rarity > rarity_) {
