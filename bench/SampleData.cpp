@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <random>
+#include <vector>
 
 namespace vexmoor::bench {
 
@@ -20,21 +21,21 @@ constexpr std::array<const char*, 6> kRegions = {"Europe", "USA", "Japan", "Germ
 
 std::string GeneratedDatText(size_t lines, uint32_t seed) {
   std::mt19937 random(seed);
+  // The vocabulary: a few dozen release names, each a title and a region.
+  std::vector<std::string> names;
+  for (size_t i = 0; names.size() < 48; ++i) {
+    std::string name = std::string(kWords[(i * 7) % kWords.size()]) + " " + kWords[(i * 13 + 5) % kWords.size()];
+    if (i % 3 == 0) name += std::string(" ") + kWords[(i * 5 + 11) % kWords.size()];
+    names.push_back(name + " (" + kRegions[i % kRegions.size()] + ")");
+  }
   std::string text =
       "[INFO]\r\nNAME=Generated\r\nSYSTEM=Nintendo DS\r\nMASK=*.nds\r\n"
       "FIELDS=INDEX|CRC32|NAME\r\nSORT=INDEX\r\n[DAT]\r\n";
-  std::uniform_int_distribution<size_t> word(0, kWords.size() - 1);
-  std::uniform_int_distribution<size_t> region(0, kRegions.size() - 1);
-  std::uniform_int_distribution<int> wordCount(2, 4);
+  std::uniform_int_distribution<size_t> pick(0, names.size() - 1);
   char head[32];
   for (size_t line = 1; line <= lines; ++line) {
     std::snprintf(head, sizeof head, "%04zu|%08X|", line, static_cast<unsigned>(random()));
-    text += head;
-    for (int i = wordCount(random); i > 0; --i) {
-      text += kWords[word(random)];
-      text += i > 1 ? " " : "";
-    }
-    text += std::string(" (") + kRegions[region(random)] + ")\r\n";
+    text += head + names[pick(random)] + "\r\n";
   }
   return text;
 }

@@ -9,8 +9,8 @@
 namespace vexmoor::bench {
 
 // A native dat text of `lines` data lines ("0001|89ABCDEF|Name (Region)"),
-// with a short [INFO] header; names come from a small vocabulary, the CRCs
-// are random and every line ends in CR LF.
+// with a short [INFO] header; the names come from a vocabulary of 48 release
+// names, the CRCs are random and every line ends in CR LF.
 std::string GeneratedDatText(size_t lines, uint32_t seed = 1);
 
 // `size` bytes of binary with the texture of a program image: little-endian

@@ -16,7 +16,7 @@ class BitReader {
   BitReader(const uint8_t* data, size_t size) : in_(data), end_(data + size) {}
 
   uint32_t Byte() {
-    if (in_ == end_) {
+    if (in_ == end_) [[unlikely]] {
       overrun_ = true;
       return 0;
     }
@@ -36,7 +36,7 @@ class BitReader {
   uint32_t Gamma() {
     uint32_t value = 1;
     do {
-      if (value & 0x80000000u) return 0;
+      if (value & 0x80000000u) [[unlikely]] return 0;
       value = (value << 1) | Bit();
     } while (Bit());
     return value;
@@ -118,24 +118,24 @@ std::optional<size_t> UnpackStream(const uint8_t* stream, size_t streamLength, u
   for (;;) {
     if (reader.Bit() == 0) {  // literal
       const uint32_t byte = reader.Byte();
-      if (reader.Overrun() || out == outEnd) return std::nullopt;
+      if (reader.Overrun() || out == outEnd) [[unlikely]] return std::nullopt;
       *out++ = static_cast<uint8_t>(byte);
       afterMatch = false;
     } else if (reader.Bit() == 0) {  // match or reuse
       const uint32_t gamma = reader.Gamma();
-      if (gamma == 0) return std::nullopt;
+      if (gamma == 0) [[unlikely]] return std::nullopt;
       if (!afterMatch && gamma == 2) {
         const uint32_t length = reader.Gamma();
-        if (length == 0 || !copyFits(lastOffset, length)) return std::nullopt;
+        if (length == 0 || !copyFits(lastOffset, length)) [[unlikely]] return std::nullopt;
         out = CopyMatch(out, outEnd, lastOffset, length);
       } else {
         const uint32_t high = gamma - (afterMatch ? 2 : 3);
-        if (high >= (1u << 24)) return std::nullopt;
+        if (high >= (1u << 24)) [[unlikely]] return std::nullopt;
         const uint32_t offset = (high << 8) | reader.Byte();
         const uint32_t coded = reader.Gamma();
-        if (coded == 0) return std::nullopt;
+        if (coded == 0) [[unlikely]] return std::nullopt;
         const uint64_t length = AdjustLength(coded, offset);
-        if (!copyFits(offset, length)) return std::nullopt;
+        if (!copyFits(offset, length)) [[unlikely]] return std::nullopt;
         out = CopyMatch(out, outEnd, offset, length);
         lastOffset = offset;
       }
@@ -143,16 +143,16 @@ std::optional<size_t> UnpackStream(const uint8_t* stream, size_t streamLength, u
     } else if (reader.Bit() == 0) {  // short match or end marker
       const uint32_t byte = reader.Byte();
       const uint32_t offset = byte >> 1;
-      if (reader.Overrun()) return std::nullopt;
+      if (reader.Overrun()) [[unlikely]] return std::nullopt;
       if (offset == 0) break;
       const uint32_t length = 2 + (byte & 1);
-      if (!copyFits(offset, length)) return std::nullopt;
+      if (!copyFits(offset, length)) [[unlikely]] return std::nullopt;
       out = CopyMatch(out, outEnd, offset, length);
       lastOffset = offset;
       afterMatch = true;
     } else {  // single byte: zero, or one of the previous 15
       const uint32_t distance = reader.Bits4();
-      if (reader.Overrun() || out == outEnd || distance > size_t(out - output)) return std::nullopt;
+      if (reader.Overrun() || out == outEnd || distance > size_t(out - output)) [[unlikely]] return std::nullopt;
       *out = distance == 0 ? 0 : out[-ptrdiff_t(distance)];
       ++out;
       afterMatch = false;

@@ -12,13 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vexmoor;
   if (const auto unpackedSize = GetUnpackedSize(data, size)) {
     const size_t room = *unpackedSize < (1u << 20) ? *unpackedSize : (1u << 20);
-    auto out = std::make_unique<uint8_t[]>(room + 1);
+    auto out = std::make_unique_for_overwrite<uint8_t[]>(room);
     const auto result = UnpackBlock(data, size, out.get(), room);
     if (result && *result > room) __builtin_trap();
   }
   if (size >= 2) {
     const size_t room = size_t(data[0]) << 8 | data[1];
-    auto out = std::make_unique<uint8_t[]>(room);
+    auto out = std::make_unique_for_overwrite<uint8_t[]>(room);
     const auto result = ap::UnpackStream(data + 2, size - 2, out.get(), room);
     if (result && *result > room) __builtin_trap();
   }
