@@ -112,7 +112,7 @@ def write(out, relative, data):
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) != 2 or sys.argv[1].startswith("-"):
         sys.exit("usage: make-sample-roms.py OUT")
     out = sys.argv[1]
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
