@@ -3,6 +3,7 @@
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Folder.h"
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
 
@@ -49,6 +50,17 @@ void ExamineArchive(const std::string& path, TExamined& result) {
 }
 
 }  // namespace
+
+std::optional<std::string> WorkListEntry(const std::string& folder, const TFolderEntry& entry,
+                                         const TScanMasks& masks) {
+  // A path listed as a file may be a folder by the time it is examined; its
+  // entries still go below it.
+  std::string path = folder;
+  if (path.empty() || path.back() != kFolderSeparator) path += kFolderSeparator;
+  if (entry.IsFolder) return path + entry.Name + kFolderSeparator;
+  if (MatchesMaskList(entry.Name, masks.ListingMasks)) return path + entry.Name;
+  return std::nullopt;
+}
 
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks) {
   TExamined result;

@@ -55,6 +55,12 @@ struct TExamined {
   std::exception_ptr Error;
 };
 
+// The path a folder entry adds to the work list behind everything waiting:
+// a folder with the separator appended, a file the listing masks keep, or
+// nothing.
+std::optional<std::string> WorkListEntry(const std::string& folder, const TFolderEntry& entry,
+                                         const TScanMasks& masks);
+
 // Examines one work-list path. Touches nothing but the file system and never
 // throws: failures are kept in the result. Safe to call from several threads
 // at once.
