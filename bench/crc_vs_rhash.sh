@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Times `vexmoor crc` and `rhash --crc32` on the same page-cached 1 GiB file
+# in one run, checks they agree, and prints both speeds and their ratio.
+#   bench/crc_vs_rhash.sh [VEXMOOR_BINARY]
+# VEXMOOR_BENCH_DIR picks the folder for the file (default: /tmp);
+# RUNS sets how many timed runs of each (best kept; default 5).
+set -euo pipefail
+
+vexmoor=${1:-$(dirname "$0")/../build/release/cli/vexmoor}
+folder=${VEXMOOR_BENCH_DIR:-/tmp}
+runs=${RUNS:-5}
+size=$((1 << 30))
+for tool in "$vexmoor" rhash; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "crc_vs_rhash.sh: $tool not found" >&2
+    exit 1
+  fi
+done
+
+# A fresh file each run, written through the page cache so all of it is
+# there, and removed afterwards so no gigabyte is left behind.
+file=$(mktemp "$folder/vexmoor-crc-vs-rhash.XXXXXX")
+trap 'rm -f "$file"' EXIT
+head -c "$size" /dev/urandom >"$file"
+
+# Best wall time and best processor time (user + system) of $runs runs of
+# the command, process start included, as "WALL CPU" in milliseconds. On a
+# busy machine the wall time includes waiting for a processor; the
+# processor time does not.
+best_times() {
+  local best_wall=0 best_cpu=0 wall cpu line user system
+  local TIMEFORMAT='%3R %3U %3S'
+  for ((i = 0; i < runs; i++)); do
+    line=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    read -r wall user system <<<"$line"
+    wall=$(awk -v r="$wall" 'BEGIN { printf "%d", r * 1000 }')
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1000 }')
+    if [ "$best_wall" -eq 0 ] || [ "$wall" -lt "$best_wall" ]; then best_wall=$wall; fi
+    if [ "$best_cpu" -eq 0 ] || [ "$cpu" -lt "$best_cpu" ]; then best_cpu=$cpu; fi
+  done
+  echo "$best_wall $best_cpu"
+}
+
+ours=$("$vexmoor" crc "$file" | cut -c1-8)
+theirs=$(rhash --crc32 --printf='%C' "$file")
+if [ "$ours" != "$theirs" ]; then
+  echo "crc_vs_rhash.sh: the CRCs differ: vexmoor $ours, rhash $theirs" >&2
+  exit 1
+fi
+
+read -r vexmoor_wall vexmoor_cpu <<<"$(best_times "$vexmoor" crc "$file")"
+read -r rhash_wall rhash_cpu <<<"$(best_times rhash --crc32 "$file")"
+
+awk -v size="$size" -v runs="$runs" -v crc="$ours" \
+    -v aw="$vexmoor_wall" -v ac="$vexmoor_cpu" -v bw="$rhash_wall" -v bc="$rhash_cpu" '
+  function speed(ms) { return ms > 0 ? size / (ms * 1e6) : 0 }
+  BEGIN {
+    printf "1 GiB page-cached file, CRC %s, best of %d runs each\n", crc, runs
+    printf "                   wall ms    GB/s    cpu ms    GB/s\n"
+    printf "  vexmoor crc     %8d  %6.2f  %8d  %6.2f\n", aw, speed(aw), ac, speed(ac)
+    printf "  rhash --crc32   %8d  %6.2f  %8d  %6.2f\n", bw, speed(bw), bc, speed(bc)
+    printf "  vexmoor / rhash           %6.2f x          %6.2f x\n", bw / aw, (ac > 0 ? bc / ac : 0)
+  }'
