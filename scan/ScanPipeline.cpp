@@ -22,9 +22,10 @@ uint64_t LookAheadBytes(const std::string& path) {
   return error ? 0 : static_cast<uint64_t>(size);
 }
 
-TExamined Examine(const std::string& path, const TScanMasks& masks) {
+TExamined Examine(const std::string& path, const TScanMasks& masks,
+                  const std::atomic<bool>& abandon) {
   try {
-    return ExamineWorkItem(path, masks);
+    return ExamineWorkItem(path, masks, &abandon);
   } catch (...) {  // only a failed allocation gets here
     TExamined failed;
     failed.Error = std::current_exception();
@@ -38,8 +39,10 @@ unsigned DefaultScanWorkers() { return std::max(1u, std::thread::hardware_concur
 
 TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits)
     : masks_(masks), limits_(limits) {
-  workers_.reserve(limits_.Workers);
-  for (unsigned i = 0; i < limits_.Workers; ++i) {
+  // More workers than paths in flight would only wait.
+  const size_t workers = std::min<size_t>(limits_.Workers, std::max<size_t>(1, limits_.MaxFiles));
+  workers_.reserve(workers);
+  for (size_t i = 0; i < workers; ++i) {
     try {
       workers_.emplace_back([this] { WorkerLoop(); });
     } catch (const std::system_error&) {
@@ -48,7 +51,12 @@ TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits)
   }
 }
 
+void TLookAhead::AbandonAll() {
+  for (const TJobPtr& job : ahead_) job->Abandoned = true;
+}
+
 TLookAhead::~TLookAhead() {
+  AbandonAll();
   {
     const std::lock_guard lock(mutex_);
     stop_ = true;
@@ -69,7 +77,7 @@ void TLookAhead::WorkerLoop() {
       queue_.pop_front();
       job->State = TState::Running;
     }
-    TExamined result = Examine(job->Path, masks_);
+    TExamined result = Examine(job->Path, masks_, job->Abandoned);
     {
       const std::lock_guard lock(mutex_);
       job->Result = std::move(result);
@@ -80,9 +88,10 @@ void TLookAhead::WorkerLoop() {
 }
 
 void TLookAhead::Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked) {
+  AbandonAll();
   {
     const std::lock_guard lock(mutex_);
-    queue_.clear();  // jobs already running finish into nothing
+    queue_.clear();
   }
   ahead_.clear();
   for (const std::string& path : work) ahead_.push_back(std::make_shared<TJob>(path));
@@ -152,7 +161,7 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
       queue_.erase(std::find(queue_.begin(), queue_.end(), job));
       job->State = TState::Running;
       lock.unlock();
-      TExamined result = Examine(job->Path, masks_);
+      TExamined result = Examine(job->Path, masks_, job->Abandoned);
       lock.lock();
       job->Result = std::move(result);
       job->State = TState::Done;

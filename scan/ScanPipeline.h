@@ -13,6 +13,7 @@
 // listing and examining), the copy is rebuilt from the real work list.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -52,8 +53,9 @@ class TLookAhead {
   // Starts the workers. `masks` is copied; the workers read only the file
   // system.
   TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits);
-  // Discards the work in flight and joins the workers; a worker that is
-  // examining a path finishes that path first.
+  // Discards the work in flight and joins the workers: a loose dump being
+  // checksummed is given up at the next block; a folder listing or an
+  // archive directory being read is finished first.
   ~TLookAhead();
   TLookAhead(const TLookAhead&) = delete;
   TLookAhead& operator=(const TLookAhead&) = delete;
@@ -75,9 +77,11 @@ class TLookAhead {
     bool Sized = false;
     TState State = TState::Waiting;  // guarded by mutex_
     TExamined Result;                // the worker's until State is Done
+    std::atomic<bool> Abandoned{false};  // stop examining: nobody will take it
   };
   using TJobPtr = std::shared_ptr<TJob>;
 
+  void AbandonAll();
   void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
   void Expand();
   void Submit();

@@ -1,5 +1,7 @@
 #include "scan/WorkItem.h"
 
+#include <memory>
+
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -20,8 +22,25 @@ void ExamineFolder(const std::string& path, TExamined& result) {
   }
 }
 
-void ExamineLooseDump(const std::string& path, TExamined& result) {
-  result.Crc = FileCrc32Value(path);
+// FileCrc32Value, stopping early when `abandon` is set.
+uint32_t AbandonableFileCrc32(const std::string& path, const std::atomic<bool>& abandon) {
+  constexpr size_t kBlockSize = 1 << 20;
+  InputFile file(path);
+  file.AdviseSequential();
+  const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
+  uint32_t crc = 0;
+  while (!abandon.load(std::memory_order_relaxed)) {
+    const size_t got = file.Read(block.get(), kBlockSize);
+    if (got == 0) break;
+    crc = Crc32(block.get(), got, crc);
+  }
+  return crc;
+}
+
+void ExamineLooseDump(const std::string& path, TExamined& result,
+                      const std::atomic<bool>* abandon) {
+  result.Crc = abandon ? AbandonableFileCrc32(path, *abandon) : FileCrc32Value(path);
+  if (abandon && abandon->load()) return;
   if (!MatchesMask(path, kBadDumpMask)) return;
   result.TestedForBadDump = true;
   try {
@@ -62,7 +81,8 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
   return std::nullopt;
 }
 
-TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks) {
+TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
+                          const std::atomic<bool>* abandon) {
   TExamined result;
   try {
     if (IsFolder(path)) {
@@ -70,7 +90,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks) {
       ExamineFolder(path, result);
     } else if (MatchesMaskList(path, masks.DatMask)) {
       result.Kind = TWorkKind::LooseDump;
-      ExamineLooseDump(path, result);
+      ExamineLooseDump(path, result, abandon);
     } else if (MatchesMaskList(path, kArchiveMasks)) {
       result.Kind = TWorkKind::Archive;
       ExamineArchive(path, result);

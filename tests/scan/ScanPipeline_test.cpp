@@ -239,5 +239,16 @@ TEST(ScanPipeline, DiscardsWorkInFlightAndJoinsWhenDestroyed) {
   TLookAhead idle(masks, limits);  // never used: joins at once
 }
 
+TEST(ScanPipeline, AnAbandonedChecksumStopsBeforeTheNextBlock) {
+  test::TempDir dir;
+  const std::string path = dir.Write("big.nds", Dump("big", 3 << 20));
+  std::atomic<bool> abandon{false};
+  EXPECT_EQ(ExamineWorkItem(path, TScanMasks("*.nds"), &abandon).Crc, CrcOf(Dump("big", 3 << 20)));
+  abandon = true;
+  const TExamined given = ExamineWorkItem(path, TScanMasks("*.nds"), &abandon);
+  EXPECT_EQ(given.Crc, 0u);  // not one block read
+  EXPECT_FALSE(given.TestedForBadDump);
+}
+
 }  // namespace
 }  // namespace vexmoor
