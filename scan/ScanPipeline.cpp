@@ -52,7 +52,8 @@ TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits)
 }
 
 void TLookAhead::AbandonAll() {
-  for (const TJobPtr& job : ahead_) job->Abandoned = true;
+  for (const TAhead& path : ahead_)
+    if (path.Job) path.Job->Abandoned = true;
 }
 
 TLookAhead::~TLookAhead() {
@@ -94,7 +95,7 @@ void TLookAhead::Rebuild(const std::deque<std::string>& work, const TWalkedFolde
     queue_.clear();
   }
   ahead_.clear();
-  for (const std::string& path : work) ahead_.push_back(std::make_shared<TJob>(path));
+  for (const std::string& path : work) ahead_.push_back({path, nullptr});
   expanded_ = 0;
   submitted_ = 0;
   bytesInFlight_ = 0;
@@ -104,19 +105,21 @@ void TLookAhead::Rebuild(const std::deque<std::string>& work, const TWalkedFolde
 
 void TLookAhead::Expand() {
   while (expanded_ < ahead_.size()) {
-    const TJob& job = *ahead_[expanded_];
-    if (NamesFolder(job.Path)) {
+    const TAhead& path = ahead_[expanded_];
+    if (NamesFolder(path.Path)) {
+      if (!path.Job) return;
       {
         const std::lock_guard lock(mutex_);
-        if (job.State != TState::Done) return;
+        if (path.Job->State != TState::Done) return;
       }
       // Done: no worker writes the result any more.
-      const TExamined& folder = job.Result;
+      const TExamined& folder = path.Job->Result;
       if (folder.Kind == TWorkKind::Folder && !folder.Error && folder.Identity &&
           walked_.insert({folder.Identity->Device, folder.Identity->Node}).second) {
+        // Appending to a deque keeps references to its elements valid.
         for (const TFolderEntry& entry : folder.Entries) {
-          if (std::optional<std::string> added = WorkListEntry(job.Path, entry, masks_))
-            ahead_.push_back(std::make_shared<TJob>(std::move(*added)));
+          if (std::optional<std::string> added = WorkListEntry(path.Path, entry, masks_))
+            ahead_.push_back({std::move(*added), nullptr});
         }
       }
     }
@@ -128,18 +131,18 @@ void TLookAhead::Submit() {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
   while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
-    TJob& job = *ahead_[submitted_];
-    if (!job.Sized) {
-      job.Bytes = LookAheadBytes(job.Path);
-      job.Sized = true;
+    TAhead& path = ahead_[submitted_];
+    if (!path.Sized) {
+      path.Bytes = LookAheadBytes(path.Path);
+      path.Sized = true;
     }
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
-    if (bytesInFlight_ > 0 && job.Bytes > room) break;
-    bytesInFlight_ += job.Bytes;
+    if (bytesInFlight_ > 0 && path.Bytes > room) break;
+    bytesInFlight_ += path.Bytes;
+    path.Job = std::make_shared<TJob>(path.Path);
     {
       const std::lock_guard lock(mutex_);
-      job.State = TState::Queued;
-      queue_.push_back(ahead_[submitted_]);
+      queue_.push_back(path.Job);
     }
     ++submitted_;
     ++handedOut;
@@ -149,11 +152,11 @@ void TLookAhead::Submit() {
 }
 
 TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked) {
-  if (stale_ || ahead_.empty() || ahead_.front()->Path != work.front()) Rebuild(work, walked);
-  const TJobPtr job = ahead_.front();
+  if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
+  Expand();
+  Submit();  // the front always goes: nothing is in flight before it
+  const TJobPtr job = ahead_.front().Job;
   for (;;) {
-    Expand();
-    Submit();
     std::unique_lock lock(mutex_);
     if (job->State == TState::Done) break;
     if (job->State == TState::Queued) {
@@ -170,13 +173,16 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
     // Running: any finished job may be a folder whose entries give the
     // idle workers more to do.
     jobDone_.wait(lock);
+    lock.unlock();
+    Expand();
+    Submit();
   }
   Expand();  // the front is done, so its entries join the copy now
   TExamined result = std::move(job->Result);
+  bytesInFlight_ -= ahead_.front().Bytes;
   ahead_.pop_front();
   --expanded_;
   --submitted_;
-  bytesInFlight_ -= job->Bytes;
   // A path listed as a file that is now a folder: the walk adds entries the
   // copy does not know of.
   if (result.Kind == TWorkKind::Folder && !NamesFolder(job->Path)) stale_ = true;

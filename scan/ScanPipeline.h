@@ -69,17 +69,22 @@ class TLookAhead {
   size_t WorkerCount() const { return workers_.size(); }
 
  private:
-  enum class TState { Waiting, Queued, Running, Done };
+  enum class TState { Queued, Running, Done };
   struct TJob {
     explicit TJob(std::string path) : Path(std::move(path)) {}
     const std::string Path;
-    uint64_t Bytes = 0;  // known once Sized
-    bool Sized = false;
-    TState State = TState::Waiting;  // guarded by mutex_
-    TExamined Result;                // the worker's until State is Done
+    TState State = TState::Queued;       // guarded by mutex_
+    TExamined Result;                    // the worker's until State is Done
     std::atomic<bool> Abandoned{false};  // stop examining: nobody will take it
   };
   using TJobPtr = std::shared_ptr<TJob>;
+  // A path of the copy of the work list; its job exists once handed out.
+  struct TAhead {
+    std::string Path;
+    TJobPtr Job;
+    uint64_t Bytes = 0;  // known once Sized
+    bool Sized = false;
+  };
 
   void AbandonAll();
   void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
@@ -91,7 +96,7 @@ class TLookAhead {
   const TPipelineLimits limits_;
 
   // The walk's side, touched by the walk's thread only.
-  std::deque<TJobPtr> ahead_;   // the work list as the walk will take it
+  std::deque<TAhead> ahead_;    // the work list as the walk will take it
   size_t expanded_ = 0;         // ahead_[0, expanded_) added their entries
   size_t submitted_ = 0;        // ahead_[0, submitted_) were handed out
   uint64_t bytesInFlight_ = 0;  // file sizes of ahead_[0, submitted_)
