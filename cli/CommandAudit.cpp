@@ -25,7 +25,20 @@ struct TAuditOptions {
   bool json = false;
   std::optional<std::string> listsFolder;
   std::optional<std::string> fixDatPath;
+  unsigned workers = DefaultScanWorkers();
 };
+
+// A worker count: digits only, at most 1024.
+std::optional<unsigned> ParseWorkers(const std::string& text) {
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  unsigned value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + unsigned(c - '0');
+  }
+  if (value > 1024) return std::nullopt;
+  return value;
+}
 
 std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
   TAuditOptions options;
@@ -36,6 +49,10 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
       options.noCache = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--workers" && i + 1 < args.size()) {
+      const std::optional<unsigned> workers = ParseWorkers(args[++i]);
+      if (!workers) return std::nullopt;
+      options.workers = *workers;
     } else if ((arg == "--lists" || arg == "--fixdat") && i + 1 < args.size()) {
       (arg == "--lists" ? options.listsFolder : options.fixDatPath) = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -128,6 +145,9 @@ int RunAudit(const Args& args) {
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
   TScanEngine engine(state, list, sort, cancelRequested, callbacks);
+  TPipelineLimits pipeline;
+  pipeline.Workers = options->workers;
+  engine.SetPipeline(pipeline);
   TScanOutcome outcome;
   InterruptSetsFlag(cancelRequested);
   try {

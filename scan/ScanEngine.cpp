@@ -1,5 +1,7 @@
 #include "scan/ScanEngine.h"
 
+#include <optional>
+
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "scan/EndPass.h"
@@ -38,7 +40,9 @@ TScanEngine::TScanEngine(TAuditState& state, TRomList& list, TSortState& sort,
       sort_(sort),
       cancelRequested_(cancelRequested),
       callbacks_(std::move(callbacks)),
-      masks_(state.DatMask) {}
+      masks_(state.DatMask) {
+  pipeline_.Workers = DefaultScanWorkers();
+}
 
 TScanOutcome TScanEngine::Run(const std::string& folder) {
   TRunningScan running(state_);
@@ -64,11 +68,16 @@ void TScanEngine::Start() {
 
 void TScanEngine::Walk(const std::string& folder) {
   TWorkList work(WithSeparator(folder));
+  // Leaving the walk (at the end, on a cancel or on an error) discards what
+  // the workers examined ahead and joins them.
+  std::optional<TLookAhead> ahead;
+  if (pipeline_.Workers > 1) ahead.emplace(masks_, pipeline_);
   while (!cancelRequested_) {
     const std::string path = work.Front();
     SetPanel(2, path);
     Pump();
-    TExamined examined = ExamineWorkItem(path, masks_);
+    TExamined examined =
+        ahead ? ahead->Take(work.Paths(), walkedFolders_) : ExamineWorkItem(path, masks_);
     Apply(path, examined, work);
     work.PopFront();
     SetPanel(0, MatchedText(outcome_.Matched));
@@ -100,11 +109,8 @@ void TScanEngine::ApplyFolder(const std::string& path, const TExamined& examined
   if (!walkedFolders_.insert({examined.Identity->Device, examined.Identity->Node}).second) return;
   for (const TFolderEntry& entry : examined.Entries) {
     Pump();
-    if (entry.IsFolder) {
-      work.Append(path + entry.Name + kFolderSeparator);
-    } else if (MatchesMaskList(entry.Name, masks_.ListingMasks)) {
-      work.Append(path + entry.Name);
-    }
+    if (std::optional<std::string> added = WorkListEntry(path, entry, masks_))
+      work.Append(std::move(*added));
   }
 }
 

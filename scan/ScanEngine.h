@@ -17,6 +17,7 @@
 
 #include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/ScanPipeline.h"
 #include "scan/WorkItem.h"
 
 namespace vexmoor {
@@ -64,6 +65,12 @@ class TScanEngine {
   // runs. Throws Error when a scan of `state` is already running.
   TScanOutcome Run(const std::string& folder);
 
+  // How many workers examine the paths ahead of the walk, and how far ahead
+  // (by default one worker per core). The results are the same either way;
+  // only the time differs.
+  void SetPipeline(const TPipelineLimits& limits) { pipeline_ = limits; }
+  const TPipelineLimits& Pipeline() const { return pipeline_; }
+
   // The counters of the running (or last) scan.
   int32_t Matched() const { return outcome_.Matched; }
   int32_t Skipped() const { return outcome_.Skipped; }
@@ -95,7 +102,8 @@ class TScanEngine {
   // change while a scan runs, so one index serves the whole scan.
   std::unordered_map<uint32_t, std::vector<size_t>> byCrc_;
   // Folders already walked, so a link back into the tree ends there.
-  std::set<std::pair<uint64_t, uint64_t>> walkedFolders_;
+  TWalkedFolders walkedFolders_;
+  TPipelineLimits pipeline_;
 };
 
 }  // namespace vexmoor

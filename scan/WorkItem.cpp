@@ -1,8 +1,11 @@
 #include "scan/WorkItem.h"
 
+#include <memory>
+
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Folder.h"
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
 
@@ -19,8 +22,25 @@ void ExamineFolder(const std::string& path, TExamined& result) {
   }
 }
 
-void ExamineLooseDump(const std::string& path, TExamined& result) {
-  result.Crc = FileCrc32Value(path);
+// FileCrc32Value, stopping early when `abandon` is set.
+uint32_t AbandonableFileCrc32(const std::string& path, const std::atomic<bool>& abandon) {
+  constexpr size_t kBlockSize = 1 << 20;
+  InputFile file(path);
+  file.AdviseSequential();
+  const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
+  uint32_t crc = 0;
+  while (!abandon.load(std::memory_order_relaxed)) {
+    const size_t got = file.Read(block.get(), kBlockSize);
+    if (got == 0) break;
+    crc = Crc32(block.get(), got, crc);
+  }
+  return crc;
+}
+
+void ExamineLooseDump(const std::string& path, TExamined& result,
+                      const std::atomic<bool>* abandon) {
+  result.Crc = abandon ? AbandonableFileCrc32(path, *abandon) : FileCrc32Value(path);
+  if (abandon && abandon->load()) return;
   if (!MatchesMask(path, kBadDumpMask)) return;
   result.TestedForBadDump = true;
   try {
@@ -50,7 +70,19 @@ void ExamineArchive(const std::string& path, TExamined& result) {
 
 }  // namespace
 
-TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks) {
+std::optional<std::string> WorkListEntry(const std::string& folder, const TFolderEntry& entry,
+                                         const TScanMasks& masks) {
+  // A path listed as a file may be a folder by the time it is examined; its
+  // entries still go below it.
+  std::string path = folder;
+  if (path.empty() || path.back() != kFolderSeparator) path += kFolderSeparator;
+  if (entry.IsFolder) return path + entry.Name + kFolderSeparator;
+  if (MatchesMaskList(entry.Name, masks.ListingMasks)) return path + entry.Name;
+  return std::nullopt;
+}
+
+TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
+                          const std::atomic<bool>* abandon) {
   TExamined result;
   try {
     if (IsFolder(path)) {
@@ -58,7 +90,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks) {
       ExamineFolder(path, result);
     } else if (MatchesMaskList(path, masks.DatMask)) {
       result.Kind = TWorkKind::LooseDump;
-      ExamineLooseDump(path, result);
+      ExamineLooseDump(path, result, abandon);
     } else if (MatchesMaskList(path, kArchiveMasks)) {
       result.Kind = TWorkKind::Archive;
       ExamineArchive(path, result);

@@ -5,6 +5,7 @@
 // work-list order.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -55,9 +56,18 @@ struct TExamined {
   std::exception_ptr Error;
 };
 
+// The path a folder entry adds to the work list behind everything waiting:
+// a folder with the separator appended, a file the listing masks keep, or
+// nothing.
+std::optional<std::string> WorkListEntry(const std::string& folder, const TFolderEntry& entry,
+                                         const TScanMasks& masks);
+
 // Examines one work-list path. Touches nothing but the file system and never
 // throws: failures are kept in the result. Safe to call from several threads
-// at once.
-TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks);
+// at once. When `abandon` is given and becomes set while a loose dump is
+// checksummed, the checksum stops at the next block: the result is then
+// incomplete and must be thrown away.
+TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
+                          const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace vexmoor

@@ -11,7 +11,7 @@ packages=(
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback
-  libdeflate-dev rhash pkgconf   # yardsticks of the CRC benchmarks (bench/ only)
+  libdeflate-dev rhash pkgconf   # yardsticks of the CRC and scan benchmarks (bench/ only)
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -115,5 +115,57 @@ TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
       std::string::npos);
 }
 
+TEST_F(AuditTest, WorkersGiveTheSameJsonAndCacheFile) {
+  std::string dat = "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n";
+  int index = 0;
+  auto known = [&](const std::string& data) {
+    ++index;
+    dat += std::to_string(1000 + index) + "|" + HexLong(test::CrcOf(data)) + "|Release " +
+           std::to_string(index) + "\r\n";
+    return data;
+  };
+  for (int i = 0; i < 12; ++i) {
+    const std::string where = "roms/" + std::string(i % 2 ? "USA/" : "Europe/") +
+                              std::string(i % 3 ? "A/" : "B/C/") + "r" + std::to_string(i) + ".nds";
+    dir_.Write(where, known(test::Dump("loose " + std::to_string(i), 0x8400 + 4096 * i)));
+  }
+  const std::string twice = known(test::Dump("twice"));
+  dir_.Write("roms/twice.nds", twice);
+  dir_.Write("roms/USA/A/twice.nds", twice);
+  dir_.Write("roms/USA/bad.nds", known(test::BadDump("bad")));
+  dir_.Write("roms/Zips/z.zip", test::BuildZip({{"a.nds", known(test::Dump("za"))},
+                                                {"b/b.nds", known(test::Dump("zb"))}}));
+  for (int v = 1; v <= 2; ++v) {
+    dir_.Write("roms/Rars/s.part" + std::to_string(v) + ".rar",
+               test::BuildRarVolume({{"v" + std::to_string(v) + ".nds",
+                                      known(test::Dump("rar" + std::to_string(v)))}},
+                                    0x0011));
+  }
+  dir_.Write("roms/Rars/locked.rar", test::BuildRarVolume({{"l.nds", test::Dump("l")}}));
+  fs::create_directories(dir_ / "roms/Rars/locked.r00");  // skipped
+  known(test::Dump("not there"));
+  const std::string args = ShellQuote(dir_.Write("w.qdat", dat)) + " " + ShellQuote(dir_ / "roms");
+
+  auto run = [&](const std::string& workers) {
+    fs::remove(dir_ / "w.qcache");
+    const auto result = RunCli("audit --json --workers " + workers + " " + args);
+    const std::string cache = fs::exists(dir_ / "w.qcache") ? test::ReadFile(dir_ / "w.qcache") : "";
+    return std::to_string(result.exitCode) + "\n" + result.out + "\n" + result.err + "\n" + cache;
+  };
+  const std::string plain = run("1");
+  EXPECT_NE(plain.find("\"skipped\":1"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("bad"), std::string::npos);
+  for (const char* workers : {"0", "2", "3", "8"}) EXPECT_EQ(run(workers), plain) << workers;
+
+  dir_.Write("roms/USA/A/empty.zip", test::BuildZip({}));  // ends the scan
+  const std::string failed = run("1");
+  EXPECT_EQ(failed, "1\n\nvexmoor: Unknown compression format.\n\n");
+  for (const char* workers : {"2", "5"}) EXPECT_EQ(run(workers), failed) << workers;
+
+  EXPECT_EQ(RunCli("audit --workers " + args).exitCode, 2);
+  EXPECT_EQ(RunCli("audit --workers -1 " + args).exitCode, 2);
+  EXPECT_EQ(RunCli("audit --workers 2x " + args).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace vexmoor

@@ -1,0 +1,193 @@
+#include "scan/ScanPipeline.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/Folder.h"
+
+namespace vexmoor {
+
+namespace {
+
+bool NamesFolder(const std::string& path) {
+  return !path.empty() && path.back() == kFolderSeparator;
+}
+
+// What a path weighs in the look-ahead: a file its size, a folder nothing.
+uint64_t LookAheadBytes(const std::string& path) {
+  if (NamesFolder(path)) return 0;
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<uint64_t>(size);
+}
+
+TExamined Examine(const std::string& path, const TScanMasks& masks,
+                  const std::atomic<bool>& abandon) {
+  try {
+    return ExamineWorkItem(path, masks, &abandon);
+  } catch (...) {  // only a failed allocation gets here
+    TExamined failed;
+    failed.Error = std::current_exception();
+    return failed;
+  }
+}
+
+}  // namespace
+
+unsigned DefaultScanWorkers() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits)
+    : masks_(masks), limits_(limits) {
+  // More workers than paths in flight would only wait.
+  const size_t workers = std::min<size_t>(limits_.Workers, std::max<size_t>(1, limits_.MaxFiles));
+  workers_.reserve(workers);
+  for (size_t i = 0; i < workers; ++i) {
+    try {
+      workers_.emplace_back([this] { WorkerLoop(); });
+    } catch (const std::system_error&) {
+      break;  // fewer workers; the walk examines what none has begun
+    }
+  }
+}
+
+void TLookAhead::AbandonAll() {
+  for (const TAhead& path : ahead_)
+    if (path.Job) path.Job->Abandoned = true;
+}
+
+TLookAhead::~TLookAhead() {
+  AbandonAll();
+  {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
+    queue_.clear();
+  }
+  workReady_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+void TLookAhead::WorkerLoop() {
+  for (;;) {
+    TJobPtr job;
+    {
+      std::unique_lock lock(mutex_);
+      workReady_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      job = std::move(queue_.front());
+      queue_.pop_front();
+      job->State = TState::Running;
+    }
+    TExamined result = Examine(job->Path, masks_, job->Abandoned);
+    {
+      const std::lock_guard lock(mutex_);
+      job->Result = std::move(result);
+      job->State = TState::Done;
+    }
+    jobDone_.notify_all();
+  }
+}
+
+void TLookAhead::Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked) {
+  AbandonAll();
+  {
+    const std::lock_guard lock(mutex_);
+    queue_.clear();
+  }
+  ahead_.clear();
+  for (const std::string& path : work) ahead_.push_back({path, nullptr});
+  expanded_ = 0;
+  submitted_ = 0;
+  bytesInFlight_ = 0;
+  walked_ = walked;
+  stale_ = false;
+}
+
+void TLookAhead::Expand() {
+  while (expanded_ < ahead_.size()) {
+    const TAhead& path = ahead_[expanded_];
+    if (NamesFolder(path.Path)) {
+      if (!path.Job) return;
+      {
+        const std::lock_guard lock(mutex_);
+        if (path.Job->State != TState::Done) return;
+      }
+      // Done: no worker writes the result any more.
+      const TExamined& folder = path.Job->Result;
+      if (folder.Kind == TWorkKind::Folder && !folder.Error && folder.Identity &&
+          walked_.insert({folder.Identity->Device, folder.Identity->Node}).second) {
+        // Appending to a deque keeps references to its elements valid.
+        for (const TFolderEntry& entry : folder.Entries) {
+          if (std::optional<std::string> added = WorkListEntry(path.Path, entry, masks_))
+            ahead_.push_back({std::move(*added), nullptr});
+        }
+      }
+    }
+    ++expanded_;
+  }
+}
+
+void TLookAhead::Submit() {
+  const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
+  size_t handedOut = 0;
+  while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
+    TAhead& path = ahead_[submitted_];
+    if (!path.Sized) {
+      path.Bytes = LookAheadBytes(path.Path);
+      path.Sized = true;
+    }
+    const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
+    if (bytesInFlight_ > 0 && path.Bytes > room) break;
+    bytesInFlight_ += path.Bytes;
+    path.Job = std::make_shared<TJob>(path.Path);
+    {
+      const std::lock_guard lock(mutex_);
+      queue_.push_back(path.Job);
+    }
+    ++submitted_;
+    ++handedOut;
+  }
+  if (handedOut == 1) workReady_.notify_one();
+  if (handedOut > 1) workReady_.notify_all();
+}
+
+TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked) {
+  if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
+  Expand();
+  Submit();  // the front always goes: nothing is in flight before it
+  const TJobPtr job = ahead_.front().Job;
+  for (;;) {
+    std::unique_lock lock(mutex_);
+    if (job->State == TState::Done) break;
+    if (job->State == TState::Queued) {
+      // No worker has begun it: examining it here beats waiting.
+      queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+      job->State = TState::Running;
+      lock.unlock();
+      TExamined result = Examine(job->Path, masks_, job->Abandoned);
+      lock.lock();
+      job->Result = std::move(result);
+      job->State = TState::Done;
+      break;
+    }
+    // Running: any finished job may be a folder whose entries give the
+    // idle workers more to do.
+    jobDone_.wait(lock);
+    lock.unlock();
+    Expand();
+    Submit();
+  }
+  Expand();  // the front is done, so its entries join the copy now
+  TExamined result = std::move(job->Result);
+  bytesInFlight_ -= ahead_.front().Bytes;
+  ahead_.pop_front();
+  --expanded_;
+  --submitted_;
+  // A path listed as a file that is now a folder: the walk adds entries the
+  // copy does not know of.
+  if (result.Kind == TWorkKind::Folder && !NamesFolder(job->Path)) stale_ = true;
+  if (!stale_) Submit();
+  return result;
+}
+
+}  // namespace vexmoor

@@ -1,0 +1,115 @@
+// The look-ahead of a pipelined scan. While the walk applies one work-list
+// path after another on its own thread, a bounded pool of workers examines
+// the paths that lie ahead (ExamineWorkItem: listing folders, checksumming
+// loose dumps, reading archive directories). The walk takes each result in
+// work-list order, so what it applies is what it would have examined itself.
+//
+// The work list only grows when a folder is applied. To look further ahead
+// than the list reaches, the look-ahead keeps its own copy of the list and
+// extends it from the folder listings its workers finish, using the same
+// rules, in the same order, as the walk: the entries a folder adds, and a
+// folder reached again through a link adding nothing. Should a path turn out
+// different from what the copy assumed (a file that became a folder between
+// listing and examining), the copy is rebuilt from the real work list.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "scan/WorkItem.h"
+
+namespace vexmoor {
+
+// How far a pipelined scan looks ahead.
+struct TPipelineLimits {
+  // Threads that examine paths ahead of the walk; 0 or 1 is the plain walk,
+  // which examines each path itself when its turn comes.
+  unsigned Workers = 1;
+  // Paths handed out and not yet taken by the walk, at most.
+  size_t MaxFiles = 64;
+  // Sum of the file sizes of those paths, at most; a single larger file
+  // still goes, alone.
+  uint64_t MaxBytes = uint64_t{1} << 30;
+};
+
+// The number of processor cores, at least 1.
+unsigned DefaultScanWorkers();
+
+// Folders the walk has listed, by identity.
+using TWalkedFolders = std::set<std::pair<uint64_t, uint64_t>>;
+
+class TLookAhead {
+ public:
+  // Starts the workers. `masks` is copied; the workers read only the file
+  // system.
+  TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits);
+  // Discards the work in flight and joins the workers: a loose dump being
+  // checksummed is given up at the next block; a folder listing or an
+  // archive directory being read is finished first.
+  ~TLookAhead();
+  TLookAhead(const TLookAhead&) = delete;
+  TLookAhead& operator=(const TLookAhead&) = delete;
+
+  // The examined result of `work.front()`, waiting for it (or examining it
+  // on this thread when no worker has begun it yet). `work` is the walk's
+  // work list and `walked` the folders it has listed so far.
+  TExamined Take(const std::deque<std::string>& work, const TWalkedFolders& walked);
+
+  // Threads actually running (creating one may fail).
+  size_t WorkerCount() const { return workers_.size(); }
+
+ private:
+  enum class TState { Queued, Running, Done };
+  struct TJob {
+    explicit TJob(std::string path) : Path(std::move(path)) {}
+    const std::string Path;
+    TState State = TState::Queued;       // guarded by mutex_
+    TExamined Result;                    // the worker's until State is Done
+    std::atomic<bool> Abandoned{false};  // stop examining: nobody will take it
+  };
+  using TJobPtr = std::shared_ptr<TJob>;
+  // A path of the copy of the work list; its job exists once handed out.
+  struct TAhead {
+    std::string Path;
+    TJobPtr Job;
+    uint64_t Bytes = 0;  // known once Sized
+    bool Sized = false;
+  };
+
+  void AbandonAll();
+  void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
+  void Expand();
+  void Submit();
+  void WorkerLoop();
+
+  const TScanMasks masks_;
+  const TPipelineLimits limits_;
+
+  // The walk's side, touched by the walk's thread only.
+  std::deque<TAhead> ahead_;    // the work list as the walk will take it
+  size_t expanded_ = 0;         // ahead_[0, expanded_) added their entries
+  size_t submitted_ = 0;        // ahead_[0, submitted_) were handed out
+  uint64_t bytesInFlight_ = 0;  // file sizes of ahead_[0, submitted_)
+  TWalkedFolders walked_;       // folders listed by the walk or added above
+  bool stale_ = true;           // ahead_ must be rebuilt from the work list
+
+  // Shared with the workers.
+  std::mutex mutex_;
+  std::condition_variable workReady_;
+  std::condition_variable jobDone_;
+  std::deque<TJobPtr> queue_;  // handed out, not yet begun, in list order
+  bool stop_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace vexmoor

@@ -1,0 +1,254 @@
+// The pipelined scan gives what the plain walk gives: the same statuses,
+// texts, counters, callback sequence, cache file and errors, for any number
+// of workers and any look-ahead limits.
+#include "scan/ScanPipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "scan/EndPass.h"
+#include "support/ArchiveBuilder.h"
+#include "tests/scan/ScanTestUtil.h"
+
+namespace vexmoor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::AddEntry;
+using test::CrcOf;
+using test::Dump;
+
+// Everything a scan leaves behind, as text, for comparing two scans.
+struct TScanRecord {
+  std::vector<std::string> Calls;  // every callback, in order
+  std::string Outcome;             // counters, or the error that ended it
+  std::string Catalogue;           // Status and StatusText of every entry
+  std::string StatusColumn;        // the list's Status column
+  std::string Cache;               // the cache file, if written
+};
+
+void ExpectSameScan(const TScanRecord& plain, const TScanRecord& piped, const std::string& how) {
+  EXPECT_EQ(plain.Calls, piped.Calls) << how;
+  EXPECT_EQ(plain.Outcome, piped.Outcome) << how;
+  EXPECT_EQ(plain.Catalogue, piped.Catalogue) << how;
+  EXPECT_EQ(plain.StatusColumn, piped.StatusColumn) << how;
+  EXPECT_EQ(plain.Cache, piped.Cache) << how;
+}
+
+class ScanPipelineTest : public test::TempDirTest {
+ protected:
+  // A collection with most of what a scan meets: nested folders, loose
+  // dumps (one twice, in two folders), a bad dump, zips, a part-style rar
+  // set of three volumes, an old-style rar set, a set whose second volume
+  // cannot be opened (skipped), files the masks leave out, and an entry
+  // that two catalogue entries share.
+  void MakeCollection() {
+    auto dump = [&](const std::string& where, const std::string& data, bool known = true) {
+      dir_.Write("roms/" + where, data);
+      if (known) dumps_.push_back(CrcOf(data));
+    };
+    for (int i = 0; i < 6; ++i)
+      dump("top " + std::to_string(i) + ".nds", Dump("top" + std::to_string(i)));
+    const std::string twice = Dump("twice");
+    dump("Europe/A/twice.nds", twice);
+    dump("USA/B/C/twice.nds", twice);
+    dump("USA/B/bad.nds", test::BadDump("bad"));
+    dump("USA/B/unknown.nds", Dump("nobody"), false);
+    dump("Japan/big.nds", Dump("big", 3 << 20));
+    for (int d = 0; d < 5; ++d) {
+      std::string folder = "Deep";
+      for (int level = 0; level <= d; ++level) folder += "/L" + std::to_string(level);
+      dump(folder + "/d.nds", Dump("deep" + std::to_string(d)));
+      dir_.Write("roms/" + folder + "/notes.txt", "left out");
+    }
+    for (int z = 0; z < 4; ++z) {
+      std::vector<test::ZipMember> members;
+      for (int m = 0; m < 3; ++m) {
+        members.push_back({"dir/m" + std::to_string(z * 3 + m) + ".nds",
+                           Dump("zip" + std::to_string(z * 3 + m))});
+        dumps_.push_back(CrcOf(members.back().data));
+      }
+      dir_.Write("roms/Zips/pack" + std::to_string(z) + ".zip", test::BuildZip(members));
+    }
+    for (int v = 1; v <= 3; ++v) {
+      const std::string data = Dump("rar" + std::to_string(v));
+      dumps_.push_back(CrcOf(data));
+      dir_.Write("roms/Rars/set.part" + std::to_string(v) + ".rar",
+                 test::BuildRarVolume({{"Vol\\r" + std::to_string(v) + ".nds", data}}, 0x0011));
+    }
+    const std::string old = Dump("old");
+    dumps_.push_back(CrcOf(old));
+    dir_.Write("roms/Rars/old.rar", test::BuildRarVolume({{"old.nds", old}}));
+    dir_.Write("roms/Rars/locked.rar", test::BuildRarVolume({{"l.nds", Dump("locked")}}));
+    fs::create_directories(dir_ / "roms/Rars/locked.r00");  // cannot be opened
+    fs::create_directories(dir_ / "roms/Empty");
+    fs::create_directories(dir_ / "roms/looks.zip");  // a folder all the same
+    dir_.Write("roms/looks.zip/inner.nds", Dump("inner"));
+    dumps_.push_back(CrcOf(Dump("inner")));
+    fs::create_directory_symlink(dir_ / "roms/USA", dir_ / "roms/Deep/L0/back");  // a loop
+  }
+
+  // A catalogue of every dump of the collection (the first twice), one
+  // cached and one already found entry, and entries that are not there.
+  void FillCatalogue(TAuditState& state) const {
+    int index = 0;
+    auto add = [&](uint32_t crc, int32_t status = StatusMissing) -> TRomItem& {
+      ++index;
+      return AddEntry(state, std::to_string(index), "Release " + std::to_string(index), crc, status);
+    };
+    add(dumps_[0]);
+    for (const uint32_t crc : dumps_) add(crc);
+    add(0x01020304, StatusCached);
+    add(0x05060708).Status = StatusFound;
+    add(CrcOf(Dump("elsewhere")));
+  }
+
+  // Scans roms/ with `limits`; `stopAt` cancels at the pump after that path
+  // is shown.
+  TScanRecord Scan(const TPipelineLimits& limits, const std::string& stopAt = "") {
+    TAuditState state;
+    state.DatMask = "*.nds";
+    state.CacheResults = true;
+    state.DatPath = dir_ / "dats/x.qdat";
+    fs::create_directories(dir_ / "dats");
+    fs::remove(dir_ / "dats/x.qcache");
+    FillCatalogue(state);
+    TRomList list;
+    TSortState sort;
+    std::atomic<bool> cancel{false};
+    TScanRecord record;
+    TScanCallbacks callbacks;
+    std::string shown;
+    callbacks.SetPanelText = [&](int panel, const std::string& text) {
+      record.Calls.push_back(std::to_string(panel) + " " + text);
+      if (panel == 2) shown = text;
+    };
+    callbacks.ProcessMessages = [&] {
+      record.Calls.push_back("pump");
+      if (!stopAt.empty() && shown == Root() + stopAt) cancel = true;
+    };
+    TScanEngine engine(state, list, sort, cancel, callbacks);
+    engine.SetPipeline(limits);
+    try {
+      const TScanOutcome outcome = engine.Run(dir_ / "roms");
+      record.Outcome = "matched " + std::to_string(outcome.Matched) + " skipped " +
+                       std::to_string(outcome.Skipped) +
+                       (outcome.Cancelled ? " cancelled" : "");
+    } catch (const Error& error) {
+      record.Outcome = std::string(typeid(error).name()) + ": " + error.what() + " matched " +
+                       std::to_string(engine.Matched());
+    }
+    for (const TRomItem& item : state.Catalogue)
+      record.Catalogue += std::to_string(item.Status) + " " + item.StatusText + "\n";
+    for (const TListRow& row : list) record.StatusColumn += row.SubItems[kSubItemStatus] + "\n";
+    if (fs::exists(dir_ / "dats/x.qcache")) record.Cache = test::ReadFile(dir_ / "dats/x.qcache");
+    EXPECT_FALSE(state.ScanRunning);
+    return record;
+  }
+
+  // The plain walk and the pipeline with several worker counts and limits.
+  void ExpectPipelineMatchesPlainWalk(const std::string& stopAt = "") {
+    const TScanRecord plain = Scan({}, stopAt);
+    ASSERT_GT(plain.Calls.size(), 10u);
+    const std::vector<TPipelineLimits> settings = {
+        {2, 64, uint64_t{1} << 30}, {3, 64, uint64_t{1} << 30}, {8, 64, uint64_t{1} << 30},
+        {2, 1, uint64_t{1} << 30},  {4, 3, 100000},            {5, 64, 1}};
+    for (const TPipelineLimits& limits : settings) {
+      ExpectSameScan(plain, Scan(limits, stopAt),
+                     std::to_string(limits.Workers) + " workers, " +
+                         std::to_string(limits.MaxFiles) + " files, " +
+                         std::to_string(limits.MaxBytes) + " bytes");
+    }
+  }
+
+  std::string Root() const { return dir_.Path() + "/"; }
+
+  std::vector<uint32_t> dumps_;
+};
+
+TEST_F(ScanPipelineTest, AFullScanIsTheSameWithAnyNumberOfWorkers) {
+  MakeCollection();
+  ExpectPipelineMatchesPlainWalk();
+  const TScanRecord plain = Scan({});
+  // Each dump once, the shared entry and the twice-found dump again, and the
+  // rar set's members once per volume.
+  EXPECT_EQ(plain.Outcome, "matched " + std::to_string(dumps_.size() + 1 + 2 + 6) + " skipped 1");
+  EXPECT_FALSE(plain.Cache.empty());
+}
+
+TEST_F(ScanPipelineTest, ACancelStopsAtTheSamePathWithAnyNumberOfWorkers) {
+  MakeCollection();
+  ExpectPipelineMatchesPlainWalk("roms/Zips/pack1.zip");
+  EXPECT_NE(Scan({2}, "roms/Zips/pack1.zip").Outcome.find("cancelled"), std::string::npos);
+  // At the very first path: the root is listed, nothing else examined.
+  ExpectPipelineMatchesPlainWalk("roms/");
+}
+
+TEST_F(ScanPipelineTest, ErrorsEndTheScanAtTheSamePathWithAnyNumberOfWorkers) {
+  MakeCollection();
+  dir_.Write("roms/USA/B/C/empty.zip", test::BuildZip({}));
+  ExpectPipelineMatchesPlainWalk();
+  EXPECT_NE(Scan({}).Outcome.find("Unknown compression format."), std::string::npos);
+
+  fs::remove(dir_ / "roms/USA/B/C/empty.zip");
+  fs::create_symlink(dir_ / "nowhere", dir_ / "roms/Japan/dangling.nds");
+  ExpectPipelineMatchesPlainWalk();
+  EXPECT_NE(Scan({}).Outcome.find("FileOpenError"), std::string::npos);
+}
+
+TEST(ScanPipeline, APathListedAsAFileThatIsAFolderRebuildsTheLookAhead) {
+  // The look-ahead assumes a path without the separator adds nothing to the
+  // work list; when it turns out to be a folder, the walk's own list wins.
+  test::TempDir dir;
+  dir.Write("turned.nds/inner.nds", Dump("inner"));
+  const std::string after = dir.Write("after.nds", Dump("after"));
+  TPipelineLimits limits;
+  limits.Workers = 2;
+  TLookAhead ahead(TScanMasks("*.nds"), limits);
+  std::deque<std::string> work{dir / "turned.nds", after};
+  const TExamined turned = ahead.Take(work, {});
+  ASSERT_EQ(turned.Kind, TWorkKind::Folder);
+  ASSERT_EQ(turned.Entries.size(), 1u);
+  work.pop_front();
+  work.push_back(dir / "turned.nds/inner.nds");  // what the walk appends
+  EXPECT_EQ(ahead.Take(work, {}).Crc, CrcOf(Dump("after")));
+  work.pop_front();
+  EXPECT_EQ(ahead.Take(work, {}).Crc, CrcOf(Dump("inner")));
+}
+
+TEST(ScanPipeline, DiscardsWorkInFlightAndJoinsWhenDestroyed) {
+  test::TempDir dir;
+  std::deque<std::string> work;
+  for (int i = 0; i < 40; ++i)
+    work.push_back(dir.Write("f" + std::to_string(i) + ".nds", Dump("f", 1 << 20)));
+  TPipelineLimits limits;
+  limits.Workers = 4;
+  TScanMasks masks("*.nds");
+  {
+    TLookAhead ahead(masks, limits);
+    EXPECT_EQ(ahead.WorkerCount(), 4u);
+    const TExamined first = ahead.Take(work, {});
+    EXPECT_EQ(first.Kind, TWorkKind::LooseDump);
+    EXPECT_EQ(first.Crc, CrcOf(Dump("f", 1 << 20)));
+  }  // 39 paths handed out, some being checksummed: the workers stop and join
+  TLookAhead idle(masks, limits);  // never used: joins at once
+}
+
+TEST(ScanPipeline, AnAbandonedChecksumStopsBeforeTheNextBlock) {
+  test::TempDir dir;
+  const std::string path = dir.Write("big.nds", Dump("big", 3 << 20));
+  std::atomic<bool> abandon{false};
+  EXPECT_EQ(ExamineWorkItem(path, TScanMasks("*.nds"), &abandon).Crc, CrcOf(Dump("big", 3 << 20)));
+  abandon = true;
+  const TExamined given = ExamineWorkItem(path, TScanMasks("*.nds"), &abandon);
+  EXPECT_EQ(given.Crc, 0u);  // not one block read
+  EXPECT_FALSE(given.TestedForBadDump);
+}
+
+}  // namespace
+}  // namespace vexmoor
