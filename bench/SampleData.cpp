@@ -19,9 +19,9 @@ constexpr std::array<const char*, 6> kRegions = {"Europe", "USA", "Japan", "Germ
 
 }  // namespace
 
-std::string GeneratedDatText(size_t lines, uint32_t seed) {
+std::string GeneratedDatText(size_t lines, uint32_t seed, DatNames kind) {
   std::mt19937 random(seed);
-  // The vocabulary: a few dozen release names, each a title and a region.
+  // The titles: a few dozen release names, each a title and a region.
   std::vector<std::string> names;
   for (size_t i = 0; names.size() < 48; ++i) {
     std::string name = std::string(kWords[(i * 7) % kWords.size()]) + " " + kWords[(i * 13 + 5) % kWords.size()];
@@ -32,10 +32,21 @@ std::string GeneratedDatText(size_t lines, uint32_t seed) {
       "[INFO]\r\nNAME=Generated\r\nSYSTEM=Nintendo DS\r\nMASK=*.nds\r\n"
       "FIELDS=INDEX|CRC32|NAME\r\nSORT=INDEX\r\n[DAT]\r\n";
   std::uniform_int_distribution<size_t> pick(0, names.size() - 1);
+  std::uniform_int_distribution<size_t> word(0, kWords.size() - 1), region(0, kRegions.size() - 1);
+  std::uniform_int_distribution<int> wordCount(2, 4);
   char head[32];
   for (size_t line = 1; line <= lines; ++line) {
     std::snprintf(head, sizeof head, "%04zu|%08X|", line, static_cast<unsigned>(random()));
-    text += head + names[pick(random)] + "\r\n";
+    text += head;
+    if (kind == DatNames::kTitles) {
+      text += names[pick(random)] + "\r\n";
+      continue;
+    }
+    for (int count = wordCount(random), i = 0; i < count; ++i) {
+      text += kWords[word(random)];
+      text += ' ';
+    }
+    text += std::string("(") + kRegions[region(random)] + ")\r\n";
   }
   return text;
 }

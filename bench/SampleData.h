@@ -8,10 +8,16 @@
 
 namespace vexmoor::bench {
 
+// How the names of a generated dat text are made: each drawn from 48 titles
+// (pairs and triples of the vocabulary's words, with a region), or each
+// two to four words drawn from the vocabulary and one region, so that
+// hardly any name repeats.
+enum class DatNames { kTitles, kWords };
+
 // A native dat text of `lines` data lines ("0001|89ABCDEF|Name (Region)"),
-// with a short [INFO] header; the names come from a vocabulary of 48 release
-// names, the CRCs are random and every line ends in CR LF.
-std::string GeneratedDatText(size_t lines, uint32_t seed = 1);
+// with a short [INFO] header; the names are made as `kind` says, the CRCs
+// are random and every line ends in CR LF.
+std::string GeneratedDatText(size_t lines, uint32_t seed = 1, DatNames kind = DatNames::kTitles);
 
 // `size` bytes of binary with the texture of a program image: little-endian
 // integers, tables of small values, repeated records and some noise.
