@@ -30,7 +30,7 @@ std::string HexLong(uint32_t value) {
   return HexWord(static_cast<uint16_t>(value >> 16)) + HexWord(static_cast<uint16_t>(value));
 }
 
-uint32_t FileCrc32Value(const std::string& path) {
+uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon) {
   // Large reads: one system call costs microseconds, so small blocks would
   // spend more time in the kernel than in the checksum. Plain reads rather
   // than a mapping: mapping a page-cached file costs a page-table entry per
@@ -44,7 +44,11 @@ uint32_t FileCrc32Value(const std::string& path) {
   file.AdviseSequential();
   const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
   uint32_t crc = 0;
-  while (const size_t got = file.Read(block.get(), kBlockSize)) crc = Crc32(block.get(), got, crc);
+  while (!(abandon && abandon->load(std::memory_order_relaxed))) {
+    const size_t got = file.Read(block.get(), kBlockSize);
+    if (got == 0) break;
+    crc = Crc32(block.get(), got, crc);
+  }
   return crc;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,8 @@ uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
 // FileOpenError when the file cannot be opened and IoError when a read fails.
 std::string FileCrc32(const std::string& path);
 // The same value as a number.
-uint32_t FileCrc32Value(const std::string& path);
+// With `abandon`, the read stops before the next block once the flag is set
+// (another thread may set it); the value is then meaningless.
+uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace vexmoor

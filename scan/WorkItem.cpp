@@ -1,6 +1,5 @@
 #include "scan/WorkItem.h"
 
-#include <memory>
 
 #include "catalogue/General.h"
 #include "platform/Errors.h"
@@ -22,24 +21,9 @@ void ExamineFolder(const std::string& path, TExamined& result) {
   }
 }
 
-// FileCrc32Value, stopping early when `abandon` is set.
-uint32_t AbandonableFileCrc32(const std::string& path, const std::atomic<bool>& abandon) {
-  constexpr size_t kBlockSize = 1 << 20;
-  InputFile file(path);
-  file.AdviseSequential();
-  const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
-  uint32_t crc = 0;
-  while (!abandon.load(std::memory_order_relaxed)) {
-    const size_t got = file.Read(block.get(), kBlockSize);
-    if (got == 0) break;
-    crc = Crc32(block.get(), got, crc);
-  }
-  return crc;
-}
-
 void ExamineLooseDump(const std::string& path, TExamined& result,
                       const std::atomic<bool>* abandon) {
-  result.Crc = abandon ? AbandonableFileCrc32(path, *abandon) : FileCrc32Value(path);
+  result.Crc = FileCrc32Value(path, abandon);
   if (abandon && abandon->load()) return;
   if (!MatchesMask(path, kBadDumpMask)) return;
   result.TestedForBadDump = true;
