@@ -1,6 +1,5 @@
 #include "scan/WorkItem.h"
 
-
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
