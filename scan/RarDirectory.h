@@ -13,7 +13,7 @@ namespace vexmoor {
 
 // One rar file header, as far as the reader keeps it.
 struct TRarRecord {
-  uint64_t PackedSize = 0;    // with the high word when flag 0x100 is set
+  uint64_t PackedSize = 0;    // the header's 32-bit field; flag 0x100 only moves the name
   uint64_t UnpackedSize = 0;
   uint8_t HostOs = 0;
   uint32_t Crc = 0;
