@@ -30,26 +30,28 @@ std::string HexLong(uint32_t value) {
   return HexWord(static_cast<uint16_t>(value >> 16)) + HexWord(static_cast<uint16_t>(value));
 }
 
-uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon) {
+uint32_t FileCrc32Continue(InputFile& file, uint32_t crc, const std::atomic<bool>* abandon) {
   // Large reads: one system call costs microseconds, so small blocks would
   // spend more time in the kernel than in the checksum. Plain reads rather
   // than a mapping: mapping a page-cached file costs a page-table entry per
   // page, which measured several times slower than the copy, and a file
   // truncated by another program while mapped would kill the process
-  // instead of raising IoError. One thread: reading ahead on a helper
-  // measured slower on a busy machine, where every hand-over waits for the
-  // scheduler, and the scan already keeps every core busy with files.
+  // instead of raising IoError.
   constexpr size_t kBlockSize = 1 << 20;
-  InputFile file(path);
-  file.AdviseSequential();
   const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
-  uint32_t crc = 0;
   while (!(abandon && abandon->load(std::memory_order_relaxed))) {
     const size_t got = file.Read(block.get(), kBlockSize);
     if (got == 0) break;
     crc = Crc32(block.get(), got, crc);
   }
   return crc;
+}
+
+uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon) {
+  // One thread: the scan already keeps every core busy with files.
+  InputFile file(path);
+  file.AdviseSequential();
+  return FileCrc32Continue(file, 0, abandon);
 }
 
 std::string FileCrc32(const std::string& path) { return HexLong(FileCrc32Value(path)); }

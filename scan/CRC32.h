@@ -10,6 +10,8 @@
 
 namespace vexmoor {
 
+class InputFile;
+
 using TCrcTable = std::array<uint32_t, 256>;
 
 // The byte-at-a-time table; MakeCrcTable fills it (idempotent).
@@ -27,6 +29,10 @@ std::string HexLong(uint32_t value);
 // before it; 0 to start), so Crc32(b, Crc32(a)) == Crc32(a + b).
 uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
 
+// The CRC-32 of A followed by B, from the CRC of A, the CRC of B (each
+// started from 0) and B's length; lets parts of a file be summed apart.
+uint32_t Crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength);
+
 // CRC-32 of a whole file as eight upper-case hex digits. Throws
 // FileOpenError when the file cannot be opened and IoError when a read fails.
 std::string FileCrc32(const std::string& path);
@@ -34,5 +40,9 @@ std::string FileCrc32(const std::string& path);
 // With `abandon`, the read stops before the next block once the flag is set
 // (another thread may set it); the value is then meaningless.
 uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon = nullptr);
+// Reads an open file from its current position to the end, continuing
+// `crc`; stops early, as above, once `abandon` is set.
+uint32_t FileCrc32Continue(InputFile& file, uint32_t crc,
+                           const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace vexmoor
