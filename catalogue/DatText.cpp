@@ -84,6 +84,13 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
 
 std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text) {
   std::vector<std::string_view> items;
+  ExplodeViews(separator, text, items);
+  return items;
+}
+
+void ExplodeViews(std::string_view separator, std::string_view text,
+                  std::vector<std::string_view>& items) {
+  items.clear();
   while (!text.empty()) {
     const size_t at = text.find(separator);
     if (at == std::string_view::npos) {
@@ -93,7 +100,6 @@ std::vector<std::string_view> ExplodeViews(std::string_view separator, std::stri
     items.push_back(text.substr(0, at));
     text.remove_prefix(at + separator.size());
   }
-  return items;
 }
 
 int FieldIndex(std::string_view fieldList, std::string_view name, char delimiter) {
@@ -155,8 +161,9 @@ void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
                          const std::vector<std::string_view>& lines, size_t first,
                          const TNativeColumns& columns) {
   if (first < lines.size()) catalogue.Reserve(catalogue.Count() + lines.size() - first);
+  std::vector<std::string_view> items;  // reused: one allocation, not one a line
   for (size_t at = first; at < lines.size(); ++at) {
-    const std::vector<std::string_view> items = ExplodeViews("|", lines[at]);
+    ExplodeViews("|", lines[at], items);
     if (items.size() != columns.Count) continue;
     TRomItem& entry = catalogue.Append();
     // Until the cache answers, a half-filled entry must not pass for found.

@@ -18,6 +18,9 @@ namespace vexmoor {
 // very end adds no empty item, and an empty text gives no items. The views
 // point into `text`.
 std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text);
+// The same into `items`, whose room is kept from call to call.
+void ExplodeViews(std::string_view separator, std::string_view text,
+                  std::vector<std::string_view>& items);
 
 // The 0-based position of the first item of `fieldList` (split at
 // `delimiter`) that equals `name` exactly, or -1.

@@ -1,7 +1,6 @@
 #include "catalogue/RomList.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "catalogue/TextCompare.h"
 
@@ -23,8 +22,9 @@ std::string Trimmed(const std::string& text) {
 }
 
 std::string CrcText(uint32_t crc) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(8, '0');
+  for (int i = 7; i >= 0; --i, crc >>= 4) text[static_cast<size_t>(i)] = kDigits[crc & 0xF];
   return text;
 }
 

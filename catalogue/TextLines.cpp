@@ -6,8 +6,10 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   size_t start = 0;
   while (start < text.size()) {
-    const size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
+    // A plain loop: find_first_of searches the set once per character.
+    size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    if (end == text.size()) {
       lines.push_back(text.substr(start));
       break;
     }

@@ -23,10 +23,18 @@ const char* StatusWord(int32_t status) {
 
 std::string AuditText(const TAuditState& state, const TRomList& list) {
   std::string text;
+  text.reserve(list.Count() * 64);  // one allocation for a typical row length
   for (const TListRow& row : list) {
     const TRomItem& item = state.Catalogue[row.Entry];
-    text += item.Index + '\t' + HexLong(item.Crc) + '\t' + StatusWord(item.Status) + '\t' +
-            item.Name + '\t' + item.StatusText + '\n';
+    const std::string crc = HexLong(item.Crc);
+    for (const std::string_view field : {std::string_view(item.Index), std::string_view(crc),
+                                         std::string_view(StatusWord(item.Status)),
+                                         std::string_view(item.Name)}) {
+      text += field;
+      text += '\t';
+    }
+    text += item.StatusText;
+    text += '\n';
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   text += FoundText(state.FoundCount) + '\n' + MissingText(total - state.FoundCount) + '\n';

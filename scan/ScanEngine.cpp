@@ -1,5 +1,6 @@
 #include "scan/ScanEngine.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "catalogue/General.h"
@@ -59,8 +60,9 @@ void TScanEngine::Start() {
   masks_ = TScanMasks(state_.DatMask);
   walkedFolders_.clear();
   byCrc_.clear();
-  for (size_t i = 0; i < state_.Catalogue.Count(); ++i)
-    byCrc_[state_.Catalogue[i].Crc].push_back(i);
+  byCrc_.reserve(state_.Catalogue.Count());
+  for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_.emplace_back(state_.Catalogue[i].Crc, i);
+  std::sort(byCrc_.begin(), byCrc_.end());
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
   list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
@@ -116,9 +118,8 @@ void TScanEngine::ApplyFolder(const std::string& path, const TExamined& examined
 
 template <typename Mark>
 void TScanEngine::ForEachEntryWithCrc(uint32_t crc, Mark mark) {
-  const auto found = byCrc_.find(crc);
-  if (found == byCrc_.end()) return;
-  for (const size_t position : found->second) mark(state_.Catalogue[position]);
+  auto entry = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::pair<uint32_t, size_t>(crc, 0));
+  for (; entry != byCrc_.end() && entry->first == crc; ++entry) mark(state_.Catalogue[entry->second]);
 }
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {

@@ -11,7 +11,6 @@
 #include <functional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -98,9 +97,11 @@ class TScanEngine {
   TScanCallbacks callbacks_;
   TScanMasks masks_;
   TScanOutcome outcome_;
-  // Catalogue positions by CRC, in catalogue order: the catalogue does not
-  // change while a scan runs, so one index serves the whole scan.
-  std::unordered_map<uint32_t, std::vector<size_t>> byCrc_;
+  // (CRC, catalogue position) pairs sorted by CRC, positions ascending
+  // within one CRC: the catalogue does not change while a scan runs, so one
+  // index serves the whole scan. One sorted array builds in a fraction of
+  // the time a map of lists takes for a large dat.
+  std::vector<std::pair<uint32_t, size_t>> byCrc_;
   // Folders already walked, so a link back into the tree ends there.
   TWalkedFolders walkedFolders_;
   TPipelineLimits pipeline_;
