@@ -30,6 +30,11 @@ std::string HexLong(uint32_t value) {
   return HexWord(static_cast<uint16_t>(value >> 16)) + HexWord(static_cast<uint16_t>(value));
 }
 
+uint8_t* ThreadReadBlock() {
+  thread_local const auto block = std::make_unique_for_overwrite<uint8_t[]>(kReadBlockBytes);
+  return block.get();
+}
+
 uint32_t FileCrc32Continue(InputFile& file, uint32_t crc, const std::atomic<bool>* abandon) {
   // Large reads: one system call costs microseconds, so small blocks would
   // spend more time in the kernel than in the checksum. Plain reads rather
@@ -37,12 +42,11 @@ uint32_t FileCrc32Continue(InputFile& file, uint32_t crc, const std::atomic<bool
   // page, which measured several times slower than the copy, and a file
   // truncated by another program while mapped would kill the process
   // instead of raising IoError.
-  constexpr size_t kBlockSize = 1 << 20;
-  const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
+  uint8_t* const block = ThreadReadBlock();
   while (!(abandon && abandon->load(std::memory_order_relaxed))) {
-    const size_t got = file.Read(block.get(), kBlockSize);
+    const size_t got = file.Read(block, kReadBlockBytes);
     if (got == 0) break;
-    crc = Crc32(block.get(), got, crc);
+    crc = Crc32(block, got, crc);
   }
   return crc;
 }

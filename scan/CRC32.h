@@ -40,6 +40,12 @@ std::string FileCrc32(const std::string& path);
 // With `abandon`, the read stops before the next block once the flag is set
 // (another thread may set it); the value is then meaningless.
 uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon = nullptr);
+// The block file checksums read into: one per thread, kept for the
+// thread's life, so a scan of many files does not map fresh memory (and
+// take a page fault per page) for every file.
+inline constexpr size_t kReadBlockBytes = size_t{256} << 10;
+uint8_t* ThreadReadBlock();
+
 // Reads an open file from its current position to the end, continuing
 // `crc`; stops early, as above, once `abandon` is set.
 uint32_t FileCrc32Continue(InputFile& file, uint32_t crc,

@@ -23,9 +23,9 @@ uint64_t LookAheadBytes(const std::string& path) {
 }
 
 TExamined Examine(const std::string& path, const TScanMasks& masks,
-                  const std::atomic<bool>& abandon) {
+                  const std::atomic<bool>& abandon, TStripeHelpers& helpers) {
   try {
-    return ExamineWorkItem(path, masks, &abandon);
+    return ExamineWorkItem(path, masks, &abandon, &helpers);
   } catch (...) {  // only a failed allocation gets here
     TExamined failed;
     failed.Error = std::current_exception();
@@ -38,7 +38,7 @@ TExamined Examine(const std::string& path, const TScanMasks& masks,
 unsigned DefaultScanWorkers() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits)
-    : masks_(masks), limits_(limits) {
+    : masks_(masks), limits_(limits), helpers_(limits.StripeBytes, [this] { WakeWorkers(); }) {
   // More workers than paths in flight would only wait.
   const size_t workers = std::min<size_t>(limits_.Workers, std::max<size_t>(1, limits_.MaxFiles));
   workers_.reserve(workers);
@@ -67,18 +67,30 @@ TLookAhead::~TLookAhead() {
   for (std::thread& worker : workers_) worker.join();
 }
 
+void TLookAhead::WakeWorkers() {
+  { const std::lock_guard lock(mutex_); }  // a worker is waiting or sees the offer
+  workReady_.notify_all();
+}
+
 void TLookAhead::WorkerLoop() {
   for (;;) {
     TJobPtr job;
     {
       std::unique_lock lock(mutex_);
-      workReady_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      workReady_.wait(lock, [this] { return stop_ || !queue_.empty() || helpers_.HasWork(); });
       if (stop_) return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
-      job->State = TState::Running;
+      if (!queue_.empty()) {
+        job = std::move(queue_.front());
+        queue_.pop_front();
+        job->State = TState::Running;
+      }
     }
-    TExamined result = Examine(job->Path, masks_, job->Abandoned);
+    if (!job) {
+      // Nothing ahead to begin: a hand with a large dump already begun.
+      helpers_.HelpOne();
+      continue;
+    }
+    TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_);
     {
       const std::lock_guard lock(mutex_);
       job->Result = std::move(result);
@@ -164,7 +176,7 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
       queue_.erase(std::find(queue_.begin(), queue_.end(), job));
       job->State = TState::Running;
       lock.unlock();
-      TExamined result = Examine(job->Path, masks_, job->Abandoned);
+      TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_);
       lock.lock();
       job->Result = std::move(result);
       job->State = TState::Done;

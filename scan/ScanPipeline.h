@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/StripedChecksum.h"
 #include "scan/WorkItem.h"
 
 namespace vexmoor {
@@ -40,6 +41,9 @@ struct TPipelineLimits {
   // Sum of the file sizes of those paths, at most; a single larger file
   // still goes, alone.
   uint64_t MaxBytes = uint64_t{1} << 30;
+  // A loose dump of at least two stripes is summed in stripes of this size,
+  // which workers with nothing ahead to begin help with.
+  uint64_t StripeBytes = kChecksumStripeBytes;
 };
 
 // The number of processor cores, at least 1.
@@ -90,6 +94,7 @@ class TLookAhead {
   void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
   void Expand();
   void Submit();
+  void WakeWorkers();
   void WorkerLoop();
 
   const TScanMasks masks_;
@@ -109,6 +114,8 @@ class TLookAhead {
   std::condition_variable jobDone_;
   std::deque<TJobPtr> queue_;  // handed out, not yet begun, in list order
   bool stop_ = false;
+  // Idle workers help with the stripes of a large dump being summed.
+  TStripeHelpers helpers_;
   std::vector<std::thread> workers_;
 };
 

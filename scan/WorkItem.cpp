@@ -6,6 +6,7 @@
 #include "platform/Folder.h"
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
+#include "scan/StripedChecksum.h"
 
 namespace vexmoor {
 
@@ -21,8 +22,8 @@ void ExamineFolder(const std::string& path, TExamined& result) {
 }
 
 void ExamineLooseDump(const std::string& path, TExamined& result,
-                      const std::atomic<bool>* abandon) {
-  result.Crc = FileCrc32Value(path, abandon);
+                      const std::atomic<bool>* abandon, TStripeHelpers* helpers) {
+  result.Crc = helpers ? SharedFileCrc32(path, *helpers, abandon) : FileCrc32Value(path, abandon);
   if (abandon && abandon->load()) return;
   if (!MatchesMask(path, kBadDumpMask)) return;
   result.TestedForBadDump = true;
@@ -65,7 +66,7 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
 }
 
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
-                          const std::atomic<bool>* abandon) {
+                          const std::atomic<bool>* abandon, TStripeHelpers* helpers) {
   TExamined result;
   try {
     if (IsFolder(path)) {
@@ -73,7 +74,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
       ExamineFolder(path, result);
     } else if (MatchesMaskList(path, masks.DatMask)) {
       result.Kind = TWorkKind::LooseDump;
-      ExamineLooseDump(path, result, abandon);
+      ExamineLooseDump(path, result, abandon, helpers);
     } else if (MatchesMaskList(path, kArchiveMasks)) {
       result.Kind = TWorkKind::Archive;
       ExamineArchive(path, result);

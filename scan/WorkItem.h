@@ -17,6 +17,8 @@
 
 namespace vexmoor {
 
+class TStripeHelpers;
+
 // Archives the scan reads through their directories.
 inline constexpr const char* kArchiveMasks = "*.zip;*.rar;*.001;";
 // Loose dumps that are tested for the SMT bad-dump signature.
@@ -66,8 +68,10 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
 // throws: failures are kept in the result. Safe to call from several threads
 // at once. When `abandon` is given and becomes set while a loose dump is
 // checksummed, the checksum stops at the next block: the result is then
-// incomplete and must be thrown away.
+// incomplete and must be thrown away. With `helpers`, a large loose dump is
+// summed in stripes that idle threads may join.
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
-                          const std::atomic<bool>* abandon = nullptr);
+                          const std::atomic<bool>* abandon = nullptr,
+                          TStripeHelpers* helpers = nullptr);
 
 }  // namespace vexmoor

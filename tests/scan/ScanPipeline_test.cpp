@@ -157,12 +157,15 @@ class ScanPipelineTest : public test::TempDirTest {
     ASSERT_GT(plain.Calls.size(), 10u);
     const std::vector<TPipelineLimits> settings = {
         {2, 64, uint64_t{1} << 30}, {3, 64, uint64_t{1} << 30}, {8, 64, uint64_t{1} << 30},
-        {2, 1, uint64_t{1} << 30},  {4, 3, 100000},            {5, 64, 1}};
+        {2, 1, uint64_t{1} << 30},  {4, 3, 100000},            {5, 64, 1},
+        // Dumps summed in stripes that idle workers join.
+        {2, 64, uint64_t{1} << 30, 4096}, {3, 2, 100000, 1000}};
     for (const TPipelineLimits& limits : settings) {
       ExpectSameScan(plain, Scan(limits, stopAt),
                      std::to_string(limits.Workers) + " workers, " +
                          std::to_string(limits.MaxFiles) + " files, " +
-                         std::to_string(limits.MaxBytes) + " bytes");
+                         std::to_string(limits.MaxBytes) + " bytes, stripes of " +
+                         std::to_string(limits.StripeBytes));
     }
   }
 

@@ -5,6 +5,8 @@
 
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "scan/CRC32.h"
@@ -59,6 +61,29 @@ TEST_F(StripedChecksumTest, SameValueForEveryStripeLayoutAndThreadCount) {
       EXPECT_EQ(StripedFileCrc32(path, threads, nullptr, 4096), ZlibCrc(data))
           << size << " bytes, " << threads << " threads";
   }
+}
+
+TEST_F(StripedChecksumTest, IdleThreadsJoinAnOfferedSum) {
+  const std::string data = RandomBytes(200000, 5);
+  const std::string path = dir_.Write("dump.nds", data);
+  std::atomic<int> offers{0};
+  TStripeHelpers helpers(1000, [&offers] { ++offers; });
+  std::atomic<bool> done{false};
+  std::vector<std::thread> idle;
+  for (int i = 0; i < 3; ++i)
+    idle.emplace_back([&] {
+      while (!done) helpers.HelpOne();
+    });
+  for (int round = 0; round < 20; ++round) EXPECT_EQ(SharedFileCrc32(path, helpers), ZlibCrc(data));
+  done = true;
+  for (std::thread& thread : idle) thread.join();
+  EXPECT_EQ(offers, 20);
+  EXPECT_FALSE(helpers.HasWork());
+
+  // Below two stripes: read by the caller alone, nothing offered.
+  TStripeHelpers wide(200000, [&offers] { ++offers; });
+  EXPECT_EQ(SharedFileCrc32(path, wide), ZlibCrc(data));
+  EXPECT_EQ(offers, 20);
 }
 
 TEST_F(StripedChecksumTest, ErrorsAreTheSingleThreadReadsErrors) {
