@@ -23,22 +23,19 @@ file=$(mktemp "$folder/vexmoor-crc-vs-rhash.XXXXXX")
 trap 'rm -f "$file"' EXIT
 head -c "$size" /dev/urandom >"$file"
 
-# Best wall time and best processor time (user + system) of $runs runs of
-# the command, process start included, as "WALL CPU" in milliseconds. On a
-# busy machine the wall time includes waiting for a processor; the
-# processor time does not.
-best_times() {
-  local best_wall=0 best_cpu=0 wall cpu line user system
-  local TIMEFORMAT='%3R %3U %3S'
-  for ((i = 0; i < runs; i++)); do
-    line=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-    read -r wall user system <<<"$line"
-    wall=$(awk -v r="$wall" 'BEGIN { printf "%d", r * 1000 }')
-    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1000 }')
-    if [ "$best_wall" -eq 0 ] || [ "$wall" -lt "$best_wall" ]; then best_wall=$wall; fi
-    if [ "$best_cpu" -eq 0 ] || [ "$cpu" -lt "$best_cpu" ]; then best_cpu=$cpu; fi
-  done
-  echo "$best_wall $best_cpu"
+# Wall and processor time (user + system) of one run of the command,
+# process start included, as "WALL CPU" in milliseconds. On a busy machine
+# the wall time includes waiting for a processor; the processor time does
+# not.
+times_ms() {
+  local TIMEFORMAT='%3R %3U %3S' line wall user system
+  line=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+  read -r wall user system <<<"$line"
+  awk -v r="$wall" -v u="$user" -v s="$system" 'BEGIN { printf "%d %d", r * 1000, (u + s) * 1000 }'
+}
+
+keep_best() {  # VARIABLE MS
+  if [ "${!1}" -eq 0 ] || [ "$2" -lt "${!1}" ]; then printf -v "$1" '%s' "$2"; fi
 }
 
 ours=$("$vexmoor" crc "$file" | cut -c1-8)
@@ -48,14 +45,23 @@ if [ "$ours" != "$theirs" ]; then
   exit 1
 fi
 
-read -r vexmoor_wall vexmoor_cpu <<<"$(best_times "$vexmoor" crc "$file")"
-read -r rhash_wall rhash_cpu <<<"$(best_times rhash --crc32 "$file")"
+# The two take turns, best kept for each, so drift in the machine's speed
+# falls on both alike.
+vexmoor_wall=0 vexmoor_cpu=0 rhash_wall=0 rhash_cpu=0
+for ((i = 0; i < runs; i++)); do
+  read -r wall cpu <<<"$(times_ms "$vexmoor" crc "$file")"
+  keep_best vexmoor_wall "$wall"
+  keep_best vexmoor_cpu "$cpu"
+  read -r wall cpu <<<"$(times_ms rhash --crc32 "$file")"
+  keep_best rhash_wall "$wall"
+  keep_best rhash_cpu "$cpu"
+done
 
 awk -v size="$size" -v runs="$runs" -v crc="$ours" \
     -v aw="$vexmoor_wall" -v ac="$vexmoor_cpu" -v bw="$rhash_wall" -v bc="$rhash_cpu" '
   function speed(ms) { return ms > 0 ? size / (ms * 1e6) : 0 }
   BEGIN {
-    printf "1 GiB page-cached file, CRC %s, best of %d runs each\n", crc, runs
+    printf "1 GiB page-cached file, CRC %s, best of %d runs each, taking turns\n", crc, runs
     printf "                   wall ms    GB/s    cpu ms    GB/s\n"
     printf "  vexmoor crc     %8d  %6.2f  %8d  %6.2f\n", aw, speed(aw), ac, speed(ac)
     printf "  rhash --crc32   %8d  %6.2f  %8d  %6.2f\n", bw, speed(bw), bc, speed(bc)

@@ -29,16 +29,19 @@ bytes=$(du -sb --exclude=.complete-1 "$root" | cut -f1)
 # Into the page cache.
 find "$root" -type f -exec cat {} + >/dev/null
 
-# Best wall time of $runs runs, in milliseconds, process start included.
-best_ms() {
-  local best=0 wall
-  local TIMEFORMAT='%3R'
-  for ((i = 0; i < runs; i++)); do
-    wall=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-    wall=$(awk -v r="$wall" 'BEGIN { printf "%d", r * 1000 }')
-    if [ "$best" -eq 0 ] || [ "$wall" -lt "$best" ]; then best=$wall; fi
-  done
-  echo "$best"
+# Wall time of one run in milliseconds, process start included.
+wall_ms() {
+  local TIMEFORMAT='%3R' wall
+  wall=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+  awk -v r="$wall" 'BEGIN { printf "%d", r * 1000 }'
+}
+
+# The three commands take turns, $runs rounds, best kept for each: on a
+# shared machine the speed drifts over seconds, and turns spread the drift
+# over all three instead of favouring whichever ran in a quiet moment.
+audit1=0 audit2=0 rhash=0
+keep_best() {  # VARIABLE MS
+  if [ "${!1}" -eq 0 ] || [ "$2" -lt "${!1}" ]; then printf -v "$1" '%s' "$2"; fi
 }
 
 # Peak resident memory in KiB.
@@ -54,9 +57,11 @@ if [ "$one" != "$two" ]; then
   exit 1
 fi
 
-audit1=$(best_ms "$vexmoor" audit --no-cache --workers 1 "$dat" "$root")
-audit2=$(best_ms "$vexmoor" audit --no-cache --workers 2 "$dat" "$root")
-rhash=$(best_ms rhash --crc32 -r "$root")
+for ((i = 0; i < runs; i++)); do
+  keep_best audit1 "$(wall_ms "$vexmoor" audit --no-cache --workers 1 "$dat" "$root")"
+  keep_best audit2 "$(wall_ms "$vexmoor" audit --no-cache --workers 2 "$dat" "$root")"
+  keep_best rhash "$(wall_ms rhash --crc32 -r "$root")"
+done
 rss_base=$(max_rss "$vexmoor" audit --no-cache --workers 2 "$dat" "$work/empty")
 rss1=$(max_rss "$vexmoor" audit --no-cache --workers 1 "$dat" "$root")
 rss2=$(max_rss "$vexmoor" audit --no-cache --workers 2 "$dat" "$root")
@@ -65,7 +70,7 @@ awk -v bytes="$bytes" -v runs="$runs" -v a1="$audit1" -v a2="$audit2" -v rh="$rh
     -v base="$rss_base" -v r1="$rss1" -v r2="$rss2" '
   function speed(ms) { return ms > 0 ? bytes / (ms * 1e6) : 0 }
   BEGIN {
-    printf "page-cached collection of %.0f MiB, best of %d runs each (process start included)\n",
+    printf "page-cached collection of %.0f MiB, best of %d runs each, taking turns (process start included)\n",
            bytes / 1048576, runs
     printf "                              wall ms   GB/s of collection\n"
     printf "  vexmoor audit, 1 worker   %8d   %6.2f\n", a1, speed(a1)
@@ -75,5 +80,5 @@ awk -v bytes="$bytes" -v runs="$runs" -v a1="$audit1" -v a2="$audit2" -v rh="$rh
     printf "audit (2 workers) / rhash: %.2f x\n", rh / a2
     printf "2 workers / 1 worker: %.2f x (target 1.6)\n", a1 / a2
     printf "peak memory: %.1f MiB with the catalogue only (empty folder); scan adds %.1f MiB with 1 worker, %.1f MiB with 2 (target < 64)\n",
-           base / 1024, (r1 - base) / 1024, (r2 - base) / 1024
+           base / 1024, (r1 > base ? r1 - base : 0) / 1024, (r2 > base ? r2 - base : 0) / 1024
   }'
