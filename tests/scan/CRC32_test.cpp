@@ -1,28 +1,18 @@
 #include "scan/CRC32.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include <random>
 #include <string>
 
 #include "platform/Errors.h"
+#include "support/RandomData.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {
 namespace {
 
-std::string RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
-
-uint32_t ZlibCrc(const std::string& data) {
-  return static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-}
+using test::RandomBytes;
+using test::ZlibCrc;
 
 TEST(Crc32, KnownAnswers) {
   EXPECT_EQ(Crc32("", 0), 0u);

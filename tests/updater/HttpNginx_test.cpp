@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 #include <string>
 
+#include "support/RandomData.h"
 #include "support/TempDir.h"
 #include "updater/HttpCli.h"
 #include "updater/NginxServer.h"
@@ -20,13 +20,6 @@ constexpr const char* kDirectives =
     "    location = /bad { return 400; }\n"
     "    location = /auth { return 401; }\n"
     "    location = /gone { return 410; }\n";
-
-std::string RandomBytes(size_t size) {
-  std::mt19937 random(42);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 class HttpNginx : public test::TempDirTest {
  protected:
@@ -47,7 +40,7 @@ class HttpNginx : public test::TempDirTest {
     http_.Get();
   }
 
-  const std::string data_ = RandomBytes(300 * 1024 + 17);
+  const std::string data_ = test::RandomBytes(300 * 1024 + 17, 42);
   std::unique_ptr<test::NginxServer> server_;
   THttpCli http_;
   std::string body_;
