@@ -28,7 +28,9 @@ constexpr uint32_t kFinderWorth = 16;
 
 class MatchFinder {
  public:
-  // The work area must hold kWorkMemorySize bytes; the head table is cleared.
+  // The work area must hold kWorkMemorySize bytes; the head table is
+  // cleared. `size` is at most UINT32_MAX - 64, so that a position a few
+  // bytes into a match still fits in 32 bits.
   MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory);
 
   // Adds every position below `end` to the chains (in order, once each).
@@ -51,8 +53,12 @@ class MatchFinder {
   uint32_t MaxLengthAt(uint32_t position) const;
 
  private:
+  template <bool kNearEnd>
   class Walk;
+  template <bool kNearEnd>
+  Match FindOne(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const;
   static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr uint32_t kFourByteTest = 4;  // the least room for the walk's quick test
   static constexpr uint32_t kRarityScan = 16;
   uint32_t Rarity(uint32_t position) const;
   uint32_t Key(uint32_t position) const { return input_[position] | uint32_t(input_[position + 1]) << 8; }

@@ -197,7 +197,7 @@ class Packer {
 std::optional<size_t> PackStream(const uint8_t* input, size_t inputLength, uint8_t* output,
                                  uint8_t* workMemory) {
   if (input == nullptr || output == nullptr || workMemory == nullptr) return std::nullopt;
-  if (inputLength > UINT32_MAX) return std::nullopt;
+  if (inputLength > kMaxInputLength) return std::nullopt;
   if (inputLength == 0) return 0;
   Packer packer(input, static_cast<uint32_t>(inputLength), output, workMemory);
   return packer.Run();

@@ -1,0 +1,21 @@
+// A yardstick for the packer's parse: a near-optimal parse of the same
+// stream format that ignores the packer's memory limit. It finds, for every
+// position, the nearest offset for each match length (exact three-byte hash
+// chains over the whole window), then chooses codes by a forward dynamic
+// programme over all positions that tracks the match flag and the last
+// offset of the cheapest way to reach each position. Slow and memory-hungry
+// by design; for benchmarks only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexmoor::bench {
+
+// The stream of the reference parse for `input` (empty for an empty input).
+// It is decoded again before it is returned; an empty result for a non-empty
+// input means the round trip failed.
+std::vector<uint8_t> ReferencePack(const std::string& input);
+
+}  // namespace vexmoor::bench
