@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <optional>
 
 #include "codec/ApCost.h"
 
@@ -90,16 +91,18 @@ uint32_t MatchFinder::Rarity(uint32_t position) const {
 template <bool kNearEnd>
 class MatchFinder::Walk {
  public:
-  Walk(const MatchFinder& finder, uint32_t position, uint32_t maxCandidates, uint32_t niceLength)
+  Walk(const MatchFinder& finder, const Search& search)
       : f_(finder),
-        position_(position),
-        maxLength_(finder.MaxLengthAt(position)),
-        niceLength_(std::min(niceLength, maxLength_)),
-        maxOffset_(std::min(position, kMaxOffset)),
-        budget_(maxCandidates),
-        here_(finder.input_ + position),
-        anchor_(position),
-        anchorSlot_(int32_t(position % kRingEntries)) {
+        position_(search.position),
+        maxLength_(finder.MaxLengthAt(position_)),
+        niceLength_(std::min(search.niceLength, maxLength_)),
+        maxOffset_(std::min(position_, kMaxOffset)),
+        patience_(search.patience),
+        budget_(search.maxCandidates),
+        here_(finder.input_ + position_),
+        anchor_(position_),
+        anchorSlot_(int32_t(position_ % kRingEntries)) {
+    const uint32_t position = position_;
     if (maxLength_ < 2) return;
     rarity_ = f_.Rarity(position);
     candidate_ = f_.head_[f_.Key(position)];
@@ -108,7 +111,7 @@ class MatchFinder::Walk {
     SetLengthToBeat(1);  // every candidate shares the two key bytes
   }
 
-  Match Result() const { return best_; }
+  const Matches& Result() const { return found_; }
 
   // Looks at the next candidate; false when the search is over. The
   // end of the chain (kNone) and a candidate too far back both give an
@@ -120,7 +123,7 @@ class MatchFinder::Walk {
     if (slot < 0) slot += int32_t(kRingEntries);
     uint32_t next = f_.ring_[slot];
     if (offset > covered_) [[likely]] {
-      if (budget_-- == 0) return false;
+      if (budget_-- == giveUpAt_) return false;
       const uint8_t* there = here_ - offset;
       if ((kNearEnd || ((Load32(there + checkAt_) ^ want_) & mask_) == 0) && Consider(there, offset, next)) {
         return false;
@@ -154,15 +157,19 @@ class MatchFinder::Walk {
     const uint32_t length = CommonLength(here_, there, maxLength_);
     if (length <= bestLength_) return false;
     if (length >= MinMatchLength(offset)) {
+      // A full ladder keeps its shorter rungs: the top one gives way.
+      found_.rung[std::min(found_.count, Matches::kRungs - 1)] = {length, offset};
+      found_.count = std::min(found_.count + 1, Matches::kRungs);
       const int32_t gain = MatchGain(length, MatchBits(offset, length, false), kFinderWorth);
       if (gain > bestGain_) {
-        best_ = {length, offset};
+        found_.best = {length, offset};
         bestGain_ = gain;
         if (length >= niceLength_) return true;
       }
     }
     if (length >= maxLength_) return true;  // nothing can be longer
     SetLengthToBeat(length);
+    if (patience_ != 0) giveUpAt_ = budget_ > patience_ ? budget_ - patience_ : 0;
     FollowRarestPair(offset, next);
     return false;
   }
@@ -189,11 +196,13 @@ class MatchFinder::Walk {
   const uint32_t maxLength_;
   const uint32_t niceLength_;
   const uint32_t maxOffset_;
+  const uint32_t patience_;
   uint32_t budget_;
+  uint32_t giveUpAt_ = 0;  // the search ends when the budget falls to this
   const uint8_t* const here_;
   uint32_t anchor_;
   int32_t anchorSlot_;
-  Match best_;
+  Matches found_;
   int32_t bestGain_ = INT32_MIN;
   uint32_t bestLength_ = 1;
   uint32_t checkAt_ = 0;
@@ -206,38 +215,42 @@ class MatchFinder::Walk {
 };
 
 template <bool kNearEnd>
-Match MatchFinder::FindOne(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
-  Walk<kNearEnd> walk(*this, position, maxCandidates, niceLength);
+Matches MatchFinder::FindOne(const Search& search) const {
+  Walk<kNearEnd> walk(*this, search);
   while (walk.Step()) {
   }
   return walk.Result();
 }
 
-Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
-  if (MaxLengthAt(position) < kFourByteTest) return FindOne<true>(position, maxCandidates, niceLength);
-  return FindOne<false>(position, maxCandidates, niceLength);
+Matches MatchFinder::FindAll(const Search& search) const {
+  if (MaxLengthAt(search.position) < kFourByteTest) return FindOne<true>(search);
+  return FindOne<false>(search);
 }
 
-void MatchFinder::FindTwo(uint32_t first, uint32_t second, uint32_t maxCandidates, uint32_t niceLength,
-                          Match& firstMatch, Match& secondMatch) const {
-  if (MaxLengthAt(std::max(first, second)) < kFourByteTest) {
-    firstMatch = Find(first, maxCandidates, niceLength);
-    secondMatch = Find(second, maxCandidates, niceLength);
-    return;
+Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
+  return FindAll({position, maxCandidates, niceLength}).best;
+}
+
+void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
+  // The walks are stepped in turn; one near the end of the input runs alone.
+  std::optional<Walk<false>> walks[kMaxBatch];
+  uint32_t going = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (MaxLengthAt(searches[i].position) < kFourByteTest) {
+      found[i] = FindOne<true>(searches[i]);
+    } else {
+      walks[i].emplace(*this, searches[i]);
+      going |= 1u << i;
+    }
   }
-  Walk<false> a(*this, first, maxCandidates, niceLength);
-  Walk<false> b(*this, second, maxCandidates, niceLength);
-  bool aGoesOn = true, bGoesOn = true;
-  while (aGoesOn && bGoesOn) {
-    aGoesOn = a.Step();
-    bGoesOn = b.Step();
+  while (going != 0) {
+    for (uint32_t i = 0; i < count; ++i) {
+      if ((going >> i & 1) != 0 && !walks[i]->Step()) going &= ~(1u << i);
+    }
   }
-  while (aGoesOn && a.Step()) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (walks[i]) found[i] = walks[i]->Result();
   }
-  while (bGoesOn && b.Step()) {
-  }
-  firstMatch = a.Result();
-  secondMatch = b.Result();
 }
 
 }  // namespace vexmoor::ap
