@@ -234,18 +234,22 @@ Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t nice
 void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
   // The walks are stepped in turn; one near the end of the input runs alone.
   std::optional<Walk<false>> walks[kMaxBatch];
-  uint32_t going = 0;
+  Walk<false>* going[kMaxBatch];
+  uint32_t goingCount = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (MaxLengthAt(searches[i].position) < kFourByteTest) {
       found[i] = FindOne<true>(searches[i]);
     } else {
-      walks[i].emplace(*this, searches[i]);
-      going |= 1u << i;
+      going[goingCount++] = &walks[i].emplace(*this, searches[i]);
     }
   }
-  while (going != 0) {
-    for (uint32_t i = 0; i < count; ++i) {
-      if ((going >> i & 1) != 0 && !walks[i]->Step()) going &= ~(1u << i);
+  while (goingCount != 0) {
+    for (uint32_t i = 0; i < goingCount;) {
+      if (going[i]->Step()) {
+        ++i;
+      } else {
+        going[i] = going[--goingCount];
+      }
     }
   }
   for (uint32_t i = 0; i < count; ++i) {
