@@ -23,12 +23,14 @@ namespace {
 constexpr uint32_t kLazyLimit = 64;
 // A search stops at a match this long.
 constexpr uint32_t kNiceLength = 256;
-// A search at a later position of the plan gives up after this many
-// candidates in a row that are no longer than the best so far. Measured on
-// English text: a third fewer chain steps for 0.4% more output.
-constexpr uint32_t kLaterPatience = 128;
 // The positions a plan spans: here and the next three.
 constexpr uint32_t kPlanSpan = 4;
+// How many candidates in a row that are no longer than the best so far a
+// search at each position of the plan looks at before it gives up (0: all
+// up to kMaxCandidates). The later positions matter only when they lead to
+// a better way than the match here. Measured on English text against no
+// limit: 39% fewer instructions for 0.4% more output.
+constexpr uint32_t kPatience[kPlanSpan] = {0, 256, 64, 64};
 static_assert(kPlanSpan <= MatchFinder::kMaxBatch);
 
 // One code: a single byte (offset 0, length 1), or a match or reuse.
@@ -78,9 +80,7 @@ class Packer {
   }
 
   // The search results for the plan's positions, each position searched
-  // once; the positions not yet searched are searched together. The later
-  // positions only matter when they lead to a better way than the match
-  // here, so their searches give up sooner.
+  // once; the positions not yet searched are searched together.
   void SearchPlan(uint32_t position) {
     Search searches[kPlanSpan];
     Matches* into[kPlanSpan];
@@ -89,7 +89,7 @@ class Packer {
       Cached& slot = cache_[(position + k) % kCacheSlots];
       if (slot.position == position + k) continue;
       slot.position = position + k;
-      searches[count] = {position + k, kMaxCandidates, kNiceLength, k == 0 ? 0 : kLaterPatience};
+      searches[count] = {position + k, kMaxCandidates, kNiceLength, kPatience[k]};
       into[count++] = &slot.found;
     }
     if (count == 0) return;
