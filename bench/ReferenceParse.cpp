@@ -16,6 +16,7 @@ using namespace vexmoor::ap;
 
 constexpr uint32_t kNone = UINT32_MAX;
 constexpr uint32_t kCandidates = 8192;
+constexpr size_t kOthers = 16;
 // Lengths up to this are each tried; beyond it only a match's full length.
 constexpr uint32_t kEveryLengthUpTo = 512;
 
@@ -27,8 +28,9 @@ struct Found {
 // Every earlier position with the same two (three) bytes, newest first.
 class Chains {
  public:
-  explicit Chains(const std::string& input)
-      : in_(reinterpret_cast<const uint8_t*>(input.data())),
+  Chains(const std::string& input, uint32_t maxOffset)
+      : maxOffset_(maxOffset),
+        in_(reinterpret_cast<const uint8_t*>(input.data())),
         size_(uint32_t(input.size())),
         previous2_(size_, kNone),
         previous3_(size_, kNone) {
@@ -51,26 +53,30 @@ class Chains {
     return length;
   }
 
-  // The nearest offset for each length: lengths rise with the offsets.
-  void Find(uint32_t position, std::vector<Found>& found) const {
+  // The nearest offset for each length (lengths rise with the offsets), and
+  // a few more matches of three bytes or more further back: a match at one
+  // of those may leave a last offset that a later reuse wants.
+  void Find(uint32_t position, std::vector<Found>& found, std::vector<Found>& others) const {
     found.clear();
+    others.clear();
     const uint32_t maxLength = std::min(kMaxLength, size_ - position);
     if (maxLength < 2) return;
     uint32_t best = 1;
     const auto consider = [&](uint32_t candidate) {
       const uint32_t offset = position - candidate;
       const uint32_t length = Common(position, offset, maxLength);
+      if (length >= 3 && length <= best && others.size() < kOthers) others.push_back({length, offset});
       if (length > best) {
         best = length;
         found.push_back({length, offset});
       }
     };
     const uint32_t nearest = previous2_[position];
-    if (nearest == kNone || position - nearest > kMaxOffset) return;
+    if (nearest == kNone || position - nearest > maxOffset_) return;
     consider(nearest);
     if (maxLength < 3) return;
     uint32_t budget = kCandidates;
-    for (uint32_t c = previous3_[position]; c != kNone && position - c <= kMaxOffset && budget-- > 0;
+    for (uint32_t c = previous3_[position]; c != kNone && position - c <= maxOffset_ && budget-- > 0;
          c = previous3_[c]) {
       if (c >= nearest && best >= 2) continue;  // already looked at
       consider(c);
@@ -79,6 +85,7 @@ class Chains {
   }
 
  private:
+  uint32_t maxOffset_;
   const uint8_t* in_;
   uint32_t size_;
   std::vector<uint32_t> previous2_, previous3_;
@@ -86,16 +93,20 @@ class Chains {
 
 enum class Kind : uint8_t { kByte, kMatch, kReuse };
 
-// The cheapest known way to reach a position with a given match flag.
+// One of the cheapest known ways to reach a position: each position keeps
+// the kStates cheapest ways that differ in match flag or last offset, since
+// a dearer way whose last offset comes back later may win in the end.
 struct Node {
   uint64_t cost = UINT64_MAX;
   uint32_t lastOffset = 0;
   uint32_t from = 0;
   uint32_t length = 0;
   uint32_t offset = 0;
-  uint8_t fromFlag = 0;
+  uint8_t fromState = 0;
+  uint8_t afterMatch = 0;
   Kind kind = Kind::kByte;
 };
+constexpr uint32_t kStates = 8;
 
 uint32_t NearDistance(const uint8_t* in, uint32_t position) {
   const uint32_t reach = std::min(position, kSingleByteReach);
@@ -107,53 +118,72 @@ uint32_t NearDistance(const uint8_t* in, uint32_t position) {
 
 }  // namespace
 
-std::vector<uint8_t> ReferencePack(const std::string& input) {
+std::vector<uint8_t> ReferencePack(const std::string& input, uint32_t maxOffset) {
   if (input.empty()) return {};
   const auto* in = reinterpret_cast<const uint8_t*>(input.data());
   const uint32_t n = uint32_t(input.size());
-  const Chains chains(input);
-  std::vector<Node> nodes(2 * (size_t(n) + 1));
-  const auto at = [&](uint32_t position, int flag) -> Node& { return nodes[2 * size_t(position) + flag]; };
-  at(1, 0) = {8, 0, 0, 1, 0, 0, Kind::kByte};
-  const auto relax = [&](uint32_t from, int fromFlag, uint32_t to, int flag, uint64_t cost, uint32_t lastOffset,
-                         Kind kind, uint32_t length, uint32_t offset) {
-    Node& node = at(to, flag);
-    if (cost < node.cost) node = {cost, lastOffset, from, length, offset, uint8_t(fromFlag), kind};
+  const Chains chains(input, maxOffset);
+  std::vector<Node> nodes(kStates * (size_t(n) + 1));
+  const auto at = [&](uint32_t position, uint32_t state) -> Node& { return nodes[kStates * size_t(position) + state]; };
+  at(1, 0) = {8, 0, 0, 1, 0, 0, 0, Kind::kByte};
+  // Keeps the way if it is cheaper than the same state's, or than the
+  // dearest of the position's ways.
+  const auto relax = [&](uint32_t to, const Node& way) {
+    Node* worst = &at(to, 0);
+    for (uint32_t s = 0; s < kStates; ++s) {
+      Node& node = at(to, s);
+      if (node.cost != UINT64_MAX && node.afterMatch == way.afterMatch && node.lastOffset == way.lastOffset) {
+        if (way.cost < node.cost) node = way;
+        return;
+      }
+      if (node.cost > worst->cost) worst = &node;
+    }
+    if (way.cost < worst->cost) *worst = way;
   };
-  std::vector<Found> found;
+  std::vector<Found> found, others;
   for (uint32_t i = 1; i < n; ++i) {
-    chains.Find(i, found);
+    chains.Find(i, found, others);
     const uint32_t byteBits = (in[i] == 0 || NearDistance(in, i) != 0) ? kSingleByteBits : kLiteralBits;
-    for (int flag = 0; flag < 2; ++flag) {
-      const Node node = at(i, flag);
+    for (uint32_t state = 0; state < kStates; ++state) {
+      const Node node = at(i, state);
       if (node.cost == UINT64_MAX) continue;
-      relax(i, flag, i + 1, 0, node.cost + byteBits, node.lastOffset, Kind::kByte, 1, 0);
+      const uint8_t from = uint8_t(state);
+      relax(i + 1, {node.cost + byteBits, node.lastOffset, i, 1, 0, from, 0, Kind::kByte});
       const uint32_t last = node.lastOffset;
-      if (flag == 0 && last != 0 && last <= i) {
+      const bool afterMatch = node.afterMatch != 0;
+      if (!afterMatch && last != 0 && last <= i) {
         const uint32_t reach = chains.Common(i, last, std::min(kMaxLength, n - i));
         for (uint32_t length = 2; length <= reach; ++length) {
           if (length > kEveryLengthUpTo && length < reach) length = reach;
-          relax(i, flag, i + length, 1, node.cost + ReuseBits(length), last, Kind::kReuse, length, last);
+          relax(i + length, {node.cost + ReuseBits(length), last, i, length, last, from, 1, Kind::kReuse});
         }
+      }
+      for (const Found& f : others) {
+        if (f.length < MinMatchLength(f.offset)) continue;
+        relax(i + f.length,
+              {node.cost + MatchBits(f.offset, f.length, afterMatch), f.offset, i, f.length, f.offset, from, 1, Kind::kMatch});
       }
       uint32_t length = 2;
       for (const Found& f : found) {
         for (; length <= f.length; ++length) {
           if (length > kEveryLengthUpTo && length < f.length) length = f.length;
           if (length < MinMatchLength(f.offset)) continue;
-          relax(i, flag, i + length, 1, node.cost + MatchBits(f.offset, length, flag == 1), f.offset, Kind::kMatch,
-                length, f.offset);
+          relax(i + length,
+                {node.cost + MatchBits(f.offset, length, afterMatch), f.offset, i, length, f.offset, from, 1, Kind::kMatch});
         }
       }
     }
   }
-  // Walk back from the end, then write the codes in order.
-  int flag = at(n, 0).cost <= at(n, 1).cost ? 0 : 1;
-  std::vector<std::pair<uint32_t, int>> path;  // (position reached, flag)
+  // Walk back from the cheapest way to the end, then write the codes in order.
+  uint32_t state = 0;
+  for (uint32_t s = 1; s < kStates; ++s) {
+    if (at(n, s).cost < at(n, state).cost) state = s;
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> path;  // (position reached, state)
   for (uint32_t position = n; position > 1;) {
-    path.push_back({position, flag});
-    const Node& node = at(position, flag);
-    flag = node.fromFlag;
+    path.push_back({position, state});
+    const Node& node = at(position, state);
+    state = node.fromState;
     position = node.from;
   }
   std::reverse(path.begin(), path.end());
@@ -162,7 +192,7 @@ std::vector<uint8_t> ReferencePack(const std::string& input) {
   out.Byte(in[0]);
   for (const auto& [position, reached] : path) {
     const Node& node = at(position, reached);
-    const bool afterMatch = node.fromFlag == 1;
+    const bool afterMatch = at(node.from, node.fromState).afterMatch != 0;
     if (node.kind == Kind::kByte) {
       const uint32_t p = node.from;
       const uint32_t distance = in[p] == 0 ? 0 : NearDistance(in, p);
