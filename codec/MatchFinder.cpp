@@ -80,8 +80,8 @@ uint32_t MatchFinder::Rarity(uint32_t position) const {
   return newest < position ? position - newest : 0;
 }
 
-// One search along the chains: the state of Find between two candidates,
-// so that two searches can be stepped in turn and their chain loads overlap.
+// One search along the chains: its state between two candidates, so that
+// several searches can be stepped in turn and their chain loads overlap.
 // The chain walked is that of the pair `shift_` bytes into the match; its
 // positions are kept relative to `anchor_` (the search position plus the
 // shift), so that the distance from the anchor is the match's offset.
@@ -102,12 +102,11 @@ class MatchFinder::Walk {
         here_(finder.input_ + position_),
         anchor_(position_),
         anchorSlot_(int32_t(position_ % kRingEntries)) {
-    const uint32_t position = position_;
     if (maxLength_ < 2) return;
-    rarity_ = f_.Rarity(position);
-    candidate_ = f_.head_[f_.Key(position)];
+    rarity_ = f_.Rarity(position_);
+    candidate_ = f_.head_[f_.Key(position_)];
     // Positions at or after this one are no candidates.
-    while (candidate_ != kNone && candidate_ >= position) candidate_ = f_.ring_[candidate_ % kRingEntries];
+    while (candidate_ != kNone && candidate_ >= position_) candidate_ = f_.ring_[candidate_ % kRingEntries];
     SetLengthToBeat(1);  // every candidate shares the two key bytes
   }
 

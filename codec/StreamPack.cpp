@@ -32,6 +32,9 @@ constexpr uint32_t kPlanSpan = 4;
 // limit: 39% fewer instructions for 0.4% more output.
 constexpr uint32_t kPatience[kPlanSpan] = {0, 256, 64, 64};
 static_assert(kPlanSpan <= MatchFinder::kMaxBatch);
+// The chains take in the plan's positions before the searches there, so
+// the ring must keep a window's links beyond them.
+static_assert(kRingEntries >= kMaxOffset + kPlanSpan);
 
 // One code: a single byte (offset 0, length 1), or a match or reuse.
 struct Code {
