@@ -2,14 +2,18 @@
 // generated dat texts of 6000 lines (names drawn from 48 titles, and names
 // made of random words) and 1 MiB of generated binary, the stream size and
 // its share of the input, pack MB/s and unpack MB/s (the stream decoder
-// alone and the whole block with both CRC checks).
-//   bench_codec [FILE...]
+// alone and the whole block with both CRC checks). With --reference, also
+// the stream size of a near-optimal parse without the packer's memory limit
+// (slow), within the packer's window and with any offset, to show how far
+// the packer's parse is from the best.
+//   bench_codec [--reference] [FILE...]
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/ReferenceParse.h"
 #include "bench/SampleData.h"
 #include "codec/ApFormat.h"
 #include "codec/StreamPack.h"
@@ -39,7 +43,7 @@ double BestSeconds(Work&& work, double budget = 0.5) {
   return best;
 }
 
-bool Measure(const std::string& name, const std::string& input) {
+bool Measure(const std::string& name, const std::string& input, bool reference) {
   using namespace vexmoor;
   const auto* in = reinterpret_cast<const uint8_t*>(input.data());
   std::vector<uint8_t> work(ap::kWorkMemorySize), block(ap::BlockBound(input.size()));
@@ -59,6 +63,15 @@ bool Measure(const std::string& name, const std::string& input) {
   std::printf("%-28s %9zu -> %8zu bytes (%5.2f%%)  pack %6.2f MB/s  unpack %7.1f MB/s  block %7.1f MB/s\n",
               name.c_str(), input.size(), streamLength, 100.0 * double(streamLength) / double(input.size()),
               mb / pack, mb / unpack, mb / unpackBlock);
+  if (reference) {
+    for (const uint32_t window : {ap::kMaxOffset, UINT32_MAX}) {
+      const size_t best = vexmoor::bench::ReferencePack(input, window).size();
+      if (best == 0) return false;
+      std::printf("%-28s %9s    %8zu bytes (%5.2f%%)  reference parse, %s; ours is %.3f times as long\n", "", "", best,
+                  100.0 * double(best) / double(input.size()),
+                  window == ap::kMaxOffset ? "offsets up to 91904" : "any offset", double(streamLength) / double(best));
+    }
+  }
   return true;
 }
 
@@ -66,8 +79,15 @@ bool Measure(const std::string& name, const std::string& input) {
 
 int main(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> inputs;
+  bool reference = false;
   try {
-    for (int i = 1; i < argc; ++i) inputs.emplace_back(argv[i], vexmoor::ReadWholeFile(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+      if (std::string(argv[i]) == "--reference") {
+        reference = true;
+        continue;
+      }
+      inputs.emplace_back(argv[i], vexmoor::ReadWholeFile(argv[i]));
+    }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_codec: %s\n", error.what());
     return 1;
@@ -80,7 +100,7 @@ int main(int argc, char** argv) {
   int status = 0;
   for (const auto& [name, data] : inputs) {
     if (data.empty()) continue;
-    if (!Measure(name, data)) {
+    if (!Measure(name, data, reference)) {
       std::fprintf(stderr, "bench_codec: round trip failed for %s\n", name.c_str());
       status = 1;
     }

@@ -1,7 +1,9 @@
 #include "codec/MatchFinder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <optional>
 
 #include "codec/ApCost.h"
 
@@ -42,33 +44,6 @@ inline uint32_t Load32(const uint8_t* p) {
   return value;
 }
 
-// The first `count` bytes (1 to 8) of a 64-bit load.
-inline uint64_t LeadingBytesMask(uint32_t count) {
-  const uint64_t ones = count >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * count)) - 1;
-  if constexpr (std::endian::native == std::endian::little) return ones;
-  return count >= 8 ? ones : ones << (64 - 8 * count);
-}
-
-// A cheap filter before the full comparison: a match longer than `length`
-// must agree on its first bytes and on the four bytes ending at `length`.
-// Most candidates fail it, which keeps the chain walk free of mispredicted
-// branches.
-inline bool MayBeLonger(const uint8_t* here, const uint8_t* there, uint32_t length, uint32_t maxLength) {
-  if (maxLength < 8) return here[length] == there[length];
-  uint64_t diff = (Load64(here) ^ Load64(there)) & LeadingBytesMask(std::min(length + 1, 8u));
-  if (length >= 3) diff |= Load32(here + length - 3) ^ Load32(there + length - 3);
-  return diff == 0;
-}
-
-// The ring slot of `position`, given `base`, a multiple of the ring length
-// less than one ring length away from it.
-inline uint32_t RingSlot(uint32_t position, uint32_t base) {
-  uint32_t slot = position - base;
-  if (position < base) slot += kRingEntries;
-  if (slot >= kRingEntries) slot -= kRingEntries;
-  return slot;
-}
-
 }  // namespace
 
 MatchFinder::MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory)
@@ -105,36 +80,51 @@ uint32_t MatchFinder::Rarity(uint32_t position) const {
   return newest < position ? position - newest : 0;
 }
 
-// One search along the chains: the state of Find between two candidates,
-// so that two searches can be stepped in turn and their chain loads overlap.
+// One search along the chains: its state between two candidates, so that
+// several searches can be stepped in turn and their chain loads overlap.
+// The chain walked is that of the pair `shift_` bytes into the match; its
+// positions are kept relative to `anchor_` (the search position plus the
+// shift), so that the distance from the anchor is the match's offset.
+// Within the last bytes of the input (`kNearEnd`) the four-byte test that
+// rejects most candidates would read past the input, so there every
+// candidate goes to the full comparison.
+template <bool kNearEnd>
 class MatchFinder::Walk {
  public:
-  Walk(const MatchFinder& finder, uint32_t position, uint32_t maxCandidates, uint32_t niceLength)
+  Walk(const MatchFinder& finder, const Search& search)
       : f_(finder),
-        position_(position),
-        maxLength_(finder.MaxLengthAt(position)),
-        niceLength_(std::min(niceLength, maxLength_)),
-        budget_(maxCandidates),
-        here_(finder.input_ + position),
-        base_(position - position % kRingEntries) {
+        position_(search.position),
+        maxLength_(finder.MaxLengthAt(position_)),
+        niceLength_(std::min(search.niceLength, maxLength_)),
+        maxOffset_(std::min(position_, kMaxOffset)),
+        patience_(search.patience),
+        budget_(search.maxCandidates),
+        here_(finder.input_ + position_),
+        anchor_(position_),
+        anchorSlot_(int32_t(position_ % kRingEntries)) {
     if (maxLength_ < 2) return;
-    rarity_ = f_.Rarity(position);
-    candidate_ = f_.head_[f_.Key(position)];
+    rarity_ = f_.Rarity(position_);
+    candidate_ = f_.head_[f_.Key(position_)];
+    // Positions at or after this one are no candidates.
+    while (candidate_ != kNone && candidate_ >= position_) candidate_ = f_.ring_[candidate_ % kRingEntries];
+    SetLengthToBeat(1);  // every candidate shares the two key bytes
   }
 
-  Match Result() const { return best_; }
+  const Matches& Result() const { return found_; }
 
-  // Looks at the next candidate; false when the search is over.
+  // Looks at the next candidate; false when the search is over. The
+  // end of the chain (kNone) and a candidate too far back both give an
+  // offset beyond maxOffset_.
   [[gnu::always_inline]] bool Step() {
-    if (candidate_ == kNone || candidate_ < shift_) return false;
-    const uint32_t start = candidate_ - shift_;
-    const uint32_t offset = position_ - start;
-    if (start < position_ && offset > kMaxOffset) return false;
-    uint32_t next = f_.ring_[RingSlot(candidate_, base_)];
-    if (start < position_ && offset > covered_) {
-      if (budget_-- == 0) return false;
-      const uint8_t* there = f_.input_ + start;
-      if (MayBeLonger(here_, there, bestLength_, maxLength_) && Consider(there, offset, next)) {
+    const uint32_t offset = anchor_ - candidate_;
+    if (offset > maxOffset_) return false;
+    int32_t slot = anchorSlot_ - int32_t(offset);
+    if (slot < 0) slot += int32_t(kRingEntries);
+    uint32_t next = f_.ring_[slot];
+    if (offset > covered_) [[likely]] {
+      if (budget_-- == giveUpAt_) return false;
+      const uint8_t* there = here_ - offset;
+      if ((kNearEnd || ((Load32(there + checkAt_) ^ want_) & mask_) == 0) && Consider(there, offset, next)) {
         return false;
       }
     }
@@ -143,6 +133,21 @@ class MatchFinder::Walk {
   }
 
  private:
+  // A longer match must agree on the four bytes that end at the length to
+  // beat (on all bytes up to it while it is shorter than four): a cheap test
+  // that most candidates fail. It reads bytes up to index max(length, 3),
+  // within the input when the length is below maxLength_ and maxLength_ is
+  // at least kFourByteTest.
+  void SetLengthToBeat(uint32_t length) {
+    bestLength_ = length;
+    checkAt_ = length >= 3 ? length - 3 : 0;
+    const uint32_t bytes = std::min(length + 1, 4u);
+    uint32_t ones = bytes >= 4 ? ~0u : (1u << (8 * bytes)) - 1;
+    if constexpr (std::endian::native == std::endian::big) ones = bytes >= 4 ? ones : ones << (32 - 8 * bytes);
+    mask_ = ones;
+    if (!kNearEnd) want_ = Load32(here_ + checkAt_);
+  }
+
   // Takes the candidate if it is better; true when the search can stop.
   // A candidate longer than every one before it sets the length to beat
   // even when its offset costs too much: any later candidate that is not
@@ -150,16 +155,20 @@ class MatchFinder::Walk {
   bool Consider(const uint8_t* there, uint32_t offset, uint32_t& next) {
     const uint32_t length = CommonLength(here_, there, maxLength_);
     if (length <= bestLength_) return false;
-    bestLength_ = length;
     if (length >= MinMatchLength(offset)) {
+      // A full ladder keeps its shorter rungs: the top one gives way.
+      found_.rung[std::min(found_.count, Matches::kRungs - 1)] = {length, offset};
+      found_.count = std::min(found_.count + 1, Matches::kRungs);
       const int32_t gain = MatchGain(length, MatchBits(offset, length, false), kFinderWorth);
       if (gain > bestGain_) {
-        best_ = {length, offset};
+        found_.best = {length, offset};
         bestGain_ = gain;
         if (length >= niceLength_) return true;
       }
     }
     if (length >= maxLength_) return true;  // nothing can be longer
+    SetLengthToBeat(length);
+    if (patience_ != 0) giveUpAt_ = budget_ > patience_ ? budget_ - patience_ : 0;
     FollowRarestPair(offset, next);
     return false;
   }
@@ -174,8 +183,9 @@ class MatchFinder::Walk {
       const uint32_t rarity = f_.Rarity(position_ + ahead);
       if (rarity > rarity_) {
         rarity_ = rarity;
-        shift_ = ahead;
-        next = f_.head_[f_.Key(position_ + ahead)];
+        anchor_ = position_ + ahead;
+        anchorSlot_ = int32_t(anchor_ % kRingEntries);
+        next = f_.head_[f_.Key(anchor_)];
       }
     }
   }
@@ -184,43 +194,66 @@ class MatchFinder::Walk {
   const uint32_t position_;
   const uint32_t maxLength_;
   const uint32_t niceLength_;
+  const uint32_t maxOffset_;
+  const uint32_t patience_;
   uint32_t budget_;
+  uint32_t giveUpAt_ = 0;  // the search ends when the budget falls to this
   const uint8_t* const here_;
-  const uint32_t base_;  // ring slots are counted from here
-  Match best_;
+  uint32_t anchor_;
+  int32_t anchorSlot_;
+  Matches found_;
   int32_t bestGain_ = INT32_MIN;
-  uint32_t bestLength_ = 1;  // every candidate shares the two key bytes
-  // The chain walked is that of the pair `shift_` bytes into the match; a
-  // candidate on it at q starts at q - shift_. Every candidate up to
-  // distance `covered_` has been looked at.
-  uint32_t shift_ = 0;
+  uint32_t bestLength_ = 1;
+  uint32_t checkAt_ = 0;
+  uint32_t want_ = 0;
+  uint32_t mask_ = 0;
+  // Every candidate up to this offset has been looked at.
   uint32_t covered_ = 0;
   uint32_t rarity_ = 0;
   uint32_t candidate_ = kNone;
 };
 
-Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
-  Walk walk(*this, position, maxCandidates, niceLength);
+template <bool kNearEnd>
+Matches MatchFinder::FindOne(const Search& search) const {
+  Walk<kNearEnd> walk(*this, search);
   while (walk.Step()) {
   }
   return walk.Result();
 }
 
-void MatchFinder::FindTwo(uint32_t first, uint32_t second, uint32_t maxCandidates, uint32_t niceLength,
-                          Match& firstMatch, Match& secondMatch) const {
-  Walk a(*this, first, maxCandidates, niceLength);
-  Walk b(*this, second, maxCandidates, niceLength);
-  bool aGoesOn = true, bGoesOn = true;
-  while (aGoesOn && bGoesOn) {
-    aGoesOn = a.Step();
-    bGoesOn = b.Step();
+Matches MatchFinder::FindAll(const Search& search) const {
+  if (MaxLengthAt(search.position) < kFourByteTest) return FindOne<true>(search);
+  return FindOne<false>(search);
+}
+
+Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
+  return FindAll({position, maxCandidates, niceLength}).best;
+}
+
+void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
+  // The walks are stepped in turn; one near the end of the input runs alone.
+  std::optional<Walk<false>> walks[kMaxBatch];
+  Walk<false>* going[kMaxBatch];
+  uint32_t goingCount = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (MaxLengthAt(searches[i].position) < kFourByteTest) {
+      found[i] = FindOne<true>(searches[i]);
+    } else {
+      going[goingCount++] = &walks[i].emplace(*this, searches[i]);
+    }
   }
-  while (aGoesOn && a.Step()) {
+  while (goingCount != 0) {
+    for (uint32_t i = 0; i < goingCount;) {
+      if (going[i]->Step()) {
+        ++i;
+      } else {
+        going[i] = going[--goingCount];
+      }
+    }
   }
-  while (bGoesOn && b.Step()) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (walks[i]) found[i] = walks[i]->Result();
   }
-  firstMatch = a.Result();
-  secondMatch = b.Result();
 }
 
 }  // namespace vexmoor::ap

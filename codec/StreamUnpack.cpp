@@ -124,12 +124,13 @@ std::optional<size_t> UnpackStream(const uint8_t* stream, size_t streamLength, u
     } else if (reader.Bit() == 0) {  // match or reuse
       const uint32_t gamma = reader.Gamma();
       if (gamma == 0) [[unlikely]] return std::nullopt;
-      if (!afterMatch && gamma == 2) {
+      // One test for "a reuse": g = 2 directly after a literal or single.
+      const uint32_t high = gamma - 3 + uint32_t(afterMatch);
+      if (high == UINT32_MAX) {
         const uint32_t length = reader.Gamma();
         if (length == 0 || !copyFits(lastOffset, length)) [[unlikely]] return std::nullopt;
         out = CopyMatch(out, outEnd, lastOffset, length);
       } else {
-        const uint32_t high = gamma - (afterMatch ? 2 : 3);
         if (high >= (1u << 24)) [[unlikely]] return std::nullopt;
         const uint32_t offset = (high << 8) | reader.Byte();
         const uint32_t coded = reader.Gamma();

@@ -53,20 +53,37 @@ TEST_F(MatchFinderTest, FindsTheRepeatNearestFirst) {
   EXPECT_EQ(match.offset, 9u);
 }
 
-TEST_F(MatchFinderTest, PairedSearchEqualsTwoSingleSearches) {
+void ExpectSame(const ap::Matches& a, const ap::Matches& b, uint32_t position) {
+  ASSERT_EQ(a.count, b.count) << position;
+  for (uint32_t i = 0; i < a.count; ++i) {
+    ASSERT_EQ(a.rung[i].length, b.rung[i].length) << position;
+    ASSERT_EQ(a.rung[i].offset, b.rung[i].offset) << position;
+  }
+  ASSERT_EQ(a.best.length, b.best.length) << position;
+  ASSERT_EQ(a.best.offset, b.best.offset) << position;
+}
+
+TEST_F(MatchFinderTest, BatchedSearchesEqualSingleSearches) {
   Load(bench::GeneratedDatText(1500) + bench::GeneratedBinary(60000, 9));
-  for (uint32_t position = 1; position + 2 < text_.size(); position += 7) {
-    finder_->InsertUpTo(position + 1);
-    Match first, second;
-    finder_->FindTwo(position, position + 1, ap::kMaxCandidates, 256, first, second);
-    const Match alone = finder_->Find(position, ap::kMaxCandidates, 256);
-    const Match next = finder_->Find(position + 1, ap::kMaxCandidates, 256);
-    ASSERT_EQ(first.length, alone.length) << position;
-    ASSERT_EQ(first.offset, alone.offset) << position;
-    ASSERT_EQ(second.length, next.length) << position;
-    ASSERT_EQ(second.offset, next.offset) << position;
-    ExpectValid(position, first);
-    ExpectValid(position + 1, second);
+  const uint32_t size = uint32_t(text_.size());
+  for (uint32_t position = 1; position < size; position += position + 9 < size ? 7 : 1) {
+    const uint32_t count = std::min(size - position, ap::MatchFinder::kMaxBatch);
+    finder_->InsertUpTo(position + count);
+    ap::Search searches[ap::MatchFinder::kMaxBatch];
+    ap::Matches found[ap::MatchFinder::kMaxBatch];
+    for (uint32_t i = 0; i < count; ++i) searches[i] = {position + i, ap::kMaxCandidates, 256, i == 0 ? 0 : 32u * i};
+    finder_->FindMany(searches, count, found);
+    for (uint32_t i = 0; i < count; ++i) {
+      ExpectSame(found[i], finder_->FindAll(searches[i]), position + i);
+      ExpectValid(position + i, found[i].best);
+      for (uint32_t r = 0; r < found[i].count; ++r) {
+        ExpectValid(position + i, found[i].rung[r]);
+        if (r > 0) {
+          EXPECT_GT(found[i].rung[r].length, found[i].rung[r - 1].length);
+          EXPECT_GT(found[i].rung[r].offset, found[i].rung[r - 1].offset);
+        }
+      }
+    }
   }
 }
 
@@ -93,6 +110,26 @@ TEST_F(MatchFinderTest, UnusableMatchReachingTheEnd) {
   const Match match = finder_->Find(position, ap::kMaxCandidates, 256);
   ExpectValid(position, match);
   EXPECT_NE(match.offset, position) << "three bytes at 40000 back are too short to code";
+}
+
+// The quick four-byte test of the chain walk would read past the input in
+// its last bytes; there the walk compares in full. Searches at each of the
+// last positions, alone and paired, must find the repeats and stay within
+// the input (the sanitizers catch a read past it).
+TEST_F(MatchFinderTest, SearchesAtTheLastPositions) {
+  Load("abcabcabcabcab");
+  const uint32_t size = uint32_t(text_.size());
+  finder_->InsertUpTo(size);
+  for (uint32_t position = size - 8; position < size; ++position) {
+    const Match match = finder_->Find(position, ap::kMaxCandidates, 256);
+    ExpectValid(position, match);
+    EXPECT_EQ(match.length, position + 1 < size ? size - position : 0u) << position;
+    const ap::Search searches[2] = {{position - 1, ap::kMaxCandidates, 256, 0}, {position, ap::kMaxCandidates, 256, 0}};
+    ap::Matches found[2];
+    finder_->FindMany(searches, 2, found);
+    EXPECT_EQ(found[1].best.length, match.length) << position;
+    EXPECT_EQ(found[1].best.offset, match.offset) << position;
+  }
 }
 
 }  // namespace

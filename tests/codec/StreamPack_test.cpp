@@ -89,6 +89,24 @@ TEST(StreamPackTest, LongRunsAndRepeatsKeepOffsetsAndLengthsInRange) {
   CheckedRoundTrip(periodic);
 }
 
+// A far match broken by one changed byte goes on as a reuse of three bytes,
+// shorter than a fresh match at that offset could be: the plan must price
+// and code it as a reuse, never as a match the format cannot express.
+TEST(StreamPackTest, FarMatchResumesAsAReuse) {
+  const std::string head = "q1w2e3r4t5y6u7i8";
+  const std::string far = head + RandomBytes(40000, 11);
+  const auto trace = CheckedRoundTrip(far + "q1w2e3r4t5y6uZi8" + RandomBytes(100, 12));
+  EXPECT_GE(trace.reuses, 1u);
+  EXPECT_GE(trace.maxOffset, 40000u);
+}
+
+// The plan looks up to three positions ahead: every input length near the
+// end of a repeat must still come out whole and end with its marker.
+TEST(StreamPackTest, EveryLengthOfAShortRepeat) {
+  const std::string pattern = "abcabcabdabcabcaxyxyxyxyAxyxyBxyxy";
+  for (size_t size = 1; size <= pattern.size(); ++size) CheckedRoundTrip(pattern.substr(0, size));
+}
+
 TEST(StreamPackTest, BinaryRoundTrips) {
   CheckedRoundTrip(bench::GeneratedBinary(300000, 3));
   std::string sparse(100000, '\0');
