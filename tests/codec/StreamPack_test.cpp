@@ -10,6 +10,7 @@
 #include "codec/ApFormat.h"
 #include "codec/StreamCodes.h"
 #include "codec/StreamUnpack.h"
+#include "support/RandomData.h"
 
 namespace vexmoor {
 namespace {
@@ -42,12 +43,7 @@ test::StreamTrace CheckedRoundTrip(const std::string& input) {
   return *trace;
 }
 
-std::string RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string data(size, '\0');
-  for (char& c : data) c = char(random());
-  return data;
-}
+using test::RandomBytes;
 
 TEST(StreamPackTest, OneByteAndEmptyInput) {
   EXPECT_EQ(Pack("A"), (std::vector<uint8_t>{0x41, 0xC0, 0x00}));
