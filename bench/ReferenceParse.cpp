@@ -6,6 +6,7 @@
 #include "codec/ApCost.h"
 #include "codec/ApFormat.h"
 #include "codec/BitWriter.h"
+#include "codec/CodeWriter.h"
 #include "codec/StreamUnpack.h"
 
 namespace vexmoor::bench {
@@ -195,26 +196,11 @@ std::vector<uint8_t> ReferencePack(const std::string& input, uint32_t maxOffset)
     const bool afterMatch = at(node.from, node.fromState).afterMatch != 0;
     if (node.kind == Kind::kByte) {
       const uint32_t p = node.from;
-      const uint32_t distance = in[p] == 0 ? 0 : NearDistance(in, p);
-      if (in[p] == 0 || distance != 0) {
-        out.Bits(0b111, 3);
-        out.Bits(distance, 4);
-      } else {
-        out.Bit(0);
-        out.Byte(in[p]);
-      }
+      WriteByteCode(out, in[p], in[p] == 0 ? 0 : NearDistance(in, p));
     } else if (node.kind == Kind::kReuse) {
-      out.Bits(0b10, 2);
-      out.Gamma(2);
-      out.Gamma(node.length);
-    } else if (IsShortMatch(node.offset, node.length)) {
-      out.Bits(0b110, 3);
-      out.Byte((node.offset << 1) | (node.length - 2));
+      WriteReuse(out, node.length);
     } else {
-      out.Bits(0b10, 2);
-      out.Gamma((node.offset >> 8) + (afterMatch ? 2 : 3));
-      out.Byte(node.offset & 0xFF);
-      out.Gamma(CodedLength(node.offset, node.length));
+      WriteMatch(out, node.offset, node.length, afterMatch);
     }
   }
   out.Bits(0b110, 3);

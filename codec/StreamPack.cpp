@@ -13,6 +13,7 @@
 
 #include "codec/ApCost.h"
 #include "codec/BitWriter.h"
+#include "codec/CodeWriter.h"
 #include "codec/MatchFinder.h"
 
 namespace vexmoor::ap {
@@ -186,30 +187,15 @@ class Packer {
   }
 
   void EmitByte(uint32_t position) {
-    const uint32_t distance = in_[position] == 0 ? 0 : NearDistance(position);
-    if (in_[position] == 0 || distance != 0) {
-      out_.Bits(0b111, 3);
-      out_.Bits(distance, 4);
-    } else {
-      out_.Bit(0);
-      out_.Byte(in_[position]);
-    }
+    WriteByteCode(out_, in_[position], in_[position] == 0 ? 0 : NearDistance(position));
     afterMatch_ = false;
   }
 
   void EmitMatch(const Code& code) {
     if (!afterMatch_ && code.offset == lastOffset_) {
-      out_.Bits(0b10, 2);
-      out_.Gamma(2);
-      out_.Gamma(code.length);
-    } else if (IsShortMatch(code.offset, code.length)) {
-      out_.Bits(0b110, 3);
-      out_.Byte((code.offset << 1) | (code.length - 2));
+      WriteReuse(out_, code.length);
     } else {
-      out_.Bits(0b10, 2);
-      out_.Gamma((code.offset >> 8) + (afterMatch_ ? 2 : 3));
-      out_.Byte(code.offset & 0xFF);
-      out_.Gamma(CodedLength(code.offset, code.length));
+      WriteMatch(out_, code.offset, code.length, afterMatch_);
     }
     lastOffset_ = code.offset;
     afterMatch_ = true;
