@@ -82,26 +82,6 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
 
 }  // namespace
 
-std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text) {
-  std::vector<std::string_view> items;
-  ExplodeViews(separator, text, items);
-  return items;
-}
-
-void ExplodeViews(std::string_view separator, std::string_view text,
-                  std::vector<std::string_view>& items) {
-  items.clear();
-  while (!text.empty()) {
-    const size_t at = text.find(separator);
-    if (at == std::string_view::npos) {
-      items.push_back(text);
-      break;
-    }
-    items.push_back(text.substr(0, at));
-    text.remove_prefix(at + separator.size());
-  }
-}
-
 int FieldIndex(std::string_view fieldList, std::string_view name, char delimiter) {
   const std::vector<std::string_view> items = ExplodeViews({&delimiter, 1}, fieldList);
   for (size_t at = 0; at < items.size(); ++at) {

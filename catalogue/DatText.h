@@ -8,19 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/General.h"
 #include "catalogue/RomItem.h"
 #include "scan/CacheTable.h"
 
 namespace vexmoor {
-
-// Splits `text` at every occurrence of `separator`, as Explode does: items
-// are not trimmed, empty items between separators count, a separator at the
-// very end adds no empty item, and an empty text gives no items. The views
-// point into `text`.
-std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text);
-// The same into `items`, whose room is kept from call to call.
-void ExplodeViews(std::string_view separator, std::string_view text,
-                  std::vector<std::string_view>& items);
 
 // The 0-based position of the first item of `fieldList` (split at
 // `delimiter`) that equals `name` exactly, or -1.

@@ -8,17 +8,28 @@
 namespace vexmoor {
 
 std::vector<std::string> Explode(char delimiter, std::string_view text) {
-  std::vector<std::string> items;
+  const std::vector<std::string_view> views = ExplodeViews({&delimiter, 1}, text);
+  return {views.begin(), views.end()};
+}
+
+std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text) {
+  std::vector<std::string_view> items;
+  ExplodeViews(separator, text, items);
+  return items;
+}
+
+void ExplodeViews(std::string_view separator, std::string_view text,
+                  std::vector<std::string_view>& items) {
+  items.clear();
   while (!text.empty()) {
-    const size_t at = text.find(delimiter);
+    const size_t at = text.find(separator);
     if (at == std::string_view::npos) {
-      items.emplace_back(text);
+      items.push_back(text);
       break;
     }
-    items.emplace_back(text.substr(0, at));
-    text.remove_prefix(at + 1);
+    items.push_back(text.substr(0, at));
+    text.remove_prefix(at + separator.size());
   }
-  return items;
 }
 
 std::string SplitAt(std::string& text, size_t count) {

@@ -13,6 +13,15 @@ namespace vexmoor {
 // empty last item: "a|b|" gives a, b; "|" gives one empty item; "" gives none.
 std::vector<std::string> Explode(char delimiter, std::string_view text);
 
+// Splits `text` at every occurrence of `separator`, as Explode does: items
+// are not trimmed, empty items between separators count, a separator at the
+// very end adds no empty item, and an empty text gives no items. The views
+// point into `text`.
+std::vector<std::string_view> ExplodeViews(std::string_view separator, std::string_view text);
+// The same into `items`, whose room is kept from call to call.
+void ExplodeViews(std::string_view separator, std::string_view text,
+                  std::vector<std::string_view>& items);
+
 // Returns the first `count` characters of `text` and leaves the rest in it.
 std::string SplitAt(std::string& text, size_t count);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "catalogue/TextCompare.h"
+#include "scan/CRC32.h"
 
 namespace vexmoor {
 
@@ -19,13 +20,6 @@ std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string CrcText(uint32_t crc) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, crc >>= 4) text[static_cast<size_t>(i)] = kDigits[crc & 0xF];
-  return text;
 }
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
@@ -57,7 +51,7 @@ void TRomList::Fill(const TCatalogue& catalogue, const TDatHeader& header, TSort
     TListRow& row = rows_.emplace_back();
     row.Entry = i;
     row.Caption = "  " + item.Country;
-    row.SubItems = {item.Index, item.Name, CrcText(item.Crc), item.StatusText};
+    row.SubItems = {item.Index, item.Name, HexLong(item.Crc), item.StatusText};
     row.Image = FlagIndex(item.Country);
   }
   if (const int k = SortKeyColumn(header); k != -2) {

@@ -19,16 +19,21 @@ uint32_t UpdateCrc(uint8_t byte, uint32_t crc) {
   return CrcTable[(crc ^ byte) & 0xFF] ^ (crc >> 8);
 }
 
-std::string HexWord(uint16_t value) {
+namespace {
+
+// The low `count` hex digits of `value`, upper case, most significant first.
+std::string HexDigits(uint32_t value, size_t count) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text(4, '0');
-  for (int i = 3; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 0xF];
+  std::string text(count, '0');
+  for (size_t i = count; i-- > 0; value >>= 4) text[i] = kDigits[value & 0xF];
   return text;
 }
 
-std::string HexLong(uint32_t value) {
-  return HexWord(static_cast<uint16_t>(value >> 16)) + HexWord(static_cast<uint16_t>(value));
-}
+}  // namespace
+
+std::string HexWord(uint16_t value) { return HexDigits(value, 4); }
+
+std::string HexLong(uint32_t value) { return HexDigits(value, 8); }
 
 uint8_t* ThreadReadBlock() {
   thread_local const auto block = std::make_unique_for_overwrite<uint8_t[]>(kReadBlockBytes);
