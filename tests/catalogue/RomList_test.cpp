@@ -15,20 +15,13 @@ std::vector<std::string> Column(const TRomList& list, int k) {
   return texts;
 }
 
-class RomListTest : public ::testing::Test {
+class RomListTest : public ::testing::Test, protected test::TListedCatalogue {
  protected:
   RomListTest() {
     test::AddEntry(state_, "9", "beta", 0xB).Country = "J";
     test::AddEntry(state_, "10", "Alpha", 0xA).Country = "E";
     test::AddEntry(state_, "11", "alpha", 0xC, StatusCached).Country = "u";
   }
-  void Fill(std::vector<std::string_view> header) {
-    state_.DatHeader.Rebuild(header);
-    list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
-  }
-  TAuditState state_;
-  TRomList list_;
-  TSortState sort_;
 };
 
 TEST_F(RomListTest, FillGivesTheRowTextsAndTheDatSortOrder) {

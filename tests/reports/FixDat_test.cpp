@@ -10,16 +10,7 @@ namespace {
 
 using test::AddEntry;
 
-class FixDatTest : public test::TempDirTest {
- protected:
-  void Fill(std::vector<std::string_view> header) {
-    state_.DatHeader.Rebuild(header);
-    list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
-  }
-  TAuditState state_;
-  TRomList list_;
-  TSortState sort_;
-};
+class FixDatTest : public test::TempDirTest, protected test::TListedCatalogue {};
 
 TEST_F(FixDatTest, ByteForByteInListOrderSkippingFound) {
   AddEntry(state_, "1", "Zed \"Quoted\"", 0x0123ABCD, StatusMissing);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/AuditState.h"
@@ -45,6 +46,18 @@ inline TRomItem& AddEntry(TAuditState& state, const std::string& index, const st
   if (status == StatusCached) item.StatusText = "Cached";
   return item;
 }
+
+// A catalogue and the list that shows it, for tests that fill the list
+// under a dat header of their own.
+struct TListedCatalogue {
+  void Fill(std::vector<std::string_view> header) {
+    state_.DatHeader.Rebuild(header);
+    list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+  }
+  TAuditState state_;
+  TRomList list_;
+  TSortState sort_;
+};
 
 class ScanTest : public TempDirTest {
  protected:
