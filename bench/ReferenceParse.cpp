@@ -109,14 +109,6 @@ struct Node {
 };
 constexpr uint32_t kStates = 8;
 
-uint32_t NearDistance(const uint8_t* in, uint32_t position) {
-  const uint32_t reach = std::min(position, kSingleByteReach);
-  for (uint32_t d = 1; d <= reach; ++d) {
-    if (in[position - d] == in[position]) return d;
-  }
-  return 0;
-}
-
 }  // namespace
 
 std::vector<uint8_t> ReferencePack(const std::string& input, uint32_t maxOffset) {
@@ -144,7 +136,7 @@ std::vector<uint8_t> ReferencePack(const std::string& input, uint32_t maxOffset)
   std::vector<Found> found, others;
   for (uint32_t i = 1; i < n; ++i) {
     chains.Find(i, found, others);
-    const uint32_t byteBits = (in[i] == 0 || NearDistance(in, i) != 0) ? kSingleByteBits : kLiteralBits;
+    const uint32_t byteBits = ByteBits(in, i);
     for (uint32_t state = 0; state < kStates; ++state) {
       const Node node = at(i, state);
       if (node.cost == UINT64_MAX) continue;
@@ -195,8 +187,7 @@ std::vector<uint8_t> ReferencePack(const std::string& input, uint32_t maxOffset)
     const Node& node = at(position, reached);
     const bool afterMatch = at(node.from, node.fromState).afterMatch != 0;
     if (node.kind == Kind::kByte) {
-      const uint32_t p = node.from;
-      WriteByteCode(out, in[p], in[p] == 0 ? 0 : NearDistance(in, p));
+      WriteByteAt(out, in, node.from);
     } else if (node.kind == Kind::kReuse) {
       WriteReuse(out, node.length);
     } else {

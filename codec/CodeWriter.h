@@ -1,23 +1,42 @@
-// The stream's codes, each written as the decoder reads it; the packer and
-// any parse that measures itself against it write through these.
+// The stream's codes, each written as the decoder reads it, and what a byte
+// coded on its own costs; the packer and any parse that measures itself
+// against it go through these.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "codec/ApCost.h"
+#include "codec/ApFormat.h"
 #include "codec/BitWriter.h"
 
 namespace vexmoor::ap {
 
-// One byte: the single-byte code for zero or for a byte `distance` (1-15)
-// positions back, otherwise a literal. `distance` is 0 for neither.
-inline void WriteByteCode(BitWriter& out, uint8_t byte, uint32_t distance) {
-  if (byte == 0 || distance != 0) {
+// How far back (1-15) the nearest copy of the byte at `position` lies, 0
+// when none of the previous bytes the single-byte code reaches holds it.
+inline uint32_t NearDistance(const uint8_t* in, uint32_t position) {
+  const uint32_t reach = std::min(position, kSingleByteReach);
+  for (uint32_t distance = 1; distance <= reach; ++distance) {
+    if (in[position - distance] == in[position]) return distance;
+  }
+  return 0;
+}
+
+// The bits the byte at `position` costs coded on its own.
+inline uint32_t ByteBits(const uint8_t* in, uint32_t position) {
+  return (in[position] == 0 || NearDistance(in, position) != 0) ? kSingleByteBits : kLiteralBits;
+}
+
+// The byte at `position`: the single-byte code for zero or for a byte among
+// the previous 15, otherwise a literal.
+inline void WriteByteAt(BitWriter& out, const uint8_t* in, uint32_t position) {
+  const uint32_t distance = in[position] == 0 ? 0 : NearDistance(in, position);
+  if (in[position] == 0 || distance != 0) {
     out.Bits(0b111, 3);
     out.Bits(distance, 4);
   } else {
     out.Bit(0);
-    out.Byte(byte);
+    out.Byte(in[position]);
   }
 }
 

@@ -127,7 +127,7 @@ class Packer {
   void Expand(uint32_t k) {
     const Node node = nodes_[k];
     const uint32_t at = plan_ + k;
-    Reach(k, node, {1, 0}, node.bits + ByteBits(at), false);
+    Reach(k, node, {1, 0}, node.bits + ByteBits(in_, at), false);
     const uint32_t last = node.lastOffset;
     if (!node.afterMatch && last != 0 && last <= at) {
       const uint32_t length = finder_.LengthAt(at, last, finder_.MaxLengthAt(at));
@@ -174,20 +174,8 @@ class Packer {
   }
 
   // The distance back to an equal byte among the previous 15 (0: none).
-  uint32_t NearDistance(uint32_t position) const {
-    const uint32_t reach = std::min(position, kSingleByteReach);
-    for (uint32_t distance = 1; distance <= reach; ++distance) {
-      if (in_[position - distance] == in_[position]) return distance;
-    }
-    return 0;
-  }
-
-  uint32_t ByteBits(uint32_t position) const {
-    return (in_[position] == 0 || NearDistance(position) != 0) ? kSingleByteBits : kLiteralBits;
-  }
-
   void EmitByte(uint32_t position) {
-    WriteByteCode(out_, in_[position], in_[position] == 0 ? 0 : NearDistance(position));
+    WriteByteAt(out_, in_, position);
     afterMatch_ = false;
   }
 
