@@ -74,11 +74,17 @@ class MatchFinder {
   // The most bytes a match at `position` may cover.
   uint32_t MaxLengthAt(uint32_t position) const;
 
+  struct Cursor;
+
  private:
   template <bool kNearEnd>
   class Walk;
   template <bool kNearEnd>
   Matches FindOne(const Search& search) const;
+  template <uint32_t N>
+  void StepTogether(Walk<false>** walks, Walk<false>** waiting, uint32_t waitingCount) const;
+  template <uint32_t N>
+  void StepFewer(Walk<false>** walks, uint32_t count) const;
   static constexpr uint32_t kNone = UINT32_MAX;
   static constexpr uint32_t kFourByteTest = 4;  // the least room for the walk's quick test
   static constexpr uint32_t kRarityScan = 16;
