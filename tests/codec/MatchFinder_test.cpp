@@ -87,6 +87,52 @@ TEST_F(MatchFinderTest, BatchedSearchesEqualSingleSearches) {
   }
 }
 
+// With chains shorter than the candidate limit, a search sees every earlier
+// position: its longest rung is the longest repeat there, at the nearest
+// offset that has it (when the format allows that offset such a length).
+// The walk switches chains, passes over positions it has seen and jumps
+// along links, so it is checked against plain comparison at every position,
+// searched alone and in batches of one to four.
+TEST_F(MatchFinderTest, FindsTheLongestNearestRepeatLikePlainComparison) {
+  std::string text;
+  uint32_t state = 12345;
+  while (text.size() < 1900) {
+    state = state * 1103515245u + 12345u;
+    if ((state >> 20) % 5 == 0 && text.size() > 40) {
+      const size_t from = text.size() - 1 - (state >> 8) % std::min<size_t>(text.size() - 1, 1500);
+      text += text.substr(from, 2 + (state >> 4) % 30);  // a repeat, often overlapping itself
+    } else {
+      text += char('a' + (state >> 16) % 4);
+    }
+  }
+  Load(text);
+  const uint32_t size = uint32_t(text_.size());
+  for (uint32_t position = 1; position < size;) {
+    const uint32_t count = std::min({1 + position % ap::MatchFinder::kMaxBatch, size - position});
+    finder_->InsertUpTo(position + count);
+    ap::Search searches[ap::MatchFinder::kMaxBatch];
+    ap::Matches found[ap::MatchFinder::kMaxBatch];
+    for (uint32_t i = 0; i < count; ++i) searches[i] = {position + i, ap::kMaxCandidates, ap::kMaxLength, 0};
+    finder_->FindMany(searches, count, found);
+    for (uint32_t i = 0; i < count; ++i, ++position) {
+      uint32_t longest = 0, nearest = 0;
+      for (uint32_t offset = 1; offset <= position; ++offset) {
+        uint32_t length = 0;
+        while (position + length < size && Bytes()[position + length] == Bytes()[position + length - offset]) ++length;
+        if (length > longest) longest = length, nearest = offset;
+      }
+      const ap::Matches& got = found[i];
+      ExpectSame(got, finder_->FindAll(searches[i]), position);
+      if (longest >= 2 && longest >= ap::MinMatchLength(nearest)) {
+        ASSERT_NE(got.count, 0u) << position;
+        EXPECT_EQ(got.rung[got.count - 1].length, longest) << position;
+        EXPECT_EQ(got.rung[got.count - 1].offset, nearest) << position;
+      }
+      for (uint32_t r = 0; r < got.count; ++r) ExpectValid(position, got.rung[r]);
+    }
+  }
+}
+
 TEST_F(MatchFinderTest, NothingBeyondTheWindowOrTheInput) {
   std::string unique;
   for (uint32_t i = 0; unique.size() < 100000; ++i) unique += std::to_string(i * 2654435761u) + ",";
