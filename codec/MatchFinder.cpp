@@ -6,45 +6,12 @@
 #include <optional>
 
 #include "codec/ApCost.h"
+#include "codec/ChainWalk.h"
 
 namespace vexmoor::ap {
 
 static_assert((kHeadEntries + kRingEntries) * sizeof(uint32_t) <= kWorkMemorySize);
 static_assert(kRingEntries > kMaxOffset, "links within the window are never overwritten");
-
-namespace {
-
-inline uint64_t Load64(const uint8_t* p) {
-  uint64_t value;
-  std::memcpy(&value, p, 8);
-  return value;
-}
-
-// Bytes that agree at `a` and `b`, up to `limit`.
-uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t length = 0;
-  while (length + 8 <= limit) {
-    const uint64_t diff = Load64(a + length) ^ Load64(b + length);
-    if (diff != 0) {
-      if constexpr (std::endian::native == std::endian::little) {
-        return length + uint32_t(std::countr_zero(diff) >> 3);
-      } else {
-        return length + uint32_t(std::countl_zero(diff) >> 3);
-      }
-    }
-    length += 8;
-  }
-  while (length < limit && a[length] == b[length]) ++length;
-  return length;
-}
-
-inline uint32_t Load32(const uint8_t* p) {
-  uint32_t value;
-  std::memcpy(&value, p, 4);
-  return value;
-}
-
-}  // namespace
 
 MatchFinder::MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory)
     : input_(input),
@@ -68,7 +35,7 @@ uint32_t MatchFinder::MaxLengthAt(uint32_t position) const {
 }
 
 uint32_t MatchFinder::LengthAt(uint32_t position, uint32_t offset, uint32_t limit) const {
-  return CommonLength(input_ + position, input_ + position - offset, limit);
+  return chain::CommonLength(input_ + position, input_ + position - offset, limit);
 }
 
 
@@ -80,216 +47,9 @@ uint32_t MatchFinder::Rarity(uint32_t position) const {
   return newest < position ? position - newest : 0;
 }
 
-// Where a walk stands on its chain and what each step needs: the part of a
-// search that changes at every candidate, kept apart so that the walks
-// stepped together can each live in registers. Positions on the chain are
-// compared with the anchor (the position whose pair the chain is of), so a
-// candidate's offset is anchor - candidate.
-struct MatchFinder::Cursor {
-  uint32_t candidate;  // the next position to look at; kNone at the chain's end
-  uint32_t low;        // below this a candidate lies beyond the longest offset
-  uint32_t ringBase;   // the anchor less its ring slot: a candidate's link is at candidate - ringBase, wrapped
-  uint32_t steps;      // how many more candidates the search may look at
-  uint32_t testShift;  // candidate + testShift: where the quick test reads
-  uint32_t want;       // what it must find there, under the mask
-  uint32_t mask;
-  uint32_t fresh;  // from here on a candidate has been looked at already
-};
-
-namespace {
-
-enum StepOutcome : uint32_t { kNextCandidate = 0, kCandidateToTest = 1, kSearchOver = 2 };
-
-// One candidate: over when the chain ends or the budget is spent; to test
-// in full when the quick test passes (the candidate stays, its successor
-// goes to `next`); otherwise on to the successor.
-template <bool kNearEnd>
-[[gnu::always_inline]] inline StepOutcome StepCursor(MatchFinder::Cursor& c, const uint32_t* ring,
-                                                     const uint8_t* input, uint32_t& next) {
-  // The chain's end (kNone) wraps to 0, below any limit.
-  if (c.candidate + 1 <= c.low) return kSearchOver;
-  uint32_t slot = c.candidate - c.ringBase;
-  if (c.candidate < c.ringBase) slot += uint32_t(kRingEntries);
-  next = ring[slot];
-  if (c.candidate >= c.fresh) [[unlikely]] {
-    c.candidate = next;
-    return kNextCandidate;
-  }
-  if (c.steps-- == 0) return kSearchOver;
-  if (kNearEnd || ((Load32(input + (c.candidate + c.testShift)) ^ c.want) & c.mask) == 0) return kCandidateToTest;
-  c.candidate = next;
-  return kNextCandidate;
-}
-
-}  // namespace
-
-// One search along the chains: its state between two candidates, so that
-// several searches can be stepped in turn and their chain loads overlap.
-// The chain walked is that of the pair `anchor_ - position_` bytes into
-// the match. Within the last bytes of the input (`kNearEnd`) the four-byte
-// test that rejects most candidates would read past the input, so there
-// every candidate goes to the full comparison.
-template <bool kNearEnd>
-class MatchFinder::Walk {
- public:
-  Walk(const MatchFinder& finder, const Search& search)
-      : f_(finder),
-        position_(search.position),
-        maxLength_(finder.MaxLengthAt(position_)),
-        niceLength_(std::min(search.niceLength, maxLength_)),
-        maxOffset_(std::min(position_, kMaxOffset)),
-        patience_(search.patience),
-        here_(finder.input_ + position_) {
-    cursor_.steps = search.maxCandidates;
-    cursor_.candidate = kNone;
-    if (maxLength_ < 2) {
-      cursor_.low = kNone;  // nothing to look at
-      return;
-    }
-    rarity_ = f_.Rarity(position_);
-    cursor_.candidate = f_.head_[f_.Key(position_)];
-    cursor_.fresh = position_;  // positions at or after this one are no candidates
-    SetAnchor(position_);
-    SetLengthToBeat(1);  // every candidate shares the two key bytes
-  }
-
-  const Matches& Result() const { return found_; }
-  Cursor& State() { return cursor_; }
-
-  // Runs the search to its end alone.
-  void Run() {
-    Cursor c = cursor_;
-    for (;;) {
-      uint32_t next;
-      const StepOutcome outcome = StepCursor<kNearEnd>(c, f_.ring_, f_.input_, next);
-      if (outcome == kNextCandidate) [[likely]] continue;
-      if (outcome == kSearchOver) return;
-      cursor_ = c;
-      if (!Examine(next)) return;
-      c = cursor_;
-    }
-  }
-
-  // Compares the cursor's candidate in full, whose successor is `next`, and
-  // moves the cursor on; false when the search is over.
-  bool Examine(uint32_t next) {
-    const uint32_t offset = anchor_ - cursor_.candidate;
-    const uint32_t anchor = anchor_;
-    if (Consider(here_ - offset, offset)) return false;
-    if (anchor_ == anchor) {
-      cursor_.candidate = next;
-      return true;
-    }
-    // On the rarer pair's chain, go on beyond the positions already looked
-    // at. When the candidate just matched holds the pair too, its link is
-    // the next one; otherwise walk from the chain's start.
-    const uint32_t ahead = anchor_ - position_;
-    cursor_.fresh = anchor_ - covered_;
-    if (ahead + 2 <= bestLength_) {
-      cursor_.candidate = f_.ring_[(position_ - offset + ahead) % kRingEntries];
-    } else {
-      cursor_.candidate = f_.head_[f_.Key(anchor_)];
-    }
-    return true;
-  }
-
- private:
-  void SetAnchor(uint32_t anchor) {
-    anchor_ = anchor;
-    cursor_.low = anchor - maxOffset_;
-    cursor_.ringBase = anchor - anchor % uint32_t(kRingEntries);
-    cursor_.testShift = position_ + checkAt_ - anchor;
-  }
-
-  // A longer match must agree on the four bytes that end at the length to
-  // beat (on all bytes up to it while it is shorter than four): a cheap test
-  // that most candidates fail. It reads bytes up to index max(length, 3),
-  // within the input when the length is below maxLength_ and maxLength_ is
-  // at least kFourByteTest.
-  void SetLengthToBeat(uint32_t length) {
-    bestLength_ = length;
-    checkAt_ = length >= 3 ? length - 3 : 0;
-    const uint32_t bytes = std::min(length + 1, 4u);
-    uint32_t ones = bytes >= 4 ? ~0u : (1u << (8 * bytes)) - 1;
-    if constexpr (std::endian::native == std::endian::big) ones = bytes >= 4 ? ones : ones << (32 - 8 * bytes);
-    cursor_.mask = ones;
-    cursor_.testShift = position_ + checkAt_ - anchor_;
-    if (!kNearEnd) cursor_.want = Load32(here_ + checkAt_);
-  }
-
-  // Takes the candidate if it is better; true when the search can stop.
-  // A candidate longer than every one before it sets the length to beat
-  // even when its offset costs too much: any later candidate that is not
-  // longer still is both shorter and further back.
-  bool Consider(const uint8_t* there, uint32_t offset) {
-    const uint32_t length = CommonLength(here_, there, maxLength_);
-    if (length <= bestLength_) return false;
-    if (length >= MinMatchLength(offset)) {
-      // A full ladder keeps its shorter rungs: the top one gives way.
-      found_.rung[std::min(found_.count, Matches::kRungs - 1)] = {length, offset};
-      found_.count = std::min(found_.count + 1, Matches::kRungs);
-      const int32_t gain = MatchGain(length, MatchBits(offset, length, false), kFinderWorth);
-      if (gain > bestGain_) {
-        found_.best = {length, offset};
-        bestGain_ = gain;
-        if (length >= niceLength_) return true;
-      }
-    }
-    if (length >= maxLength_) return true;  // nothing can be longer
-    SetLengthToBeat(length);
-    if (patience_ != 0) {
-      // The budget left is what the cursor may still spend plus the part
-      // held back by the last patience limit.
-      const uint32_t budget = giveUpAt_ + cursor_.steps;
-      giveUpAt_ = budget > patience_ ? budget - patience_ : 0;
-      cursor_.steps = budget - giveUpAt_;
-    }
-    FollowRarestPair(offset);
-    return false;
-  }
-
-  // Every longer match shares each byte pair of the one found: go on along
-  // the chain of the rarest of them, beyond this offset.
-  void FollowRarestPair(uint32_t offset) {
-    covered_ = offset;
-    // A pair's key needs both its bytes within the input.
-    const uint32_t limit = std::min({bestLength_ - 1, maxLength_ - 2, offset, kRarityScan});
-    uint32_t rarest = anchor_;
-    // The pairs scanned before are no rarer now.
-    for (uint32_t ahead = scanned_ + 1; ahead <= limit; ++ahead) {
-      const uint32_t rarity = f_.Rarity(position_ + ahead);
-      if (rarity > rarity_) {
-        rarity_ = rarity;
-        rarest = position_ + ahead;
-      }
-    }
-    scanned_ = std::max(scanned_, limit);
-    if (rarest != anchor_) SetAnchor(rarest);
-  }
-
-  const MatchFinder& f_;
-  const uint32_t position_;
-  const uint32_t maxLength_;
-  const uint32_t niceLength_;
-  const uint32_t maxOffset_;
-  const uint32_t patience_;
-  const uint8_t* const here_;
-  Cursor cursor_{};
-  uint32_t giveUpAt_ = 0;  // budget held back by the patience limit
-  uint32_t anchor_ = 0;
-  Matches found_;
-  int32_t bestGain_ = INT32_MIN;
-  uint32_t bestLength_ = 1;
-  uint32_t checkAt_ = 0;
-  // Every candidate up to this offset has been looked at.
-  uint32_t covered_ = 0;
-  uint32_t rarity_ = 0;
-  uint32_t scanned_ = 0;  // the pairs this far ahead have been rated
-};
-
 template <bool kNearEnd>
 Matches MatchFinder::FindOne(const Search& search) const {
-  Walk<kNearEnd> walk(*this, search);
+  chain::Walk<kNearEnd> walk(*this, search);
   walk.Run();
   return walk.Result();
 }
@@ -303,81 +63,32 @@ Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t nice
   return FindAll({position, maxCandidates, niceLength}).best;
 }
 
-// Steps N walks in turn, each cursor in registers, so that N chain loads
-// are on their way at once; when a walk ends the next waiting one takes its
-// place, and when none waits the others go on as fewer.
-template <uint32_t N>
-void MatchFinder::StepTogether(Walk<false>** walks, Walk<false>** waiting, uint32_t waitingCount) const {
-  if constexpr (N == 1) {
-    walks[0]->Run();
-  } else {
-    Cursor c[N];
-#pragma GCC unroll 4
-    for (uint32_t i = 0; i < N; ++i) c[i] = walks[i]->State();
-    for (;;) {
-      uint32_t next[N], outcome[N], any = 0;
-#pragma GCC unroll 4
-      for (uint32_t i = 0; i < N; ++i) {
-        outcome[i] = StepCursor<false>(c[i], ring_, input_, next[i]);
-        any |= outcome[i];
-      }
-      if (any == kNextCandidate) [[likely]] continue;
-      uint32_t going = 0;
-#pragma GCC unroll 4
-      for (uint32_t i = 0; i < N; ++i) {
-        if (outcome[i] == kCandidateToTest) {
-          walks[i]->State() = c[i];
-          outcome[i] = walks[i]->Examine(next[i]) ? kNextCandidate : kSearchOver;
-          c[i] = walks[i]->State();
-        }
-        if (outcome[i] == kSearchOver && waitingCount != 0) {
-          walks[i] = *waiting++;
-          --waitingCount;
-          c[i] = walks[i]->State();
-          outcome[i] = kNextCandidate;
-        }
-        going += outcome[i] == kNextCandidate;
-      }
-      if (going == N) continue;
-      // Fewer walks go on, each from where it stands.
-      Walk<false>* left[N];
-      uint32_t count = 0;
-      for (uint32_t i = 0; i < N; ++i) {
-        if (outcome[i] == kSearchOver) continue;
-        walks[i]->State() = c[i];
-        left[count++] = walks[i];
-      }
-      if (count != 0) StepFewer<N - 1>(left, count);
+void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
+  // A search near the end of the input runs alone; the others are stepped
+  // together, a waiting one taking the place of one that ends.
+  std::optional<chain::Walk<false>> walks[kMaxBatch];
+  chain::Walk<false>* going[chain::kLanes];
+  uint32_t goingCount = 0, next = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (MaxLengthAt(searches[i].position) < kFourByteTest) found[i] = FindOne<true>(searches[i]);
+  }
+  const auto startNext = [&] {
+    for (; next < count; ++next) {
+      if (MaxLengthAt(searches[next].position) < kFourByteTest) continue;
+      going[goingCount++] = &walks[next].emplace(*this, searches[next]);
+      ++next;
       return;
     }
-  }
-}
-
-template <uint32_t N>
-void MatchFinder::StepFewer(Walk<false>** walks, uint32_t count) const {
-  if constexpr (N > 1) {
-    if (count < N) return StepFewer<N - 1>(walks, count);
-  }
-  StepTogether<N>(walks, nullptr, 0);
-}
-
-void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
-  // A search near the end of the input runs alone.
-  std::optional<Walk<false>> walks[kMaxBatch];
-  Walk<false>* waiting[kMaxBatch];
-  uint32_t waitingCount = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (MaxLengthAt(searches[i].position) < kFourByteTest) {
-      found[i] = FindOne<true>(searches[i]);
-    } else {
-      waiting[waitingCount++] = &walks[i].emplace(*this, searches[i]);
+  };
+  while (goingCount < chain::kLanes && next < count) startNext();
+  while (goingCount != 0) {
+    const uint32_t ended = chain::StepUntilAnyEnds(going, goingCount);
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < goingCount; ++i) {
+      if ((ended >> i & 1) == 0) going[kept++] = going[i];
     }
-  }
-  constexpr uint32_t kTogether = 4;
-  if (waitingCount >= kTogether) {
-    StepTogether<kTogether>(waiting, waiting + kTogether, waitingCount - kTogether);
-  } else if (waitingCount != 0) {
-    StepFewer<kTogether>(waiting, waitingCount);
+    goingCount = kept;
+    while (goingCount < chain::kLanes && next < count) startNext();
   }
   for (uint32_t i = 0; i < count; ++i) {
     if (walks[i]) found[i] = walks[i]->Result();

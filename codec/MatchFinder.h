@@ -10,6 +10,11 @@
 
 namespace vexmoor::ap {
 
+namespace chain {
+template <bool kNearEnd>
+class Walk;
+}
+
 struct Match {
   uint32_t length = 0;  // 0: none
   uint32_t offset = 0;
@@ -74,17 +79,11 @@ class MatchFinder {
   // The most bytes a match at `position` may cover.
   uint32_t MaxLengthAt(uint32_t position) const;
 
-  struct Cursor;
-
  private:
   template <bool kNearEnd>
-  class Walk;
+  friend class chain::Walk;
   template <bool kNearEnd>
   Matches FindOne(const Search& search) const;
-  template <uint32_t N>
-  void StepTogether(Walk<false>** walks, Walk<false>** waiting, uint32_t waitingCount) const;
-  template <uint32_t N>
-  void StepFewer(Walk<false>** walks, uint32_t count) const;
   static constexpr uint32_t kNone = UINT32_MAX;
   static constexpr uint32_t kFourByteTest = 4;  // the least room for the walk's quick test
   static constexpr uint32_t kRarityScan = 16;
