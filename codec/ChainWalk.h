@@ -52,12 +52,12 @@ inline uint32_t Load32(const uint8_t* p) {
 struct Cursor {
   uint32_t candidate;  // the next position to look at; kNone at the chain's end
   uint32_t low;        // below this a candidate lies beyond the longest offset
+  uint32_t span;       // from low + span on, candidates have been looked at already
   uint32_t ringBase;   // the anchor less its ring slot: a candidate's link is at candidate - ringBase, wrapped
   uint32_t steps;      // how many more candidates the search may look at
   uint32_t testShift;  // candidate + testShift: where the quick test reads
   uint32_t want;       // what it must find there, under the mask
   uint32_t mask;
-  uint32_t fresh;  // from here on a candidate has been looked at already
 };
 
 enum StepOutcome : uint32_t { kNextCandidate = 0, kCandidateToTest = 1, kSearchOver = 2 };
@@ -68,15 +68,17 @@ enum StepOutcome : uint32_t { kNextCandidate = 0, kCandidateToTest = 1, kSearchO
 template <bool kNearEnd>
 [[gnu::always_inline]] inline StepOutcome StepCursor(Cursor& c, const uint32_t* ring,
                                                      const uint8_t* input, uint32_t& next) {
-  // The chain's end (kNone) wraps to 0, below any limit.
-  if (c.candidate + 1 <= c.low) return kSearchOver;
-  uint32_t slot = c.candidate - c.ringBase;
-  if (c.candidate < c.ringBase) slot += uint32_t(kRingEntries);
-  next = ring[slot];
-  if (c.candidate >= c.fresh) [[unlikely]] {
-    c.candidate = next;
+  const uint32_t candidate = c.candidate;
+  uint32_t slot = candidate - c.ringBase;
+  if (candidate < c.ringBase) slot += uint32_t(kRingEntries);
+  // One test for a candidate beyond the window, the chain's end (kNone)
+  // and one looked at already.
+  if (candidate - c.low >= c.span) [[unlikely]] {
+    if (candidate < c.low || candidate == UINT32_MAX) return kSearchOver;  // UINT32_MAX: the chain's end
+    c.candidate = ring[slot];
     return kNextCandidate;
   }
+  next = ring[slot];
   if (c.steps-- == 0) return kSearchOver;
   if (kNearEnd || ((Load32(input + (c.candidate + c.testShift)) ^ c.want) & c.mask) == 0) return kCandidateToTest;
   c.candidate = next;
@@ -108,7 +110,7 @@ class Walk {
     }
     rarity_ = f_.Rarity(position_);
     cursor_.candidate = f_.head_[f_.Key(position_)];
-    cursor_.fresh = position_;  // positions at or after this one are no candidates
+    fresh_ = position_;  // positions at or after this one are no candidates
     SetAnchor(position_);
     SetLengthToBeat(1);  // every candidate shares the two key bytes
   }
@@ -147,7 +149,8 @@ class Walk {
     // at. When the candidate just matched holds the pair too, its link is
     // the next one; otherwise walk from the chain's start.
     const uint32_t ahead = anchor_ - position_;
-    cursor_.fresh = anchor_ - covered_;
+    fresh_ = anchor_ - covered_;
+    cursor_.span = fresh_ - cursor_.low;
     if (ahead + 2 <= bestLength_) {
       cursor_.candidate = f_.ring_[(position_ - offset + ahead) % kRingEntries];
     } else {
@@ -160,6 +163,7 @@ class Walk {
   void SetAnchor(uint32_t anchor) {
     anchor_ = anchor;
     cursor_.low = anchor - maxOffset_;
+    cursor_.span = fresh_ - cursor_.low;
     cursor_.ringBase = anchor - anchor % uint32_t(kRingEntries);
     cursor_.testShift = position_ + checkAt_ - anchor;
   }
@@ -240,6 +244,7 @@ class Walk {
   Cursor cursor_{};
   uint32_t giveUpAt_ = 0;  // budget held back by the patience limit
   uint32_t anchor_ = 0;
+  uint32_t fresh_ = 0;  // from here on a candidate has been looked at already
   Matches found_;
   int32_t bestGain_ = INT32_MIN;
   uint32_t bestLength_ = 1;
