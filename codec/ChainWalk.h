@@ -1,6 +1,6 @@
 // One search along the match finder's chains, and the stepping of several
-// searches in turn so that their chain loads overlap. Internal to the codec:
-// the finder's batch search and the packer's search pool are built on it.
+// searches in turn so that their chain loads overlap. Internal to the
+// finder: its single and batched searches are built on it.
 #pragma once
 
 #include <algorithm>
@@ -71,10 +71,10 @@ template <bool kNearEnd>
   const uint32_t candidate = c.candidate;
   uint32_t slot = candidate - c.ringBase;
   if (candidate < c.ringBase) slot += uint32_t(kRingEntries);
-  // One test for a candidate beyond the window, the chain's end (kNone)
-  // and one looked at already.
+  // One test for a candidate beyond the window, the chain's end (kNone,
+  // the largest value) and one looked at already.
   if (candidate - c.low >= c.span) [[unlikely]] {
-    if (candidate < c.low || candidate == UINT32_MAX) return kSearchOver;  // UINT32_MAX: the chain's end
+    if (candidate < c.low || candidate == UINT32_MAX) return kSearchOver;
     c.candidate = ring[slot];
     return kNextCandidate;
   }
