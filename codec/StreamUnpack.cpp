@@ -50,6 +50,9 @@ class BitReader {
   }
 
   bool Overrun() const { return overrun_; }
+  bool AtEnd() const { return in_ == end_; }
+  // A data byte the caller has checked is there (not AtEnd).
+  uint32_t TakeByte() { return *in_++; }
 
  private:
   static constexpr uint32_t kEmpty = 0x80000000u;
@@ -117,9 +120,9 @@ std::optional<size_t> UnpackStream(const uint8_t* stream, size_t streamLength, u
 
   for (;;) {
     if (reader.Bit() == 0) {  // literal
-      const uint32_t byte = reader.Byte();
-      if (reader.Overrun() || out == outEnd) [[unlikely]] return std::nullopt;
-      *out++ = static_cast<uint8_t>(byte);
+      // An overrun leaves the reader at the end, so one test covers both.
+      if (reader.AtEnd() || out == outEnd) [[unlikely]] return std::nullopt;
+      *out++ = static_cast<uint8_t>(reader.TakeByte());
       afterMatch = false;
     } else if (reader.Bit() == 0) {  // match or reuse
       const uint32_t gamma = reader.Gamma();
