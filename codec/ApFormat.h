@@ -21,6 +21,7 @@ constexpr size_t kUnpackedCrcField = 20;
 constexpr size_t kWorkMemorySize = 655360;
 constexpr size_t kHeadEntries = 65536;  // one chain per two-byte key
 constexpr size_t kRingEntries = 92160;  // 0x16800 chain links
+constexpr size_t kPairCounts = 12288;   // the rest: 16-bit counts of the pairs within the window
 constexpr uint32_t kMaxOffset = 91904;  // 0x16700
 constexpr uint32_t kMaxLength = 91904;
 constexpr uint32_t kMaxCandidates = 2048;

@@ -10,15 +10,17 @@
 
 namespace vexmoor::ap {
 
-static_assert((kHeadEntries + kRingEntries) * sizeof(uint32_t) <= kWorkMemorySize);
+static_assert((kHeadEntries + kRingEntries) * sizeof(uint32_t) + kPairCounts * sizeof(uint16_t) <= kWorkMemorySize);
 static_assert(kRingEntries > kMaxOffset, "links within the window are never overwritten");
 
 MatchFinder::MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory)
     : input_(input),
       size_(size),
       head_(reinterpret_cast<uint32_t*>(workMemory)),
-      ring_(reinterpret_cast<uint32_t*>(workMemory) + kHeadEntries) {
+      ring_(reinterpret_cast<uint32_t*>(workMemory) + kHeadEntries),
+      counts_(reinterpret_cast<uint16_t*>(ring_ + kRingEntries)) {
   std::fill_n(head_, kHeadEntries, kNone);
+  std::fill_n(counts_, kPairCounts, uint16_t{0});
 }
 
 void MatchFinder::InsertUpTo(uint32_t end) {
@@ -27,6 +29,14 @@ void MatchFinder::InsertUpTo(uint32_t end) {
     const uint32_t key = Key(inserted_);
     ring_[inserted_ % kRingEntries] = head_[key];
     head_[key] = inserted_;
+    // The counts follow the window: the pair one window back leaves it. A
+    // count that reached its limit stays there (it only steers the search).
+    uint16_t& count = counts_[CountSlot(key)];
+    if (count != UINT16_MAX) ++count;
+    if (inserted_ >= kMaxOffset) {
+      uint16_t& leaving = counts_[CountSlot(Key(inserted_ - kMaxOffset))];
+      if (leaving != UINT16_MAX) --leaving;
+    }
   }
 }
 
@@ -39,12 +49,16 @@ uint32_t MatchFinder::LengthAt(uint32_t position, uint32_t offset, uint32_t limi
 }
 
 
-// How far back the newest earlier occurrence of the pair at `position` lies:
-// a rough measure of how short its chain is. An empty chain is rarest.
+// How rare the pair at `position` is: the fewer times it occurs within the
+// window, the shorter its chain and the larger this value. Pairs whose keys
+// share a count slot share their count; that only makes a chain look longer.
 uint32_t MatchFinder::Rarity(uint32_t position) const {
-  const uint32_t newest = head_[Key(position)];
-  if (newest == kNone) return UINT32_MAX;
-  return newest < position ? position - newest : 0;
+  return UINT16_MAX + 1 - counts_[CountSlot(Key(position))];
+}
+
+// The key's count slot: a multiplicative hash scaled onto kPairCounts.
+uint32_t MatchFinder::CountSlot(uint32_t key) {
+  return uint32_t((uint64_t(key * 0x9E3779B1u) * kPairCounts) >> 32);
 }
 
 template <bool kNearEnd>

@@ -1,7 +1,9 @@
 // Finds earlier occurrences of the bytes at a position: a head table keyed
 // by the two bytes there, each entry starting a chain of earlier positions
 // with the same two bytes, whose links live in a ring so that positions
-// beyond the longest offset drop out. Both live in the packer's work memory.
+// beyond the longest offset drop out. Beside them, counts of how often each
+// pair occurs within the window tell which chain is shortest to walk. All
+// live in the packer's work memory.
 #pragma once
 
 #include <cstdint>
@@ -88,12 +90,14 @@ class MatchFinder {
   static constexpr uint32_t kFourByteTest = 4;  // the least room for the walk's quick test
   static constexpr uint32_t kRarityScan = 16;
   uint32_t Rarity(uint32_t position) const;
+  static uint32_t CountSlot(uint32_t key);
   uint32_t Key(uint32_t position) const { return input_[position] | uint32_t(input_[position + 1]) << 8; }
 
   const uint8_t* input_;
   uint32_t size_;
   uint32_t* head_;  // kHeadEntries newest positions
   uint32_t* ring_;  // kRingEntries links, position % kRingEntries
+  uint16_t* counts_;  // kPairCounts: pairs within the window, by CountSlot of their key
   uint32_t inserted_ = 0;
 };
 

@@ -133,6 +133,21 @@ TEST_F(MatchFinderTest, FindsTheLongestNearestRepeatLikePlainComparison) {
   }
 }
 
+// A search walks the chain of the rarest pair its match holds: the common
+// pair "ab" at the search position has hundreds of nearer occurrences, the
+// pair "bQ" one. Within a budget of 64 candidates only the walk along the
+// rare pair's chain reaches the repeat.
+TEST_F(MatchFinderTest, WalksTheRarestPairsChain) {
+  std::string common;
+  for (int i = 0; i < 300; ++i) common += "abcd";
+  Load("xy" + std::string("abQRSTUVW") + common + "abQRSTUVW!");
+  const uint32_t position = uint32_t(text_.size() - 10);
+  finder_->InsertUpTo(position + 4);
+  const Match match = finder_->Find(position, 64, 256);
+  EXPECT_EQ(match.length, 9u);
+  EXPECT_EQ(match.offset, position - 2);
+}
+
 TEST_F(MatchFinderTest, NothingBeyondTheWindowOrTheInput) {
   std::string unique;
   for (uint32_t i = 0; unique.size() < 100000; ++i) unique += std::to_string(i * 2654435761u) + ",";
