@@ -56,8 +56,8 @@ struct Cursor {
   uint32_t ringBase;   // the anchor less its ring slot: a candidate's link is at candidate - ringBase, wrapped
   uint32_t steps;      // how many more candidates the search may look at
   uint32_t testShift;  // candidate + testShift: where the quick test reads
-  uint32_t want;       // what it must find there, under the mask
-  uint32_t mask;
+  uint64_t want;       // what it must find there, under the mask
+  uint64_t mask;
 };
 
 enum StepOutcome : uint32_t { kNextCandidate = 0, kCandidateToTest = 1, kSearchOver = 2 };
@@ -80,7 +80,7 @@ template <bool kNearEnd>
   }
   next = ring[slot];
   if (c.steps-- == 0) return kSearchOver;
-  if (kNearEnd || ((Load32(input + (c.candidate + c.testShift)) ^ c.want) & c.mask) == 0) return kCandidateToTest;
+  if (kNearEnd || ((Load64(input + (c.candidate + c.testShift)) ^ c.want) & c.mask) == 0) return kCandidateToTest;
   c.candidate = next;
   return kNextCandidate;
 }
@@ -88,7 +88,7 @@ template <bool kNearEnd>
 // One search along the chains: its state between two candidates, so that
 // several searches can be stepped in turn and their chain loads overlap.
 // The chain walked is that of the pair `anchor_ - position_` bytes into
-// the match. Within the last bytes of the input (`kNearEnd`) the four-byte
+// the match. Within the last bytes of the input (`kNearEnd`) the eight-byte
 // test that rejects most candidates would read past the input, so there
 // every candidate goes to the full comparison.
 template <bool kNearEnd>
@@ -168,20 +168,20 @@ class Walk {
     cursor_.testShift = position_ + checkAt_ - anchor;
   }
 
-  // A longer match must agree on the four bytes that end at the length to
-  // beat (on all bytes up to it while it is shorter than four): a cheap test
-  // that most candidates fail. It reads bytes up to index max(length, 3),
-  // within the input when the length is below maxLength_ and maxLength_ is
-  // at least kFourByteTest.
+  // A longer match must agree on the eight bytes that end at the length to
+  // beat (on all bytes up to it while it is shorter than eight): a cheap
+  // test that nearly every candidate not worth comparing in full fails. It
+  // reads bytes up to index max(length, 7), within the input when the
+  // length is below maxLength_ and maxLength_ is at least kQuickTestRoom.
   void SetLengthToBeat(uint32_t length) {
     bestLength_ = length;
-    checkAt_ = length >= 3 ? length - 3 : 0;
-    const uint32_t bytes = std::min(length + 1, 4u);
-    uint32_t ones = bytes >= 4 ? ~0u : (1u << (8 * bytes)) - 1;
-    if constexpr (std::endian::native == std::endian::big) ones = bytes >= 4 ? ones : ones << (32 - 8 * bytes);
+    checkAt_ = length >= 7 ? length - 7 : 0;
+    const uint32_t bytes = std::min(length + 1, 8u);
+    uint64_t ones = bytes >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
+    if constexpr (std::endian::native == std::endian::big) ones = bytes >= 8 ? ones : ones << (64 - 8 * bytes);
     cursor_.mask = ones;
     cursor_.testShift = position_ + checkAt_ - anchor_;
-    if (!kNearEnd) cursor_.want = Load32(here_ + checkAt_);
+    if (!kNearEnd) cursor_.want = Load64(here_ + checkAt_);
   }
 
   // Takes the candidate if it is better; true when the search can stop.

@@ -69,7 +69,7 @@ Matches MatchFinder::FindOne(const Search& search) const {
 }
 
 Matches MatchFinder::FindAll(const Search& search) const {
-  if (MaxLengthAt(search.position) < kFourByteTest) return FindOne<true>(search);
+  if (MaxLengthAt(search.position) < kQuickTestRoom) return FindOne<true>(search);
   return FindOne<false>(search);
 }
 
@@ -84,11 +84,11 @@ void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* foun
   chain::Walk<false>* going[chain::kLanes];
   uint32_t goingCount = 0, next = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    if (MaxLengthAt(searches[i].position) < kFourByteTest) found[i] = FindOne<true>(searches[i]);
+    if (MaxLengthAt(searches[i].position) < kQuickTestRoom) found[i] = FindOne<true>(searches[i]);
   }
   const auto startNext = [&] {
     for (; next < count; ++next) {
-      if (MaxLengthAt(searches[next].position) < kFourByteTest) continue;
+      if (MaxLengthAt(searches[next].position) < kQuickTestRoom) continue;
       going[goingCount++] = &walks[next].emplace(*this, searches[next]);
       ++next;
       return;

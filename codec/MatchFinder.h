@@ -87,7 +87,7 @@ class MatchFinder {
   template <bool kNearEnd>
   Matches FindOne(const Search& search) const;
   static constexpr uint32_t kNone = UINT32_MAX;
-  static constexpr uint32_t kFourByteTest = 4;  // the least room for the walk's quick test
+  static constexpr uint32_t kQuickTestRoom = 8;  // the least room for the walk's quick test
   static constexpr uint32_t kRarityScan = 16;
   uint32_t Rarity(uint32_t position) const;
   static uint32_t CountSlot(uint32_t key);

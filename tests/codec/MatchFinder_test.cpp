@@ -173,15 +173,15 @@ TEST_F(MatchFinderTest, UnusableMatchReachingTheEnd) {
   EXPECT_NE(match.offset, position) << "three bytes at 40000 back are too short to code";
 }
 
-// The quick four-byte test of the chain walk would read past the input in
+// The quick eight-byte test of the chain walk would read past the input in
 // its last bytes; there the walk compares in full. Searches at each of the
 // last positions, alone and paired, must find the repeats and stay within
 // the input (the sanitizers catch a read past it).
 TEST_F(MatchFinderTest, SearchesAtTheLastPositions) {
-  Load("abcabcabcabcab");
+  Load("abcabcabcabcabcabcab");
   const uint32_t size = uint32_t(text_.size());
   finder_->InsertUpTo(size);
-  for (uint32_t position = size - 8; position < size; ++position) {
+  for (uint32_t position = size - 12; position < size; ++position) {
     const Match match = finder_->Find(position, ap::kMaxCandidates, 256);
     ExpectValid(position, match);
     EXPECT_EQ(match.length, position + 1 < size ? size - position : 0u) << position;
