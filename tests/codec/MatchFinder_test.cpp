@@ -148,6 +148,25 @@ TEST_F(MatchFinderTest, WalksTheRarestPairsChain) {
   EXPECT_EQ(match.offset, position - 2);
 }
 
+// The counts follow the window: a pair that was common only further back
+// than the longest offset is rare again, so the search still takes its
+// chain.
+TEST_F(MatchFinderTest, PairsBeyondTheWindowNoLongerCount) {
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "bQ";
+  for (int i = 0; i < 47500; ++i) text += "cd";
+  text += "abQRSTUVW";
+  for (int i = 0; i < 300; ++i) text += "abcd";
+  text += "abQRSTUVW!";
+  Load(text);
+  const uint32_t position = uint32_t(text_.size() - 10);
+  ASSERT_GT(position - ap::kMaxOffset, 10000u) << "the run of bQ lies beyond the window";
+  finder_->InsertUpTo(position + 4);
+  const Match match = finder_->Find(position, 64, 256);
+  EXPECT_EQ(match.length, 9u);
+  EXPECT_EQ(match.offset, 9u + 1200u);
+}
+
 TEST_F(MatchFinderTest, NothingBeyondTheWindowOrTheInput) {
   std::string unique;
   for (uint32_t i = 0; unique.size() < 100000; ++i) unique += std::to_string(i * 2654435761u) + ",";
