@@ -1,11 +1,8 @@
 #include "codec/MatchFinder.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <optional>
 
-#include "codec/ApCost.h"
 #include "codec/ChainWalk.h"
 
 namespace vexmoor::ap {
@@ -47,7 +44,6 @@ uint32_t MatchFinder::MaxLengthAt(uint32_t position) const {
 uint32_t MatchFinder::LengthAt(uint32_t position, uint32_t offset, uint32_t limit) const {
   return chain::CommonLength(input_ + position, input_ + position - offset, limit);
 }
-
 
 // How rare the pair at `position` is: the fewer times it occurs within the
 // window, the shorter its chain and the larger this value. Pairs whose keys
