@@ -16,17 +16,23 @@ constexpr std::array<const char*, 32> kWords = {
     "Ninja",  "Academy", "Pinball", "Soccer",  "Quiz",   "Master", "Pet",    "Hotel"};
 constexpr std::array<const char*, 6> kRegions = {"Europe", "USA", "Japan", "Germany", "France",
                                                  "Spain"};
+// The languages a release for each region lists after it, as DS release
+// names do ("Title (Europe) (En,Fr,De,Es,It)"); none for a single market.
+constexpr std::array<const char*, 6> kLanguages = {" (En,Fr,De,Es,It)", "", "", " (De)", " (Fr)", " (Es)"};
 
 }  // namespace
 
 std::string GeneratedDatText(size_t lines, uint32_t seed, DatNames kind) {
   std::mt19937 random(seed);
-  // The titles: a few dozen release names, each a title and a region.
+  // The titles: a few dozen release names, each a title and a region, and
+  // for releases the region's languages.
   std::vector<std::string> names;
   for (size_t i = 0; names.size() < 48; ++i) {
     std::string name = std::string(kWords[(i * 7) % kWords.size()]) + " " + kWords[(i * 13 + 5) % kWords.size()];
     if (i % 3 == 0) name += std::string(" ") + kWords[(i * 5 + 11) % kWords.size()];
-    names.push_back(name + " (" + kRegions[i % kRegions.size()] + ")");
+    name += std::string(" (") + kRegions[i % kRegions.size()] + ")";
+    if (kind == DatNames::kReleases) name += kLanguages[i % kLanguages.size()];
+    names.push_back(name);
   }
   std::string text =
       "[INFO]\r\nNAME=Generated\r\nSYSTEM=Nintendo DS\r\nMASK=*.nds\r\n"
@@ -38,7 +44,7 @@ std::string GeneratedDatText(size_t lines, uint32_t seed, DatNames kind) {
   for (size_t line = 1; line <= lines; ++line) {
     std::snprintf(head, sizeof head, "%04zu|%08X|", line, static_cast<unsigned>(random()));
     text += head;
-    if (kind == DatNames::kTitles) {
+    if (kind != DatNames::kWords) {
       text += names[pick(random)] + "\r\n";
       continue;
     }

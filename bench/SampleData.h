@@ -9,10 +9,11 @@
 namespace vexmoor::bench {
 
 // How the names of a generated dat text are made: each drawn from 48 titles
-// (pairs and triples of the vocabulary's words, with a region), or each
-// two to four words drawn from the vocabulary and one region, so that
-// hardly any name repeats.
-enum class DatNames { kTitles, kWords };
+// (pairs and triples of the vocabulary's words, with a region), the same
+// with the languages a release for that region lists, or each two to four
+// words drawn from the vocabulary and one region, so that hardly any name
+// repeats.
+enum class DatNames { kTitles, kReleases, kWords };
 
 // A native dat text of `lines` data lines ("0001|89ABCDEF|Name (Region)"),
 // with a short [INFO] header; the names are made as `kind` says, the CRCs

@@ -1,6 +1,7 @@
-// The codec's figures: for each file named on the command line, two
-// generated dat texts of 6000 lines (names drawn from 48 titles, and names
-// made of random words) and 1 MiB of generated binary, the stream size and
+// The codec's figures: for each file named on the command line, three
+// generated dat texts of 6000 lines (release names drawn from 48 titles
+// with region and languages, the same without languages, and names made
+// of random words) and 1 MiB of generated binary, the stream size and
 // its share of the input, pack MB/s and unpack MB/s (the stream decoder
 // alone and the whole block with both CRC checks). With --reference, also
 // the stream size of a near-optimal parse without the packer's memory limit
@@ -92,7 +93,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_codec: %s\n", error.what());
     return 1;
   }
-  inputs.emplace_back("dat text, 6000 lines", vexmoor::bench::GeneratedDatText(6000));
+  inputs.emplace_back("dat text, 6000 lines",
+                      vexmoor::bench::GeneratedDatText(6000, 1, vexmoor::bench::DatNames::kReleases));
+  inputs.emplace_back("dat text, no languages", vexmoor::bench::GeneratedDatText(6000));
   inputs.emplace_back("dat text, names of words",
                       vexmoor::bench::GeneratedDatText(6000, 1, vexmoor::bench::DatNames::kWords));
   inputs.emplace_back("binary, 1 MiB", vexmoor::bench::GeneratedBinary(1 << 20));
