@@ -91,10 +91,10 @@ inline uint8_t* CopyMatch(uint8_t* out, const uint8_t* outEnd, size_t offset, si
 // matches to pay off, and offsets below 128 take lengths 2 and 3 from the
 // short-match code.
 inline uint64_t AdjustLength(uint64_t length, uint32_t offset) {
-  if (offset >= kFarOffsetLimit) ++length;
-  if (offset >= kNearOffsetLimit) ++length;
-  if (offset < kShortOffsetLimit) length += 2;
-  return length;
+  // Sums of comparisons rather than branches: which case applies follows
+  // the data, and branches on it would be badly predicted.
+  return length + uint64_t(offset >= kFarOffsetLimit) + uint64_t(offset >= kNearOffsetLimit) +
+         2 * uint64_t(offset < kShortOffsetLimit);
 }
 
 }  // namespace
@@ -114,8 +114,9 @@ std::optional<size_t> UnpackStream(const uint8_t* stream, size_t streamLength, u
   // A copy is valid when everything it was built from lies in the stream,
   // its offset within the output so far and its length within the room.
   const auto copyFits = [&](uint32_t offset, uint64_t length) {
-    return !reader.Overrun() && offset != 0 && offset <= size_t(out - output) &&
-           length <= uint64_t(outEnd - out);
+    // offset - 1 wraps for an offset of 0, so one test covers 1..written
+    // (and gives the compiler no test for 0 to split the paths on).
+    return !reader.Overrun() && size_t(offset) - 1 < size_t(out - output) && length <= uint64_t(outEnd - out);
   };
 
   for (;;) {
