@@ -116,24 +116,9 @@ class Walk {
   }
 
   const Matches& Result() const { return found_; }
-  uint32_t Position() const { return position_; }
   Cursor& State() { return cursor_; }
   const uint32_t* Ring() const { return f_.ring_; }
   const uint8_t* Input() const { return f_.input_; }
-
-  // Runs the search to its end alone.
-  void Run() {
-    Cursor c = cursor_;
-    for (;;) {
-      uint32_t next;
-      const StepOutcome outcome = StepCursor<kNearEnd>(c, f_.ring_, f_.input_, next);
-      if (outcome == kNextCandidate) [[likely]] continue;
-      if (outcome == kSearchOver) return;
-      cursor_ = c;
-      if (!Examine(next)) return;
-      c = cursor_;
-    }
-  }
 
   // Compares the cursor's candidate in full, whose successor is `next`, and
   // moves the cursor on; false when the search is over.
@@ -257,9 +242,10 @@ class Walk {
 
 // Steps N walks in turn, each cursor in registers, so that N chain loads
 // are on their way at once, until at least one search is over. Returns the
-// ended walks as bits (1 << i); the others keep where they stand.
-template <uint32_t N>
-uint32_t StepUntilOneEnds(Walk<false>* const* walks) {
+// ended walks as bits (1 << i); the others keep where they stand. With one
+// walk, it runs the search to its end.
+template <uint32_t N, bool kNearEnd = false>
+uint32_t StepUntilOneEnds(Walk<kNearEnd>* const* walks) {
   const uint32_t* const ring = walks[0]->Ring();
   const uint8_t* const input = walks[0]->Input();
   Cursor c[N];
@@ -269,7 +255,7 @@ uint32_t StepUntilOneEnds(Walk<false>* const* walks) {
     uint32_t next[N], outcome[N], any = 0;
 #pragma GCC unroll 4
     for (uint32_t i = 0; i < N; ++i) {
-      outcome[i] = StepCursor<false>(c[i], ring, input, next[i]);
+      outcome[i] = StepCursor<kNearEnd>(c[i], ring, input, next[i]);
       any |= outcome[i];
     }
     if (any == kNextCandidate) [[likely]] continue;

@@ -60,12 +60,13 @@ uint32_t MatchFinder::CountSlot(uint32_t key) {
 template <bool kNearEnd>
 Matches MatchFinder::FindOne(const Search& search) const {
   chain::Walk<kNearEnd> walk(*this, search);
-  walk.Run();
+  chain::Walk<kNearEnd>* const alone = &walk;
+  chain::StepUntilOneEnds<1, kNearEnd>(&alone);
   return walk.Result();
 }
 
 Matches MatchFinder::FindAll(const Search& search) const {
-  if (MaxLengthAt(search.position) < kQuickTestRoom) return FindOne<true>(search);
+  if (NearEnd(search.position)) return FindOne<true>(search);
   return FindOne<false>(search);
 }
 
@@ -80,11 +81,11 @@ void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* foun
   chain::Walk<false>* going[chain::kLanes];
   uint32_t goingCount = 0, next = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    if (MaxLengthAt(searches[i].position) < kQuickTestRoom) found[i] = FindOne<true>(searches[i]);
+    if (NearEnd(searches[i].position)) found[i] = FindOne<true>(searches[i]);
   }
   const auto startNext = [&] {
     for (; next < count; ++next) {
-      if (MaxLengthAt(searches[next].position) < kQuickTestRoom) continue;
+      if (NearEnd(searches[next].position)) continue;
       going[goingCount++] = &walks[next].emplace(*this, searches[next]);
       ++next;
       return;

@@ -88,6 +88,9 @@ class MatchFinder {
   Matches FindOne(const Search& search) const;
   static constexpr uint32_t kNone = UINT32_MAX;
   static constexpr uint32_t kQuickTestRoom = 8;  // the least room for the walk's quick test
+  // Whether a search at `position` is too near the end of the input for
+  // the quick test, so that it compares every candidate in full.
+  bool NearEnd(uint32_t position) const { return MaxLengthAt(position) < kQuickTestRoom; }
   static constexpr uint32_t kRarityScan = 16;
   uint32_t Rarity(uint32_t position) const;
   static uint32_t CountSlot(uint32_t key);
