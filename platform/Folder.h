@@ -31,4 +31,9 @@ struct TFolderIdentity {
 // folder that can be examined.
 std::optional<TFolderIdentity> FolderIdentity(const std::string& path);
 
+// True when a file can be created in `folder` ("" is the current folder):
+// a probe file is created there and removed again. False for a folder that
+// is missing, read-only or refuses new files for any other reason.
+bool IsWritableFolder(const std::string& folder);
+
 }  // namespace vexmoor

@@ -4,8 +4,11 @@
 
 #include "catalogue/DatContainer.h"
 #include "catalogue/General.h"
+#include "catalogue/TextLines.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
+#include "platform/Folder.h"
+#include "platform/Path.h"
 #include "updater/UpdateConfig.h"
 
 namespace vexmoor {
@@ -65,10 +68,11 @@ double LocalDatTimeStamp(const std::string& folder, std::string_view section) {
 }
 
 std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_view programPath,
-                                          const std::string& folder) {
+                                          const std::string& folder, bool offerProgram) {
   std::vector<TUpdateRecord> offered;
   for (const TUpdateListSection& section : list) {
     const bool isProgram = IsProgramEntry(programPath, section.Name);
+    if (isProgram && !offerProgram) continue;
     const double local =
         isProgram ? ProgramVersionValue() : LocalDatTimeStamp(folder, section.Name);
     const double remote =
@@ -76,6 +80,19 @@ std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_v
     if (IsNewer(local, remote)) offered.push_back(MakeRecord(section, isProgram));
   }
   return offered;
+}
+
+bool CanReplaceProgram(std::string_view programPath) {
+  return !programPath.empty() && IsWritableFolder(PathFolder(programPath));
+}
+
+std::string UpdateBaseUrl(std::string_view setting) {
+  const std::string_view trimmed = TrimBlanks(setting);
+  return std::string(trimmed.empty() ? kDefaultUpdateBaseUrl : trimmed);
+}
+
+std::string SelfUpdateParameters(std::string_view programPath) {
+  return "-update \"" + std::string(programPath);
 }
 
 std::optional<std::string> UnsafeFileNameReason(std::string_view file) {

@@ -48,9 +48,25 @@ double LocalDatTimeStamp(const std::string& folder, std::string_view section);
 
 // The entries of `list` to offer, in list order: a section matching the
 // program is compared by version (Version / 10000 against the program's),
-// any other by the local dat's time stamp against Timestamp.
+// any other by the local dat's time stamp against Timestamp. Without
+// `offerProgram` the program's sections are never offered.
 std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_view programPath,
-                                          const std::string& folder);
+                                          const std::string& folder, bool offerProgram = true);
+
+// True when a new build of the program at `programPath` can be put in its
+// place: a file can be created in the program's folder. The check then
+// offers the program's entry; a build that could not replace the program
+// would only be downloaded in vain.
+bool CanReplaceProgram(std::string_view programPath);
+
+// The base URL of the update service: the `UpdateURL` setting when it holds
+// more than blanks (trimmed), else kDefaultUpdateBaseUrl.
+std::string UpdateBaseUrl(std::string_view setting);
+
+// The parameter text that starts a downloaded build to replace the program
+// at `programPath`: "-update", a blank, a double quote and the path, with no
+// closing quote (the receiver reads the rest of its command line as the path).
+std::string SelfUpdateParameters(std::string_view programPath);
 
 // Why `file` must not be written, or nullopt when it is a plain file name
 // in the program's folder. Refused: a missing File (kMissingListValue), an

@@ -68,17 +68,37 @@ std::optional<TDateTimeParts> DecodeDateTime(double value) {
   return parts;
 }
 
+bool IsMidnight(const TDateTimeParts& parts) {
+  return parts.Hour == 0 && parts.Minute == 0 && parts.Second == 0 && parts.Millisecond == 0;
+}
+
 std::string UpdateDateTimeText(double value) {
   const std::optional<TDateTimeParts> parts = DecodeDateTime(value);
   if (!parts) return TimeStampText(value);
   char text[48];
-  if (parts->Hour == 0 && parts->Minute == 0 && parts->Second == 0 && parts->Millisecond == 0) {
+  if (IsMidnight(*parts)) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", parts->Year, parts->Month, parts->Day);
   } else {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", parts->Year, parts->Month,
                   parts->Day, parts->Hour, parts->Minute, parts->Second);
   }
   return text;
+}
+
+std::string TimePatternWithoutZone(std::string_view pattern) {
+  std::string result;
+  bool quoted = false;
+  for (const char c : pattern) {
+    if (c == '\'') quoted = !quoted;
+    if (quoted || c == '\'' || c != 't') {
+      result += c;
+    } else {
+      while (!result.empty() && result.back() == ' ') result.pop_back();
+    }
+  }
+  const size_t first = result.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return result.substr(first, result.find_last_not_of(' ') - first + 1);
 }
 
 TByteCounters& ProcessByteCounters() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vexmoor {
 
@@ -25,9 +26,19 @@ struct TDateTimeParts {
 // 31 December 9999 or for a value that is not finite.
 std::optional<TDateTimeParts> DecodeDateTime(double value);
 
+// True when the parts name exactly midnight: the list then shows the date
+// alone.
+bool IsMidnight(const TDateTimeParts& parts);
+
 // "YYYY-MM-DD HH:MM:SS", or "YYYY-MM-DD" when the time is exactly midnight;
 // a value outside the calendar's range is shown as the number.
 std::string UpdateDateTimeText(double value);
+
+// A time pattern of the user's locale ("h:mm:ss AP t") without its time
+// zone: every unquoted run of 't' is dropped with the blanks before it, as
+// the list's times are GMT whatever the user's zone is. Quoted text ('...',
+// '' for a quote) is kept as it is; blanks at either end are trimmed.
+std::string TimePatternWithoutZone(std::string_view pattern);
 
 // The download byte counters: Current counts the item being downloaded and
 // starts at 0 for each; Total counts every download since the program

@@ -23,6 +23,20 @@ bool TUpdateRunResult::AllSucceeded() const {
   return true;
 }
 
+std::string UpdateFailuresText(const std::vector<TUpdateRecord>& records,
+                               const TUpdateRunResult& run) {
+  std::string text;
+  for (const TUpdateOutcome& item : run.Items) {
+    if (item.Error.empty()) continue;
+    if (!text.empty()) text += '\n';
+    const TUpdateRecord* record = item.Index < records.size() ? &records[item.Index] : nullptr;
+    text += "The download of \"" + (record ? record->Name : item.LocalPath) + "\"";
+    if (record) text += " (" + record->File + ")";
+    text += " failed: " + item.Error;
+  }
+  return text;
+}
+
 TUpdater::TUpdater(std::string_view baseUrl, TByteCounters& counters)
     : baseUrl_(baseUrl), counters_(counters) {
   if (baseUrl_.empty() || baseUrl_.back() != '/') baseUrl_ += '/';
@@ -94,8 +108,8 @@ TUpdateList TUpdater::FetchList() {
 }
 
 std::vector<TUpdateRecord> TUpdater::Check(std::string_view programPath,
-                                           const std::string& folder) {
-  return OfferedUpdates(FetchList(), programPath, folder);
+                                           const std::string& folder, bool offerProgram) {
+  return OfferedUpdates(FetchList(), programPath, folder, offerProgram);
 }
 
 std::string TUpdater::Download(const TUpdateRecord& record, std::string_view programPath,

@@ -38,6 +38,13 @@ struct TUpdateRunResult {
   bool AllSucceeded() const;
 };
 
+// What to tell the user about the failed downloads of `run` over `records`
+// (the list the run was given): one line per failure, "The download of NAME
+// (FILE) failed: ERROR", the lines joined by LF; "" when none failed. A
+// failed program download is named like any other: the restart was skipped.
+std::string UpdateFailuresText(const std::vector<TUpdateRecord>& records,
+                               const TUpdateRunResult& run);
+
 class TUpdater {
  public:
   // Told after every received block of a download.
@@ -64,8 +71,10 @@ class TUpdater {
   TUpdateList FetchList();
 
   // FetchList, then the entries offered to `programPath` whose dats lie in
-  // `folder` ("" for the current folder). Throws as FetchList.
-  std::vector<TUpdateRecord> Check(std::string_view programPath, const std::string& folder);
+  // `folder` ("" for the current folder); the program's own entry only with
+  // `offerProgram` (see CanReplaceProgram). Throws as FetchList.
+  std::vector<TUpdateRecord> Check(std::string_view programPath, const std::string& folder,
+                                   bool offerProgram = true);
 
   // Downloads `record` to its local name in `folder` and returns the path
   // written. The file is written only after the whole body arrived with a

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "catalogue/DatContainer.h"
+#include "platform/Folder.h"
+#include "updater/UpdateConfig.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {
@@ -45,6 +47,24 @@ TEST_F(UpdateCheck, ProgramEntryComparesVersionAgainstOurs) {
   // The program's entry ignores Timestamp, and a section matching the path
   // through wildcards is the program's too.
   EXPECT_EQ(Offered("[m??r*]\nVersion=0x1AF5\n").size(), 1u);
+}
+
+TEST_F(UpdateCheck, AProgramThatCannotBeReplacedIsNeverOffered) {
+  const TUpdateList list = ParseUpdateList("[moorscan]\nVersion=9999\n[a.qdat]\nTimestamp=5\n");
+  const auto offered = OfferedUpdates(list, kProgram, dir_.Path(), false);
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0].Section, "a.qdat");
+  EXPECT_TRUE(CanReplaceProgram(dir_ / "moorscan"));
+  EXPECT_FALSE(CanReplaceProgram(dir_ / "absent/moorscan"));
+  EXPECT_FALSE(CanReplaceProgram(""));
+  EXPECT_TRUE(ListFolder(dir_.Path()).empty());  // the probe is gone again
+}
+
+TEST_F(UpdateCheck, BaseUrlAndRestartParameters) {
+  EXPECT_EQ(UpdateBaseUrl(""), kDefaultUpdateBaseUrl);
+  EXPECT_EQ(UpdateBaseUrl(" \t"), kDefaultUpdateBaseUrl);
+  EXPECT_EQ(UpdateBaseUrl(" http://127.0.0.1:8080/update/ "), "http://127.0.0.1:8080/update/");
+  EXPECT_EQ(SelfUpdateParameters("/opt/my apps/moorscan"), "-update \"/opt/my apps/moorscan");
 }
 
 TEST_F(UpdateCheck, ProgramMatchIsAgainstTheWholePath) {

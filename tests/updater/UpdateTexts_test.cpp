@@ -43,6 +43,16 @@ TEST(UpdateTexts, DatesOutsideTheCalendarShowAsNumbers) {
   EXPECT_EQ(parts->Millisecond, 234);
 }
 
+TEST(UpdateTexts, TimePatternsLoseTheirZone) {
+  EXPECT_EQ(TimePatternWithoutZone("h:mm:ss AP t"), "h:mm:ss AP");
+  EXPECT_EQ(TimePatternWithoutZone("HH:mm:ss t"), "HH:mm:ss");
+  EXPECT_EQ(TimePatternWithoutZone("HH:mm:ss"), "HH:mm:ss");
+  EXPECT_EQ(TimePatternWithoutZone("tttt HH:mm"), "HH:mm");
+  EXPECT_EQ(TimePatternWithoutZone("HH 'h' mm 'tout' t"), "HH 'h' mm 'tout'");
+  EXPECT_EQ(TimePatternWithoutZone("HH''mm t ss"), "HH''mm ss");
+  EXPECT_EQ(TimePatternWithoutZone("t"), "");
+}
+
 TEST(UpdateTexts, ByteCountersAndTheirTexts) {
   TByteCounters counters;
   counters.Add(1024);

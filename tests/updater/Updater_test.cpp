@@ -163,6 +163,8 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
   EXPECT_FALSE(run.AllSucceeded());
   EXPECT_EQ(run.ProgramUpdatePath, dir_ / "upd-moorscan");
   EXPECT_EQ(test::ReadFile(dir_ / "upd-moorscan"), "new build");
+  EXPECT_EQ(UpdateFailuresText(records, run),
+            "The download of \"missing.qdat\" (missing.qdat) failed: Not Found");
 }
 
 TEST_F(Updater, AFailedProgramDownloadStartsNothing) {
@@ -173,6 +175,9 @@ TEST_F(Updater, AFailedProgramDownloadStartsNothing) {
   ASSERT_EQ(run.Items.size(), 1u);
   EXPECT_FALSE(run.Items[0].Error.empty());
   EXPECT_EQ(run.ProgramUpdatePath, "");
+  EXPECT_NE(UpdateFailuresText({Record("moorscan", true)}, run).find("(moorscan) failed: "),
+            std::string::npos);
+  EXPECT_EQ(UpdateFailuresText({}, TUpdateRunResult{}), "");
 }
 
 TEST_F(Updater, CancelEndsTheRunningDownloadAndEveryLaterOne) {
