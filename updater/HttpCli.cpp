@@ -176,7 +176,7 @@ void THttpCli::OnBody(const char* data, size_t size) {
 int THttpCli::NextWaitMs(Clock::time_point since) const {
   const auto left =
       idleTimeout_ - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
-  return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), kWaitSlice).count());
+  return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), waitSlice_).count());
 }
 
 bool THttpCli::IdleTooLong(Clock::time_point since) const {

@@ -10,6 +10,7 @@
 //   http.Get();  // throws EHttpException on failure or a status >= 402
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -58,6 +59,12 @@ class THttpCli {
   // A connection attempt, or a connection on which nothing arrives, fails
   // after this long. 30 seconds unless changed (tests shorten it).
   void SetIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
+  // The longest single wait on the connection, kWaitSlice unless changed (at
+  // least 1 ms): a window shortens it so that the pump keeps it responsive
+  // while a server is silent.
+  void SetWaitSlice(std::chrono::milliseconds slice) {
+    waitSlice_ = std::max(slice, std::chrono::milliseconds(1));
+  }
 
   // Performs a GET of URL() and returns when the response is complete; the
   // whole body of the final response is then in the RcvdStream (the bodies
@@ -110,6 +117,7 @@ class THttpCli {
   DocDataEvent onDocData_;
   PumpEvent onPump_;
   std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
+  std::chrono::milliseconds waitSlice_ = kWaitSlice;
   std::atomic<bool> abort_ = false;
   bool busy_ = false;
   int statusCode_ = 0;

@@ -246,6 +246,19 @@ TEST(HttpCli, PumpsBetweenWaitsOfAtMostASecond) {
   EXPECT_GE(client.pumps, 2);
 }
 
+TEST(HttpCli, AShorterWaitSlicePumpsMoreOften) {
+  ScriptedServer server([](ServerConnection& connection) {
+    connection.ReadRequest();
+    std::this_thread::sleep_for(500ms);
+    connection.Send("HTTP/1.0 200 OK\r\n\r\nlate");
+  });
+  Client client(server.Url("/"));
+  client.http.SetWaitSlice(20ms);
+  EXPECT_EQ(client.Failure(), "");
+  EXPECT_EQ(client.body, "late");
+  EXPECT_GE(client.pumps, 10);
+}
+
 TEST(HttpCli, AbortFromThePumpEndsTheWaitAndStaysUntilCleared) {
   ScriptedServer server([](ServerConnection& connection) {
     connection.ReadRequest();
