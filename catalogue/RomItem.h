@@ -29,7 +29,14 @@ struct TRomItem {
 // entries stay valid until the next Append or Clear.
 class TCatalogue {
  public:
-  void Clear() { items_.clear(); }
+  // Removes every entry; Generation() then counts one more.
+  void Clear() {
+    items_.clear();
+    ++generation_;
+  }
+  // How many times the entries were cleared: a list built at another
+  // generation may hold rows whose entries are gone.
+  uint64_t Generation() const { return generation_; }
   // Adds an entry with every string empty and every number 0.
   TRomItem& Append() { return items_.emplace_back(); }
   size_t Count() const { return items_.size(); }
@@ -46,6 +53,7 @@ class TCatalogue {
 
  private:
   std::vector<TRomItem> items_;
+  uint64_t generation_ = 0;
 };
 
 // Index of the flag image that the first character of `country` selects, or

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "catalogue/DatLoader.h"
+#include "catalogue/DatOpen.h"
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
 #include "scan/ScanEngine.h"
@@ -67,28 +69,29 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
   return options;
 }
 
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Loads the dat with the loader its name selects; false after telling why.
-bool LoadDat(TAuditState& state, const std::string& path) {
-  state.CurrentDat = BaseName(path);
-  state.DatLoader = ChooseDatLoader(state.CurrentDat);
-  if (state.DatLoader == TDatLoader::None) {
+// Opens the dat with the loader its name selects; false after telling why.
+bool LoadDat(TAuditState& state, TRomList& list, TSortState& sort, const std::string& path) {
+  const TDatLoader loader = ChooseDatLoader(PathFileName(path));
+  if (loader == TDatLoader::None) {
     ReportError("\"" + path +
                 "\" is not a dat: the name must end in .dat (Rom Center) or .qdat (native)");
     return false;
   }
-  try {
-    if (!PathExists(path))
-      throw FileOpenError("Cannot open file \"" + path + "\". No such file or directory");
-    if (RunDatLoader(state, path)) return true;
-    ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
-  } catch (const std::exception& error) {
-    ReportError(error.what());
+  if (!PathExists(path)) {
+    ReportError("Cannot open file \"" + path + "\". No such file or directory");
+    return false;
   }
+  const TDatOpened opened = OpenDat(state, list, sort, path, loader);
+  if (opened.Error) {
+    try {
+      std::rethrow_exception(opened.Error);
+    } catch (const std::exception& error) {
+      ReportError(error.what());
+    }
+    return false;
+  }
+  if (opened.Loaded) return true;
+  ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
   return false;
 }
 
@@ -134,13 +137,13 @@ int RunAudit(const Args& args) {
   if (!options) return UsageError("audit");
   TAuditState state;
   state.CacheResults = !options->noCache;
-  if (!LoadDat(state, options->dat)) return 2;
+  TRomList list;
+  TSortState sort;
+  if (!LoadDat(state, list, sort, options->dat)) return 2;
   if (!IsFolder(options->folder)) {
     ReportError("\"" + options->folder + "\" is not a folder");
     return 2;
   }
-  TRomList list;
-  TSortState sort;
   TProgress progress(IsTerminal(stderr));
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
@@ -164,6 +167,15 @@ int RunAudit(const Args& args) {
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
   WriteReports(*options, state, list);
+  if (outcome.CacheWriteError) {
+    try {
+      std::rethrow_exception(outcome.CacheWriteError);
+    } catch (const std::exception& error) {
+      ReportError(std::string("the results above are complete, but the cache was not written: ") +
+                  error.what());
+    }
+    return 1;
+  }
   return 0;
 }
 
