@@ -66,6 +66,7 @@ void TScanEngine::Start() {
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
   list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+  Notify(callbacks_.ListRebuilt);
 }
 
 void TScanEngine::Walk(const std::string& folder) {
@@ -73,13 +74,23 @@ void TScanEngine::Walk(const std::string& folder) {
   // Leaving the walk (at the end, on a cancel or on an error) discards what
   // the workers examined ahead and joins them.
   std::optional<TLookAhead> ahead;
-  if (pipeline_.Workers > 1) ahead.emplace(masks_, pipeline_);
+  const std::function<void()>& waitPump = callbacks_.ProcessMessagesWhileWaiting;
+  if (pipeline_.Workers > 1) {
+    ahead.emplace(masks_, pipeline_);
+  } else if (waitPump) {
+    // One worker examines one path at a time, as the plain walk would, and
+    // this thread pumps while it waits.
+    TPipelineLimits one = pipeline_;
+    one.Workers = 1;
+    one.MaxFiles = 1;
+    ahead.emplace(masks_, one);
+  }
   while (!cancelRequested_) {
     const std::string path = work.Front();
     SetPanel(2, path);
     Pump();
-    TExamined examined =
-        ahead ? ahead->Take(work.Paths(), walkedFolders_) : ExamineWorkItem(path, masks_);
+    TExamined examined = ahead ? ahead->Take(work.Paths(), walkedFolders_, waitPump)
+                               : ExamineWorkItem(path, masks_);
     Apply(path, examined, work);
     work.PopFront();
     SetPanel(0, MatchedText(outcome_.Matched));
@@ -148,7 +159,13 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
 }
 
 void TScanEngine::Finish() {
-  RunEndPass(state_, list_);
+  try {
+    RunEndPass(state_, list_);
+  } catch (const IoError&) {
+    // Only the cache file failed; the results stand.
+    outcome_.CacheWriteError = std::current_exception();
+  }
+  Notify(callbacks_.StatusTextsWritten);
   SetPanel(0, FoundText(state_.FoundCount));
   SetPanel(1, MissingText(static_cast<int32_t>(state_.Catalogue.Count()) - state_.FoundCount));
   SetPanel(2, kScanCompleteText);
@@ -158,8 +175,10 @@ void TScanEngine::SetPanel(int panel, const std::string& text) {
   if (callbacks_.SetPanelText) callbacks_.SetPanelText(panel, text);
 }
 
-void TScanEngine::Pump() {
-  if (callbacks_.ProcessMessages) callbacks_.ProcessMessages();
+void TScanEngine::Pump() { Notify(callbacks_.ProcessMessages); }
+
+void TScanEngine::Notify(const std::function<void()>& callback) {
+  if (callback) callback();
 }
 
 }  // namespace vexmoor

@@ -1,13 +1,56 @@
 // The scan: walks a folder tree breadth first and marks the catalogue
 // entries whose CRC-32 a loose dump or an archive member carries, then runs
 // the end pass. It knows no window: the caller sees it through callbacks
-// (status bar texts, a pump for pending events) and stops it through the
-// cancel flag.
+// and stops it through the cancel flag.
+//
+// A window drives it like this. Run() is called on the window's thread and
+// returns when the scan is over; everything below happens inside it, on that
+// thread, in this order:
+// 1. The cancel flag is cleared, FoundCount set to 0, panels 0 and 1 show
+//    " Matched : 0" and " Skipped : 0".
+// 2. The list is rebuilt from the catalogue (FillList), then ListRebuilt
+//    runs: every row may differ, so a view over the list resets.
+// 3. The walk: per work-list path, panel 2 shows the path, ProcessMessages
+//    runs, the path is examined and applied, and panels 0 and 1 show the
+//    counters; ProcessMessages also runs once per entry of a listed folder,
+//    and ProcessMessagesWhileWaiting every 20 ms while the walk's thread
+//    waits for the workers that read ahead. Entries' Status and StatusText change in
+//    the catalogue, but no row of the list changes: the rows' texts stay as
+//    they were until step 4. A view that colours rows by the entry's Status
+//    may therefore show the new colours early if it repaints meanwhile.
+// 4. The end pass writes every row's Status text, sets FoundCount and the
+//    cache table and, with CacheResults on, writes the cache file; then
+//    StatusTextsWritten runs: a view announces that the Status column of
+//    every row changed (and the row colours with it).
+// 5. Panels 0, 1 and 2 show " Found : %d", " Missing : %d" and
+//    " Scanning complete.", and Run() returns the outcome.
+//
+// The cancel flag: the caller sets it (from ProcessMessages: the Cancel
+// entry, a close) to stop the walk after the current path; the end pass
+// still runs. The engine clears it at the start and sets it itself when the
+// work runs out, so after Run() it is set either way: a window reads the
+// outcome's Cancelled, never the flag.
+//
+// Re-entry: while Run() is inside ProcessMessages, state.ScanRunning is set;
+// a second Run() on the same state throws Error and changes nothing, and so
+// does a load (OpenDat). A window also disables the commands that would
+// replace or walk the catalogue.
+//
+// A throw (a loose dump that cannot be read, "Unknown compression format.",
+// "Bad rar filename.", a failed allocation, or an exception thrown by a
+// callback) ends the scan at that point and leaves: the statuses set so far
+// in the catalogue; the list as step 2 rebuilt it (if the throw came after
+// it), its Status texts not written (StatusTextsWritten does not run);
+// FoundCount 0; the cache table and file untouched; panels 0 and 1 with the
+// last counters and panel 2 with the failing path; ScanRunning cleared; the
+// workers joined. The cancel flag is left as it was. A cache file that
+// cannot be written is not a throw: see TScanOutcome::CacheWriteError.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <set>
 #include <string>
@@ -28,12 +71,29 @@ struct TScanCallbacks {
   // is shown, and once per folder entry while a folder is listed. Setting
   // the cancel flag here stops the scan after the current path.
   std::function<void()> ProcessMessages;
+  // Handles pending events while the walk waits for a worker: at least
+  // every kPumpSlice (20 ms) until the path's result is there. A window sets
+  // it to the same function as ProcessMessages; with it set, the walk's
+  // thread checksums nothing itself (with one worker or none configured,
+  // one worker does the examining), so the window stays responsive even
+  // while one large dump is summed or a slow disk is read. Unset, the walk
+  // waits without pumping, and the pumps are exactly those above.
+  std::function<void()> ProcessMessagesWhileWaiting;
+  // The list was rebuilt from the catalogue (once, before the walk).
+  std::function<void()> ListRebuilt;
+  // The end pass wrote the Status text of every row (once, after the walk,
+  // also after a cancel and when the cache file could not be written).
+  std::function<void()> StatusTextsWritten;
 };
 
 struct TScanOutcome {
   bool Cancelled = false;  // the cancel flag stopped the walk early
   int32_t Matched = 0;     // markings made (an entry matched twice counts 2)
   int32_t Skipped = 0;     // archives that could not be opened
+  // The cache file could not be written (IoError). Everything else of the
+  // end pass ran: the results are complete and should be shown; the error
+  // is for the caller's error report.
+  std::exception_ptr CacheWriteError;
 };
 
 // The breadth-first work list: folders end with the separator.
@@ -56,12 +116,10 @@ class TScanEngine {
   TScanEngine(TAuditState& state, TRomList& list, TSortState& sort,
               std::atomic<bool>& cancelRequested, TScanCallbacks callbacks);
 
-  // Runs one complete scan of `folder`: rebuilds the list (FillList), walks
-  // the tree, runs the end pass (also after a cancel) and shows " Found : ",
-  // " Missing : " and " Scanning complete.". Any failure other than an
-  // archive that cannot be opened ends the scan at once and is thrown: the
-  // statuses set so far stay, and neither the end pass nor the cache write
-  // runs. Throws Error when a scan of `state` is already running.
+  // Runs one complete scan of `folder` as the comment at the top of this
+  // file describes. Any failure other than an archive that cannot be opened
+  // or a cache file that cannot be written ends the scan at once and is
+  // thrown. Throws Error when a scan of `state` is already running.
   TScanOutcome Run(const std::string& folder);
 
   // How many workers examine the paths ahead of the walk, and how far ahead
@@ -89,6 +147,7 @@ class TScanEngine {
   void Finish();
   void SetPanel(int panel, const std::string& text);
   void Pump();
+  static void Notify(const std::function<void()>& callback);
 
   TAuditState& state_;
   TRomList& list_;

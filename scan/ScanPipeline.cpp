@@ -163,29 +163,54 @@ void TLookAhead::Submit() {
   if (handedOut > 1) workReady_.notify_all();
 }
 
-TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked) {
+void TLookAhead::ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock) {
+  queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+  job->State = TState::Running;
+  lock.unlock();
+  TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_);
+  lock.lock();
+  job->Result = std::move(result);
+  job->State = TState::Done;
+}
+
+void TLookAhead::WaitPumping(std::unique_lock<std::mutex>& lock, const std::function<void()>& pump,
+                             std::chrono::steady_clock::time_point& nextPump) {
+  jobDone_.wait_until(lock, nextPump);
+  lock.unlock();
+  // Jobs that finish in quick succession wake this thread often; the pump
+  // runs once a slice, not once a wake.
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= nextPump) {
+    pump();
+    nextPump = std::chrono::steady_clock::now() + kPumpSlice;
+  }
+}
+
+TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
+                           const std::function<void()>& pump) {
   if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
   Expand();
   Submit();  // the front always goes: nothing is in flight before it
   const TJobPtr job = ahead_.front().Job;
+  // With a pump, a worker examines the front even when none has begun it,
+  // so that this thread is free to pump.
+  const bool examineHere = !pump || workers_.empty();
+  auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   for (;;) {
     std::unique_lock lock(mutex_);
     if (job->State == TState::Done) break;
-    if (job->State == TState::Queued) {
-      // No worker has begun it: examining it here beats waiting.
-      queue_.erase(std::find(queue_.begin(), queue_.end(), job));
-      job->State = TState::Running;
-      lock.unlock();
-      TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_);
-      lock.lock();
-      job->Result = std::move(result);
-      job->State = TState::Done;
+    if (job->State == TState::Queued && examineHere) {
+      ExamineHere(job, lock);  // beats waiting
       break;
     }
-    // Running: any finished job may be a folder whose entries give the
-    // idle workers more to do.
-    jobDone_.wait(lock);
-    lock.unlock();
+    // Any finished job may be a folder whose entries give the idle workers
+    // more to do.
+    if (pump) {
+      WaitPumping(lock, pump, nextPump);
+    } else {
+      jobDone_.wait(lock);
+      lock.unlock();
+    }
     Expand();
     Submit();
   }

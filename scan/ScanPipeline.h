@@ -14,10 +14,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -46,6 +48,9 @@ struct TPipelineLimits {
   uint64_t StripeBytes = kChecksumStripeBytes;
 };
 
+// The longest the walk's thread waits for a worker without calling its pump.
+inline constexpr std::chrono::milliseconds kPumpSlice{20};
+
 // The number of processor cores, at least 1.
 unsigned DefaultScanWorkers();
 
@@ -64,10 +69,16 @@ class TLookAhead {
   TLookAhead(const TLookAhead&) = delete;
   TLookAhead& operator=(const TLookAhead&) = delete;
 
-  // The examined result of `work.front()`, waiting for it (or examining it
-  // on this thread when no worker has begun it yet). `work` is the walk's
-  // work list and `walked` the folders it has listed so far.
-  TExamined Take(const std::deque<std::string>& work, const TWalkedFolders& walked);
+  // The examined result of `work.front()`. `work` is the walk's work list
+  // and `walked` the folders it has listed so far.
+  // Without `pump`, waits for a worker's result, or examines the path on
+  // this thread when no worker has begun it yet. With `pump`, this thread
+  // examines nothing while a worker runs: it waits in slices of at most
+  // kPumpSlice and calls `pump` between them, so the caller's events are
+  // handled even while one large dump is summed or a slow disk is read.
+  // An exception from `pump` leaves the look-ahead fit only for destruction.
+  TExamined Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
+                 const std::function<void()>& pump = {});
 
   // Threads actually running (creating one may fail).
   size_t WorkerCount() const { return workers_.size(); }
@@ -96,6 +107,9 @@ class TLookAhead {
   void Submit();
   void WakeWorkers();
   void WorkerLoop();
+  void ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock);
+  void WaitPumping(std::unique_lock<std::mutex>& lock, const std::function<void()>& pump,
+                   std::chrono::steady_clock::time_point& nextPump);
 
   const TScanMasks masks_;
   const TPipelineLimits limits_;

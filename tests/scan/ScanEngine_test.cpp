@@ -245,5 +245,63 @@ TEST_F(ScanEngineTest, NoSecondScanAndNoLoadWhileOneRuns) {
   EXPECT_TRUE(LoadQuenDat(state_, dat));  // allowed again afterwards
 }
 
+TEST_F(ScanEngineTest, TellsWhenItRebuildsTheListAndWhenItWritesTheStatusTexts) {
+  const std::string data = Dump("told");
+  AddEntry(state_, "1", "Told", CrcOf(data));
+  dir_.Write("told.nds", data);
+  std::vector<std::string> events;
+  TScanCallbacks callbacks = Recording();
+  callbacks.SetPanelText = [&](int panel, const std::string& text) {
+    if (panel == 2) events.push_back(text);
+  };
+  callbacks.ListRebuilt = [&] { events.push_back("rebuilt " + std::to_string(list_.Count())); };
+  callbacks.StatusTextsWritten = [&] {
+    events.push_back("written " + list_[0].SubItems[kSubItemStatus].substr(0, 5));
+  };
+  TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
+  const TScanOutcome outcome = engine.Run(dir_.Path());
+  EXPECT_EQ(events, (std::vector<std::string>{"rebuilt 1", Root(), Root() + "told.nds",
+                                              "written Found", kScanCompleteText}));
+  EXPECT_FALSE(outcome.Cancelled);
+  EXPECT_TRUE(cancel_);  // the engine sets the flag itself when the work runs out
+}
+
+TEST_F(ScanEngineTest, ACacheFileThatCannotBeWrittenKeepsTheFinishedResults) {
+  state_.CacheResults = true;
+  state_.DatPath = dir_ / "no such folder/x.qdat";
+  const std::string data = Dump("kept");
+  AddEntry(state_, "1", "Kept", CrcOf(data));
+  AddEntry(state_, "2", "Missing", 0x33333333);
+  dir_.Write("roms/kept.nds", data);
+  bool written = false;
+  TScanCallbacks callbacks = Recording();
+  callbacks.StatusTextsWritten = [&] { written = true; };
+  TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
+  const TScanOutcome outcome = engine.Run(dir_ / "roms");
+  ASSERT_TRUE(outcome.CacheWriteError);
+  EXPECT_THROW(std::rethrow_exception(outcome.CacheWriteError), IoError);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(outcome.Matched, 1);
+  EXPECT_EQ(state_.FoundCount, 1);
+  EXPECT_EQ(panels_[0], " Found : 1");
+  EXPECT_EQ(panels_[1], " Missing : 1");
+  EXPECT_EQ(panels_[2], " Scanning complete.");
+}
+
+TEST_F(ScanEngineTest, AThrowLeavesTheStatusTextsUnwritten) {
+  AddEntry(state_, "1", "Gone", 0x22222222);
+  dir_.Write("b/empty.zip", test::BuildZip({}));
+  bool rebuilt = false, written = false;
+  TScanCallbacks callbacks = Recording();
+  callbacks.ListRebuilt = [&] { rebuilt = true; };
+  callbacks.StatusTextsWritten = [&] { written = true; };
+  TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
+  EXPECT_THROW(engine.Run(dir_.Path()), FormatError);
+  EXPECT_TRUE(rebuilt);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(cancel_);
+  EXPECT_EQ(list_[0].SubItems[kSubItemStatus], "");
+}
+
 }  // namespace
 }  // namespace vexmoor

@@ -110,7 +110,10 @@ class ScanPipelineTest : public test::TempDirTest {
 
   // Scans roms/ with `limits`; `stopAt` cancels at the pump after that path
   // is shown.
-  TScanRecord Scan(const TPipelineLimits& limits, const std::string& stopAt = "") {
+  // With `waitPumping`, the walk also pumps while it waits for a worker (as
+  // a window has it); those pumps depend on timing and are not recorded.
+  TScanRecord Scan(const TPipelineLimits& limits, const std::string& stopAt = "",
+                   bool waitPumping = false) {
     TAuditState state;
     state.DatMask = "*.nds";
     state.CacheResults = true;
@@ -132,6 +135,7 @@ class ScanPipelineTest : public test::TempDirTest {
       record.Calls.push_back("pump");
       if (!stopAt.empty() && shown == Root() + stopAt) cancel = true;
     };
+    if (waitPumping) callbacks.ProcessMessagesWhileWaiting = [] {};
     TScanEngine engine(state, list, sort, cancel, callbacks);
     engine.SetPipeline(limits);
     try {
@@ -160,6 +164,11 @@ class ScanPipelineTest : public test::TempDirTest {
         {2, 1, uint64_t{1} << 30},  {4, 3, 100000},            {5, 64, 1},
         // Dumps summed in stripes that idle workers join.
         {2, 64, uint64_t{1} << 30, 4096}, {3, 2, 100000, 1000}};
+    // A window's scan: the walk's thread only waits, also with one worker.
+    for (const unsigned workers : {1u, 2u}) {
+      ExpectSameScan(plain, Scan({workers}, stopAt, true),
+                     std::to_string(workers) + " workers, pumping while waiting");
+    }
     for (const TPipelineLimits& limits : settings) {
       ExpectSameScan(plain, Scan(limits, stopAt),
                      std::to_string(limits.Workers) + " workers, " +
