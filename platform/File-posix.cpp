@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/Errors.h"
+#include "platform/FileWait.h"
 
 namespace vexmoor {
 
@@ -189,6 +190,57 @@ void WriteFileAtomically(const std::string& requested, std::string_view data) {
 
 void RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowIo("Cannot delete file", path, errno);
+}
+
+void CopyFileAtomically(const std::string& source, const std::string& target) {
+  WriteFileAtomically(target, ReadWholeFile(source));
+}
+
+void MakeExecutable(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) ThrowIo("Cannot read file", path, errno);
+  const mode_t mode = info.st_mode & 07777;
+  if (::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) != 0) ThrowIo("Cannot change file", path, errno);
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+  struct stat one {}, two {};
+  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &two) == 0 &&
+         one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
+
+void AppendToFile(const std::string& path, std::string_view text) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) ThrowIo("Cannot write file", path, errno);
+  try {
+    WriteAll(fd, text, path);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  if (::close(fd) != 0) ThrowIo("Cannot write file", path, errno);
+}
+
+TWriteProbe ProbeWritable(const std::string& path, int& error) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    ::close(fd);
+    error = 0;
+    return TWriteProbe::Free;
+  }
+  error = errno;
+  if (error == ETXTBSY) return TWriteProbe::Busy;
+  return error == ENOENT || error == ENOTDIR ? TWriteProbe::Missing : TWriteProbe::Refused;
 }
 
 }  // namespace vexmoor

@@ -56,6 +56,27 @@ void WriteFileAtomically(const std::string& path, std::string_view data);
 // Removes a file; missing files are not an error. Throws IoError otherwise.
 void RemoveFile(const std::string& path);
 
+// Copies the file at `source` over `target` as WriteFileAtomically writes:
+// through a temporary file beside the target, flushed and renamed over it,
+// keeping the target's permission bits. Throws FileOpenError when `source`
+// cannot be read, IoError when the target cannot be written.
+void CopyFileAtomically(const std::string& source, const std::string& target);
+
+// Lets everyone who may read the file at `path` also run it (a downloaded
+// program arrives without the executable bits). Throws IoError.
+void MakeExecutable(const std::string& path);
+
+// True when both paths name the same existing file (links followed).
+bool IsSameFile(const std::string& first, const std::string& second);
+
+// True when files can be created in and removed from `folder` ("" is the
+// current folder) by this process.
+bool FolderIsWritable(const std::string& folder);
+
+// Appends `text` to the file at `path` in one write, creating the file when
+// it is missing. Throws IoError.
+void AppendToFile(const std::string& path, std::string_view text);
+
 // The system's text for an error number (errno on POSIX).
 std::string SystemErrorText(int error);
 

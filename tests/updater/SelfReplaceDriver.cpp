@@ -1,0 +1,30 @@
+// A stand-in program for the self-replacement tests: it runs the start-up
+// switches exactly as the real program's entry point does, and its "usual
+// start-up" records its arguments and working folder in "started.txt" beside
+// its own file, one line each, then ends.
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/FileWait.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
+#include "updater/SelfReplace.h"
+
+int main(int argc, char** argv) {
+  using namespace vexmoor;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  TStartContext context;
+  context.ProgramPath = ExecutablePath();
+  context.LogFolder = PathFolder(context.ProgramPath);
+  context.WaitBound = FileWaitBound();
+  if (RunStartCommand(ParseStartCommand(arguments), context) == TStartOutcome::EndProcess) return 0;
+  char folder[4096];
+  std::ofstream out(context.LogFolder + "started.txt", std::ios::app);
+  out << "cwd " << (::getcwd(folder, sizeof folder) ? folder : "?") << '\n';
+  for (const std::string& argument : arguments) out << "arg " << argument << '\n';
+  out << "end\n";
+  return 0;
+}
