@@ -209,10 +209,6 @@ bool IsSameFile(const std::string& first, const std::string& second) {
          one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 
-bool FolderIsWritable(const std::string& folder) {
-  return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
-}
-
 void AppendToFile(const std::string& path, std::string_view text) {
   int fd;
   do {

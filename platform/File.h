@@ -69,10 +69,6 @@ void MakeExecutable(const std::string& path);
 // True when both paths name the same existing file (links followed).
 bool IsSameFile(const std::string& first, const std::string& second);
 
-// True when files can be created in and removed from `folder` ("" is the
-// current folder) by this process.
-bool FolderIsWritable(const std::string& folder);
-
 // Appends `text` to the file at `path` in one write, creating the file when
 // it is missing. Throws IoError.
 void AppendToFile(const std::string& path, std::string_view text);

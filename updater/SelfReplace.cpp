@@ -1,6 +1,5 @@
 #include "updater/SelfReplace.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileWait.h"
+#include "platform/Folder.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "updater/UpdateConfig.h"
@@ -73,7 +73,7 @@ TFileWait WaitFor(const std::string& path, const TStartContext& context) {
 // The step between the wait and the start: the copy over the target, or why
 // there was none. Sets `failed` when the target keeps its old contents.
 std::string CopyOver(const std::string& target, const TStartContext& context, bool& failed) {
-  if (!FolderIsWritable(PathFolder(target))) {
+  if (!IsWritableFolder(PathFolder(target))) {
     failed = true;
     return "not replaced: its folder is not writable, so the package manager updates it";
   }
@@ -164,24 +164,11 @@ TStartOutcome RunStartCommand(const TStartCommand& command, const TStartContext&
   return TStartOutcome::Continue;
 }
 
-bool SelfReplaceAllowed(const std::string& programPath) {
-  return programPath.find('"') == std::string::npos && FolderIsWritable(PathFolder(programPath));
-}
-
-std::vector<TUpdateRecord> ReplaceableOffers(std::vector<TUpdateRecord> offered,
-                                             const std::string& programPath) {
-  if (SelfReplaceAllowed(programPath)) return offered;
-  std::erase_if(offered, [&](const TUpdateRecord& record) {
-    return IsProgramDownload(record, programPath);
-  });
-  return offered;
-}
-
 void StartProgramUpdate(const std::string& downloadedPath, const std::string& programPath,
                         const std::string& logFolder) {
   const std::string what = "start " + Quoted(downloadedPath) + " to replace " + Quoted(programPath);
   try {
-    if (!SelfReplaceAllowed(programPath)) {
+    if (!CanReplaceProgram(programPath)) {
       throw Error("The program's folder is not writable; the package manager updates it");
     }
     if (downloadedPath.find('"') != std::string::npos) {

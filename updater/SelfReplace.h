@@ -80,23 +80,12 @@ enum class TStartOutcome {
 //   busy at the bound is kept.
 TStartOutcome RunStartCommand(const TStartCommand& command, const TStartContext& context);
 
-// True when the program at `programPath` may replace itself: its folder is
-// writable (a system-wide install belongs to the package manager, which alone
-// updates it), and its path holds no double quote, which the switches' quoted
-// path cannot carry.
-bool SelfReplaceAllowed(const std::string& programPath);
-
-// `offered` without the program's own build when the program may not replace
-// itself (SelfReplaceAllowed), so the update window never offers it.
-std::vector<TUpdateRecord> ReplaceableOffers(std::vector<TUpdateRecord> offered,
-                                             const std::string& programPath);
-
 // The old build's last step: marks the downloaded build `downloadedPath`
 // executable and starts it with "-update" and `programPath`, in the current
 // folder, then logs the hand-over in `logFolder`. The caller ends the
-// application afterwards. Throws Error (naming the reason) when self-
-// replacement is not allowed or the build cannot be started; the caller then
-// keeps running.
+// application afterwards. Throws Error (naming the reason) when the program
+// cannot be replaced (CanReplaceProgram), a path holds a double quote or the
+// build cannot be started; the caller then keeps running.
 void StartProgramUpdate(const std::string& downloadedPath, const std::string& programPath,
                         const std::string& logFolder);
 

@@ -9,6 +9,7 @@
 #include "platform/Errors.h"
 #include "platform/Folder.h"
 #include "platform/Path.h"
+#include "updater/SelfReplace.h"
 #include "updater/UpdateConfig.h"
 
 namespace vexmoor {
@@ -83,7 +84,8 @@ std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_v
 }
 
 bool CanReplaceProgram(std::string_view programPath) {
-  return !programPath.empty() && IsWritableFolder(PathFolder(programPath));
+  return !programPath.empty() && programPath.find('"') == std::string_view::npos &&
+         IsWritableFolder(PathFolder(programPath));
 }
 
 std::string UpdateBaseUrl(std::string_view setting) {
@@ -92,7 +94,7 @@ std::string UpdateBaseUrl(std::string_view setting) {
 }
 
 std::string SelfUpdateParameters(std::string_view programPath) {
-  return "-update \"" + std::string(programPath);
+  return SwitchParameters(kUpdateSwitch, programPath);
 }
 
 std::optional<std::string> UnsafeFileNameReason(std::string_view file) {

@@ -54,9 +54,11 @@ std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_v
                                           const std::string& folder, bool offerProgram = true);
 
 // True when a new build of the program at `programPath` can be put in its
-// place: a file can be created in the program's folder. The check then
-// offers the program's entry; a build that could not replace the program
-// would only be downloaded in vain.
+// place: a file can be created in the program's folder (a system-wide
+// install belongs to the package manager, which alone updates it), and the
+// path holds no double quote, which the quoted path of the start-up switches
+// cannot carry. The check then offers the program's entry; a build that
+// could not replace the program would only be downloaded in vain.
 bool CanReplaceProgram(std::string_view programPath);
 
 // The base URL of the update service: the `UpdateURL` setting when it holds

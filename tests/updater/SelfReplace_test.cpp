@@ -10,6 +10,7 @@
 
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Folder.h"
 #include "platform/Process.h"
 #include "support/Programs.h"
 #include "support/TempDir.h"
@@ -125,8 +126,8 @@ TEST_F(SelfReplace, UpdateLeavesAFolderThatIsNotWritableToThePackageManager) {
   const std::string installed = dir_.Write("usr bin/moorscan", "#!/bin/sh\necho run >\"$0.ran\"\n");
   MakeExecutable(installed);
   fs::permissions(system, fs::perms::owner_read | fs::perms::owner_exec);
-  if (FolderIsWritable(system)) GTEST_SKIP() << "permissions do not bind this user";
-  EXPECT_FALSE(SelfReplaceAllowed(installed));
+  if (IsWritableFolder(system)) GTEST_SKIP() << "permissions do not bind this user";
+  EXPECT_FALSE(CanReplaceProgram(installed));
   EXPECT_EQ(RunStartCommand({TStartSwitch::Update, installed}, Context()), TStartOutcome::EndProcess);
   EXPECT_EQ(test::ReadFile(installed), "#!/bin/sh\necho run >\"$0.ran\"\n");
   EXPECT_NE(Log().find("not replaced: its folder is not writable"), std::string::npos) << Log();
@@ -176,20 +177,10 @@ TEST_F(SelfReplace, TheHandOverStartsTheDownloadedBuildExecutable) {
 TEST_F(SelfReplace, APathWithADoubleQuoteIsNeverHandedOver) {
   const std::string quoted = dir_ / "a\"b";
   fs::create_directory(quoted);
-  EXPECT_FALSE(SelfReplaceAllowed(quoted + "/moorscan"));
+  EXPECT_FALSE(CanReplaceProgram(quoted + "/moorscan"));
   test::CopyProgram(test::DriverProgram(), quoted + "/upd-moorscan");
   EXPECT_THROW(StartProgramUpdate(quoted + "/upd-moorscan", program_, folder_), Error);
   EXPECT_TRUE(fs::exists(quoted + "/upd-moorscan"));
-}
-
-TEST(SelfReplaceOffers, AProgramThatMayNotReplaceItselfIsNotOffered) {
-  const std::vector<TUpdateRecord> offered = {
-      {"Program", "moorscan", 0, 6430, 0, "moorscan", true},
-      {"Dats", "a.qdat", 46000, 0, 0, "a.qdat", false}};
-  EXPECT_EQ(ReplaceableOffers(offered, "/no such folder/moorscan").size(), 1u);
-  EXPECT_EQ(ReplaceableOffers(offered, "/no such folder/moorscan")[0].File, "a.qdat");
-  test::TempDir dir;
-  EXPECT_EQ(ReplaceableOffers(offered, dir / "moorscan").size(), 2u);
 }
 
 }  // namespace
