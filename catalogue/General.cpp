@@ -149,4 +149,10 @@ bool FileHasSignature(const std::string& path, std::string_view signature, uint6
   return found == signature;
 }
 
+std::string ErrorReportText(std::string_view message) {
+  std::string text(message);
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  return text;
+}
+
 }  // namespace vexmoor

@@ -42,4 +42,9 @@ bool MatchesMaskList(std::string_view name, std::string_view maskList);
 // throws FileOpenError.
 bool FileHasSignature(const std::string& path, std::string_view signature, uint64_t offset);
 
+// The text the error report shows for `message`: a full stop is added when
+// the last byte sorts after '.' (so "Disk full" gains one, "Done." and
+// "Why?" do not).
+std::string ErrorReportText(std::string_view message);
+
 }  // namespace vexmoor

@@ -72,6 +72,13 @@ void TRomList::ColumnClick(int column, TSortState& sort) {
   Sort(column - 1, sort.SortAscending);
 }
 
+int LastColumnWidth(int listWidth, const std::array<int, 4>& otherWidths, int scrollBarWidth,
+                    int edgeWidth) {
+  int width = listWidth - scrollBarWidth - 2 * edgeWidth - 1;
+  for (const int other : otherWidths) width -= other > 0 ? other : 0;
+  return width > 0 ? width : 0;
+}
+
 std::string LoadedItemsText(size_t count) { return " Loaded " + std::to_string(count) + " items."; }
 
 }  // namespace vexmoor

@@ -69,6 +69,12 @@ class TRomList {
 // The sub-item a dat's SORT value selects (NAME, INDEX), or -2 for none.
 int SortKeyColumn(const TDatHeader& header);
 
+// The width the last (Status) column gets when the list is `listWidth`
+// wide: what the other columns leave (a hidden column counts 0), less a
+// vertical scroll bar, two edges and one pixel; never below 0.
+int LastColumnWidth(int listWidth, const std::array<int, 4>& otherWidths, int scrollBarWidth,
+                    int edgeWidth);
+
 // The text the list fill leaves in status bar panel 2.
 std::string LoadedItemsText(size_t count);
 

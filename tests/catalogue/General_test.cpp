@@ -129,5 +129,16 @@ TEST_F(FileHasSignatureTest, UnopenableFileThrows) {
   EXPECT_THROW(FileHasSignature(path, "QDAT", 0), FileOpenError);
 }
 
+TEST(ErrorReportText, AddsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
+  EXPECT_EQ(ErrorReportText("Decompression error"), "Decompression error.");
+  EXPECT_EQ(ErrorReportText("Unknown compression format."), "Unknown compression format.");
+  EXPECT_EQ(ErrorReportText("Really?"), "Really?.");  // '?' sorts after '.'
+  EXPECT_EQ(ErrorReportText("Failed!"), "Failed!");   // '!' sorts before it
+  EXPECT_EQ(ErrorReportText("code 7"), "code 7.");
+  EXPECT_EQ(ErrorReportText("(x)"), "(x)");
+  EXPECT_EQ(ErrorReportText("caf\xE9"), "caf\xE9.");  // bytes above 0x7F count as large
+  EXPECT_EQ(ErrorReportText(""), "");
+}
+
 }  // namespace
 }  // namespace vexmoor

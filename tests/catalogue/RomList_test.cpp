@@ -72,5 +72,12 @@ TEST(TextCompareTest, WordSortOrder) {
   EXPECT_GT(LocaleCompareNoCase("Beta", "alpha"), 0);
 }
 
+TEST(LastColumnWidth, TakesWhatTheOtherColumnsLeaveAndNeverGoesNegative) {
+  // 581 wide, flag hidden: 581 - (0 + 40 + 280 + 68) - 17 - 2 * 2 - 1.
+  EXPECT_EQ(LastColumnWidth(581, {0, 40, 280, 68}, 17, 2), 171);
+  EXPECT_EQ(LastColumnWidth(581, {21, 40, 280, 68}, 17, 2), 150);
+  EXPECT_EQ(LastColumnWidth(300, {21, 40, 280, 68}, 17, 2), 0);
+}
+
 }  // namespace
 }  // namespace vexmoor

@@ -1,0 +1,95 @@
+// The one way the desktop program shows a message box or a file or folder
+// dialog. Every window goes through TDialogs, so a test can answer the
+// dialogs in advance and no test ever waits on a modal dialog:
+//
+//   TDialogs::Script();                                // no dialog is shown from now on
+//   TDialogs::Answer(TDialogAnswer::File(path, 1));     // the next file dialog picks
+//                                                      // `path` through filter entry 1
+//   window.PickItemClick();
+//   TDialogs::Shown();                                 // what was asked, in order
+//
+// While scripted, each dialog takes the next queued answer; with none
+// queued, a message box answers its first button (OK) and a file or folder
+// dialog is cancelled. Answers are taken in order, whatever the dialog
+// (a queued folder answer given to a message box counts as its default).
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace vexmoor::shell {
+
+enum class TDialogKind { Message, OpenFile, SaveFile, Folder };
+
+// A message box: text, caption, buttons, and either a standard icon or one of
+// the program's own icons (IconId: 100, 932, 964, see MessageBoxWithIcon).
+struct TMessage {
+  QString Text;
+  QString Caption;
+  QMessageBox::Icon Icon = QMessageBox::NoIcon;
+  int IconId = 0;
+  QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
+};
+
+// What a dialog asked, as a test sees it.
+struct TDialogRequest {
+  TDialogKind Kind = TDialogKind::Message;
+  QString Caption;
+  QString Text;         // a message box's text
+  QString StartPath;    // the folder or file name a file dialog starts with
+  QStringList Filters;  // a file dialog's filter entries
+  QMessageBox::Icon Icon = QMessageBox::NoIcon;
+  int IconId = 0;
+};
+
+struct TDialogAnswer {
+  QString Path;         // empty: cancelled
+  int FilterIndex = 0;  // 0-based entry of the filter list
+  QMessageBox::StandardButton Button = QMessageBox::NoButton;
+
+  static TDialogAnswer File(const QString& path, int filterIndex = 0) { return {path, filterIndex, {}}; }
+  static TDialogAnswer Folder(const QString& path) { return {path, 0, {}}; }
+  static TDialogAnswer Cancel() { return {}; }
+  static TDialogAnswer Press(QMessageBox::StandardButton button) { return {{}, 0, button}; }
+};
+
+// A chosen file and the filter entry (0-based) it was chosen through.
+struct TChosenFile {
+  QString Path;
+  int FilterIndex = 0;
+};
+
+class TDialogs {
+ public:
+  // A message box owned by `owner`; returns the button pressed.
+  static QMessageBox::StandardButton Message(QWidget* owner, const TMessage& message);
+
+  // The open dialog with `filters` ("Quen Dat Files (*.qdat)", ...), starting
+  // in the current folder. Nothing when cancelled.
+  static std::optional<TChosenFile> OpenFile(QWidget* owner, const QString& caption,
+                                             const QStringList& filters);
+
+  // The save dialog, suggesting `fileName`; a name typed without an
+  // extension gets `defaultSuffix`; an existing file is replaced without a
+  // question. Empty when cancelled.
+  static QString SaveFile(QWidget* owner, const QString& caption, const QString& fileName,
+                          const QString& filter, const QString& defaultSuffix);
+
+  // The folder chooser with an edit box for typing a path, starting in
+  // `startFolder`. Empty when cancelled.
+  static QString ChooseFolder(QWidget* owner, const QString& caption, const QString& startFolder);
+
+  // Test hooks (see the top of this file).
+  static void Script();
+  static void Answer(const TDialogAnswer& answer);
+  static const std::vector<TDialogRequest>& Shown();
+  static void ClearShown();
+  static size_t PendingAnswers();
+};
+
+}  // namespace vexmoor::shell

@@ -1,0 +1,456 @@
+#include "shell/formMain.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "catalogue/DatLoader.h"
+#include "catalogue/DatText.h"
+#include "catalogue/General.h"
+#include "catalogue/TextEncoding.h"
+#include "catalogue/Version.h"
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "platform/Path.h"
+#include "platform/qt/FileTypes.h"
+#include "platform/qt/Settings.h"
+#include "reports/FixDat.h"
+#include "reports/HaveMissLists.h"
+#include "reports/SelectionCopy.h"
+#include "scan/ScanEngine.h"
+#include "shell/Dialogs.h"
+#include "shell/ElidedLabel.h"
+#include "shell/ErrorReport.h"
+#include "shell/FlatMenuStyle.h"
+#include "shell/HelpLinks.h"
+#include "shell/Images.h"
+#include "shell/KeyPreview.h"
+#include "shell/MessageBoxWithIcon.h"
+#include "shell/RomListModel.h"
+
+namespace vexmoor::shell {
+
+namespace {
+
+constexpr int kDesignWidths[kColumnCount] = {22, 40, 280, 68, 100};
+constexpr int kStatusColumn = 4;
+
+// Bytes of the catalogue (names, paths) as the window shows them.
+QString Shown(const std::string& bytes) { return QString::fromStdString(ToUtf8(bytes)); }
+
+// A path from a dialog or a drop as the file system's bytes, and back.
+std::string FileBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString FileText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+using THandler = void (TMainForm::*)();
+struct THandlerEntry {
+  const char* MenuName;
+  THandler Handler;
+};
+
+const THandlerEntry kHandlers[] = {
+    {"PickItem", &TMainForm::PickItemClick},
+    {"ScanItem", &TMainForm::ScanItemClick},
+    {"SaveListItem", &TMainForm::SaveListItemClick},
+    {"FixDatItem", &TMainForm::FixDatItemClick},
+    {"UpdateItem", &TMainForm::UpdateItemClick},
+    {"ExitItem", &TMainForm::ExitItemClick},
+    {"CancelItem", &TMainForm::CancelItemClick},
+    {"CopyItem", &TMainForm::CopyItemClick},
+    {"DatEncoderItem", &TMainForm::DatEncoderItemClick},
+    {"HomepageItem", &TMainForm::HomepageItemClick},
+    {"ForumItem", &TMainForm::ForumItemClick},
+    {"IrcMenu", &TMainForm::IrcMenuClick},
+    {"EmailItem", &TMainForm::EmailItemClick},
+    {"AboutItem", &TMainForm::AboutItemClick},
+};
+
+// The width a column of `fields` gets: its design width when the dat lists
+// the column's field, 0 (hidden) otherwise.
+int SetupColumnWidth(const std::string& fields, int column) {
+  static const char* const kFieldOfColumn[] = {"COUNTRY", "INDEX", "NAME", "CRC32"};
+  static const int kListedWidth[] = {21, 40, 280, 68};
+  return FieldIndex(fields, kFieldOfColumn[column], '|') >= 0 ? kListedWidth[column] : 0;
+}
+
+// A dropped local file or folder, if the drop holds one.
+QString DroppedPath(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) return {};
+  const QUrl url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+TMainForm::TMainForm(std::string programFolder, QWidget* parent)
+    : QMainWindow(parent), programFolder_(std::move(programFolder)) {
+  BuildWindow();
+  ConnectHandlers();
+  // An error in FormCreate skips its later steps; the window opens all the same.
+  RunGuarded(this, [this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() {
+  RunGuarded(this, [this] { FormDestroy(); });
+}
+
+void TMainForm::BuildWindow() {
+  setWindowTitle(QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())));
+  setWindowIcon(ProgramIcon(1));
+  setAcceptDrops(true);
+  menuStyle_ = new TFlatMenuStyle();
+  menuStyle_->setParent(this);
+  actions_ = BuildMenus(menuBar(), kMainMenu, menuStyle_);
+  qApp->installEventFilter(new TKeyPreview(this, actions_.value(QStringLiteral("SpecialMenu"))));
+
+  auto* panel = new QWidget(this);
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(2, 2, 2, 2);
+  model_ = new TRomListModel(list_, state_.Catalogue, this);
+  view_ = new QTableView(panel);
+  view_->setModel(model_);
+  view_->setShowGrid(true);
+  view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view_->setWordWrap(false);
+  view_->setIconSize(QSize(16, 16));
+  view_->verticalHeader()->hide();
+  view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view_->verticalHeader()->setDefaultSectionSize(qMax(18, view_->fontMetrics().height() + 4));
+  view_->horizontalHeader()->setSectionsClickable(true);
+  view_->horizontalHeader()->setHighlightSections(false);
+  view_->horizontalHeader()->setStretchLastSection(false);
+  view_->horizontalHeader()->setMinimumSectionSize(0);
+  for (int column = 0; column < kColumnCount; ++column) view_->setColumnWidth(column, kDesignWidths[column]);
+  view_->installEventFilter(this);
+  layout->addWidget(view_);
+  setCentralWidget(panel);
+  BuildStatusBar();
+
+  resize(581, 350);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+void TMainForm::BuildStatusBar() {
+  const char* const initial[] = {" Found : n/a", " Missing : n/a"};
+  for (size_t i = 0; i < countPanels_.size(); ++i) {
+    countPanels_[i] = new QLabel(QString::fromLatin1(initial[i]), statusBar());
+    countPanels_[i]->setFixedWidth(100);
+    statusBar()->addWidget(countPanels_[i]);
+  }
+  textPanel_ = new TElidedLabel(statusBar());
+  statusBar()->addWidget(textPanel_, 1);
+}
+
+void TMainForm::ConnectHandlers() {
+  for (const THandlerEntry& entry : kHandlers) {
+    QAction* action = actions_.value(QString::fromLatin1(entry.MenuName));
+    const THandler handler = entry.Handler;
+    connect(action, &QAction::triggered, this, Guarded(this, [this, handler] { (this->*handler)(); }));
+  }
+  // A check item only toggles its option; loads and scans read it.
+  for (const TOptionItem& option : kOptionItems) {
+    QAction* action = actions_.value(QString::fromUtf8(option.MenuName.data(), qsizetype(option.MenuName.size())));
+    const auto field = option.Option;
+    connect(action, &QAction::toggled, this, [this, field](bool checked) { state_.*field = checked; });
+  }
+  connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          Guarded(this, [this](int column) { model_->ColumnClick(column, sort_); }));
+  connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ListViewChange(); });
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { ListViewChange(); });
+}
+
+// --- creation and destruction ---------------------------------------------
+
+void TMainForm::FormCreate() {
+  settings_ = std::make_unique<TSettingsStore>();
+  settings_->WriteText("ProgramDir", programFolder_);
+  settings_->Sync();
+  scanFolder_ = FileText(settings_->ReadText("ScanFolder"));
+  for (const TOptionItem& option : kOptionItems) {
+    state_.*option.Option = settings_->ReadFlag(option.SettingName);
+    Action(QString::fromUtf8(option.MenuName.data(), qsizetype(option.MenuName.size())))
+        ->setChecked(state_.*option.Option);
+  }
+  state_.CurrentDat = settings_->ReadText("QuenDat");
+  LoadStartupDat();
+  RegisterFileTypes({ProgramIconSvg(101), ProgramIconSvg(102)});
+  setWindowTitle(QString::fromStdString(ProgramCaption(QLocale().decimalPoint().toStdString())));
+}
+
+void TMainForm::LoadStartupDat() {
+  // CurrentDat is a bare name: start-up made the program's folder current.
+  if (state_.CurrentDat.empty() || !PathExists(state_.CurrentDat)) return;
+  state_.DatLoader = ChooseDatLoader(state_.CurrentDat);
+  LoadAndFill(state_.CurrentDat);
+}
+
+void TMainForm::FormDestroy() {
+  if (!settings_) return;
+  settings_->WriteText("QuenDat", state_.CurrentDat);
+  settings_->WriteText("ScanFolder", FileBytes(scanFolder_));
+  for (const TOptionItem& option : kOptionItems) settings_->WriteFlag(option.SettingName, state_.*option.Option);
+  settings_->Sync();
+  settings_.reset();
+}
+
+// --- the list --------------------------------------------------------------
+
+void TMainForm::LoadAndFill(const std::string& path) {
+  try {
+    RunDatLoader(state_, path);
+  } catch (...) {
+    // A load that stopped half-way may have replaced the entries: the
+    // rows are rebuilt from what the catalogue holds now.
+    SetupColumns();
+    FillList();
+    throw;
+  }
+  SetupColumns();
+  FillList();
+}
+
+void TMainForm::FillList() {
+  model_->BeginRebuild();
+  list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+  model_->EndRebuild();
+  SetPanel(2, LoadedItemsText(state_.Catalogue.Count()));
+}
+
+void TMainForm::SetupColumns() {
+  if (state_.DatFields.empty()) return;
+  for (int column = 0; column < kStatusColumn; ++column) {
+    const int width = SetupColumnWidth(state_.DatFields, column);
+    view_->setColumnHidden(column, width == 0);
+    if (width > 0) view_->setColumnWidth(column, width);
+  }
+}
+
+void TMainForm::ListViewResize() {
+  std::array<int, 4> widths{};
+  for (int column = 0; column < kStatusColumn; ++column)
+    widths[static_cast<size_t>(column)] = view_->isColumnHidden(column) ? 0 : view_->columnWidth(column);
+  const QStyle* style = view_->style();
+  const int width = LastColumnWidth(view_->width(), widths, style->pixelMetric(QStyle::PM_ScrollBarExtent),
+                                    style->pixelMetric(QStyle::PM_DefaultFrameWidth));
+  view_->setColumnWidth(kStatusColumn, width);
+}
+
+void TMainForm::ListViewChange() {
+  Action(QStringLiteral("SelectionMenu"))->setVisible(view_->selectionModel()->hasSelection());
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_ && event->type() == QEvent::Resize) ListViewResize();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QString TMainForm::PanelText(int panel) const {
+  return panel == 2 ? textPanel_->FullText() : countPanels_[static_cast<size_t>(panel)]->text();
+}
+
+void TMainForm::SetPanel(int panel, const std::string& text) {
+  if (panel == 2)
+    textPanel_->SetFullText(Shown(text));
+  else if (panel == 0 || panel == 1)
+    countPanels_[static_cast<size_t>(panel)]->setText(Shown(text));
+}
+
+// --- loading ---------------------------------------------------------------
+
+void TMainForm::PickItemClick() {
+  const std::optional<TChosenFile> chosen = TDialogs::OpenFile(
+      this, QString(), {QStringLiteral("Quen Dat Files (*.qdat)"), QStringLiteral("Rom Center Dat Files (*.dat)")});
+  if (!chosen) return;
+  // The filter entry chosen decides the loader; the extension plays no part.
+  const TDatLoader loader = chosen->FilterIndex == 0   ? TDatLoader::QuenDat
+                            : chosen->FilterIndex == 1 ? TDatLoader::RomCenter
+                                                       : TDatLoader::None;
+  OpenDat(chosen->Path, loader);
+}
+
+void TMainForm::OpenDat(const QString& path, TDatLoader loader) {
+  if (state_.ScanRunning) throw Error("A dat cannot be loaded while a scan is running.");
+  const std::string file = FileBytes(path);
+  state_.CurrentDat = PathFileName(file);
+  if (loader != TDatLoader::None) state_.DatLoader = loader;
+  LoadAndFill(file);
+  Action(QStringLiteral("SaveListItem"))->setVisible(false);
+  ListViewResize();
+}
+
+void TMainForm::ReloadCurrentDat() {
+  if (state_.ScanRunning) throw Error("A dat cannot be loaded while a scan is running.");
+  if (state_.DatLoader == TDatLoader::None || !PathExists(state_.CurrentDat)) return;
+  LoadAndFill(state_.CurrentDat);
+}
+
+// --- scanning --------------------------------------------------------------
+
+void TMainForm::ScanItemClick() {
+  if (state_.ScanRunning) return;
+  const QString folder = TDialogs::ChooseFolder(this, QStringLiteral("Select rom folder"), scanFolder_);
+  if (folder.isEmpty() || !IsFolder(FileBytes(folder))) return;
+  scanFolder_ = folder;
+  ScanFolder(folder);
+}
+
+void TMainForm::ScanFolder(const QString& folder) {
+  if (state_.ScanRunning) throw Error("A scan is already running.");
+  // The engine refills the list before its first pump: the model is reset
+  // around that refill, so the view never reads rows being rebuilt.
+  bool resetOpen = true;
+  model_->BeginRebuild();
+  const auto closeReset = [&] {
+    if (!resetOpen) return;
+    resetOpen = false;
+    model_->EndRebuild();
+  };
+  TScanCallbacks callbacks;
+  callbacks.SetPanelText = [&](int panel, const std::string& text) {
+    if (panel == 2) closeReset();
+    SetPanel(panel, text);
+  };
+  callbacks.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  TScanEngine engine(state_, list_, sort_, cancelRequested_, std::move(callbacks));
+  SetScanning(true);
+  try {
+    engine.Run(FileBytes(folder));
+  } catch (...) {
+    closeReset();
+    SetScanning(false);
+    throw;
+  }
+  closeReset();
+  model_->StatusTextsChanged();
+  SetScanning(false);
+  Action(QStringLiteral("SaveListItem"))->setVisible(true);
+  Action(QStringLiteral("FixDatItem"))->setVisible(true);
+}
+
+void TMainForm::SetScanning(bool running) {
+  Action(QStringLiteral("CancelItem"))->setVisible(running);
+  for (const std::string_view name : kDisabledWhileScanning)
+    Action(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))->setEnabled(!running);
+  emit scanRunningChanged(running);
+}
+
+void TMainForm::CancelItemClick() { cancelRequested_ = true; }
+
+// --- reports -----------------------------------------------------------------
+
+void TMainForm::SaveListItemClick() {
+  const QString folder =
+      TDialogs::ChooseFolder(this, QStringLiteral("Select have/miss list folder"), scanFolder_);
+  if (folder.isEmpty()) return;
+  SaveHaveMissLists(state_, FileBytes(folder));
+}
+
+void TMainForm::FixDatItemClick() {
+  const QString path = TDialogs::SaveFile(this, QString(), Shown(FixDatFileName(state_)),
+                                          QStringLiteral("ClrMame Dat Files (*.dat)"), QStringLiteral("dat"));
+  if (path.isEmpty()) return;
+  SaveFixDat(state_, list_, FileBytes(path));
+}
+
+void TMainForm::CopyItemClick() {
+  std::vector<bool> selected(list_.Count(), false);
+  for (const QModelIndex& row : view_->selectionModel()->selectedRows())
+    selected[static_cast<size_t>(row.row())] = true;
+  // Each name decoded as the list shows it.
+  QString text;
+  for (const std::string_view line : ExplodeViews("\r\n", BuildSelectionCopy(list_, selected)))
+    text += Shown(std::string(line)) + QStringLiteral("\r\n");
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText(text);
+  if (clipboard->text() != text) throw Error("Cannot open clipboard");
+}
+
+// --- the rest of the menu ----------------------------------------------------
+
+void TMainForm::ExitItemClick() {
+  close();
+  QCoreApplication::quit();
+}
+
+void TMainForm::UpdateItemClick() { emit updateRequested(); }
+
+void TMainForm::DatEncoderItemClick() {
+  if (encoder_ == nullptr) return;
+  encoder_->show();
+  encoder_->raise();
+  encoder_->activateWindow();
+}
+
+void TMainForm::OpenUrl(const char* url) { QDesktopServices::openUrl(QUrl(QString::fromUtf8(url))); }
+
+void TMainForm::HomepageItemClick() { OpenUrl(kHomepageUrl); }
+
+void TMainForm::ForumItemClick() { OpenUrl(kForumUrl); }
+
+void TMainForm::EmailItemClick() {
+  OpenUrl((std::string("mailto:") + kContactAddress + "?subject=Vexmoor").c_str());
+}
+
+void TMainForm::IrcMenuClick() {
+  const QString text = QStringLiteral("Connect to %1 %2  -  %3")
+                           .arg(QString::fromUtf8(kIrcNetwork), QString::fromUtf8(kIrcChannel),
+                                QString::fromUtf8(kIrcUrl));
+  if (MessageBoxWithIcon(this, text, QStringLiteral("Question"), QMessageBox::Yes | QMessageBox::No,
+                         kQuestionIconId) == QMessageBox::Yes)
+    OpenUrl(kIrcUrl);
+}
+
+void TMainForm::AboutItemClick() {
+  MessageBoxWithIcon(this, QString::fromUtf8(kAboutText), QString::fromUtf8(kAboutCaption), QMessageBox::Ok,
+                     kAboutIconId);
+}
+
+// --- window events -----------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // A close is never refused; a running scan stops at its next path.
+  cancelRequested_ = true;
+  event->accept();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  const QString path = DroppedPath(event->mimeData());
+  if (state_.ScanRunning || path.isEmpty()) return;
+  if (IsFolder(FileBytes(path)) || ChooseDatLoader(FileBytes(path)) != TDatLoader::None)
+    event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QString path = DroppedPath(event->mimeData());
+  if (state_.ScanRunning || path.isEmpty()) return;
+  const std::string bytes = FileBytes(path);
+  const bool folder = IsFolder(bytes);
+  const TDatLoader loader = ChooseDatLoader(bytes);
+  if (!folder && loader == TDatLoader::None) return;
+  event->acceptProposedAction();
+  // The work runs after the drop has been answered, so the dragging program
+  // is not kept waiting by a load or a whole scan.
+  QTimer::singleShot(0, this, Guarded(this, [this, path, folder, loader] {
+                       if (state_.ScanRunning) return;
+                       if (!folder) return OpenDat(path, loader);
+                       scanFolder_ = path;
+                       ScanFolder(path);
+                     }));
+}
+
+}  // namespace vexmoor::shell

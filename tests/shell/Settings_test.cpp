@@ -1,0 +1,94 @@
+// The settings store and the file-type registration.
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "platform/qt/FileTypes.h"
+#include "platform/qt/Settings.h"
+#include "shell/GuiTest.h"
+
+namespace vexmoor {
+
+class TSettingsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static QString SettingsFile() { return TSettingsStore().Location(); }
+  static void WriteSettingsFile(const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
+    QFile file(SettingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+  }
+
+ private slots:
+  void cleanup() { QFile::remove(SettingsFile()); }
+
+  void missingValuesGiveTheTableDefaults() {
+    const TSettingsStore store;
+    QCOMPARE(store.ReadText("ScanFolder"), std::string());
+    QCOMPARE(store.ReadText("QuenDat"), std::string("Quen-NDS.qdat"));
+    QCOMPARE(store.ReadFlag("CacheResults"), true);
+    QVERIFY(SettingsFile().endsWith(QStringLiteral("/config/SOFTWARE/Vexmoor.conf")));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, store.ReadText("NoSuchValue"));
+  }
+
+  void valuesRoundTripAndFlagsAreStoredAsDigits() {
+    {
+      TSettingsStore store;
+      store.WriteText("ScanFolder", "/roms/ds \xC3\xA9t\xC3\xA9");
+      store.WriteFlag("CacheResults", false);
+    }
+    const TSettingsStore store;
+    QCOMPARE(store.ReadText("ScanFolder"), std::string("/roms/ds \xC3\xA9t\xC3\xA9"));
+    QCOMPARE(store.ReadFlag("CacheResults"), false);
+    QSettings raw(SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(raw.value(QStringLiteral("CacheResults")).toString(), QStringLiteral("0"));
+  }
+
+  void aFlagAcceptsAStoredNumberAndIgnoresText() {
+    WriteSettingsFile("[General]\nCacheResults=0\n");
+    QCOMPARE(TSettingsStore().ReadFlag("CacheResults"), false);
+    WriteSettingsFile("[General]\nCacheResults=17\n");
+    QCOMPARE(TSettingsStore().ReadFlag("CacheResults"), true);
+    {
+      QSettings raw(SettingsFile(), QSettings::IniFormat);
+      raw.setValue(QStringLiteral("CacheResults"), 0);  // a number, not text
+    }
+    QCOMPARE(TSettingsStore().ReadFlag("CacheResults"), false);
+    WriteSettingsFile("[General]\nCacheResults=off\n");
+    QCOMPARE(TSettingsStore().ReadFlag("CacheResults"), true);  // not a number: the default
+  }
+
+  void aCorruptFileGivesTheDefaults() {
+    QByteArray junk("[General\n\xFF\xFE\x00\x01=\n==\n[[[\nQuenDat\n", 40);
+    for (int i = 0; i < 512; ++i) junk.append(char(i * 37));
+    WriteSettingsFile(junk);
+    const TSettingsStore store;
+    QCOMPARE(store.ReadText("QuenDat"), std::string("Quen-NDS.qdat"));
+    QCOMPARE(store.ReadFlag("CacheResults"), true);
+  }
+
+  void fileTypesAreWrittenOnlyWhenTheyDiffer() {
+    const TFileTypeIcons icons{"<svg>dat</svg>", "<svg>cache</svg>"};
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    QVERIFY(RegisterFileTypes(icons));
+    QFile package(data + QStringLiteral("/mime/packages/vexmoor.xml"));
+    QVERIFY(package.open(QIODevice::ReadOnly));
+    const QByteArray xml = package.readAll();
+    QVERIFY(xml.contains("<comment>Quen Dat File</comment>"));
+    QVERIFY(xml.contains("<glob pattern=\"*.qcache\"/>"));
+    QVERIFY(xml.contains("value=\"QCAC\""));
+    QVERIFY(!xml.contains("exec"));
+    QFile icon(data + QStringLiteral("/icons/hicolor/scalable/mimetypes/application-x-quen-cache.svg"));
+    QVERIFY(icon.open(QIODevice::ReadOnly));
+    QCOMPARE(icon.readAll(), QByteArray("<svg>cache</svg>"));
+    QVERIFY(!RegisterFileTypes(icons));
+    QVERIFY(RegisterFileTypes({"<svg>new</svg>", icons.CacheIcon}));
+  }
+};
+
+}  // namespace vexmoor
+
+VEXMOOR_GUI_TEST_MAIN(vexmoor::TSettingsTest)
+#include "Settings_test.moc"
