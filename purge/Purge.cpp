@@ -1,0 +1,115 @@
+#include "purge/Purge.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <deque>
+
+#include "purge/PurgeSettings.h"
+
+namespace vexmoor::purge {
+
+namespace {
+
+#ifdef _WIN32
+const QString kAuditorFileName = QStringLiteral("moorscan.exe");
+#else
+const QString kAuditorFileName = QStringLiteral("moorscan");
+#endif
+
+struct TScript {
+  bool Active = false;
+  std::deque<bool> Answers;
+  QStringList Asked;
+};
+
+TScript& ScriptState() {
+  static TScript script;
+  return script;
+}
+
+bool IsProgramFile(const QString& path) {
+  const QFileInfo info(path);
+  return info.isFile() && info.isExecutable();
+}
+
+}  // namespace
+
+bool TPurgeQuestions::Ask(const QString& text, QMessageBox::StandardButton defaultButton) {
+  TScript& script = ScriptState();
+  if (script.Active) {
+    script.Asked << text;
+    if (script.Answers.empty()) return false;
+    const bool answer = script.Answers.front();
+    script.Answers.pop_front();
+    return answer;
+  }
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kQuestionCaption), text,
+                  QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(defaultButton);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void TPurgeQuestions::Script(std::vector<bool> answers) {
+  TScript& script = ScriptState();
+  script.Active = true;
+  script.Answers.assign(answers.begin(), answers.end());
+  script.Asked.clear();
+}
+
+QStringList TPurgeQuestions::Asked() { return ScriptState().Asked; }
+
+QString PurgeFolder(const QString& currentFolder, const TPurgeSettings& settings) {
+  if (QFileInfo(QDir(currentFolder).filePath(kAuditorFileName)).isFile()) return QString();
+  QString folder = settings.Value(QStringLiteral("ProgramDir"));
+  if (folder.trimmed().isEmpty()) folder = settings.Value(QStringLiteral("InstallDir"));
+  if (folder.trimmed().isEmpty()) return QString();
+  if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator())) {
+    folder += QLatin1Char('/');
+  }
+  return folder;
+}
+
+QString AuditorProgram(const QString& folder) {
+  const QString inFolder = QDir(folder).filePath(kAuditorFileName);
+  if (IsProgramFile(inFolder)) return inFolder;
+  const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(kAuditorFileName);
+  if (IsProgramFile(beside)) return beside;
+  const QString onPath = QStandardPaths::findExecutable(kAuditorFileName);
+  return onPath.isEmpty() ? kAuditorFileName : onPath;
+}
+
+namespace {
+
+QStringList DeleteDats(const QString& folder) {
+  QStringList deleted;
+  const QDir dir(folder);
+  if (!dir.exists()) return deleted;
+  const QFileInfoList found =
+      dir.entryInfoList({QStringLiteral("*.qdat")}, QDir::Files | QDir::Hidden | QDir::System);
+  for (const QFileInfo& file : found) {
+    if (!file.isDir() && QFile::remove(file.filePath())) deleted << file.fileName();
+  }
+  return deleted;
+}
+
+}  // namespace
+
+TPurgeResult RunPurge(TPurgeSettings& settings, const QString& currentFolder) {
+  TPurgeResult result;
+  result.Confirmed = TPurgeQuestions::Ask(QString::fromLatin1(kConfirmText), QMessageBox::No);
+  if (!result.Confirmed) return result;
+  const QString chosen = PurgeFolder(currentFolder, settings);
+  result.Folder = chosen.isEmpty() ? currentFolder : chosen;
+  settings.DeleteKey();
+  result.Deleted = DeleteDats(result.Folder);
+  if (TPurgeQuestions::Ask(QString::fromLatin1(kLoadText), QMessageBox::Yes)) {
+    result.Started = QProcess::startDetached(AuditorProgram(result.Folder),
+                                             {QStringLiteral("-upgrade")}, result.Folder);
+  }
+  return result;
+}
+
+}  // namespace vexmoor::purge
