@@ -12,7 +12,7 @@ packages=(
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback
   libdeflate-dev rhash pkgconf   # yardsticks of the CRC and scan benchmarks (bench/ only)
-  qt6-base-dev qt6-svg-dev       # moorscan and moorpurge (Widgets, Test) and its SVG images
+  qt6-base-dev qt6-svg-dev       # moorscan and moorpurge (Widgets, Test), the SVG images
   fonts-dejavu-core              # a font for the offscreen GUI tests and the screenshot
   xvfb                           # scripts/screenshot.sh
 )
