@@ -20,7 +20,7 @@ namespace vexmoor {
 class TStripeHelpers;
 
 // Archives the scan reads through their directories.
-inline constexpr const char* kArchiveMasks = "*.zip;*.rar;*.001;";
+inline constexpr const char* kArchiveMasks = "*.zip;*.rar;*.7z;*.001;";
 // Loose dumps that are tested for the SMT bad-dump signature.
 inline constexpr const char* kBadDumpMask = "*.nds";
 

@@ -8,6 +8,7 @@
 #include "scan/BufferedReader.h"
 #include "scan/RarDirectory.h"
 #include "scan/RarVolumeName.h"
+#include "scan/SevenZipDirectory.h"
 #include "scan/ZipDirectory.h"
 
 namespace vexmoor {
@@ -36,6 +37,8 @@ void TCmpRead::SetFileName(const std::string& newName) {
     ReadZipDirectory(path, entries_);
   } else if (signature == kRarSignature) {
     ReadRarSet();
+  } else if (signature == kSevenZipSignature || IsLaterSevenZipVolume(path)) {
+    ReadSevenZipDirectory(path, entries_);
   } else {
     throw FormatError("Unknown compression format.");
   }

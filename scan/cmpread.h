@@ -1,5 +1,6 @@
-// The archive directory reader: lists the members of a zip archive or of a
-// rar volume set with the CRC-32 each header stores, without unpacking.
+// The archive directory reader: lists the members of a zip archive, of a
+// rar volume set or of a 7z archive (or volume set) with the CRC-32 each
+// header stores, without unpacking a member.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct TCmpRecord {
 // The first four bytes of an archive read as one little-endian number.
 constexpr uint32_t kZipSignature = 0x04034B50;  // "PK" 03 04
 constexpr uint32_t kRarSignature = 0x21726152;  // "Rar!"
+constexpr uint32_t kSevenZipSignature = 0xAFBC7A37;  // "7z" BC AF
 
 // Opens `path` (letting other programs read and write it) and returns its
 // first four bytes as a little-endian number, or 0 when it is shorter.
@@ -37,7 +39,10 @@ class TCmpRead {
   //  - no file at `path`: nothing happens, FileName and entries stay;
   //  - a zip (local header signature first): its central directory;
   //  - a rar: every volume of its set, from the first one that exists, by
-  //    the set's naming style (x.part1.rar, x.rar/x.r00, x.000/x.001).
+  //    the set's naming style (x.part1.rar, x.rar/x.r00, x.000/x.001);
+  //  - a 7z: its header database, with the volumes x.7z.001, x.7z.002 ...
+  //    joined as one archive (a later volume assigned reads the whole set);
+  //    an encrypted or damaged 7z header gives no entries and no error.
   // Afterwards FileName is `path`, also when the read fails.
   // Throws FormatError "Unknown compression format." for any other content
   // (files shorter than four bytes and empty zips included), FormatError
@@ -49,7 +54,7 @@ class TCmpRead {
   size_t Count() const { return entries_.size(); }
   // A copy of entry `index`; throws std::out_of_range outside 0..Count()-1.
   TCmpRecord Items(size_t index) const;
-  // All entries in directory order (zip) or first-header order (rar).
+  // All entries in directory order (zip, 7z) or first-header order (rar).
   const std::vector<TCmpRecord>& Entries() const { return entries_; }
 
  private:

@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-dev          # libFuzzer and the sanitizer runtimes
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev                     # tests compare CRCs with zlib's
+  liblzma-dev                    # unpacks packed 7z headers
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "support/ArchiveBuilder.h"
+#include "support/SevenZipBuilder.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {
@@ -31,6 +32,13 @@ TEST_F(LsTest, PrintsOneLinePerEntryAndReportsErrors) {
   const auto badName = RunCli("ls " + ShellQuote(dir_.Write("x.rab", test::BuildRarVolume({}))));
   EXPECT_EQ(badName.exitCode, 1);
   EXPECT_EQ(badName.err, "vexmoor: Bad rar filename.\n");
+}
+
+TEST_F(LsTest, ListsSevenZipArchives) {
+  const std::string archive = dir_.Write("a.7z", test::BuildSevenZip({{"game.nds", "123456789"}, {"d/x.nds", "x"}}));
+  const auto listing = RunCli("ls " + ShellQuote(archive));
+  EXPECT_EQ(listing.exitCode, 0);
+  EXPECT_EQ(listing.out, "CBF43926  0  9  game.nds\n8CDC1683  0  1  d/x.nds\n");
 }
 
 // One member as both tools list it.
