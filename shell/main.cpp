@@ -2,24 +2,39 @@
 // line, the program's folder, the application, the main window, the hidden
 // encoder window, the event loop.
 #include <QApplication>
+#include <string>
+#include <vector>
 
 #include "encoder/formEncoder.h"
 #include "platform/Process.h"
 #include "platform/ProgramFolder.h"
+#include "shell/StartHook.h"
 #include "shell/formMain.h"
+#include "updater/SelfReplace.h"
 
 namespace {
 
 // The command-line handler: does the work of "-update", "-delete" and
-// "-upgrade" and says whether start-up goes on (false only after
-// "-update"). None of them is handled yet: start-up always goes on.
-bool HandleCommandLine(int /*argc*/, char** /*argv*/) { return true; }
+// "-upgrade" before any window exists and says how start-up goes on
+// (EndProcess only after "-update"). The arguments arrive split by the
+// system, or by StartProgram's splitter when a generation started us.
+vexmoor::TStartOutcome HandleCommandLine(int argc, char** argv, const std::string& programPath,
+                                         const std::string& programFolder) {
+  vexmoor::TStartContext context;
+  context.ProgramPath = programPath;
+  context.LogFolder = programFolder;
+  context.WaitBound = vexmoor::FileWaitBound();
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  return vexmoor::RunStartCommand(vexmoor::ParseStartCommand(arguments), context);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!HandleCommandLine(argc, argv)) return 0;
-  const std::string programFolder = vexmoor::ChooseProgramFolder(vexmoor::ExecutablePath());
+  const std::string programPath = vexmoor::ExecutablePath();
+  const std::string programFolder = vexmoor::ChooseProgramFolder(programPath);
+  const vexmoor::TStartOutcome start = HandleCommandLine(argc, argv, programPath, programFolder);
+  if (start == vexmoor::TStartOutcome::EndProcess) return 0;
   // From here on bare file names (the dat in the settings) resolve against
   // the program's folder.
   vexmoor::SetCurrentFolder(programFolder);
@@ -29,5 +44,6 @@ int main(int argc, char** argv) {
   vexmoor::shell::TEncoderForm encoderForm;
   mainForm.SetEncoderForm(&encoderForm);
   mainForm.show();
+  vexmoor::shell::ArmStartedHook(QApplication::arguments().mid(1));
   return QApplication::exec();
 }

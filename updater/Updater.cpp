@@ -122,6 +122,8 @@ std::string TUpdater::Download(const TUpdateRecord& record, std::string_view pro
   counters_.StartItem();
   const std::string body = Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true);
   WriteFileAtomically(path, body);
+  // The new build is started right after the run: it must be a program.
+  if (IsProgramDownload(record, programPath)) MakeExecutable(path);
   return path;
 }
 

@@ -79,7 +79,8 @@ class TUpdater {
   // Downloads `record` to its local name in `folder` and returns the path
   // written. The file is written only after the whole body arrived with a
   // 2xx status, through a temporary file renamed over the target, so a
-  // failed download leaves an existing file untouched. Counters().Current
+  // failed download leaves an existing file untouched. A program build is
+  // made executable (MakeExecutable). Counters().Current
   // starts at 0. Throws FormatError, writing and fetching nothing, for an
   // unsafe File (UnsafeFileNameReason); EHttpException for a failed request
   // or status; Error for a body over kMaxUpdateFileSize; IoError when the

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <map>
 #include <string>
@@ -163,6 +165,8 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
   EXPECT_FALSE(run.AllSucceeded());
   EXPECT_EQ(run.ProgramUpdatePath, dir_ / "upd-moorscan");
   EXPECT_EQ(test::ReadFile(dir_ / "upd-moorscan"), "new build");
+  EXPECT_EQ(::access((dir_ / "upd-moorscan").c_str(), X_OK), 0);
+  EXPECT_NE(::access((dir_ / "a.qdat").c_str(), X_OK), 0);
   EXPECT_EQ(UpdateFailuresText(records, run),
             "The download of \"missing.qdat\" (missing.qdat) failed: Not Found");
 }
