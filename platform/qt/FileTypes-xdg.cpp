@@ -6,31 +6,11 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/qt/FileTypes.h"
+#include "platform/qt/MimePackage.h"
 
 namespace vexmoor {
 
 namespace {
-
-const char kMimePackage[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
-  <mime-type type="application/x-quen-dat">
-    <comment>Quen Dat File</comment>
-    <icon name="application-x-quen-dat"/>
-    <glob pattern="*.qdat"/>
-    <magic priority="50">
-      <match type="string" offset="0" value="QDAT"/>
-    </magic>
-  </mime-type>
-  <mime-type type="application/x-quen-cache">
-    <comment>Quen Cache File</comment>
-    <icon name="application-x-quen-cache"/>
-    <glob pattern="*.qcache"/>
-    <magic priority="50">
-      <match type="string" offset="0" value="QCAC"/>
-    </magic>
-  </mime-type>
-</mime-info>
-)";
 
 QString DataHome() {
   const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
