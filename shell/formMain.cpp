@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatText.h"
+#include "catalogue/DatOpen.h"
 #include "catalogue/General.h"
 #include "catalogue/TextEncoding.h"
 #include "catalogue/Version.h"
@@ -76,14 +76,6 @@ const THandlerEntry kHandlers[] = {
     {"EmailItem", &TMainForm::EmailItemClick},
     {"AboutItem", &TMainForm::AboutItemClick},
 };
-
-// The width a column of `fields` gets: its design width when the dat lists
-// the column's field, 0 (hidden) otherwise.
-int SetupColumnWidth(const std::string& fields, int column) {
-  static const char* const kFieldOfColumn[] = {"COUNTRY", "INDEX", "NAME", "CRC32"};
-  static const int kListedWidth[] = {21, 40, 280, 68};
-  return FieldIndex(fields, kFieldOfColumn[column], '|') >= 0 ? kListedWidth[column] : 0;
-}
 
 // A dropped local file or folder, if the drop holds one.
 QString DroppedPath(const QMimeData* data) {
@@ -195,8 +187,7 @@ void TMainForm::FormCreate() {
 void TMainForm::LoadStartupDat() {
   // CurrentDat is a bare name: start-up made the program's folder current.
   if (state_.CurrentDat.empty() || !PathExists(state_.CurrentDat)) return;
-  state_.DatLoader = ChooseDatLoader(state_.CurrentDat);
-  LoadAndFill(state_.CurrentDat);
+  LoadAndFill(state_.CurrentDat, ChooseDatLoader(state_.CurrentDat));
 }
 
 void TMainForm::FormDestroy() {
@@ -210,31 +201,18 @@ void TMainForm::FormDestroy() {
 
 // --- the list --------------------------------------------------------------
 
-void TMainForm::LoadAndFill(const std::string& path) {
-  try {
-    RunDatLoader(state_, path);
-  } catch (...) {
-    // A load that stopped half-way may have replaced the entries: the
-    // rows are rebuilt from what the catalogue holds now.
-    SetupColumns();
-    FillList();
-    throw;
-  }
-  SetupColumns();
-  FillList();
-}
-
-void TMainForm::FillList() {
+void TMainForm::LoadAndFill(const std::string& path, TDatLoader loader) {
   model_->BeginRebuild();
-  list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+  const TDatOpened opened = vexmoor::OpenDat(state_, list_, sort_, path, loader);
   model_->EndRebuild();
-  SetPanel(2, LoadedItemsText(state_.Catalogue.Count()));
+  SetupColumns(opened.Widths);
+  if (opened.ListRebuilt) SetPanel(2, opened.LoadedText);
+  if (opened.Error) std::rethrow_exception(opened.Error);
 }
 
-void TMainForm::SetupColumns() {
-  if (state_.DatFields.empty()) return;
+void TMainForm::SetupColumns(const TColumnWidths& widths) {
   for (int column = 0; column < kStatusColumn; ++column) {
-    const int width = SetupColumnWidth(state_.DatFields, column);
+    const int width = widths[static_cast<size_t>(column)];
     view_->setColumnHidden(column, width == 0);
     if (width > 0) view_->setColumnWidth(column, width);
   }
@@ -284,19 +262,14 @@ void TMainForm::PickItemClick() {
 }
 
 void TMainForm::OpenDat(const QString& path, TDatLoader loader) {
-  if (state_.ScanRunning) throw Error("A dat cannot be loaded while a scan is running.");
-  const std::string file = FileBytes(path);
-  state_.CurrentDat = PathFileName(file);
-  if (loader != TDatLoader::None) state_.DatLoader = loader;
-  LoadAndFill(file);
+  LoadAndFill(FileBytes(path), loader);
   Action(QStringLiteral("SaveListItem"))->setVisible(false);
   ListViewResize();
 }
 
 void TMainForm::ReloadCurrentDat() {
-  if (state_.ScanRunning) throw Error("A dat cannot be loaded while a scan is running.");
   if (state_.DatLoader == TDatLoader::None || !PathExists(state_.CurrentDat)) return;
-  LoadAndFill(state_.CurrentDat);
+  LoadAndFill(state_.CurrentDat, TDatLoader::None);
 }
 
 // --- scanning --------------------------------------------------------------
@@ -310,36 +283,34 @@ void TMainForm::ScanItemClick() {
 }
 
 void TMainForm::ScanFolder(const QString& folder) {
-  if (state_.ScanRunning) throw Error("A scan is already running.");
-  // The engine refills the list before its first pump: the model is reset
-  // around that refill, so the view never reads rows being rebuilt.
-  bool resetOpen = true;
-  model_->BeginRebuild();
-  const auto closeReset = [&] {
-    if (!resetOpen) return;
-    resetOpen = false;
+  TScanCallbacks callbacks;
+  callbacks.SetPanelText = [this](int panel, const std::string& text) { SetPanel(panel, text); };
+  callbacks.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  callbacks.ProcessMessagesWhileWaiting = callbacks.ProcessMessages;
+  // The engine has refilled the list before its first pump: nothing has
+  // read the rows in between.
+  callbacks.ListRebuilt = [this] {
+    model_->BeginRebuild();
     model_->EndRebuild();
   };
-  TScanCallbacks callbacks;
-  callbacks.SetPanelText = [&](int panel, const std::string& text) {
-    if (panel == 2) closeReset();
-    SetPanel(panel, text);
-  };
-  callbacks.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  callbacks.StatusTextsWritten = [this] { model_->StatusTextsChanged(); };
   TScanEngine engine(state_, list_, sort_, cancelRequested_, std::move(callbacks));
+  engine.SetPipeline(pipeline_);
+  if (state_.ScanRunning) throw Error("A scan is already running.");
   SetScanning(true);
+  TScanOutcome outcome;
   try {
-    engine.Run(FileBytes(folder));
+    outcome = engine.Run(FileBytes(folder));
   } catch (...) {
-    closeReset();
+    // The menus stay as they were, but for Cancel: the scan is over.
     SetScanning(false);
     throw;
   }
-  closeReset();
-  model_->StatusTextsChanged();
   SetScanning(false);
   Action(QStringLiteral("SaveListItem"))->setVisible(true);
   Action(QStringLiteral("FixDatItem"))->setVisible(true);
+  // The results are complete and shown; the cache file's failure is reported.
+  if (outcome.CacheWriteError) std::rethrow_exception(outcome.CacheWriteError);
 }
 
 void TMainForm::SetScanning(bool running) {

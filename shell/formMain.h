@@ -14,7 +14,9 @@
 #include <string>
 
 #include "catalogue/AuditState.h"
+#include "catalogue/DatOpen.h"
 #include "catalogue/RomList.h"
+#include "scan/ScanPipeline.h"
 #include "shell/MenuBuilder.h"
 
 class QLabel;
@@ -67,6 +69,8 @@ class TMainForm : public QMainWindow {
   QString PanelText(int panel) const;
   QString ScanFolderSetting() const { return scanFolder_; }
   bool ScanRunning() const { return state_.ScanRunning; }
+  // How many workers read ahead of the scan (by default one per core).
+  void SetScanPipeline(const TPipelineLimits& limits) { pipeline_ = limits; }
   void RequestCancel() { cancelRequested_ = true; }
 
   // The handlers of the menu entries of the same names.
@@ -105,9 +109,8 @@ class TMainForm : public QMainWindow {
   void FormCreate();
   void FormDestroy();
   void LoadStartupDat();
-  void LoadAndFill(const std::string& path);
-  void FillList();
-  void SetupColumns();
+  void LoadAndFill(const std::string& path, TDatLoader loader);
+  void SetupColumns(const TColumnWidths& widths);
   void ListViewResize();
   void ListViewChange();
   void SetPanel(int panel, const std::string& text);
@@ -120,6 +123,7 @@ class TMainForm : public QMainWindow {
   TSortState sort_;
   std::atomic<bool> cancelRequested_{false};
   std::unique_ptr<TSettingsStore> settings_;
+  TPipelineLimits pipeline_{DefaultScanWorkers()};
   QString scanFolder_;  // where the folder chooser starts and what it returned last
 
   TRomListModel* model_ = nullptr;
