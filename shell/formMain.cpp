@@ -344,7 +344,8 @@ void TMainForm::CopyItemClick() {
     selected[static_cast<size_t>(row.row())] = true;
   // Each name decoded as the list shows it.
   QString text;
-  for (const std::string_view line : ExplodeViews("\r\n", BuildSelectionCopy(list_, selected)))
+  const std::string names = BuildSelectionCopy(list_, selected);
+  for (const std::string_view line : ExplodeViews("\r\n", names))
     text += Shown(std::string(line)) + QStringLiteral("\r\n");
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->setText(text);

@@ -1,0 +1,297 @@
+// The main window's work: picking dats through each filter entry, scanning
+// the sample folder, cancelling, the guards while a scan runs, the reports,
+// the selection copy and dropped files.
+#include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QProcess>
+#include <QTableView>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "platform/Errors.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/Settings.h"
+#include "shell/GuiTest.h"
+#include "shell/RomListModel.h"
+#include "shell/formMain.h"
+
+namespace vexmoor::shell {
+
+using test::ExamplesFolder;
+
+class TScanWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir roms_;  // the sample rom folder, written once
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::string startFolder_;
+
+  QString Path(const QString& name) const { return dir_->filePath(name); }
+  QString RomFolder() const { return roms_.filePath(QStringLiteral("roms")); }
+  QString SampleDat() const { return Path(QStringLiteral("sample-ds.qdat")); }
+
+  std::unique_ptr<TMainForm> Start() {
+    SetCurrentFolder(QFile::encodeName(dir_->path()).toStdString());
+    auto form = std::make_unique<TMainForm>(QFile::encodeName(dir_->path()).toStdString() + "/");
+    form->show();
+    return form;
+  }
+  static void Pick(TMainForm& form, const QString& path, int filterIndex) {
+    TDialogs::Answer(TDialogAnswer::File(path, filterIndex));
+    form.Action(QStringLiteral("PickItem"))->trigger();
+  }
+  void Scan(TMainForm& form) const {
+    TDialogs::Answer(TDialogAnswer::Folder(RomFolder()));
+    form.Action(QStringLiteral("ScanItem"))->trigger();
+  }
+  // Runs `during` once, from the first pump of the next scan.
+  static void DuringTheScan(std::function<void()> during) { QTimer::singleShot(0, during); }
+  static QString Cell(TMainForm& form, int row, int column) {
+    return form.Model().index(row, column).data().toString();
+  }
+  static int RowOfName(TMainForm& form, const QString& name) {
+    for (int row = 0; row < form.Model().rowCount(); ++row)
+      if (Cell(form, row, 2) == name) return row;
+    return -1;
+  }
+  static QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+  }
+  static bool ReportShown() {
+    for (const TDialogRequest& request : TDialogs::Shown())
+      if (request.Kind == TDialogKind::Message && request.Icon == QMessageBox::Critical) return true;
+    return false;
+  }
+  static void Drop(TMainForm& form, const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    QCoreApplication::processEvents();
+  }
+
+ private slots:
+  void initTestCase() {
+    QProcess generator;
+    generator.start(QStringLiteral("python3"), {QStringLiteral(VEXMOOR_SOURCE_DIR "/scripts/make-sample-roms.py"),
+                                                RomFolder()});
+    if (!generator.waitForFinished(60000) || generator.exitCode() != 0)
+      QSKIP("python3 cannot write the sample rom folder");
+  }
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    startFolder_ = CurrentFolder();
+    QVERIFY(QFile::copy(ExamplesFolder() + QStringLiteral("sample-ds.qdat"), SampleDat()));
+    QFile::remove(TSettingsStore().Location());
+    TDialogs::ClearShown();
+  }
+  void cleanup() {
+    SetCurrentFolder(startFolder_);
+    QFile::remove(TSettingsStore().Location());
+    QCOMPARE(TDialogs::PendingAnswers(), size_t{0});
+  }
+
+  void theFilterEntryChosenDecidesTheLoader() {
+    auto form = Start();
+    QAbstractItemModelTester tester(&form->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    Pick(*form, SampleDat(), 0);
+    QCOMPARE(form->Model().rowCount(), 40);
+    QCOMPARE(form->State().DatLoader, TDatLoader::QuenDat);
+    QCOMPARE(form->State().CurrentDat, std::string("sample-ds.qdat"));
+    // A plain native text through the first entry, whatever its name.
+    QVERIFY(QFile::copy(ExamplesFolder() + QStringLiteral("sample-ds.txt"), Path(QStringLiteral("native.dat"))));
+    Pick(*form, Path(QStringLiteral("native.dat")), 0);
+    QCOMPARE(form->Model().rowCount(), 40);
+    Pick(*form, ExamplesFolder() + QStringLiteral("sample-rc.dat"), 1);
+    QCOMPARE(form->Model().rowCount(), 6);
+    QCOMPARE(form->State().DatLoader, TDatLoader::RomCenter);
+    QVERIFY(!ReportShown());
+    // A container through the Rom Center entry has no "[GAMES]" line: the
+    // error is reported and the list shows what the catalogue holds.
+    Pick(*form, SampleDat(), 1);
+    QVERIFY(ReportShown());
+    QCOMPARE(form->Model().rowCount(), static_cast<int>(form->State().Catalogue.Count()));
+    QCOMPARE(form->Model().rowCount(), 0);
+  }
+
+  void aScanMarksTheSampleFolderAndWritesTheCache() {
+    auto form = Start();
+    QAbstractItemModelTester tester(&form->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    Pick(*form, SampleDat(), 0);
+    Scan(*form);
+    QVERIFY(!ReportShown());
+    const TDialogRequest& chooser = TDialogs::Shown()[1];
+    QCOMPARE(chooser.Kind, TDialogKind::Folder);
+    QCOMPARE(chooser.Caption, QStringLiteral("Select rom folder"));
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : 12"));
+    QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : 28"));
+    QCOMPARE(form->PanelText(2), QStringLiteral(" Scanning complete."));
+    QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Copper Comet Rally")), 4),
+             QStringLiteral("Found : \"Copper Comet Rally.nds\"  ::  \"%1/USA/\"").arg(RomFolder()));
+    QVERIFY(Cell(*form, RowOfName(*form, QStringLiteral("Pocket Observatory")), 4)
+                .startsWith(QStringLiteral("Bad : Pocket Observatory.nds \n Error : Bad SMT v1.0 Dump")));
+    QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Snowlark Express")), 4), QStringLiteral("Missing"));
+    QCOMPARE(Read(Path(QStringLiteral("sample-ds.qcache"))).size(), 10 + 5 * 11);  // 12 found, two share a CRC
+    for (const char* shown : {"SaveListItem", "FixDatItem"}) QVERIFY(form->Action(QString::fromLatin1(shown))->isVisible());
+    QVERIFY(!form->Action(QStringLiteral("CancelItem"))->isVisible());
+    QCOMPARE(form->ScanFolderSetting(), RomFolder());
+    // The next chooser starts where this one ended; a pick hides only the lists.
+    TDialogs::Answer(TDialogAnswer::Cancel());
+    form->Action(QStringLiteral("ScanItem"))->trigger();
+    QCOMPARE(TDialogs::Shown().back().StartPath, RomFolder());
+    Pick(*form, SampleDat(), 0);
+    QVERIFY(!form->Action(QStringLiteral("SaveListItem"))->isVisible());
+    QVERIFY(form->Action(QStringLiteral("FixDatItem"))->isVisible());
+    QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Copper Comet Rally")), 4), QStringLiteral("Cached"));
+  }
+
+  void cancelStopsTheScanAndTheEndPassStillRuns() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    bool guarded = false;
+    DuringTheScan([&] {
+      guarded = form->Action(QStringLiteral("CancelItem"))->isVisible() &&
+                !form->Action(QStringLiteral("PickItem"))->isEnabled() &&
+                !form->Action(QStringLiteral("ScanItem"))->isEnabled() &&
+                !form->Action(QStringLiteral("UpdateItem"))->isEnabled();
+      form->Action(QStringLiteral("CancelItem"))->trigger();
+    });
+    Scan(*form);
+    QVERIFY(guarded);
+    QCOMPARE(form->PanelText(2), QStringLiteral(" Scanning complete."));
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : 0"));  // stopped at the first path
+    QCOMPARE(Cell(*form, 0, 4), QStringLiteral("Missing"));
+    QVERIFY(form->Action(QStringLiteral("PickItem"))->isEnabled());
+    QVERIFY(!form->Action(QStringLiteral("CancelItem"))->isVisible());
+    QVERIFY(form->Action(QStringLiteral("SaveListItem"))->isVisible());
+    QVERIFY(QFile::exists(Path(QStringLiteral("sample-ds.qcache"))));
+  }
+
+  void closingTheWindowStopsTheScan() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    DuringTheScan([&] { QVERIFY(form->close()); });
+    Scan(*form);
+    QVERIFY(!form->isVisible());
+    QCOMPARE(form->PanelText(2), QStringLiteral(" Scanning complete."));
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : 0"));
+  }
+
+  void aSecondScanAPickAndADropAreRefusedWhileScanning() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    int refused = 0;
+    DuringTheScan([&] {
+      const size_t dialogs = TDialogs::Shown().size();
+      form->Action(QStringLiteral("ScanItem"))->trigger();  // disabled: nothing happens
+      form->Action(QStringLiteral("PickItem"))->trigger();
+      if (TDialogs::Shown().size() == dialogs) ++refused;
+      try {
+        form->ScanFolder(RomFolder());
+      } catch (const Error&) {
+        ++refused;
+      }
+      try {
+        form->OpenDat(SampleDat(), TDatLoader::QuenDat);
+      } catch (const Error&) {
+        ++refused;
+      }
+      Drop(*form, ExamplesFolder() + QStringLiteral("sample-rc.dat"));
+      if (form->State().Catalogue.Count() == 40) ++refused;
+    });
+    Scan(*form);
+    QCOMPARE(refused, 4);
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : 12"));
+  }
+
+  void theReportsMatchTheCommandLineAudit() {
+    auto form = Start();
+    form->Action(QStringLiteral("CacheItem"))->trigger();  // no cache: both sides start alike
+    Pick(*form, SampleDat(), 0);
+    Scan(*form);
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("window")));
+    TDialogs::Answer(TDialogAnswer::Folder(Path(QStringLiteral("window"))));
+    form->Action(QStringLiteral("SaveListItem"))->trigger();
+    QCOMPARE(TDialogs::Shown().back().Caption, QStringLiteral("Select have/miss list folder"));
+    QCOMPARE(TDialogs::Shown().back().StartPath, RomFolder());
+    TDialogs::Answer(TDialogAnswer::File(Path(QStringLiteral("window/fix.dat"))));
+    form->Action(QStringLiteral("FixDatItem"))->trigger();
+    QCOMPARE(TDialogs::Shown().back().StartPath, QStringLiteral("Vexmoor Sample DS-fix.dat"));
+    QCOMPARE(TDialogs::Shown().back().Filters, QStringList{QStringLiteral("ClrMame Dat Files (*.dat)")});
+    QVERIFY(!ReportShown());
+
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("cli")));
+    QProcess audit;
+    audit.start(QStringLiteral(VEXMOOR_CLI),
+                {QStringLiteral("audit"), QStringLiteral("--no-cache"), SampleDat(), RomFolder(),
+                 QStringLiteral("--lists"), Path(QStringLiteral("cli")), QStringLiteral("--fixdat"),
+                 Path(QStringLiteral("cli/fix.dat"))});
+    QVERIFY(audit.waitForFinished(60000));
+    QCOMPARE(audit.exitCode(), 0);
+    for (const char* name : {"Vexmoor Sample DS-Have.txt", "Vexmoor Sample DS-Miss.txt", "fix.dat"}) {
+      const QString file = QString::fromLatin1(name);
+      QCOMPARE(Read(Path(QStringLiteral("window/") + file)), Read(Path(QStringLiteral("cli/") + file)));
+    }
+  }
+
+  void copyTakesTheSelectedNamesInListOrder() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    QTableView* view = form->ListView();
+    for (const int row : {9, 2, 5})
+      view->selectionModel()->select(form->Model().index(row, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(form->Action(QStringLiteral("SelectionMenu"))->isVisible());
+    const auto names = [&] {
+      QString text;
+      for (int row = 0; row < form->Model().rowCount(); ++row)
+        if (view->selectionModel()->isRowSelected(row)) text += Cell(*form, row, 2) + QStringLiteral("\r\n");
+      return text;
+    };
+    const QString byName = names();
+    form->Action(QStringLiteral("CopyItem"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), byName);
+    QCOMPARE(byName.count(QStringLiteral("\r\n")), 3);
+    // Sorted by ID the same three entries stay selected, in their new order.
+    QTest::mouseClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(view->horizontalHeader()->sectionViewportPosition(1) + 5, 4));
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 3);
+    const QString byId = names();
+    QVERIFY(byId != byName);
+    QStringList idLines = byId.split(QStringLiteral("\r\n"));
+    QStringList nameLines = byName.split(QStringLiteral("\r\n"));
+    idLines.sort();
+    nameLines.sort();
+    QCOMPARE(idLines, nameLines);
+    form->Action(QStringLiteral("CopyItem"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), byId);
+  }
+
+  void aDroppedDatLoadsAndADroppedFolderScans() {
+    auto form = Start();
+    Drop(*form, ExamplesFolder() + QStringLiteral("sample-rc.dat"));
+    QCOMPARE(form->Model().rowCount(), 6);
+    QCOMPARE(form->State().DatLoader, TDatLoader::RomCenter);
+    Drop(*form, SampleDat());
+    QCOMPARE(form->Model().rowCount(), 40);
+    Drop(*form, RomFolder());
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : 12"));
+    QCOMPARE(form->ScanFolderSetting(), RomFolder());
+    Drop(*form, ExamplesFolder() + QStringLiteral("README.md"));  // neither a dat nor a folder
+    QCOMPARE(form->Model().rowCount(), 40);
+    QVERIFY(!ReportShown());
+  }
+};
+
+}  // namespace vexmoor::shell
+
+VEXMOOR_GUI_TEST_MAIN(vexmoor::shell::TScanWindowTest)
+#include "ScanWindow_test.moc"
