@@ -25,30 +25,6 @@ constexpr size_t kCentralFixedSize = 42;  // after the signature
 // always holds it; only commented archives need the whole search span.
 constexpr uint64_t kFirstSearchSpan = kEndRecordSize + 1024;
 
-// The end record's offset and its central directory offset field: the last
-// end-record signature at or before size - 22 and no earlier than
-// size - 65557.
-struct EndRecord {
-  uint64_t offset;
-  uint32_t directoryOffset;
-};
-
-std::optional<EndRecord> FindEndRecord(InputFile& file, uint64_t size) {
-  if (size < kEndRecordSize) return std::nullopt;
-  std::vector<uint8_t> tail;
-  for (const uint64_t span : {kFirstSearchSpan, kZipEndSearchSpan}) {
-    const size_t length = static_cast<size_t>(std::min(span, size));
-    const uint64_t start = size - length;
-    tail.resize(length);
-    if (file.ReadAt(start, tail.data(), length) != length) return std::nullopt;
-    for (size_t at = length - kEndRecordSize + 1; at-- > 0;) {
-      if (LoadU32(&tail[at]) == kEndSignature) return EndRecord{start + at, LoadU32(&tail[at + 16])};
-    }
-    if (length == size) break;
-  }
-  return std::nullopt;
-}
-
 // The central directory offset of a zip64 archive: the locator just before
 // the end record names the zip64 end record, which holds the offset.
 std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord) {
@@ -66,14 +42,47 @@ std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord
   return LoadU64(end + 48);
 }
 
-// Where the central directory starts, or nothing when there is no end record.
+// What an end record candidate's directory offset leads to.
+enum class TCandidate { Rejected, Directory, Empty };
+
+// A candidate is good when its directory offset leads to a central header;
+// one whose offset is its own position has an empty directory. A record
+// inside an archive comment usually points elsewhere (at a local header, or
+// into another archive) and is passed over.
+TCandidate TestCandidate(InputFile& file, uint64_t endRecord, uint64_t offset) {
+  if (offset == endRecord) return TCandidate::Empty;
+  uint8_t signature[4];
+  if (file.ReadAt(offset, signature, sizeof signature) != sizeof signature) return TCandidate::Rejected;
+  return LoadU32(signature) == kCentralSignature ? TCandidate::Directory : TCandidate::Rejected;
+}
+
+// Where the central directory starts: the directory of the last end-record
+// candidate, searched from size - 22 back to size - 65557, that leads to a
+// central header; failing that, the last candidate with an empty directory;
+// nothing when neither exists.
 std::optional<uint64_t> DirectoryOffset(InputFile& file, uint64_t size) {
-  const std::optional<EndRecord> end = FindEndRecord(file, size);
-  if (!end) return std::nullopt;
-  if (end->directoryOffset == kSaturated) {
-    if (const auto wide = Zip64DirectoryOffset(file, end->offset)) return wide;
+  if (size < kEndRecordSize) return std::nullopt;
+  std::vector<uint8_t> tail;
+  std::optional<uint64_t> empty;
+  uint64_t untested = size - kEndRecordSize + 1;  // candidates below this one are untested
+  for (const uint64_t span : {kFirstSearchSpan, kZipEndSearchSpan}) {
+    const size_t length = static_cast<size_t>(std::min(span, size));
+    const uint64_t start = size - length;
+    tail.resize(length);
+    if (file.ReadAt(start, tail.data(), length) != length) return std::nullopt;
+    for (size_t at = static_cast<size_t>(untested - start); at-- > 0;) {
+      if (LoadU32(&tail[at]) != kEndSignature) continue;
+      const uint64_t endRecord = start + at;
+      uint64_t offset = LoadU32(&tail[at + 16]);
+      if (offset == kSaturated) offset = Zip64DirectoryOffset(file, endRecord).value_or(offset);
+      const TCandidate candidate = TestCandidate(file, endRecord, offset);
+      if (candidate == TCandidate::Directory) return offset;
+      if (candidate == TCandidate::Empty && !empty) empty = offset;
+    }
+    untested = start;
+    if (length == size) break;
   }
-  return end->directoryOffset;
+  return empty;
 }
 
 // Takes the 64-bit sizes from the zip64 extra field for each size whose

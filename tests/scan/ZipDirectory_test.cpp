@@ -85,6 +85,27 @@ TEST_F(ZipDirectoryTest, DamagedDirectoriesEndTheReadQuietly) {
   EXPECT_EQ(ListArchive(dir_.Write("self.zip", self)), Lines{});
 }
 
+TEST_F(ZipDirectoryTest, EndRecordInsideTheArchiveCommentIsPassedOver) {
+  const std::vector<test::ZipMember> members = {{"a.nds", "alpha"}, {"b.nds", "beta"}};
+  const Lines expected = {"D0E0396A  5  5  a.nds", "8F910463  4  4  b.nds"};
+  // An end record in the comment whose directory offset (0) is the first
+  // local header, and one whose offset lies beyond the file.
+  for (const uint32_t offset : {0u, 0x7FFFFFFFu}) {
+    std::string fake("PK\x05\x06", 4);
+    fake += std::string(12, '\0');
+    test::PutU32(fake, offset);
+    fake += std::string(2, '\0');
+    EXPECT_EQ(ListArchive(dir_.Write("comment.zip", BuildZip(members, {fake + "tail"}))), expected) << offset;
+  }
+  // A comment record with an empty directory of its own still names one.
+  const std::string zip = BuildZip(members);
+  std::string empty("PK\x05\x06", 4);
+  empty += std::string(12, '\0');
+  test::PutU32(empty, uint32_t(zip.size()));
+  empty += std::string(2, '\0');
+  EXPECT_EQ(ListArchive(dir_.Write("empty.zip", BuildZip(members, {empty}))), expected);
+}
+
 TEST_F(ZipDirectoryTest, HeaderCutByTheEndOfFileIsDropped) {
   // The end record stays, but the second central header is cut short: the
   // walk reads the first entry and runs into the end of the file.
