@@ -17,6 +17,7 @@ constexpr uint8_t kMainHeader = 0x73;
 constexpr uint8_t kFileHeader = 0x74;
 constexpr uint8_t kSubBlock = 0x7A;  // same layout as a file header
 constexpr uint16_t kHasDataSize = 0x8000;
+constexpr uint16_t kSplitBefore = 0x0001;    // file header: continued from the previous volume
 constexpr uint16_t kLargeSizes = 0x0100;     // file header: high size words follow
 constexpr uint16_t kEncryptedHeaders = 0x0080;  // main header
 
@@ -28,6 +29,7 @@ bool ParseFileHeader(const std::vector<uint8_t>& header, uint16_t flags, TRarRec
   const size_t nameStart = kFileFixedSize + ((flags & kLargeSizes) ? 8 : 0);
   if (header.size() < nameStart) return false;
   const uint8_t* h = header.data();
+  record.Flags = flags;
   record.PackedSize = LoadU32(h + 7);
   record.UnpackedSize = LoadU32(h + 11);
   record.HostOs = h[15];
@@ -37,8 +39,10 @@ bool ParseFileHeader(const std::vector<uint8_t>& header, uint16_t flags, TRarRec
   record.Method = h[25];
   record.NameSize = LoadU16(h + 26);
   record.Attributes = LoadU32(h + 28);
-  // The high size words of a large member only move the name; the record's
-  // sizes stay the low 32 bits the header's fixed fields give.
+  if (flags & kLargeSizes) {
+    record.PackedSize |= uint64_t(LoadU32(h + 32)) << 32;
+    record.UnpackedSize |= uint64_t(LoadU32(h + 36)) << 32;
+  }
   if (header.size() - nameStart < record.NameSize) return false;
   // A name with a Unicode form stores the plain name, a NUL, then the
   // encoded form; the entry takes the plain name.
@@ -66,9 +70,12 @@ bool ReadBlockHeader(InputFile& file, uint64_t offset, std::vector<uint8_t>& hea
 }  // namespace
 
 void TRarEntryList::AddRarEntry(const TRarRecord& record) {
-  const auto [at, added] = index_.try_emplace(record.Name, entries_.size());
-  if (added) entries_.emplace_back();
-  TCmpRecord& entry = entries_[at->second];
+  auto latest = latest_.find(record.Name);
+  if (!(record.Flags & kSplitBefore) || latest == latest_.end()) {
+    latest = latest_.insert_or_assign(record.Name, entries_.size()).first;
+    entries_.emplace_back();
+  }
+  TCmpRecord& entry = entries_[latest->second];
   entry.Name = record.Name;
   entry.Crc = record.Crc;
   entry.PackedSize = record.PackedSize;

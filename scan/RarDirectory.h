@@ -13,7 +13,8 @@ namespace vexmoor {
 
 // One rar file header, as far as the reader keeps it.
 struct TRarRecord {
-  uint64_t PackedSize = 0;    // the header's 32-bit field; flag 0x100 only moves the name
+  uint16_t Flags = 0;        // the block flags; 0x01: continued from the previous volume
+  uint64_t PackedSize = 0;    // with flag 0x100 the high words are bits 32-63
   uint64_t UnpackedSize = 0;
   uint8_t HostOs = 0;
   uint32_t Crc = 0;
@@ -25,20 +26,24 @@ struct TRarRecord {
   std::string Name;  // the stored bytes up to the first NUL
 };
 
-// The entries of a rar set, merged by exact name (letter case counts).
+// The entries of a rar set: a header that continues a member from the
+// previous volume merges with the latest entry of its exact name (letter
+// case counts); every other header is an entry of its own.
 class TRarEntryList {
  public:
   // Adds to `entries`, which must outlive this list and start empty.
   explicit TRarEntryList(std::vector<TCmpRecord>& entries) : entries_(entries) {}
 
-  // Updates the entry with the same name in place (a member continued from
-  // an earlier volume keeps its place and takes the values of its last
-  // header), or appends a new one.
+  // A header with the split-before flag updates the latest entry of the
+  // same name in place (a member continued from an earlier volume keeps its
+  // place and takes the values of its last header); any other header, or
+  // one without an earlier entry, is appended. Two members of one name that
+  // are not split are two entries.
   void AddRarEntry(const TRarRecord& record);
 
  private:
   std::vector<TCmpRecord>& entries_;
-  std::unordered_map<std::string, size_t> index_;
+  std::unordered_map<std::string, size_t> latest_;  // name -> index in entries_
 };
 
 // Walks the block headers of one volume and adds every file header to

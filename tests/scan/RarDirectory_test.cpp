@@ -87,7 +87,7 @@ TEST_F(RarDirectoryTest, WalkEndsAtBadHeaderSizesAndTruncationKeepingWhatItRead)
   RarMember huge{"h", "x"};
   huge.flags = 0x0100, huge.packedHigh = 0x7FFFFFFF;
   EXPECT_EQ(ListArchive(dir_.Write("huge.rar", good + test::RarFileBlock(huge))),
-            (Lines{"83DCEFB7  1  1  a", "8CDC1683  1  1  h"}));
+            (Lines{"83DCEFB7  1  1  a", "8CDC1683  9223372032559808513  1  h"}));
 }
 
 TEST_F(RarDirectoryTest, HeaderFlagsThatChangeTheLayout) {
@@ -98,9 +98,29 @@ TEST_F(RarDirectoryTest, HeaderFlagsThatChangeTheLayout) {
   RarMember encrypted{"secret.nds", "S"};
   encrypted.flags = 0x0004;
   EXPECT_EQ(ListArchive(dir_.Write("flags.rar", BuildRarVolume({large, unicode, encrypted}))),
-            (Lines{"AD68E236  1  1  large.nds", "C9034AF6  1  1  u.nds", "2060EFC3  1  1  secret.nds"}));
+            (Lines{"AD68E236  1  4294967297  large.nds", "C9034AF6  1  1  u.nds", "2060EFC3  1  1  secret.nds"}));
   // Encrypted headers: nothing after the main header can be read.
   EXPECT_EQ(ListArchive(dir_.Write("locked.rar", BuildRarVolume({{"a", "1"}}, 0x0080))), Lines{});
+}
+
+TEST_F(RarDirectoryTest, TwoMembersOfTheSameNameNeitherSplitAreTwoEntries) {
+  // Only a header continued from the previous volume joins the entry
+  // before it; the second "dup.nds" of the first volume is an entry of its
+  // own, and the split one that follows joins it, not the first.
+  dir_.Write("d.part1.rar", BuildRarVolume({{"dup.nds", "1"}, {"dup.nds", "AA", 0x1111, 4, 0x02}}));
+  dir_.Write("d.part2.rar", BuildRarVolume({{"dup.nds", "BB", 0x2222, 4, 0x01}, {"dup.nds", "3"}}));
+  EXPECT_EQ(ListArchive(dir_ / "d.part1.rar"),
+            (Lines{"83DCEFB7  1  1  dup.nds", "00002222  2  4  dup.nds", "6DD28E9B  1  1  dup.nds"}));
+  // A continuation without an earlier entry (its first volume is gone).
+  dir_.Write("lone.rar", BuildRarVolume({{"part.nds", "P", 0x3333, 9, 0x01}}));
+  EXPECT_EQ(ListArchive(dir_ / "lone.rar"), (Lines{"00003333  1  9  part.nds"}));
+}
+
+TEST_F(RarDirectoryTest, LargeMemberSizesTakeTheHighWordsAsBits32To63) {
+  RarMember large{"large.nds", "L"};
+  large.flags = 0x0100, large.packedHigh = 2, large.unpackedHigh = 3, large.unpacked = 5;
+  EXPECT_EQ(ListArchive(dir_.Write("large.rar", BuildRarVolume({large}))),
+            (Lines{"AD68E236  8589934593  12884901893  large.nds"}));
 }
 
 TEST(RarFixtures, SetsGiveTheSameEntriesWhicheverVolumeIsAssigned) {
@@ -150,7 +170,8 @@ TEST(RarFixtures, SingleArchives) {
        {"EE5A6E55  18  18  a.txt", "A9FA1485  32  18  b.txt", "949A3D35  18  18  c.txt", "26BAE125  32  18  d.txt"}},
       {"rar/test_read_format_rar_encryption_header.rar", {}},
       {"rar/test_read_format_rar5_stored.rar", {}},
-      {"rar/test_read_format_rar_symlink_huge.rar", {"00000000  0  0  x"}},
+      // Its stored packed size has the high word 0x7FFFFFFF.
+      {"rar/test_read_format_rar_symlink_huge.rar", {"00000000  9223372032559808512  0  x"}},
       {"rar/Rar4.split.001", {"CFB109C8  18037  45056  exe\\test.exe"}},
   };
   for (const auto& c : cases) {
