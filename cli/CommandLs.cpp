@@ -9,7 +9,8 @@
 
 namespace vexmoor::cli {
 
-// One line per entry in reader order: CRC, packed size, unpacked size, name.
+// One line per entry in reader order: CRC, packed size, unpacked size, name
+// (control characters escaped, so a name never breaks its line).
 int RunLs(const Args& args) {
   if (args.size() != 1) return UsageError("ls");
   const std::string& path = args[0];
@@ -18,8 +19,9 @@ int RunLs(const Args& args) {
   TCmpRead reader;
   reader.SetFileName(path);
   for (const TCmpRecord& entry : reader.Entries()) {
+    const std::string name = PrintableText(entry.Name);
     std::printf("%s  %" PRIu64 "  %" PRIu64 "  ", HexLong(entry.Crc).c_str(), entry.PackedSize, entry.UnpackedSize);
-    std::fwrite(entry.Name.data(), 1, entry.Name.size(), stdout);
+    std::fwrite(name.data(), 1, name.size(), stdout);
     std::putchar('\n');
   }
   return 0;

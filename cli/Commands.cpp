@@ -11,7 +11,7 @@ const std::vector<Command>& AllCommands() {
       {"audit", "DAT FOLDER [--no-cache] [--lists DIR] [--fixdat FILE] [--json] [--workers N]",
        "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
        RunAudit},
-      {"ls", "ARCHIVE", "list the members of a zip or rar archive: CRC, packed size, size, name", RunLs},
+      {"ls", "ARCHIVE", "list the members of a zip, rar or 7z archive: CRC, packed size, size, name", RunLs},
       {"decode", "FILE", "print the dat text of a native dat (a container is deciphered and unpacked)",
        RunDecode},
       {"encode", "[--keep-timestamps] [--no-keys-file] DAT...",
@@ -51,6 +51,22 @@ int UsageError(const char* name) {
 
 void ReportError(const std::string& message) {
   std::fprintf(stderr, "vexmoor: %s\n", message.c_str());
+}
+
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+      continue;
+    }
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+    out += escape;
+  }
+  return out;
 }
 
 }  // namespace vexmoor::cli

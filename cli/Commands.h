@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexmoor::cli {
@@ -26,6 +27,11 @@ int UsageError(const char* name);
 
 // Prints "vexmoor: MESSAGE" on stderr.
 void ReportError(const std::string& message);
+
+// `text` for a person to read on one line: each control character (bytes
+// 0x00-0x1F and 0x7F) becomes \xHH (two upper-case hex digits); every other
+// byte, backslashes and non-ASCII bytes included, stays as it is.
+std::string PrintableText(std::string_view text);
 
 int RunCrc(const Args& args);
 int RunLs(const Args& args);

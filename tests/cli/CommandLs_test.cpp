@@ -34,6 +34,13 @@ TEST_F(LsTest, PrintsOneLinePerEntryAndReportsErrors) {
   EXPECT_EQ(badName.err, "vexmoor: Bad rar filename.\n");
 }
 
+TEST_F(LsTest, ControlCharactersInMemberNamesAreEscaped) {
+  const std::string zip = dir_.Write("c.zip", test::BuildZip({{"line\nfeed\t\x1B\x7F.nds", "1"}, {"dir\\\xC3\xA9.nds", "2"}}));
+  const auto listing = RunCli("ls " + ShellQuote(zip));
+  EXPECT_EQ(listing.exitCode, 0);
+  EXPECT_EQ(listing.out, "83DCEFB7  1  1  line\\x0Afeed\\x09\\x1B\\x7F.nds\n1AD5BE0D  1  1  dir\\\xC3\xA9.nds\n");
+}
+
 TEST_F(LsTest, ListsSevenZipArchives) {
   const std::string archive = dir_.Write("a.7z", test::BuildSevenZip({{"game.nds", "123456789"}, {"d/x.nds", "x"}}));
   const auto listing = RunCli("ls " + ShellQuote(archive));
