@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/qt/Settings.h"
 #include "purge/PurgeSettings.h"
 
 namespace vexmoor::purge {
@@ -29,13 +30,14 @@ class PurgeTest : public QObject {
   static QStringList Entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
   }
+  // Written through the auditor's own settings store, so the tests also
+  // prove that moorpurge's few lines find the auditor's key.
   static void WriteSettings(const QString& programDir, const QString& installDir = QString()) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("SOFTWARE"),
-                       QStringLiteral("Vexmoor"));
-    settings.clear();
-    settings.setValue(QStringLiteral("ProgramDir"), programDir);
-    if (!installDir.isNull()) settings.setValue(QStringLiteral("InstallDir"), installDir);
-    settings.setValue(QStringLiteral("ScanFolder"), QStringLiteral("/roms"));
+    TSettingsStore settings;
+    settings.RemoveAll();
+    settings.WriteText("ProgramDir", programDir.toStdString());
+    if (!installDir.isNull()) settings.WriteText("InstallDir", installDir.toStdString());
+    settings.WriteText("ScanFolder", "/roms");
   }
   static QString StoredValue(const QString& name) { return TPurgeSettings().Value(name); }
   // A stand-in auditor that notes its folder and arguments.
@@ -91,6 +93,7 @@ class PurgeTest : public QObject {
     QCOMPARE(result.Folder, program_ + QLatin1Char('/'));
     QCOMPARE(StoredValue(QStringLiteral("ProgramDir")), QString());
     QCOMPARE(StoredValue(QStringLiteral("ScanFolder")), QString());
+    QCOMPARE(TSettingsStore().ReadText("ScanFolder"), std::string());
     QCOMPARE(Entries(program_), (QStringList{QStringLiteral("kept.qdat"), QStringLiteral("notes.txt"),
                                              QStringLiteral("old.qdat.bak")}));
     QCOMPARE(Entries(other_).size(), 4);

@@ -2,13 +2,11 @@
 // switches exactly as the real program's entry point does, and its "usual
 // start-up" records its arguments and working folder in "started.txt" beside
 // its own file, one line each, then ends.
-#include <unistd.h>
-
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "platform/FileWait.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "updater/SelfReplace.h"
@@ -21,9 +19,8 @@ int main(int argc, char** argv) {
   context.LogFolder = PathFolder(context.ProgramPath);
   context.WaitBound = FileWaitBound();
   if (RunStartCommand(ParseStartCommand(arguments), context) == TStartOutcome::EndProcess) return 0;
-  char folder[4096];
   std::ofstream out(context.LogFolder + "started.txt", std::ios::app);
-  out << "cwd " << (::getcwd(folder, sizeof folder) ? folder : "?") << '\n';
+  out << "cwd " << std::filesystem::current_path().string() << '\n';
   for (const std::string& argument : arguments) out << "arg " << argument << '\n';
   out << "end\n";
   return 0;

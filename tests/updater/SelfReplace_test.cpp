@@ -119,18 +119,30 @@ TEST_F(SelfReplace, UpdateRefusesAMissingTargetAndItself) {
   EXPECT_NE(Log().find("refused: the program file does not exist"), std::string::npos);
 }
 
+// Permissions do not bind root, so as root the new build runs as "nobody".
 TEST_F(SelfReplace, UpdateLeavesAFolderThatIsNotWritableToThePackageManager) {
-  test::CopyProgram(test::DriverProgram(), build_);
   const std::string system = dir_ / "usr bin";
   fs::create_directory(system);
-  const std::string installed = dir_.Write("usr bin/moorscan", "#!/bin/sh\necho run >\"$0.ran\"\n");
+  const std::string text = "#!/bin/sh\necho run >\"$0.ran\"\n";
+  const std::string installed = dir_.Write("usr bin/moorscan", text);
   MakeExecutable(installed);
-  fs::permissions(system, fs::perms::owner_read | fs::perms::owner_exec);
-  if (IsWritableFolder(system)) GTEST_SKIP() << "permissions do not bind this user";
-  EXPECT_FALSE(CanReplaceProgram(installed));
-  EXPECT_EQ(RunStartCommand({TStartSwitch::Update, installed}, Context()), TStartOutcome::EndProcess);
-  EXPECT_EQ(test::ReadFile(installed), "#!/bin/sh\necho run >\"$0.ran\"\n");
+  fs::permissions(system, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  test::CopyProgram(test::DriverProgram(), build_);
+  const std::string parameters = SwitchParameters(kUpdateSwitch, installed);
+  if (!IsWritableFolder(system)) {
+    EXPECT_FALSE(CanReplaceProgram(installed));
+    StartProgram(build_, parameters, "");
+  } else if (fs::exists("/usr/sbin/runuser")) {
+    fs::permissions(dir_.Path(), fs::perms::all);
+    fs::permissions(folder_, fs::perms::all);
+    StartProgram("/usr/sbin/runuser", "-u nobody -- \"" + build_ + "\" " + parameters, "");
+  } else {
+    GTEST_SKIP() << "permissions do not bind this user";
+  }
+  ASSERT_TRUE(test::WaitUntil([&] { return Log().ends_with("\n"); })) << Log();
   EXPECT_NE(Log().find("not replaced: its folder is not writable"), std::string::npos) << Log();
+  EXPECT_EQ(test::ReadFile(installed), text);
 }
 
 TEST_F(SelfReplace, DeleteOfAMissingFileStartsAtOnce) {
