@@ -33,6 +33,16 @@ uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
 // started from 0) and B's length; lets parts of a file be summed apart.
 uint32_t Crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength);
 
+// The operator behind Crc32Combine: appending `length` bytes multiplies the
+// CRC before them by Crc32Shift(length), so that
+//   Crc32CombineWith(first, second, Crc32Shift(n)) == Crc32Combine(first, second, n).
+// Computing the operator is the costly half; a caller that joins many CRCs
+// with the same length computes it once, and each join is then one product.
+// Shifts multiply like CRCs: Crc32CombineWith(Crc32Shift(a), 0, Crc32Shift(b))
+// == Crc32Shift(a + b).
+uint32_t Crc32Shift(uint64_t length);
+uint32_t Crc32CombineWith(uint32_t first, uint32_t second, uint32_t shift);
+
 // CRC-32 of a whole file as eight upper-case hex digits. Throws
 // FileOpenError when the file cannot be opened and IoError when a read fails.
 std::string FileCrc32(const std::string& path);
