@@ -41,6 +41,10 @@ struct TAuditState {
   // CacheResults off keeps it as it is).
   TCacheTable CacheTable;
 
+  // The Match Trimmed Dumps option: a dump or archive member whose CRC
+  // matches no entry is also tried as a trimmed image (scan/TrimmedImage).
+  bool MatchTrimmed = true;
+
   // Set while a scan runs: a second scan is refused, and so is a load, which
   // would replace the catalogue under the scan.
   bool ScanRunning = false;

@@ -21,6 +21,9 @@ struct TRomItem {
   std::string Country;     // only the first character carries meaning
   int32_t Status = 0;      // one of the Status* values
   std::string StatusText;  // "Cached", the matching file's location, or empty
+  // Found through a trimmed dump: the file at StatusText is the image with
+  // its 0xFF padding cut off. Set by the scan with each marking.
+  bool Trimmed = false;
   uint32_t RowColor = 0;   // background colour, recomputed on every draw
 };
 

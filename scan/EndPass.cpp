@@ -32,7 +32,8 @@ std::optional<std::string> EndPassStatusText(const TRomItem& item) {
     case StatusFound: {
       if (IsBlank(item.StatusText)) return std::nullopt;
       const TLocationParts parts = SplitLocation(item.StatusText);
-      return "Found : \"" + parts.FileName + "\"  ::  \"" + parts.Folder + "\"";
+      return "Found : \"" + parts.FileName + "\"  ::  \"" + parts.Folder + "\"" +
+             (item.Trimmed ? kTrimmedMark : "");
     }
     case StatusCached:
       return "Cached";

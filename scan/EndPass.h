@@ -24,7 +24,9 @@ TLocationParts SplitLocation(const std::string& location);
 
 // The Status column text the end pass gives `item`, or nothing when the
 // column keeps its text (a found entry without a location, or a status
-// outside the four known ones).
+// outside the four known ones). A found entry's location is followed by
+// kTrimmedMark when a trimmed dump found it.
+inline constexpr const char* kTrimmedMark = " (trimmed)";
 std::optional<std::string> EndPassStatusText(const TRomItem& item);
 
 // Status bar texts.

@@ -6,6 +6,7 @@
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "scan/EndPass.h"
+#include "scan/TrimmedImage.h"
 
 namespace vexmoor {
 
@@ -128,20 +129,32 @@ void TScanEngine::ApplyFolder(const std::string& path, const TExamined& examined
 }
 
 template <typename Mark>
-void TScanEngine::ForEachEntryWithCrc(uint32_t crc, Mark mark) {
+bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, Mark mark) {
   auto entry = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::pair<uint32_t, size_t>(crc, 0));
+  if (entry == byCrc_.end() || entry->first != crc) return false;
   for (; entry != byCrc_.end() && entry->first == crc; ++entry) mark(state_.Catalogue[entry->second]);
+  return true;
+}
+
+template <typename Mark>
+void TScanEngine::ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark) {
+  for (const TPaddedImage& image : PaddedImageCrcs(crc, size)) ForEachEntryWithCrc(image.Crc, mark);
 }
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {
-  ForEachEntryWithCrc(examined.Crc, [&](TRomItem& item) {
-    item.Status = StatusFound;
-    item.StatusText = path;
-    ++outcome_.Matched;
-    if (!examined.TestedForBadDump) return;
-    if (examined.BadDumpError) std::rethrow_exception(examined.BadDumpError);
-    if (examined.BadDump) item.Status = StatusBad;
-  });
+  const auto mark = [&](bool trimmed) {
+    return [&, trimmed](TRomItem& item) {
+      item.Status = StatusFound;
+      item.StatusText = path;
+      item.Trimmed = trimmed;
+      ++outcome_.Matched;
+      if (!examined.TestedForBadDump) return;
+      if (examined.BadDumpError) std::rethrow_exception(examined.BadDumpError);
+      if (examined.BadDump) item.Status = StatusBad;
+    };
+  };
+  if (ForEachEntryWithCrc(examined.Crc, mark(false)) || !state_.MatchTrimmed) return;
+  ForEachEntryOfTrimmed(examined.Crc, examined.Size, mark(true));
 }
 
 void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
@@ -150,11 +163,18 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
     return;
   }
   for (const TCmpRecord& member : examined.Members) {
-    ForEachEntryWithCrc(member.Crc, [&](TRomItem& item) {
-      item.Status = StatusFound;
-      item.StatusText = path + '\\' + member.Name;
-      ++outcome_.Matched;
-    });
+    const auto mark = [&](bool trimmed) {
+      return [&, trimmed](TRomItem& item) {
+        item.Status = StatusFound;
+        item.StatusText = path + '\\' + member.Name;
+        item.Trimmed = trimmed;
+        ++outcome_.Matched;
+      };
+    };
+    if (ForEachEntryWithCrc(member.Crc, mark(false)) || !state_.MatchTrimmed) continue;
+    // The cheap size test first; the mask keeps text files and saves out.
+    if (MayBeTrimmed(member.UnpackedSize) && MatchesMaskList(member.Name, masks_.DatMask))
+      ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));
   }
 }
 

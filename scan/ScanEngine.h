@@ -1,7 +1,10 @@
 // The scan: walks a folder tree breadth first and marks the catalogue
 // entries whose CRC-32 a loose dump or an archive member carries, then runs
-// the end pass. It knows no window: the caller sees it through callbacks
-// and stops it through the cancel flag.
+// the end pass. With MatchTrimmed on, a dump or member that matches no entry
+// and may be a trimmed image (scan/TrimmedImage; a member only when its
+// stored name matches the dat mask) marks the entries of the full images it
+// may have been cut from, with Trimmed set. It knows no window: the caller
+// sees it through callbacks and stops it through the cancel flag.
 //
 // A window drives it like this. Run() is called on the window's thread and
 // returns when the scan is over; everything below happens inside it, on that
@@ -142,8 +145,13 @@ class TScanEngine {
   void ApplyFolder(const std::string& path, const TExamined& examined, TWorkList& work);
   void ApplyLooseDump(const std::string& path, const TExamined& examined);
   void ApplyArchive(const std::string& path, const TExamined& examined);
+  // Marks every entry whose CRC is `crc`; false when there is none.
   template <typename Mark>
-  void ForEachEntryWithCrc(uint32_t crc, Mark mark);
+  bool ForEachEntryWithCrc(uint32_t crc, Mark mark);
+  // Marks every entry whose CRC is that of a full image the dump with `crc`
+  // and `size` may have been trimmed from.
+  template <typename Mark>
+  void ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark);
   void Finish();
   void SetPanel(int panel, const std::string& text);
   void Pump();

@@ -1,5 +1,8 @@
 #include "scan/WorkItem.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -25,6 +28,11 @@ void ExamineLooseDump(const std::string& path, TExamined& result,
                       const std::atomic<bool>* abandon, TStripeHelpers* helpers) {
   result.Crc = helpers ? SharedFileCrc32(path, *helpers, abandon) : FileCrc32Value(path, abandon);
   if (abandon && abandon->load()) return;
+  // For the trimmed-image test. Should the file change between the read and
+  // this, the size does not describe the CRC and the test finds nothing.
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error) result.Size = static_cast<uint64_t>(size);
   if (!MatchesMask(path, kBadDumpMask)) return;
   result.TestedForBadDump = true;
   try {

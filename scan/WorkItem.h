@@ -45,9 +45,11 @@ struct TExamined {
   // Folder: its identity (none when it vanished) and its entries.
   std::optional<TFolderIdentity> Identity;
   std::vector<TFolderEntry> Entries;
-  // Loose dump: its CRC-32, and for "*.nds" files the bad-dump verdict or
-  // the failure of that test (raised only if the CRC matches an entry).
+  // Loose dump: its CRC-32 and size (0 when the size could not be taken),
+  // and for "*.nds" files the bad-dump verdict or the failure of that test
+  // (raised only if the CRC matches an entry).
   uint32_t Crc = 0;
+  uint64_t Size = 0;
   bool TestedForBadDump = false;
   bool BadDump = false;
   std::exception_ptr BadDumpError;
