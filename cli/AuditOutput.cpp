@@ -34,6 +34,7 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
       text += '\t';
     }
     text += item.StatusText;
+    if (item.Trimmed) text += kTrimmedMark;
     text += '\n';
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
@@ -76,7 +77,8 @@ std::string EntryJson(const TRomItem& item) {
          Field("crc", JsonString(HexLong(item.Crc))) + "," + Field("name", JsonString(item.Name)) +
          "," + Field("country", JsonString(item.Country)) + "," +
          Field("status", JsonString(StatusWord(item.Status))) + "," +
-         Field("location", JsonString(item.StatusText)) + "}";
+         Field("location", JsonString(item.StatusText)) +
+         (item.Trimmed ? "," + Field("trimmed", "true") : "") + "}";
 }
 
 }  // namespace

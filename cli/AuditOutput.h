@@ -15,11 +15,13 @@ namespace vexmoor::cli {
 // foreign cache file's flag) count as not found: "missing".
 const char* StatusWord(int32_t status);
 
-// One line per row: ID, CRC32, status word, name and location (StatusText)
-// separated by tabs, then " Found : F" and " Missing : M".
+// One line per row: ID, CRC32, status word, name and location (StatusText,
+// followed by " (trimmed)" when a trimmed dump found the entry) separated by
+// tabs, then " Found : F" and " Missing : M".
 std::string AuditText(const TAuditState& state, const TRomList& list);
 
-// The JSON object of an audit (UTF-8, one line, newline at the end).
+// The JSON object of an audit (UTF-8, one line, newline at the end); an
+// entry a trimmed dump found carries "trimmed":true.
 std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome);
 
 // A JSON string literal of `text` converted to UTF-8.

@@ -24,6 +24,7 @@ struct TAuditOptions {
   std::string dat;
   std::string folder;
   bool noCache = false;
+  bool noTrimmed = false;
   bool json = false;
   std::optional<std::string> listsFolder;
   std::optional<std::string> fixDatPath;
@@ -49,6 +50,8 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
     const std::string& arg = args[i];
     if (arg == "--no-cache") {
       options.noCache = true;
+    } else if (arg == "--no-trimmed") {
+      options.noTrimmed = true;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--workers" && i + 1 < args.size()) {
@@ -137,6 +140,7 @@ int RunAudit(const Args& args) {
   if (!options) return UsageError("audit");
   TAuditState state;
   state.CacheResults = !options->noCache;
+  state.MatchTrimmed = !options->noTrimmed;
   TRomList list;
   TSortState sort;
   if (!LoadDat(state, list, sort, options->dat)) return 2;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "cli/AuditOutput.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 #include "tests/scan/ScanTestUtil.h"
@@ -165,6 +166,35 @@ TEST_F(AuditTest, WorkersGiveTheSameJsonAndCacheFile) {
   EXPECT_EQ(RunCli("audit --workers " + args).exitCode, 2);
   EXPECT_EQ(RunCli("audit --workers -1 " + args).exitCode, 2);
   EXPECT_EQ(RunCli("audit --workers 2x " + args).exitCode, 2);
+}
+
+TEST_F(AuditTest, TrimmedFindsAreMarkedInTextAndJsonAndNoTrimmedLeavesThemMissing) {
+  std::string image = test::Dump("trimmed image", 200000);
+  image.resize(256 * 1024, '\xFF');
+  const std::string whole = test::Dump("whole");
+  dir_.Write("roms/t.zip", test::BuildZip({{"t.nds", image.substr(0, 200000)}}));
+  dir_.Write("roms/w.nds", whole);
+  const std::string dat = "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n1|" + HexLong(test::CrcOf(image)) +
+                          "|Trimmed\r\n2|" + HexLong(test::CrcOf(whole)) + "|Whole\r\n";
+  const std::string args = ShellQuote(dir_.Write("t.qdat", dat)) + " " + ShellQuote(dir_ / "roms");
+  const std::string zipped = (dir_ / "roms/t.zip") + "\\t.nds";
+
+  const auto text = RunCli("audit --no-cache " + args);
+  EXPECT_NE(text.out.find("\tfound\tTrimmed\t" + zipped + " (trimmed)\n"), std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("\tfound\tWhole\t" + (dir_ / "roms/w.nds") + "\n"), std::string::npos);
+  const auto json = RunCli("audit --no-cache --json " + args);
+  EXPECT_NE(json.out.find("\"location\":" + cli::JsonString(zipped) + ",\"trimmed\":true}"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"found\":2,"), std::string::npos);
+  EXPECT_EQ(json.out.find("\"trimmed\":true", json.out.find("Whole")), std::string::npos);
+
+  // Off: the trimmed dump is missing, and no entry carries the key.
+  const auto off = RunCli("audit --no-cache --no-trimmed --json " + args);
+  EXPECT_EQ(off.exitCode, 0) << off.err;
+  EXPECT_NE(off.out.find("\"found\":1,"), std::string::npos) << off.out;
+  EXPECT_EQ(off.out.find("trimmed"), std::string::npos);
 }
 
 }  // namespace
