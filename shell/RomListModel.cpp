@@ -38,8 +38,11 @@ QVariant TRomListModel::data(const QModelIndex& index, int role) const {
   const TListRow& row = list_[static_cast<size_t>(index.row())];
   const int column = index.column();
   switch (role) {
-    case Qt::DisplayRole:
-      return Decoded(column == 0 ? row.Caption : row.SubItems[static_cast<size_t>(column - 1)]);
+    case Qt::DisplayRole: {
+      // A cell is one line: the bad-dump text's line feed shows as a blank.
+      QString text = Decoded(column == 0 ? row.Caption : row.SubItems[static_cast<size_t>(column - 1)]);
+      return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
     case Qt::DecorationRole:
       if (column == 0 && row.Image >= 0) return FlagPixmap(row.Image);
       return {};

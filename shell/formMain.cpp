@@ -31,7 +31,6 @@
 #include "reports/SelectionCopy.h"
 #include "scan/ScanEngine.h"
 #include "shell/Dialogs.h"
-#include "shell/ElidedLabel.h"
 #include "shell/ErrorReport.h"
 #include "shell/FlatMenuStyle.h"
 #include "shell/HelpLinks.h"
@@ -39,6 +38,7 @@
 #include "shell/KeyPreview.h"
 #include "shell/MessageBoxWithIcon.h"
 #include "shell/RomListModel.h"
+#include "shell/StatusPanel.h"
 
 namespace vexmoor::shell {
 
@@ -127,6 +127,7 @@ void TMainForm::BuildWindow() {
   view_->horizontalHeader()->setStretchLastSection(false);
   view_->horizontalHeader()->setMinimumSectionSize(0);
   for (int column = 0; column < kColumnCount; ++column) view_->setColumnWidth(column, kDesignWidths[column]);
+  view_->setColumnWidth(3, CrcColumnWidth(kDesignWidths[3]));
   view_->installEventFilter(this);
   layout->addWidget(view_);
   setCentralWidget(panel);
@@ -138,14 +139,13 @@ void TMainForm::BuildWindow() {
 }
 
 void TMainForm::BuildStatusBar() {
-  const char* const initial[] = {" Found : n/a", " Missing : n/a"};
-  for (size_t i = 0; i < countPanels_.size(); ++i) {
-    countPanels_[i] = new QLabel(QString::fromLatin1(initial[i]), statusBar());
-    countPanels_[i]->setFixedWidth(100);
-    statusBar()->addWidget(countPanels_[i]);
+  const char* const initial[] = {" Found : n/a", " Missing : n/a", ""};
+  const int widths[] = {100, 100, 0};  // 0: the rest of the bar
+  for (size_t i = 0; i < panels_.size(); ++i) {
+    panels_[i] = new TStatusPanel(widths[i], statusBar());
+    panels_[i]->SetText(QString::fromLatin1(initial[i]));
+    statusBar()->addWidget(panels_[i], widths[i] == 0 ? 1 : 0);
   }
-  textPanel_ = new TElidedLabel(statusBar());
-  statusBar()->addWidget(textPanel_, 1);
 }
 
 void TMainForm::ConnectHandlers() {
@@ -210,12 +210,26 @@ void TMainForm::LoadAndFill(const std::string& path, TDatLoader loader) {
   if (opened.Error) std::rethrow_exception(opened.Error);
 }
 
+void TMainForm::FillList() {
+  model_->BeginRebuild();
+  list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+  model_->EndRebuild();
+  SetPanel(2, LoadedItemsText(state_.Catalogue.Count()));
+}
+
 void TMainForm::SetupColumns(const TColumnWidths& widths) {
   for (int column = 0; column < kStatusColumn; ++column) {
     const int width = widths[static_cast<size_t>(column)];
     view_->setColumnHidden(column, width == 0);
-    if (width > 0) view_->setColumnWidth(column, width);
+    if (width > 0) view_->setColumnWidth(column, column == 3 ? CrcColumnWidth(width) : width);
   }
+}
+
+int TMainForm::CrcColumnWidth(int width) const {
+  // The widths suit an 8-point UI font; a wider system font still shows all
+  // eight digits of a CRC rather than an elided one.
+  const int margin = view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1;
+  return qMax(width, view_->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDDD")) + 2 * margin + 2);
 }
 
 void TMainForm::ListViewResize() {
@@ -237,15 +251,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-QString TMainForm::PanelText(int panel) const {
-  return panel == 2 ? textPanel_->FullText() : countPanels_[static_cast<size_t>(panel)]->text();
-}
+QString TMainForm::PanelText(int panel) const { return panels_.at(static_cast<size_t>(panel))->Text(); }
 
 void TMainForm::SetPanel(int panel, const std::string& text) {
-  if (panel == 2)
-    textPanel_->SetFullText(Shown(text));
-  else if (panel == 0 || panel == 1)
-    countPanels_[static_cast<size_t>(panel)]->setText(Shown(text));
+  if (panel >= 0 && panel < static_cast<int>(panels_.size())) panels_[static_cast<size_t>(panel)]->SetText(Shown(text));
 }
 
 // --- loading ---------------------------------------------------------------

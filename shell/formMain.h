@@ -19,7 +19,6 @@
 #include "scan/ScanPipeline.h"
 #include "shell/MenuBuilder.h"
 
-class QLabel;
 class QTableView;
 
 namespace vexmoor {
@@ -28,9 +27,9 @@ class TSettingsStore;
 
 namespace vexmoor::shell {
 
-class TElidedLabel;
 class TFlatMenuStyle;
 class TRomListModel;
+class TStatusPanel;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -52,6 +51,9 @@ class TMainForm : public QMainWindow {
   // removed entry), "Save Lists..." is hidden and the last column refitted.
   // Throws what the load throws, and Error while a scan runs.
   void OpenDat(const QString& path, TDatLoader loader);
+  // FillList: rebuilds the list from the catalogue in the dat's SORT order
+  // and shows " Loaded %d items." in panel 2.
+  void FillList();
   // Loads CurrentDat again with DatLoader, when both are there (after the
   // update window has fetched new dats).
   void ReloadCurrentDat();
@@ -111,6 +113,8 @@ class TMainForm : public QMainWindow {
   void LoadStartupDat();
   void LoadAndFill(const std::string& path, TDatLoader loader);
   void SetupColumns(const TColumnWidths& widths);
+  // The CRC column's width for the core's `width` in the list's font.
+  int CrcColumnWidth(int width) const;
   void ListViewResize();
   void ListViewChange();
   void SetPanel(int panel, const std::string& text);
@@ -128,8 +132,7 @@ class TMainForm : public QMainWindow {
 
   TRomListModel* model_ = nullptr;
   QTableView* view_ = nullptr;
-  std::array<QLabel*, 2> countPanels_{};
-  TElidedLabel* textPanel_ = nullptr;
+  std::array<TStatusPanel*, 3> panels_{};
   TFlatMenuStyle* menuStyle_ = nullptr;
   TMenuActions actions_;
   QWidget* encoder_ = nullptr;

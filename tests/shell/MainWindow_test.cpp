@@ -125,7 +125,8 @@ class TMainWindowTest : public QObject {
     QCOMPARE(view->columnWidth(0), 21);
     QCOMPARE(view->columnWidth(1), 40);
     QCOMPARE(view->columnWidth(2), 280);
-    QCOMPARE(view->columnWidth(3), 68);
+    QVERIFY(view->columnWidth(3) >= 68);  // more when the font needs it for eight digits
+    QVERIFY(view->columnWidth(3) > view->fontMetrics().horizontalAdvance(Cell(*form, 0, 3)));
     QVERIFY(!view->isColumnHidden(0));
     const QStringList captions{"", "ID", "Release Name", "CRC32", "Status"};
     for (int column = 0; column < 5; ++column)

@@ -137,7 +137,7 @@ class TScanWindowTest : public QObject {
     QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Copper Comet Rally")), 4),
              QStringLiteral("Found : \"Copper Comet Rally.nds\"  ::  \"%1/USA/\"").arg(RomFolder()));
     QVERIFY(Cell(*form, RowOfName(*form, QStringLiteral("Pocket Observatory")), 4)
-                .startsWith(QStringLiteral("Bad : Pocket Observatory.nds \n Error : Bad SMT v1.0 Dump")));
+                .startsWith(QStringLiteral("Bad : Pocket Observatory.nds   Error : Bad SMT v1.0 Dump")));
     QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Snowlark Express")), 4), QStringLiteral("Missing"));
     QCOMPARE(Read(Path(QStringLiteral("sample-ds.qcache"))).size(), 10 + 5 * 11);  // 12 found, two share a CRC
     for (const char* shown : {"SaveListItem", "FixDatItem"}) QVERIFY(form->Action(QString::fromLatin1(shown))->isVisible());
