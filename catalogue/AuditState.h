@@ -5,13 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/DatFormat.h"
 #include "catalogue/DatHeader.h"
 #include "catalogue/RomItem.h"
 #include "scan/CacheTable.h"
 
 namespace vexmoor {
 
-enum class TDatLoader { None, QuenDat, RomCenter };
+// The loader a caller chose: by name (start-up, the command-line tool), by
+// the pick dialog's filter entry, or OtherDat ("Other Dat Files"), which goes
+// by content alone. Whatever was chosen, a file whose content is a Logiqx,
+// clrmamepro or OfflineList dat, or a zip, is read as what it is.
+enum class TDatLoader { None, QuenDat, RomCenter, OtherDat };
 
 struct TAuditState {
   TCatalogue Catalogue;
@@ -33,6 +38,10 @@ struct TAuditState {
   // The column names the list is set up from (SetupColumns): the dat's
   // FIELDS value, or "INDEX|CRC32|NAME" for Rom Center dats.
   std::string DatFields;
+  // What the last load read: the format, and the zip member it came from
+  // ("" when the file was not a zip).
+  TDatFormat DatFormat = TDatFormat::None;
+  std::string DatMember;
 
   // The Cache Results option: loading reads the dat's cache file and the
   // scan writes it only when this is set.

@@ -45,6 +45,11 @@ std::string TDatHeader::ReadString(std::string_view section, std::string_view ke
   return value == keys->second.end() ? std::string(fallback) : value->second;
 }
 
+void TDatHeader::SetString(std::string_view section, std::string_view key,
+                           std::string_view value) {
+  sections_[UpperCase(section)][UpperCase(key)] = std::string(value);
+}
+
 bool TDatHeader::HasSection(std::string_view section) const {
   return sections_.count(UpperCase(section)) != 0;
 }

@@ -27,6 +27,9 @@ class TDatHeader {
   // Replaces the view with the one of `lines`.
   void Rebuild(const std::vector<std::string_view>& lines);
   void Clear() { sections_.clear(); }
+  // Sets `key` in `section` to `value`, replacing an earlier value; the
+  // loaders of dats without a key/value header describe them this way.
+  void SetString(std::string_view section, std::string_view key, std::string_view value);
 
   // The value of `key` in `section`, or `fallback` when either is missing.
   std::string ReadString(std::string_view section, std::string_view key,

@@ -1,30 +1,29 @@
 #include "catalogue/DatLoader.h"
 
-#include <filesystem>
 #include <vector>
 
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatText.h"
+#include "catalogue/DatZip.h"
+#include "catalogue/GameDatLoader.h"
 #include "catalogue/General.h"
 #include "catalogue/TextLines.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 
 namespace vexmoor {
 
 namespace {
 
-std::string AbsolutePath(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.string();
-}
-
-// The steps every load takes once it has the text.
+// The steps every load of the two native grammars takes once it has the
+// text.
 void StartLoad(TAuditState& state, const std::string& path,
-               const std::vector<std::string_view>& lines) {
+               const std::vector<std::string_view>& lines, TDatFormat format) {
   state.DatHeader.Rebuild(lines);
-  state.DatPath = AbsolutePath(path);
+  state.DatPath = AbsoluteDatPath(path);
+  state.DatFormat = format;
+  state.DatMember.clear();
 }
 
 // The catalogue must not be replaced under a running scan.
@@ -36,11 +35,63 @@ void ReadCacheIfWanted(TAuditState& state, const std::string& path) {
   if (state.CacheResults) ReadCacheFile(state.CacheTable, ChangeExt(path, ".qcache"));
 }
 
+// The first bytes of the file, or nullopt when it cannot be opened and
+// `quiet` says another loader will report that.
+std::optional<std::string> ReadHead(const std::string& path, bool quiet) {
+  try {
+    InputFile file(path);
+    std::string head(kDatHeadSize, '\0');
+    head.resize(file.ReadFull(head.data(), head.size()));
+    return head;
+  } catch (const FileOpenError&) {
+    if (quiet) return std::nullopt;
+    throw;
+  }
+}
+
+[[noreturn]] void ThrowUnknownDat(const std::string& name) {
+  throw FormatError("\"" + name +
+                    "\" is neither a Logiqx, clrmamepro nor OfflineList dat, nor a zip holding one");
+}
+
+// A zip member's text by the loader `fallback` names, when its content is
+// none of the game-based formats.
+bool LoadMemberText(TAuditState& state, const std::string& path, const std::string& text,
+                    TDatLoader fallback, const std::string& member) {
+  if (fallback == TDatLoader::OtherDat) fallback = ChooseDatLoader(member);
+  if (fallback == TDatLoader::QuenDat) {
+    std::optional<std::string> native(text);
+    if (text.compare(0, kContainerMagic.size(), kContainerMagic) == 0) {
+      native = OpenContainerBlock(text.substr(std::min(text.size(), kContainerHeaderSize)));
+    }
+    if (!native) return false;
+    LoadNativeText(state, path, *native);
+  } else if (fallback == TDatLoader::RomCenter) {
+    LoadRomCenterText(state, path, text);
+  } else {
+    ThrowUnknownDat(member);
+  }
+  return true;
+}
+
+bool LoadZipped(TAuditState& state, const std::string& path, TDatLoader fallback) {
+  TZippedDat zipped = ReadZippedDat(path);
+  const TDatContent content = RecognizeDatContent(std::string_view(zipped.Text).substr(0, kDatHeadSize));
+  if (content == TDatContent::Xml || content == TDatContent::ClrMamePro) {
+    LoadGameDat(state, path, ParseGameDat(zipped.Text, content));
+  } else if (!LoadMemberText(state, path, zipped.Text, fallback, zipped.MemberName)) {
+    return false;
+  }
+  state.DatMember = zipped.MemberName;
+  return true;
+}
+
 }  // namespace
 
 TDatLoader ChooseDatLoader(std::string_view fileName) {
   if (MatchesMask(fileName, "*.dat")) return TDatLoader::RomCenter;
   if (MatchesMask(fileName, "*.qdat")) return TDatLoader::QuenDat;
+  if (MatchesMask(fileName, "*.xml") || MatchesMask(fileName, "*.zip")) return TDatLoader::OtherDat;
   return TDatLoader::None;
 }
 
@@ -56,7 +107,7 @@ void LoadNativeText(TAuditState& state, const std::string& path, std::string_vie
   RefuseWhileScanning(state);
   text = WithoutByteOrderMark(text);
   const std::vector<std::string_view> lines = SplitLines(text);
-  StartLoad(state, path, lines);
+  StartLoad(state, path, lines, TDatFormat::Native);
   state.DatMask = state.DatHeader.ReadString(kInfoSection, "MASK", "");
   state.DatFields = state.DatHeader.ReadString(kInfoSection, "FIELDS", kDefaultFields);
   state.Catalogue.Clear();
@@ -68,9 +119,13 @@ void LoadNativeText(TAuditState& state, const std::string& path, std::string_vie
 
 void LoadRomCenter(TAuditState& state, const std::string& path) {
   RefuseWhileScanning(state);
-  const std::string data = ReadWholeFile(path);
-  const std::vector<std::string_view> lines = SplitLines(WithoutByteOrderMark(data));
-  StartLoad(state, path, lines);
+  LoadRomCenterText(state, path, ReadWholeFile(path));
+}
+
+void LoadRomCenterText(TAuditState& state, const std::string& path, std::string_view text) {
+  RefuseWhileScanning(state);
+  const std::vector<std::string_view> lines = SplitLines(WithoutByteOrderMark(text));
+  StartLoad(state, path, lines, TDatFormat::RomCenter);
   state.DatFields = std::string(kDefaultFields);
   state.DatMask.clear();
   state.Catalogue.Clear();
@@ -79,17 +134,45 @@ void LoadRomCenter(TAuditState& state, const std::string& path) {
   AppendRomCenterEntries(state.Catalogue, state.CacheTable, lines, first);
 }
 
-bool RunDatLoader(TAuditState& state, const std::string& path) {
-  switch (state.DatLoader) {
+std::optional<bool> LoadDatByContent(TAuditState& state, const std::string& path,
+                                     TDatLoader fallback) {
+  RefuseWhileScanning(state);
+  const std::optional<std::string> head = ReadHead(path, fallback != TDatLoader::OtherDat);
+  if (!head) return std::nullopt;
+  const TDatContent content = RecognizeDatContent(*head);
+  if (content == TDatContent::Zip) return LoadZipped(state, path, fallback);
+  if (content == TDatContent::Unknown) return std::nullopt;
+  LoadGameDat(state, path, ParseGameDat(ReadWholeFile(path), content));
+  state.DatMember.clear();
+  return true;
+}
+
+bool LoadOtherDat(TAuditState& state, const std::string& path) {
+  if (const std::optional<bool> loaded = LoadDatByContent(state, path, TDatLoader::OtherDat)) {
+    return *loaded;
+  }
+  switch (ChooseDatLoader(PathFileName(path))) {
     case TDatLoader::QuenDat:
       return LoadQuenDat(state, path);
     case TDatLoader::RomCenter:
       LoadRomCenter(state, path);
       return true;
+    case TDatLoader::OtherDat:
     case TDatLoader::None:
       break;
   }
-  return false;
+  ThrowUnknownDat(PathFileName(path));
+}
+
+bool RunDatLoader(TAuditState& state, const std::string& path) {
+  if (state.DatLoader == TDatLoader::None) return false;
+  if (state.DatLoader == TDatLoader::OtherDat) return LoadOtherDat(state, path);
+  if (const std::optional<bool> loaded = LoadDatByContent(state, path, state.DatLoader)) {
+    return *loaded;
+  }
+  if (state.DatLoader == TDatLoader::QuenDat) return LoadQuenDat(state, path);
+  LoadRomCenter(state, path);
+  return true;
 }
 
 const char* DatLoaderName(TDatLoader loader) {
@@ -98,6 +181,8 @@ const char* DatLoaderName(TDatLoader loader) {
       return "LoadQuenDat";
     case TDatLoader::RomCenter:
       return "LoadRomCenter";
+    case TDatLoader::OtherDat:
+      return "LoadOtherDat";
     case TDatLoader::None:
       break;
   }

@@ -1,5 +1,6 @@
 // Loading a dat into the audit state: the native loader (container or plain
-// text), the Rom Center loader, and the choice between them by file name.
+// text), the Rom Center loader, the loader of Logiqx, clrmamepro and
+// OfflineList dats (plain or zipped), and the choice between them.
 //
 // What a load leaves behind:
 // - file unreadable, unpacking failed (throws), or a container that does not
@@ -11,9 +12,12 @@
 // - no "[GAMES]" line, or "[DAT]" in the text but on no line of its own
 //   (throws FormatError): the new header values and an empty catalogue.
 // - a scan running on the state (ScanRunning): throws Error, changes nothing.
+// - a Logiqx, clrmamepro or OfflineList dat, or a zip, that cannot be read
+//   (malformed, see ParseGameDat and ReadZippedDat): throws, changes nothing.
 // After any load that changed the catalogue, the list must be rebuilt.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,8 +25,9 @@
 
 namespace vexmoor {
 
-// "*.dat" selects the Rom Center loader, "*.qdat" the native one, anything
-// else none.
+// "*.dat" selects the Rom Center loader, "*.qdat" the native one, "*.xml"
+// and "*.zip" the one that goes by content (OtherDat), anything else none.
+// RunDatLoader looks at the content before it calls the loader chosen.
 TDatLoader ChooseDatLoader(std::string_view fileName);
 
 // Loads a native dat, in a container or as plain text. Returns false, having
@@ -31,16 +36,38 @@ bool LoadQuenDat(TAuditState& state, const std::string& path);
 
 // Loads a Rom Center dat (plain text, never a container).
 void LoadRomCenter(TAuditState& state, const std::string& path);
+// Parses Rom Center `text` read from `path` into the state.
+void LoadRomCenterText(TAuditState& state, const std::string& path, std::string_view text);
+
+// Loads the dat at `path` by its content: a Logiqx, clrmamepro or
+// OfflineList dat, plain or in a zip, by its own loader. A zip's member that
+// is none of these is loaded as `fallback` says: LoadQuenDat's text rules,
+// LoadRomCenter's, or (OtherDat) the rules its name selects. Returns
+// nullopt, having read at most the first bytes and changed nothing, when
+// the file is none of these and no zip; also when it cannot be opened and
+// `fallback` is not OtherDat (the fallback loader then reports that).
+// Otherwise the result is what the loader returned.
+std::optional<bool> LoadDatByContent(TAuditState& state, const std::string& path,
+                                     TDatLoader fallback);
+
+// The "Other Dat Files" loader: LoadDatByContent, and for a file whose
+// content says nothing, the loader its name selects (a Rom Center "*.dat",
+// a native "*.qdat"). Throws FormatError for any other file.
+bool LoadOtherDat(TAuditState& state, const std::string& path);
 
 // Parses native dat `text` read from `path` into the state (the native
 // loader after it has the text).
 void LoadNativeText(TAuditState& state, const std::string& path, std::string_view text);
 
-// Calls the loader that state.DatLoader names. Returns false when none is
-// set or the load stopped without a message.
+// Calls the loader that state.DatLoader names, after LoadDatByContent had
+// the first word: a file whose content is a Logiqx, clrmamepro or
+// OfflineList dat, or a zip, is loaded as that whichever loader was chosen
+// (files the native and Rom Center rules load keep loading as before).
+// Returns false when none is set or the load stopped without a message.
 bool RunDatLoader(TAuditState& state, const std::string& path);
 
-// Name of a loader for messages: "LoadQuenDat", "LoadRomCenter" or "none".
+// Name of a loader for messages: "LoadQuenDat", "LoadRomCenter",
+// "LoadOtherDat" or "none".
 const char* DatLoaderName(TDatLoader loader);
 
 }  // namespace vexmoor

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct TRomItem {
   // its 0xFF padding cut off. Set by the scan with each marking.
   bool Trimmed = false;
   uint32_t RowColor = 0;   // background colour, recomputed on every draw
+  // The dump's size in bytes where the dat gives one (Logiqx, clrmamepro and
+  // OfflineList dats); native and Rom Center dats leave it empty.
+  std::optional<uint64_t> Size;
 };
 
 // The releases in dat order. It grows one entry per accepted dat line and is

@@ -77,7 +77,8 @@ bool LoadDat(TAuditState& state, TRomList& list, TSortState& sort, const std::st
   const TDatLoader loader = ChooseDatLoader(PathFileName(path));
   if (loader == TDatLoader::None) {
     ReportError("\"" + path +
-                "\" is not a dat: the name must end in .dat (Rom Center) or .qdat (native)");
+                "\" is not a dat: the name must end in .dat (Rom Center, or any format its content "
+                "shows), .qdat (native), .xml or .zip (Logiqx, clrmamepro or OfflineList)");
     return false;
   }
   if (!PathExists(path)) {

@@ -20,11 +20,23 @@ constexpr THeaderKey kHeaderKeys[] = {
     {"SORT", ""}, {"EXT", ""},    {"VERSION", ""}, {"TIMESTAMP", ""},
 };
 
-std::string LoaderText(TDatLoader loader, const std::string& path) {
-  std::string text = DatLoaderName(loader);
-  if (loader == TDatLoader::QuenDat) {
-    text += FileHasSignature(path, kContainerMagic, 0) ? " (container)" : " (plain text)";
+// The loader that read the dat: the content may have overruled the name.
+std::string LoaderText(const TAuditState& state, const std::string& path) {
+  switch (state.DatFormat) {
+    case TDatFormat::Native:
+      if (!state.DatMember.empty()) return DatLoaderName(TDatLoader::QuenDat);
+      return std::string(DatLoaderName(TDatLoader::QuenDat)) +
+             (FileHasSignature(path, kContainerMagic, 0) ? " (container)" : " (plain text)");
+    case TDatFormat::RomCenter:
+      return DatLoaderName(TDatLoader::RomCenter);
+    default:
+      return DatLoaderName(TDatLoader::OtherDat);
   }
+}
+
+std::string FormatText(const TAuditState& state) {
+  std::string text = DatFormatName(state.DatFormat);
+  if (!state.DatMember.empty()) text += " (zip member \"" + state.DatMember + "\")";
   return text;
 }
 
@@ -50,7 +62,8 @@ int RunInfo(const Args& args) {
   state.DatLoader = ChooseDatLoader(path);
   if (state.DatLoader == TDatLoader::None) {
     ReportError("cannot tell the format of \"" + path +
-                "\": Rom Center dats end in .dat, native dats in .qdat");
+                "\": Rom Center dats end in .dat, native dats in .qdat, and Logiqx, clrmamepro "
+                "and OfflineList dats in .dat, .xml or .zip");
     return 2;
   }
   if (!LoadForInfo(state, path)) return 2;
@@ -58,7 +71,8 @@ int RunInfo(const Args& args) {
     const std::string value = state.DatHeader.ReadString(kInfoSection, header.key, header.fallback);
     std::printf("%s: %s\n", header.key, value.c_str());
   }
-  std::printf("LOADER: %s\n", LoaderText(state.DatLoader, path).c_str());
+  std::printf("LOADER: %s\n", LoaderText(state, path).c_str());
+  std::printf("FORMAT: %s\n", FormatText(state).c_str());
   std::printf("%zu entries\n", state.Catalogue.Count());
   return 0;
 }

@@ -1,5 +1,8 @@
 #include "reports/FixDat.h"
 
+#include <optional>
+#include <string>
+
 #include "platform/File.h"
 
 namespace vexmoor {
@@ -29,8 +32,11 @@ std::string BuildFixDat(const TAuditState& state, const TRomList& list) {
     text += std::string("game (") + kEol;
     text += "  name " + Quoted(name) + kEol;
     text += "  description " + Quoted(name) + kEol;
+    // A tool reading the fix dat matches on size and CRC: the size goes in
+    // wherever the dat gave one.
+    const std::optional<uint64_t>& size = state.Catalogue[row.Entry].Size;
     text += "  rom ( name " + Quoted(name + "." + ext) + " crc " + row.SubItems[kSubItemCrc] +
-            " )" + kEol;
+            (size ? " size " + std::to_string(*size) : std::string()) + " )" + kEol;
     text += std::string(")") + kEol + kEol;
   }
   return text;

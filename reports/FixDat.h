@@ -14,7 +14,9 @@ std::string FixDatFileName(const TAuditState& state);
 
 // The fix dat text: the five header lines with SYSTEM, then six lines per
 // row whose entry's Status is not 0, from the row's name and CRC texts and
-// the dat's EXT value. Names are written as they stand (a '"' inside is not
+// the dat's EXT value; " size N" follows the CRC when the entry has a Size
+// (dats of the game-based formats), so native and Rom Center dats give the
+// same text as ever. Names are written as they stand (a '"' inside is not
 // escaped); every line ends in CR LF.
 std::string BuildFixDat(const TAuditState& state, const TRomList& list);
 

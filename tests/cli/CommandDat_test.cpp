@@ -51,7 +51,7 @@ TEST_F(DatCommands, InfoPrintsHeaderLoaderAndCount) {
   const std::string plain = dir_.Write("plain.qdat", "[INFO]\nNAME=P\n[DAT]\n1|2|x\n");
   const auto text = RunCli("info " + ShellQuote(plain));
   EXPECT_NE(text.out.find("NAME: P\n"), std::string::npos);
-  EXPECT_NE(text.out.find("LOADER: LoadQuenDat (plain text)\n1 entries\n"), std::string::npos);
+  EXPECT_NE(text.out.find("LOADER: LoadQuenDat (plain text)\nFORMAT: native\n1 entries\n"), std::string::npos);
 }
 
 TEST_F(DatCommands, InfoLoadFailuresExitTwoWithTheLoadMessage) {

@@ -1,0 +1,75 @@
+#include "catalogue/GameDatLoader.h"
+
+#include <filesystem>
+#include <utility>
+
+#include "catalogue/ClrMameProDat.h"
+#include "catalogue/General.h"
+#include "catalogue/XmlDat.h"
+#include "platform/Errors.h"
+
+namespace vexmoor {
+
+namespace {
+
+std::string MaskOf(const TGameDat& dat) {
+  std::string mask;
+  for (const std::string& extension : dat.Extensions) {
+    if (!mask.empty()) mask += ';';
+    mask += '*' + extension;
+  }
+  return mask;
+}
+
+std::string SharedExtension(const TGameDat& dat) {
+  if (dat.Extensions.size() != 1 || dat.RomWithoutExtension) return {};
+  return dat.Extensions.front().substr(1);
+}
+
+void SetStatuses(TCatalogue& entries, const TCacheTable& cache) {
+  for (TRomItem& entry : entries) {
+    entry.Status = CacheLookup(cache, entry.Crc);
+    if (entry.Status == StatusCached) entry.StatusText = "Cached";
+  }
+}
+
+void SetHeader(TDatHeader& header, const TGameDat& dat, const std::string& mask) {
+  header.Clear();
+  header.SetString(kInfoSection, "NAME", dat.Name);
+  header.SetString(kInfoSection, "SYSTEM", dat.System);
+  header.SetString(kInfoSection, "VERSION", dat.Version);
+  header.SetString(kInfoSection, "MASK", mask);
+  header.SetString(kInfoSection, "EXT", SharedExtension(dat));
+  header.SetString(kInfoSection, "FIELDS", kGameDatFields);
+}
+
+}  // namespace
+
+TGameDat ParseGameDat(std::string_view text, TDatContent content) {
+  if (content == TDatContent::Xml) return ParseXmlDat(text);
+  if (content == TDatContent::ClrMamePro) return ParseClrMameProDat(text);
+  throw Error("The text is neither XML nor clrmamepro text");
+}
+
+void LoadGameDat(TAuditState& state, const std::string& path, TGameDat dat) {
+  if (state.CacheResults) {
+    TCacheTable fresh;
+    ReadCacheFile(fresh, ChangeExt(path, ".qcache"));
+    state.CacheTable = std::move(fresh);
+  }
+  SetStatuses(dat.Entries, state.CacheTable);
+  state.DatMask = MaskOf(dat);
+  SetHeader(state.DatHeader, dat, state.DatMask);
+  state.DatFields = std::string(kGameDatFields);
+  state.DatPath = AbsoluteDatPath(path);
+  state.DatFormat = dat.Format;
+  state.Catalogue = std::move(dat.Entries);
+}
+
+std::string AbsoluteDatPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
+}
+
+}  // namespace vexmoor
