@@ -57,14 +57,20 @@ class TTokenizer {
   }
 
   // The closing quote is the first one on the line that a blank, ')' or the
-  // line's end follows.
+  // line's end follows and after which the line holds an even number of
+  // quotes: the quotes left then pair up as further quoted texts.
   std::string_view Quoted() {
     const size_t start = ++at_;
-    for (; at_ < text_.size() && text_[at_] != '\r' && text_[at_] != '\n'; ++at_) {
+    size_t end = start;
+    size_t quotes = 0;
+    for (; end < text_.size() && text_[end] != '\r' && text_[end] != '\n'; ++end) {
+      quotes += text_[end] == '"';
+    }
+    for (; at_ < end; ++at_) {
       if (text_[at_] != '"') continue;
-      if (at_ + 1 == text_.size() || IsBlank(text_[at_ + 1]) || text_[at_ + 1] == ')') {
-        return text_.substr(start, at_++ - start);
-      }
+      --quotes;  // now the quotes after this one
+      const bool closes = at_ + 1 == end || IsBlank(text_[at_ + 1]) || text_[at_ + 1] == ')';
+      if (closes && quotes % 2 == 0) return text_.substr(start, at_++ - start);
     }
     Fail("a quoted text has no closing quote");
   }

@@ -18,8 +18,9 @@ namespace vexmoor {
 // are skipped.
 //
 // A quoted text ends at the first '"' on its line that is followed by a
-// blank, ')' or the end of the line, so the names with quotes inside that
-// the fix dat writes unescaped read back whole.
+// blank, ')' or the end of the line and leaves an even number of quotes
+// after it on the line, so the names with quotes inside that the fix dat
+// writes unescaped read back whole.
 //
 // Throws FormatError "The clrmamepro dat is malformed at line N: WHY" for a
 // block left open at the end of the text, a ')' or value where a key must

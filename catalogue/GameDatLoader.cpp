@@ -63,7 +63,7 @@ void LoadGameDat(TAuditState& state, const std::string& path, TGameDat dat) {
   state.DatFields = std::string(kGameDatFields);
   state.DatPath = AbsoluteDatPath(path);
   state.DatFormat = dat.Format;
-  state.Catalogue = std::move(dat.Entries);
+  state.Catalogue.ReplaceWith(std::move(dat.Entries));
 }
 
 std::string AbsoluteDatPath(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexmoor {
@@ -44,6 +45,13 @@ class TCatalogue {
   // How many times the entries were cleared: a list built at another
   // generation may hold rows whose entries are gone.
   uint64_t Generation() const { return generation_; }
+  // Replaces every entry with those of `entries` (which is left empty), as
+  // Clear and Appends would; Generation() counts one more.
+  void ReplaceWith(TCatalogue&& entries) {
+    items_ = std::move(entries.items_);
+    entries.items_.clear();
+    ++generation_;
+  }
   // Adds an entry with every string empty and every number 0.
   TRomItem& Append() { return items_.emplace_back(); }
   size_t Count() const { return items_.size(); }

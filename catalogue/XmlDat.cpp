@@ -94,6 +94,7 @@ class TXmlDatParser {
 
   static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto& self = *static_cast<TXmlDatParser*>(data);
+    if (!self.failure_.empty()) return;
     self.Guarded([&] {
       if (!self.reader_) self.reader_ = ReaderForRoot(name);
       self.text_.clear();
@@ -101,8 +102,12 @@ class TXmlDatParser {
     });
   }
 
+  // After a stop expat may still report the end of an empty element.
+  bool Stopped() const { return !failure_.empty() || !reader_; }
+
   static void XMLCALL OnEnd(void* data, const XML_Char* name) {
     auto& self = *static_cast<TXmlDatParser*>(data);
+    if (self.Stopped()) return;
     self.Guarded([&] { self.reader_->End(name, self.text_, --self.depth_); });
     self.text_.clear();
   }

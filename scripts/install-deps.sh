@@ -7,8 +7,9 @@ packages=(
   build-essential cmake ninja-build git
   clang libclang-rt-dev          # libFuzzer and the sanitizer runtimes
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev                     # tests compare CRCs with zlib's
+  zlib1g-dev                     # zipped dats unpack through zlib; tests compare CRCs with it
   liblzma-dev                    # unpacks packed 7z headers
+  libexpat1-dev                  # the XML dats (Logiqx, OfflineList) are read through expat
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback

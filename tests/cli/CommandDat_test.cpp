@@ -1,6 +1,10 @@
 // vexmoor decode and vexmoor info, on the examples and on broken dats.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "catalogue/DatContainer.h"
@@ -70,6 +74,39 @@ TEST_F(DatCommands, InfoLoadFailuresExitTwoWithTheLoadMessage) {
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("cannot tell the format"), std::string::npos);
   EXPECT_EQ(RunCli("info").exitCode, 2);
+}
+
+TEST_F(DatCommands, InfoAndAuditReadTheGameBasedFormatsPlainAndZipped) {
+  const auto logiqx = RunCli("info " + ShellQuote(Source("tests/data/dats/logiqx-ds.xml")));
+  EXPECT_EQ(logiqx.exitCode, 0);
+  EXPECT_NE(logiqx.out.find("EXT: nds\nVERSION: 20261201-000000\n"), std::string::npos);
+  EXPECT_NE(logiqx.out.find("LOADER: LoadOtherDat\nFORMAT: Logiqx XML\n6 entries\n"),
+            std::string::npos);
+  dir_.Write("Set.dat", test::ReadFile(Source("tests/data/dats/clrmamepro-ds.dat")));
+  const std::string zip = dir_ / "set.zip";
+  ASSERT_EQ(std::system(("cd " + ShellQuote(dir_.Path()) + " && zip -q set.zip Set.dat").c_str()), 0);
+  const auto zipped = RunCli("info " + ShellQuote(zip));
+  EXPECT_EQ(zipped.exitCode, 0);
+  EXPECT_NE(zipped.out.find("FORMAT: clrmamepro (zip member \"Set.dat\")\n4 entries\n"),
+            std::string::npos);
+  // One dump whose CRC the dat lists as Delta's, found loose by the dat's mask.
+  const std::string dump(8, 'd');
+  dir_.Write("roms/delta.nds", dump);
+  char crc[9];
+  std::snprintf(crc, sizeof crc, "%08lX",
+                crc32(0, reinterpret_cast<const Bytef*>(dump.data()), static_cast<uInt>(dump.size())));
+  const std::string dat = dir_.Write(
+      "d.xml", "<datafile><game name=\"Delta (Netherlands)\"><rom name=\"d.nds\" size=\"8\" crc=\"" +
+                   std::string(crc) + "\"/></game></datafile>");
+  const auto audit = RunCli("audit --no-cache " + ShellQuote(dat) + " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(audit.exitCode, 0);
+  EXPECT_NE(audit.out.find("0001\t" + std::string(crc) + "\tfound\tDelta (Netherlands)"),
+            std::string::npos)
+      << audit.out;
+  const auto malformed = RunCli("audit " + ShellQuote(dir_.Write("bad.xml", "<?xml version='1.0'?>\n<dat>")) +
+                                " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(malformed.exitCode, 2);
+  EXPECT_EQ(malformed.err, "vexmoor: The XML dat is malformed at line 2: no element found\n");
 }
 
 }  // namespace
