@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <functional>
@@ -271,8 +272,26 @@ class TScanWindowTest : public QObject {
     idLines.sort();
     nameLines.sort();
     QCOMPARE(idLines, nameLines);
-    form->Action(QStringLiteral("CopyItem"))->trigger();
+    QGuiApplication::clipboard()->clear();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);  // the entry's short-cut
     QCOMPARE(QGuiApplication::clipboard()->text(), byId);
+  }
+
+  void aSortKeepsTheCurrentRowAndTheScrollPosition() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    QTableView* view = form->ListView();
+    view->setCurrentIndex(form->Model().index(30, 2));
+    view->scrollTo(form->Model().index(30, 2), QAbstractItemView::PositionAtTop);
+    const int scrolled = view->verticalScrollBar()->value();
+    QVERIFY(scrolled > 0);
+    const QString current = view->currentIndex().data().toString();
+    QTest::mouseClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(view->horizontalHeader()->sectionViewportPosition(3) + 5, 4));
+    QCOMPARE(view->currentIndex().data().toString(), current);
+    QCOMPARE(view->verticalScrollBar()->value(), scrolled);
   }
 
   void aDroppedDatLoadsAndADroppedFolderScans() {

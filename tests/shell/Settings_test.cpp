@@ -61,7 +61,8 @@ class TSettingsTest : public QObject {
   }
 
   void aCorruptFileGivesTheDefaults() {
-    QByteArray junk("[General\n\xFF\xFE\x00\x01=\n==\n[[[\nQuenDat\n", 40);
+    static const char kJunk[] = "[General\n\xFF\xFE\x00\x01=\n==\n[[[\nQuenDat\n";
+    QByteArray junk(kJunk, sizeof kJunk - 1);
     for (int i = 0; i < 512; ++i) junk.append(char(i * 37));
     WriteSettingsFile(junk);
     const TSettingsStore store;
