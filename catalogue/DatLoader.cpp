@@ -1,5 +1,6 @@
 #include "catalogue/DatLoader.h"
 
+#include <iterator>
 #include <vector>
 
 #include "catalogue/DatContainer.h"
@@ -173,6 +174,11 @@ bool RunDatLoader(TAuditState& state, const std::string& path) {
   if (state.DatLoader == TDatLoader::QuenDat) return LoadQuenDat(state, path);
   LoadRomCenter(state, path);
   return true;
+}
+
+TDatLoader DatLoaderForFilter(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= std::size(kPickDatFilters)) return TDatLoader::None;
+  return kPickDatFilters[index].Loader;
 }
 
 const char* DatLoaderName(TDatLoader loader) {

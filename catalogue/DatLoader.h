@@ -66,6 +66,20 @@ void LoadNativeText(TAuditState& state, const std::string& path, std::string_vie
 // Returns false when none is set or the load stopped without a message.
 bool RunDatLoader(TAuditState& state, const std::string& path);
 
+// The entries of the "&Pick Dat..." dialog's filter, in order, and the
+// loader each selects (the file's extension plays no part).
+struct TDatFilter {
+  const char* Caption;
+  TDatLoader Loader;
+};
+inline constexpr TDatFilter kPickDatFilters[] = {
+    {"Quen Dat Files (*.qdat)", TDatLoader::QuenDat},
+    {"Rom Center Dat Files (*.dat)", TDatLoader::RomCenter},
+    {"Other Dat Files (*.dat *.xml *.zip)", TDatLoader::OtherDat},
+};
+// The loader of filter entry `index` (0-based), or None outside the list.
+TDatLoader DatLoaderForFilter(int index);
+
 // Name of a loader for messages: "LoadQuenDat", "LoadRomCenter",
 // "LoadOtherDat" or "none".
 const char* DatLoaderName(TDatLoader loader);

@@ -260,14 +260,12 @@ void TMainForm::SetPanel(int panel, const std::string& text) {
 // --- loading ---------------------------------------------------------------
 
 void TMainForm::PickItemClick() {
-  const std::optional<TChosenFile> chosen = TDialogs::OpenFile(
-      this, QString(), {QStringLiteral("Quen Dat Files (*.qdat)"), QStringLiteral("Rom Center Dat Files (*.dat)")});
+  QStringList filters;
+  for (const TDatFilter& filter : kPickDatFilters) filters << QString::fromLatin1(filter.Caption);
+  const std::optional<TChosenFile> chosen = TDialogs::OpenFile(this, QString(), filters);
   if (!chosen) return;
   // The filter entry chosen decides the loader; the extension plays no part.
-  const TDatLoader loader = chosen->FilterIndex == 0   ? TDatLoader::QuenDat
-                            : chosen->FilterIndex == 1 ? TDatLoader::RomCenter
-                                                       : TDatLoader::None;
-  OpenDat(chosen->Path, loader);
+  OpenDat(chosen->Path, DatLoaderForFilter(chosen->FilterIndex));
 }
 
 void TMainForm::OpenDat(const QString& path, TDatLoader loader) {

@@ -54,6 +54,12 @@ TEST(ChooseDatLoader, XmlAndZipGoByContent) {
   EXPECT_EQ(ChooseDatLoader("Set.xml"), TDatLoader::OtherDat);
   EXPECT_EQ(ChooseDatLoader("Set.ZIP"), TDatLoader::OtherDat);
   EXPECT_STREQ(DatLoaderName(TDatLoader::OtherDat), "LoadOtherDat");
+  EXPECT_EQ(DatLoaderForFilter(0), TDatLoader::QuenDat);
+  EXPECT_EQ(DatLoaderForFilter(1), TDatLoader::RomCenter);
+  EXPECT_EQ(DatLoaderForFilter(2), TDatLoader::OtherDat);
+  EXPECT_STREQ(kPickDatFilters[2].Caption, "Other Dat Files (*.dat *.xml *.zip)");
+  EXPECT_EQ(DatLoaderForFilter(3), TDatLoader::None);
+  EXPECT_EQ(DatLoaderForFilter(-1), TDatLoader::None);
 }
 
 TEST_F(GameDatLoaderTest, EveryLoaderChoiceReadsTheFormatTheContentShows) {

@@ -241,7 +241,8 @@ class TMainWindowTest : public QObject {
     QCOMPARE(TDialogs::Shown().size(), size_t{2});
     QCOMPARE(TDialogs::Shown()[0].Kind, TDialogKind::OpenFile);
     QCOMPARE(TDialogs::Shown()[0].Filters,
-             (QStringList{"Quen Dat Files (*.qdat)", "Rom Center Dat Files (*.dat)"}));
+             (QStringList{"Quen Dat Files (*.qdat)", "Rom Center Dat Files (*.dat)",
+                          "Other Dat Files (*.dat *.xml *.zip)"}));
     const TDialogRequest& report = LastDialog();
     QCOMPARE(report.Kind, TDialogKind::Message);
     QCOMPARE(report.Caption, QStringLiteral("Vexmoor"));

@@ -123,6 +123,37 @@ class TScanWindowTest : public QObject {
     QCOMPARE(form->Model().rowCount(), 0);
   }
 
+  void theThirdFilterEntryLoadsLogiqxClrMameProAndOfflineListPlainOrZipped() {
+    auto form = Start();
+    const QString data = QStringLiteral(VEXMOOR_SOURCE_DIR "/tests/data/dats/");
+    QVERIFY(QFile::copy(data + QStringLiteral("logiqx-ds.xml"), Path(QStringLiteral("set.xml"))));
+    QProcess zip;
+    zip.setWorkingDirectory(dir_->path());
+    zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("set.zip"), QStringLiteral("set.xml")});
+    QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
+    Pick(*form, Path(QStringLiteral("set.zip")), 2);
+    QVERIFY(!ReportShown());
+    QCOMPARE(form->State().DatLoader, TDatLoader::OtherDat);
+    QCOMPARE(form->State().CurrentDat, std::string("set.zip"));
+    QCOMPARE(form->Model().rowCount(), 6);
+    const int bravo = RowOfName(*form, QStringLiteral("Bravo & Charlie (Japan)"));
+    QVERIFY(bravo >= 0);
+    QCOMPARE(Cell(*form, bravo, 1), QStringLiteral("0002"));
+    QCOMPARE(form->Model().index(bravo, 0).data().toString().trimmed(), QStringLiteral("J"));
+    Pick(*form, data + QStringLiteral("offlinelist-ds.xml"), 2);
+    QCOMPARE(form->Model().rowCount(), 6);
+    // The Rom Center entry too reads a clrmamepro dat by its content.
+    Pick(*form, data + QStringLiteral("clrmamepro-ds.dat"), 1);
+    QCOMPARE(form->Model().rowCount(), 4);
+    // A dat cut short is reported, and the list keeps the dat before it.
+    QVERIFY(QFile::copy(data + QStringLiteral("clrmamepro-ds.dat"), Path(QStringLiteral("cut.xml"))));
+    QFile cut(Path(QStringLiteral("cut.xml")));
+    QVERIFY(cut.resize(200));
+    Pick(*form, Path(QStringLiteral("cut.xml")), 2);
+    QVERIFY(ReportShown());
+    QCOMPARE(form->Model().rowCount(), 4);
+  }
+
   void aScanMarksTheSampleFolderAndWritesTheCache() {
     auto form = Start();
     QAbstractItemModelTester tester(&form->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
