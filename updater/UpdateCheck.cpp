@@ -9,7 +9,6 @@
 #include "platform/Errors.h"
 #include "platform/Folder.h"
 #include "platform/Path.h"
-#include "updater/SelfReplace.h"
 #include "updater/UpdateConfig.h"
 
 namespace vexmoor {
@@ -91,10 +90,6 @@ bool CanReplaceProgram(std::string_view programPath) {
 std::string UpdateBaseUrl(std::string_view setting) {
   const std::string_view trimmed = TrimBlanks(setting);
   return std::string(trimmed.empty() ? kDefaultUpdateBaseUrl : trimmed);
-}
-
-std::string SelfUpdateParameters(std::string_view programPath) {
-  return SwitchParameters(kUpdateSwitch, programPath);
 }
 
 std::optional<std::string> UnsafeFileNameReason(std::string_view file) {

@@ -65,11 +65,6 @@ bool CanReplaceProgram(std::string_view programPath);
 // more than blanks (trimmed), else kDefaultUpdateBaseUrl.
 std::string UpdateBaseUrl(std::string_view setting);
 
-// The parameter text that starts a downloaded build to replace the program
-// at `programPath`: "-update", a blank, a double quote and the path, with no
-// closing quote (the receiver reads the rest of its command line as the path).
-std::string SelfUpdateParameters(std::string_view programPath);
-
 // Why `file` must not be written, or nullopt when it is a plain file name
 // in the program's folder. Refused: a missing File (kMissingListValue), an
 // empty name, an absolute path, a '/' or '\\', a ':' (a drive or stream on

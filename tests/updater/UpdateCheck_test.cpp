@@ -60,11 +60,10 @@ TEST_F(UpdateCheck, AProgramThatCannotBeReplacedIsNeverOffered) {
   EXPECT_TRUE(ListFolder(dir_.Path()).empty());  // the probe is gone again
 }
 
-TEST_F(UpdateCheck, BaseUrlAndRestartParameters) {
+TEST_F(UpdateCheck, BaseUrlFromTheSetting) {
   EXPECT_EQ(UpdateBaseUrl(""), kDefaultUpdateBaseUrl);
   EXPECT_EQ(UpdateBaseUrl(" \t"), kDefaultUpdateBaseUrl);
   EXPECT_EQ(UpdateBaseUrl(" http://127.0.0.1:8080/update/ "), "http://127.0.0.1:8080/update/");
-  EXPECT_EQ(SelfUpdateParameters("/opt/my apps/moorscan"), "-update \"/opt/my apps/moorscan");
 }
 
 TEST_F(UpdateCheck, ProgramMatchIsAgainstTheWholePath) {
