@@ -43,6 +43,10 @@ QIcon MenuIcon(int index) { return SvgIcon(QStringLiteral(":/vexmoor/menu/%1.svg
 
 QIcon ProgramIcon(int id) { return SvgIcon(QStringLiteral(":/vexmoor/icons/%1.svg").arg(id)); }
 
+QIcon WindowImage(const QString& name) {
+  return SvgIcon(QStringLiteral(":/vexmoor/windows/%1.svg").arg(name));
+}
+
 QByteArray ProgramIconSvg(int id) {
   QFile file(QStringLiteral(":/vexmoor/icons/%1.svg").arg(id));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

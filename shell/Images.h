@@ -22,6 +22,11 @@ QIcon MenuIcon(int index);
 // 101 the dat file type, 102 the cache file type, 932 question, 964 update.
 QIcon ProgramIcon(int id);
 
+// An image of one of the windows by its name under "windows/": "encode"
+// (the encoder's button), "update-button" and "update-row" (the update
+// window's button glyph and row image).
+QIcon WindowImage(const QString& name);
+
 // The SVG text of a program icon (for the desktop's file-type icons).
 QByteArray ProgramIconSvg(int id);
 

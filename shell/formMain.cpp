@@ -19,7 +19,6 @@
 #include "catalogue/DatLoader.h"
 #include "catalogue/DatOpen.h"
 #include "catalogue/General.h"
-#include "catalogue/TextEncoding.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -39,6 +38,8 @@
 #include "shell/MessageBoxWithIcon.h"
 #include "shell/RomListModel.h"
 #include "shell/StatusPanel.h"
+#include "shell/ShownText.h"
+#include "updater/formUpdate.h"
 
 namespace vexmoor::shell {
 
@@ -46,13 +47,6 @@ namespace {
 
 constexpr int kDesignWidths[kColumnCount] = {22, 40, 280, 68, 100};
 constexpr int kStatusColumn = 4;
-
-// Bytes of the catalogue (names, paths) as the window shows them.
-QString Shown(const std::string& bytes) { return QString::fromStdString(ToUtf8(bytes)); }
-
-// A path from a dialog or a drop as the file system's bytes, and back.
-std::string FileBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FileText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 using THandler = void (TMainForm::*)();
 struct THandlerEntry {
@@ -366,7 +360,11 @@ void TMainForm::ExitItemClick() {
   QCoreApplication::quit();
 }
 
-void TMainForm::UpdateItemClick() { emit updateRequested(); }
+void TMainForm::UpdateItemClick() {
+  // The reload would replace the catalogue under the running scan.
+  if (state_.ScanRunning) throw Error("The update cannot run while a scan is running.");
+  if (RunUpdateWindow(this, DefaultUpdateFormConfig()) == 1) ReloadCurrentDat();
+}
 
 void TMainForm::DatEncoderItemClick() {
   if (encoder_ == nullptr) return;

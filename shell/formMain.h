@@ -95,8 +95,6 @@ class TMainForm : public QMainWindow {
   // A scan began (true) or ended (false); windows that reload the
   // catalogue disable that while it runs.
   void scanRunningChanged(bool running);
-  // "&Update..." was chosen: the update window opens on this.
-  void updateRequested();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

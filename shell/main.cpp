@@ -11,6 +11,7 @@
 #include "shell/StartHook.h"
 #include "shell/formMain.h"
 #include "updater/SelfReplace.h"
+#include "updater/formUpdate.h"
 
 namespace {
 
@@ -40,6 +41,12 @@ int main(int argc, char** argv) {
   vexmoor::SetCurrentFolder(programFolder);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vexmoor"));
+  // "-upgrade": the update window before anything else, owned by no window;
+  // nothing is reloaded afterwards (the main window loads its dat anew).
+  if (start == vexmoor::TStartOutcome::OpenUpdateWindow) {
+    vexmoor::shell::RunUpdateWindow(nullptr, vexmoor::shell::DefaultUpdateFormConfig());
+    if (vexmoor::shell::ProgramHandedOver()) return 0;
+  }
   vexmoor::shell::TMainForm mainForm(programFolder);
   vexmoor::shell::TEncoderForm encoderForm;
   mainForm.SetEncoderForm(&encoderForm);

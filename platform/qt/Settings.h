@@ -31,6 +31,7 @@ inline constexpr TSettingDef kSettingsTable[] = {
     {"CacheResults", TSettingType::Flag, "1"},
     {"QuenDat", TSettingType::Text, "Quen-NDS.qdat"},
     {"InstallDir", TSettingType::Text, ""},  // read by moorpurge only
+    {"UpdateURL", TSettingType::Text, ""},   // the update service; "" is the compiled default
 };
 
 // The definition of `name`; throws std::logic_error for a name not in the table.

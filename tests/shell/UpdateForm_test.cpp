@@ -1,0 +1,323 @@
+// The update window against real servers on loopback: nginx serving a
+// published folder, and a scripted server for a stalled download.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "catalogue/DatLoader.h"
+#include "encoder/DatEncoder.h"
+#include "platform/Errors.h"
+#include "platform/qt/Settings.h"
+#include "shell/GuiTest.h"
+#include "shell/RomListModel.h"
+#include "shell/formMain.h"
+#include "updater/NginxServer.h"
+#include "updater/ScriptedServer.h"
+#include "updater/formUpdate.h"
+
+namespace vexmoor::test {
+
+namespace {
+
+std::string ReadAll(const QString& path) {
+  std::ifstream file(path.toStdString(), std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const QString& path, const std::string& data) {
+  QDir().mkpath(QFileInfo(path).path());
+  std::ofstream(path.toStdString(), std::ios::binary) << data;
+}
+
+// A dat of `entries` rows encoded now into `folder`/Quen.qdat.
+void EncodeDat(const QString& folder, int entries) {
+  std::string text =
+      "[INFO]\r\nNAME=Quen Set\r\nVERSION=3\r\nFIELDS=INDEX|CRC32|NAME|COUNTRY\r\n[DAT]\r\n";
+  for (int i = 1; i <= entries; ++i) {
+    const std::string n = std::to_string(i);
+    text += "000" + n + "|0000000" + n + "|Release " + n + "|E\r\n";
+  }
+  WriteAll(folder + "/Quen.dat", text);
+  TEncodeOptions options;
+  options.CreateUpdateKeysFile = false;
+  EncodeDats({(folder + "/Quen.dat").toStdString()}, options);
+}
+
+shell::TUpdateForm* OpenUpdateForm() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* form = qobject_cast<shell::TUpdateForm*>(widget);
+    if (form != nullptr && form->isVisible()) return form;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+class UpdateFormTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QString Path(const QString& name) const { return dir_->filePath(name); }
+
+  // Serves `list` as update/update2.cgi beside the files in `files`.
+  void Serve(const std::string& list,
+             const std::vector<std::pair<QString, std::string>>& files = {}) {
+    WriteAll(Path("www/update/update2.cgi"), list);
+    for (const auto& [name, data] : files) WriteAll(Path("www/update/") + name, data);
+    nginx_ = std::make_unique<NginxServer>(Path("www").toStdString(), "");
+    QVERIFY2(nginx_->Running(), nginx_->ErrorLog().c_str());
+  }
+
+  shell::TUpdateFormConfig Config(const std::string& baseUrl) {
+    shell::TUpdateFormConfig config;
+    config.BaseUrl = baseUrl;
+    config.ProgramPath = Path("prog/moorscan").toStdString();
+    config.Folder = Path("local").toStdString();
+    config.Restart = [this](const std::string& downloadedPath) {
+      restarts_.push_back(downloadedPath);
+    };
+    return config;
+  }
+
+  // Opens the window and waits for the check to end.
+  std::unique_ptr<shell::TUpdateForm> Check(const std::string& baseUrl) {
+    auto form = std::make_unique<shell::TUpdateForm>(nullptr, Config(baseUrl));
+    form->show();
+    if (!QTest::qWaitFor(
+            [&] { return form->ButtonPanel()->isVisible() || !shell::TDialogs::Shown().empty(); },
+            10000))
+      qWarning("the check did not end");
+    return form;
+  }
+
+  QStringList Column(const shell::TUpdateForm& form, int column) {
+    QStringList texts;
+    const QAbstractItemModel* model = form.ListView()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+      texts << model->index(row, column).data().toString();
+    return texts;
+  }
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<NginxServer> nginx_;
+  std::vector<std::string> restarts_;
+
+ private slots:
+  void init() {
+    if (FindNginx().empty()) QSKIP("nginx is not installed");
+    dir_ = std::make_unique<QTemporaryDir>();
+    QDir().mkpath(Path("prog"));
+    QDir().mkpath(Path("local"));
+    restarts_.clear();
+    shell::TDialogs::ClearShown();
+  }
+  void cleanup() { nginx_.reset(); }
+
+  void aNewerDatIsOfferedAndDownloaded() {
+    const std::string file(3000, 'x');
+    Serve(
+        "[Quen.qdat]\r\nName=Quen "
+        "Set\r\nFile=Quen.qdat\r\nVersion=30000\r\nTimestamp=46000.5\r\nSize=3000\r\n"
+        "[Old.qdat]\r\nName=Old\r\nFile=Old.qdat\r\nTimestamp=0.0000000001\r\n"
+        "[Midnight.qdat]\r\nName=Midnight\r\nFile=Midnight.qdat\r\nVersion=6430\r\nTimestamp="
+        "46000\r\n",
+        {{"Quen.qdat", file}});
+    auto form = Check(nginx_->Url("/update/"));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Update Program"));
+    QCOMPARE(Column(*form, 0), (QStringList{"Quen Set", "Midnight"}));
+    QCOMPARE(Column(*form, 1), (QStringList{"3", "0.643"}));
+    const QStringList dates = Column(*form, 2);
+    QVERIFY2(
+        dates[0].contains(QStringLiteral("12:00:00")) && !dates[0].contains(QStringLiteral("UTC")),
+        qPrintable(dates[0]));
+    QVERIFY2(!dates[1].contains(QLatin1Char(':')), qPrintable(dates[1]));
+    QCOMPARE(form->ListView()->model()->index(0, 0).data(Qt::CheckStateRole).toInt(),
+             int(Qt::Checked));
+    QCOMPARE(form->ListView()->model()->headerData(2, Qt::Horizontal).toString(),
+             QStringLiteral("Date / Time  (GMT)"));
+
+    form->ListView()->model()->setData(form->ListView()->model()->index(1, 0), Qt::Unchecked,
+                                       Qt::CheckStateRole);
+    const int64_t totalBefore = form->Updater().Counters().Total;
+    form->UpdateButtonClick();
+    QCOMPARE(form->result(), 1);
+    QVERIFY(!form->isVisible());
+    QVERIFY(!form->ButtonPanel()->isEnabled());
+    QCOMPARE(ReadAll(Path("local/Quen.qdat")), file);
+    QVERIFY(!QFile::exists(Path("local/Midnight.qdat")));
+    QCOMPARE(form->Progress()->maximum(), 3000);
+    QCOMPARE(form->Progress()->value(), 3000);
+    QCOMPARE(form->BytesPanel()->text(), QStringLiteral("Current : 2.93 KB"));
+    QCOMPARE(form->Updater().Counters().Total, totalBefore + 3000);
+    QVERIFY(shell::TDialogs::Shown().empty());
+    QVERIFY(restarts_.empty());
+  }
+
+  void nothingNewShowsTheNoticeAndEndsWithMinusOne() {
+    for (const std::string list : {"", "; only a comment\r\n\r\n;[Quen.qdat]\r\n"}) {
+      shell::TDialogs::ClearShown();
+      Serve(list);
+      auto form = Check(nginx_->Url("/update/"));
+      QCOMPARE(form->result(), -1);
+      QVERIFY(!form->isVisible());
+      QCOMPARE(shell::TDialogs::Shown().size(), size_t{1});
+      const shell::TDialogRequest& notice = shell::TDialogs::Shown()[0];
+      QCOMPARE(notice.Text, QStringLiteral("No updates are available at this time."));
+      QCOMPARE(notice.Caption, QStringLiteral("Information"));
+      QCOMPARE(notice.IconId, 964);
+    }
+  }
+
+  void aFailedListRequestShowsTheErrorReport() {
+    Serve("");
+    std::string refused;
+    {
+      ScriptedServer gone([](ServerConnection&) {});
+      refused = gone.Url("/update/");
+    }
+    for (const std::string& url : {nginx_->Url("/elsewhere/"), refused}) {
+      shell::TDialogs::ClearShown();
+      auto form = Check(url);
+      QCOMPARE(shell::TDialogs::Shown().size(), size_t{1});
+      QCOMPARE(shell::TDialogs::Shown()[0].Caption, QStringLiteral("Vexmoor"));
+      QCOMPARE(shell::TDialogs::Shown()[0].Icon, QMessageBox::Critical);
+      QVERIFY(form->isVisible());
+      QVERIFY(!form->ButtonPanel()->isVisible());
+      QCOMPARE(form->ListView()->model()->rowCount(), 0);
+    }
+    QCOMPARE(shell::TDialogs::Shown()[0].Text.left(14), QStringLiteral("can't connect:"));
+  }
+
+  void theProgramRowRestartsOnlyWhenChecked() {
+    const std::string list =
+        "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\nSize=5\r\n"
+        "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n";
+    Serve(list, {{"moorscan", "build"}, {"Quen.qdat", "dat"}});
+    auto form = Check(nginx_->Url("/update/"));
+    QCOMPARE(Column(*form, 0), (QStringList{"Vexmoor", "Quen Set"}));
+    form->ListView()->model()->setData(form->ListView()->model()->index(0, 0), Qt::Unchecked,
+                                       Qt::CheckStateRole);
+    form->UpdateButtonClick();
+    QCOMPARE(ReadAll(Path("local/Quen.qdat")), std::string("dat"));
+    QVERIFY(!QFile::exists(Path("local/upd-moorscan")));
+    QVERIFY(restarts_.empty());
+
+    form = Check(nginx_->Url("/update/"));
+    form->UpdateButtonClick();
+    QCOMPARE(ReadAll(Path("local/upd-moorscan")), std::string("build"));
+    QCOMPARE(restarts_, (std::vector<std::string>{Path("local/upd-moorscan").toStdString()}));
+  }
+
+  void aFailedProgramDownloadStartsNothingAndSaysSo() {
+    Serve("[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n");
+    auto form = Check(nginx_->Url("/update/"));
+    form->UpdateButtonClick();
+    QCOMPARE(form->result(), 1);
+    QVERIFY(restarts_.empty());
+    QCOMPARE(shell::TDialogs::Shown().size(), size_t{1});
+    QVERIFY(shell::TDialogs::Shown()[0].Text.contains(
+        QStringLiteral("The download of \"Vexmoor\" (moorscan) failed")));
+  }
+
+  void aProgramThatCannotBeReplacedIsNotOffered() {
+    Serve(
+        "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n"
+        "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n");
+    auto config = Config(nginx_->Url("/update/"));
+    config.ProgramPath = Path("absent/moorscan").toStdString();
+    shell::TUpdateForm form(nullptr, config);
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(form.ButtonPanel()->isVisible(), 10000);
+    QCOMPARE(Column(form, 0), (QStringList{"Quen Set"}));
+  }
+
+  void aStalledServerKeepsTheWindowResponsiveAndACloseEndsTheRequest() {
+    ScriptedServer server([](ServerConnection& connection) {
+      const std::string request = connection.ReadRequest();
+      if (request.find("update2.cgi") != std::string::npos) {
+        connection.Send(
+            "HTTP/1.0 200 "
+            "OK\r\n\r\n[Quen.qdat]\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\nSize=100000\r\n");
+        return;
+      }
+      connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\nfirst bytes");
+      connection.WaitForClose();
+    });
+    auto form = Check(server.Url("/update/"));
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QTimer::singleShot(600, form.get(), [&] { form->close(); });
+    QElapsedTimer clock;
+    clock.start();
+    form->UpdateButtonClick();
+    QVERIFY(clock.elapsed() < 5000);  // the client's own time limit is 30 s
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    QCOMPARE(form->BytesPanel()->text(), QStringLiteral("Current : 0.01 KB"));
+    QVERIFY(!QFile::exists(Path("local/Quen.qdat")));
+    QVERIFY(shell::TDialogs::Shown().empty());
+    QVERIFY(restarts_.empty());
+  }
+
+  void aCloseDuringTheCheckEndsItQuietly() {
+    ScriptedServer server([](ServerConnection& connection) {
+      connection.ReadRequest();
+      connection.WaitForClose();
+    });
+    shell::TUpdateForm form(nullptr, Config(server.Url("/update/")));
+    form.show();
+    QTimer::singleShot(600, &form, [&] { form.close(); });
+    QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
+    QTest::qWait(100);
+    QVERIFY(form.Updater().Cancelled());
+    QCOMPARE(form.result(), 0);
+    QVERIFY(shell::TDialogs::Shown().empty());
+  }
+
+  void f5ReloadsTheCurrentDatAfterAnUpdate() {
+    EncodeDat(Path("local"), 1);
+    EncodeDat(Path("www/update"), 2);
+    // The served container is newer than the local one.
+    const std::string served = ReadAll(Path("www/update/Quen.qdat"));
+    Serve("[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=99999\r\n");
+    {
+      TSettingsStore settings;
+      settings.WriteText("UpdateURL", nginx_->Url("/update/"));
+    }
+    QDir::setCurrent(Path("local"));
+    shell::TMainForm main(Path("local").toStdString());
+    main.OpenDat(Path("local/Quen.qdat"), TDatLoader::QuenDat);
+    QCOMPARE(main.Model().rowCount(), 1);
+    QTimer presser;
+    connect(&presser, &QTimer::timeout, [&] {
+      shell::TUpdateForm* form = OpenUpdateForm();
+      if (form != nullptr && form->ButtonPanel()->isVisible() && form->ButtonPanel()->isEnabled())
+        form->UpdateButtonClick();
+    });
+    presser.start(50);
+    main.UpdateItemClick();
+    presser.stop();
+    QCOMPARE(ReadAll(Path("local/Quen.qdat")), served);
+    QCOMPARE(main.Model().rowCount(), 2);
+    // Refused while a scan runs: the reload would replace its catalogue.
+    main.State().ScanRunning = true;
+    QVERIFY_THROWS_EXCEPTION(Error, main.UpdateItemClick());
+    QVERIFY(OpenUpdateForm() == nullptr);
+    main.State().ScanRunning = false;
+  }
+};
+
+}  // namespace vexmoor::test
+
+VEXMOOR_GUI_TEST_MAIN(vexmoor::test::UpdateFormTest)
+#include "UpdateForm_test.moc"
