@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "catalogue/ListLayout.h"
 #include "catalogue/TextCompare.h"
 #include "scan/CRC32.h"
 
@@ -74,9 +75,9 @@ void TRomList::ColumnClick(int column, TSortState& sort) {
 
 int LastColumnWidth(int listWidth, const std::array<int, 4>& otherWidths, int scrollBarWidth,
                     int edgeWidth) {
-  int width = listWidth - scrollBarWidth - 2 * edgeWidth - 1;
-  for (const int other : otherWidths) width -= other > 0 ? other : 0;
-  return width > 0 ? width : 0;
+  int others = 0;
+  for (const int other : otherWidths) others += other > 0 ? other : 0;
+  return FittedColumnWidth(listWidth, others, scrollBarWidth, edgeWidth);
 }
 
 std::string LoadedItemsText(size_t count) { return " Loaded " + std::to_string(count) + " items."; }

@@ -48,7 +48,9 @@ int main(int argc, char** argv) {
     if (vexmoor::shell::ProgramHandedOver()) return 0;
   }
   vexmoor::shell::TMainForm mainForm(programFolder);
-  vexmoor::shell::TEncoderForm encoderForm;
+  // Owned by the main window: placed over it, and closing the main window
+  // ends the program even while the encoder is open.
+  vexmoor::shell::TEncoderForm encoderForm(&mainForm);
   mainForm.SetEncoderForm(&encoderForm);
   mainForm.show();
   vexmoor::shell::ArmStartedHook(QApplication::arguments().mid(1));

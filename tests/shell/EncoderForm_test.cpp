@@ -121,9 +121,13 @@ class EncoderFormTest : public QObject {
     QCOMPARE(Column(form, 1), (QStringList{"Loaded", "Loaded"}));
     QCOMPARE(Column(form, 2), (QStringList{Path("zulu.dat"), Path("alpha.dat")}));
     // Every dropped file gets a row, named by its file name without NAME;
-    // a new drop replaces the rows.
-    Drop(form, {Write(QStringLiteral("notes.txt"), "no dat at all")});
+    // a new drop replaces the rows, and long paths stay whole.
+    const QString deep = QString(QStringLiteral("folder-of-forty-characters-in-its-name/")).repeated(7);
+    const QString notes = Write(deep + QStringLiteral("notes.txt"), "no dat at all");
+    QVERIFY(notes.size() > 300);
+    Drop(form, {notes});
     QCOMPARE(Column(form, 0), (QStringList{"notes.txt"}));
+    QCOMPARE(Column(form, 2), (QStringList{notes}));
   }
 
   void encodeWritesContainersKeysAndTimeStamps() {
