@@ -2,6 +2,7 @@
 // sorting and colours, the menus, the key preview and the error report.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QStatusBar>
 #include <QTableView>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "platform/qt/Settings.h"
 #include "shell/GuiTest.h"
 #include "shell/RomListModel.h"
+#include "shell/StatusPanel.h"
 #include "shell/formMain.h"
 
 namespace vexmoor::shell {
@@ -251,6 +253,19 @@ class TMainWindowTest : public QObject {
     QVERIFY(report.Text.endsWith(QLatin1Char('.')));
     QVERIFY(!report.Text.endsWith(QStringLiteral("..")));
     QCOMPARE(form->Model().rowCount(), 40);  // the catalogue is unchanged
+  }
+
+  void aLongPathInThePanelNeitherWidensTheWindowNorShowsWhole() {
+    auto form = Start();
+    const QSize before = form->size();
+    const QList<TStatusPanel*> panels = form->statusBar()->findChildren<TStatusPanel*>();
+    QCOMPARE(panels.size(), 3);
+    const QString path = QStringLiteral("/roms/") + QStringLiteral("very long folder name/").repeated(40) + QStringLiteral("x.nds");
+    panels[2]->SetText(path);
+    QCoreApplication::processEvents();
+    QCOMPARE(form->size(), before);
+    QCOMPARE(form->PanelText(2), path);
+    QVERIFY(panels[2]->width() < form->fontMetrics().horizontalAdvance(path));
   }
 
   void theAboutBoxAndTheIrcPromptUseTheProgramsIcons() {
