@@ -262,7 +262,7 @@ class UpdateFormTest : public QObject {
     clock.start();
     form->UpdateButtonClick();
     QVERIFY(clock.elapsed() < 5000);  // the client's own time limit is 30 s
-    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));  // about 30 when idle
     QCOMPARE(form->BytesPanel()->text(), QStringLiteral("Current : 0.01 KB"));
     QVERIFY(!QFile::exists(Path("local/Quen.qdat")));
     QVERIFY(shell::TDialogs::Shown().empty());
