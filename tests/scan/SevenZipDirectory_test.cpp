@@ -236,6 +236,17 @@ TEST(SevenZipHeaders, HostileHeadersAreRefusedWithTheirReason) {
   EXPECT_EQ(ListBytes(test::WrapSevenZipHeader("")).Status, TSevenZipStatus::Listed);  // an empty archive
 }
 
+class SevenZipVolumeNames : public test::TempDirTest {};
+
+TEST_F(SevenZipVolumeNames, SetRunsFromDot001WhileTheNextNumberExists) {
+  for (const char* name : {"s.7z.001", "s.7z.002", "s.7z.004", "x.01", "plain.7z"}) dir_.Write(name, "");
+  const Lines set = {dir_ / "s.7z.001", dir_ / "s.7z.002"};
+  EXPECT_EQ(SevenZipVolumePaths(dir_ / "s.7z.001"), set);
+  EXPECT_EQ(SevenZipVolumePaths(dir_ / "s.7z.002"), set);
+  // After a gap, with fewer than three digits, or without a number: alone.
+  for (const char* name : {"s.7z.004", "x.01", "plain.7z"}) EXPECT_EQ(SevenZipVolumePaths(dir_ / name), Lines{dir_ / name});
+}
+
 class SevenZipScanTest : public test::ScanTest {};
 
 TEST_F(SevenZipScanTest, DumpsInSevenZipArchivesAndVolumeSetsAreFound) {
