@@ -2,6 +2,7 @@
 // sorting and colours, the menus, the key preview and the error report.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <memory>
@@ -73,6 +74,8 @@ class TMainWindowTest : public QObject {
     QCOMPARE(TSettingsStore().ReadText("ProgramDir"), ProgramFolder());
     QCOMPARE(form->ScanFolderSetting(), QString());
     QVERIFY(form->Action(QStringLiteral("CacheItem"))->isChecked());
+    QVERIFY(form->Action(QStringLiteral("TrimmedItem"))->isChecked());
+    QVERIFY(form->State().MatchTrimmed);
     QCOMPARE(form->Model().rowCount(), 40);
     QCOMPARE(form->PanelText(0), QStringLiteral(" Found : n/a"));
     QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : n/a"));
@@ -102,6 +105,26 @@ class TMainWindowTest : public QObject {
     const TSettingsStore settings;
     QCOMPARE(settings.ReadText("QuenDat"), std::string("sample-rc.dat"));
     QCOMPARE(settings.ReadFlag("CacheResults"), false);
+  }
+
+  void matchTrimmedDumpsIsStoredAndReadBack() {
+    auto form = Start();
+    QAction* item = form->Action(QStringLiteral("TrimmedItem"));
+    QCOMPARE(item->text(), QStringLiteral("Match &Trimmed Dumps"));
+    QVERIFY(item->isCheckable() && item->isChecked());
+    item->trigger();
+    QVERIFY(!form->State().MatchTrimmed);
+    QVERIFY(form->close());
+    form.reset();
+    QCOMPARE(QSettings(TSettingsStore().Location(), QSettings::IniFormat).value(QStringLiteral("MatchTrimmed")).toString(),
+             QStringLiteral("0"));
+    form = Start();
+    QVERIFY(!form->Action(QStringLiteral("TrimmedItem"))->isChecked());
+    QVERIFY(!form->State().MatchTrimmed);
+    form->Action(QStringLiteral("TrimmedItem"))->trigger();
+    QVERIFY(form->close());
+    form.reset();
+    QCOMPARE(TSettingsStore().ReadFlag("MatchTrimmed"), true);
   }
 
   void aCorruptSettingsFileStartsWithTheDefaults() {
