@@ -9,6 +9,7 @@
 #include "scan/EndPass.h"
 #include "support/ArchiveBuilder.h"
 #include "support/RandomData.h"
+#include "support/SevenZipBuilder.h"
 #include "tests/scan/ScanTestUtil.h"
 
 namespace vexmoor {
@@ -66,6 +67,21 @@ TEST_F(TrimmedScanTest, TrimmedDumpsAreFoundLooseAndInZipAndRarArchives) {
   EXPECT_EQ(StatusColumn(0), "Found : \"a.nds\"  ::  \"" + Root() + "\" (trimmed)");
   EXPECT_EQ(StatusColumn(1), "Found : \"sub/b.nds\"  ::  \"" + Root() + "z.zip\\\" (trimmed)");
   EXPECT_EQ(StatusColumn(3), "Found : \"w.nds\"  ::  \"" + Root() + "\"");
+}
+
+TEST_F(TrimmedScanTest, TrimmedDumpsAreFoundInA7zArchiveMadeBy7z) {
+  if (!test::HaveSevenZip()) GTEST_SKIP() << "7z is not installed";
+  const std::string first = Image(200000, 256 * kKiB, 21), second = Image(100000, 1024 * kKiB, 22);
+  AddEntry(state_, "1", "First", CrcOf(first));
+  AddEntry(state_, "2", "Second", CrcOf(second));
+  dir_.Write("src/first.nds", Trimmed(first, 200000));
+  dir_.Write("src/sub/second.nds", Trimmed(second, 100000));
+  dir_.Write("src/notes.txt", Trimmed(first, 200000));  // outside the mask
+  ASSERT_TRUE(test::RunSevenZip(dir_ / "src", "a ../roms/set.7z ."));
+  Scan(dir_ / "roms");
+  EXPECT_EQ(StatusColumn(0), "Found : \"first.nds\"  ::  \"" + Root() + "roms/set.7z\\\" (trimmed)");
+  EXPECT_EQ(state_.Catalogue[1].Status, StatusFound);
+  EXPECT_TRUE(state_.Catalogue[1].Trimmed);
 }
 
 TEST_F(TrimmedScanTest, CartridgesTwoAndThreeSizesAboveTheUsedSpace) {
