@@ -64,6 +64,9 @@ void TScanEngine::Start() {
   byCrc_.reserve(state_.Catalogue.Count());
   for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_.emplace_back(state_.Catalogue[i].Crc, i);
   std::sort(byCrc_.begin(), byCrc_.end());
+  crcHighHalves_.assign(state_.MatchTrimmed ? kCrcHalves / 64 : 0, 0);
+  if (state_.MatchTrimmed)
+    for (const auto& [crc, position] : byCrc_) crcHighHalves_[crc >> 22] |= uint64_t{1} << ((crc >> 16) & 63);
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
   list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
@@ -138,7 +141,10 @@ bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, Mark mark) {
 
 template <typename Mark>
 void TScanEngine::ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark) {
-  for (const TPaddedImage& image : PaddedImageCrcs(crc, size)) ForEachEntryWithCrc(image.Crc, mark);
+  for (const TPaddedImage& image : PaddedImageCrcs(crc, size)) {
+    if (crcHighHalves_[image.Crc >> 22] & (uint64_t{1} << ((image.Crc >> 16) & 63)))
+      ForEachEntryWithCrc(image.Crc, mark);
+  }
 }
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {

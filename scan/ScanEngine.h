@@ -169,6 +169,11 @@ class TScanEngine {
   // index serves the whole scan. One sorted array builds in a fraction of
   // the time a map of lists takes for a large dat.
   std::vector<std::pair<uint32_t, size_t>> byCrc_;
+  // With MatchTrimmed: one bit for each value of the high 16 bits of the
+  // entries' CRCs. A trimmed dump gives up to 13 full-image CRCs, nearly
+  // all of them nobody's; most are ruled out here without a search.
+  static constexpr size_t kCrcHalves = size_t{1} << 16;
+  std::vector<uint64_t> crcHighHalves_;
   // Folders already walked, so a link back into the tree ends there.
   TWalkedFolders walkedFolders_;
   TPipelineLimits pipeline_;

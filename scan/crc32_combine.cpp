@@ -14,13 +14,35 @@ namespace {
 constexpr uint32_t kPolynomial = 0xEDB88320;
 constexpr uint32_t kOne = 0x80000000;  // x^0
 
-// Masks instead of branches: the bits of a product are random, so a branch
-// per bit would be mispredicted half the time.
+// v * x^8: the low byte's eight steps of v * x (shift right, reduce) at
+// once, which is the byte-at-a-time CRC table.
+constexpr std::array<uint32_t, 256> kTimesX8 = [] {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t v = i;
+    for (int step = 0; step < 8; ++step) v = (v >> 1) ^ (kPolynomial & (0u - (v & 1)));
+    table[i] = v;
+  }
+  return table;
+}();
+
+constexpr uint32_t TimesX8(uint32_t v) { return (v >> 8) ^ kTimesX8[v & 0xFF]; }
+
+// a * b, a byte of a at a time from its highest powers down (Horner), so
+// that the chain of dependent steps is four table steps rather than 32 bit
+// steps. Masks instead of branches: the bits of a are random.
 constexpr uint32_t MultiplyModP(uint32_t a, uint32_t b) {
+  uint32_t bTimesX[8] = {};  // b * x^j
+  for (uint32_t& multiple : bTimesX) {
+    multiple = b;
+    b = (b >> 1) ^ (kPolynomial & (0u - (b & 1)));
+  }
   uint32_t product = 0;
-  for (uint32_t bit = kOne; bit != 0; bit >>= 1) {
-    product ^= b & (0u - static_cast<uint32_t>((a & bit) != 0));
-    b = (b >> 1) ^ (kPolynomial & (0u - (b & 1)));  // b * x
+  // The byte at shift 0 holds x^31 (bit 0) down to x^24 (bit 7).
+  for (int shift = 0; shift <= 24; shift += 8) {
+    product = TimesX8(product);
+    const uint32_t byte = (a >> shift) & 0xFF;
+    for (int j = 0; j < 8; ++j) product ^= bTimesX[j] & (0u - ((byte >> (7 - j)) & 1));
   }
   return product;
 }
