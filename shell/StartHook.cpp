@@ -4,7 +4,13 @@
 #include <QFile>
 #include <QTimer>
 
+#include "shell/Dialogs.h"
+
 namespace vexmoor::shell {
+
+void PrepareStartedHook() {
+  if (!qEnvironmentVariableIsEmpty(kStartedFileVariable)) TDialogs::Script();
+}
 
 void ArmStartedHook(const QStringList& arguments) {
   const QString path = qEnvironmentVariable(kStartedFileVariable);

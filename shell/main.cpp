@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
   vexmoor::SetCurrentFolder(programFolder);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vexmoor"));
+  vexmoor::shell::PrepareStartedHook();
   // "-upgrade": the update window before anything else, owned by no window;
   // nothing is reloaded afterwards (the main window loads its dat anew).
   if (start == vexmoor::TStartOutcome::OpenUpdateWindow) {

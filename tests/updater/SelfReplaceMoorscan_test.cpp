@@ -12,6 +12,7 @@
 #include "platform/Process.h"
 #include "support/Programs.h"
 #include "support/TempDir.h"
+#include "updater/ScriptedServer.h"
 #include "updater/SelfReplace.h"
 
 namespace vexmoor {
@@ -111,6 +112,23 @@ TEST_F(MoorscanSwitches, UpdateGivesUpOnAProgramThatKeepsRunning) {
   EXPECT_EQ(test::ReadFile(program_), old);
   EXPECT_TRUE(fs::exists(build_));
   EXPECT_FALSE(fs::exists(started_));
+}
+
+// "-upgrade" asks the update service first; with nothing offered the window
+// closes and the program starts as usual.
+TEST_F(MoorscanSwitches, UpgradeOpensTheUpdateWindowBeforeTheMainWindow) {
+  test::ScriptedServer server([](test::ServerConnection& connection) {
+    if (!connection.ReadRequest().empty()) connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  });
+  dir_.Write("config/SOFTWARE/Vexmoor.conf",
+             "[General]\nUpdateURL=" + server.Url("/update/") + "\n");
+  test::CopyProgram(VEXMOOR_MOORSCAN, program_);
+  StartProgram(program_, std::string(kUpgradeSwitch), "");
+  ASSERT_TRUE(test::WaitUntil([&] { return HasStarted(); }, std::chrono::seconds(60)));
+  EXPECT_EQ(Started(), "started|-upgrade\n");
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(requests[0].starts_with("GET /update/update2.cgi ")) << requests[0];
 }
 
 }  // namespace
