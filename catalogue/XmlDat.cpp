@@ -15,7 +15,7 @@ namespace {
 
 // Fed in pieces: expat copies what it is given, so a whole large file at
 // once would be held twice.
-constexpr size_t kFeedSize = 1 << 20;
+constexpr size_t kFeedSize = 1 << 16;
 
 std::unique_ptr<TXmlDatReader> ReaderForRoot(std::string_view root) {
   if (root == "datafile") return std::make_unique<TLogiqxReader>();
