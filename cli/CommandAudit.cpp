@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
+#include "scan/ChecksumStore.h"
 #include "scan/ScanEngine.h"
 
 namespace vexmoor::cli {
@@ -26,6 +28,8 @@ struct TAuditOptions {
   bool noCache = false;
   bool noTrimmed = false;
   bool json = false;
+  bool rehash = false;
+  bool noChecksumCache = false;
   std::optional<std::string> listsFolder;
   std::optional<std::string> fixDatPath;
   unsigned workers = DefaultScanWorkers();
@@ -54,6 +58,10 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
       options.noTrimmed = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--rehash") {
+      options.rehash = true;
+    } else if (arg == "--no-checksum-cache") {
+      options.noChecksumCache = true;
     } else if (arg == "--workers" && i + 1 < args.size()) {
       const std::optional<unsigned> workers = ParseWorkers(args[++i]);
       if (!workers) return std::nullopt;
@@ -67,6 +75,7 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
     }
   }
   if (positional.size() != 2) return std::nullopt;
+  if (options.rehash && options.noChecksumCache) return std::nullopt;  // they contradict
   options.dat = positional[0];
   options.folder = positional[1];
   return options;
@@ -129,6 +138,22 @@ class TProgress {
 // Ctrl+C during the scan: the same flag the Cancel menu entry sets.
 std::atomic<bool> cancelRequested{false};
 
+// The checksum store the scan consults, or none with --no-checksum-cache.
+// Its lines (a store set aside, one that cannot be used) go to stderr.
+std::unique_ptr<TChecksumStore> OpenChecksumStore(const TAuditOptions& options,
+                                                  TProgress& progress) {
+  if (options.noChecksumCache) return nullptr;
+  const std::string path = DefaultChecksumStorePath();
+  if (path.empty()) {
+    ReportError("no cache folder ($XDG_CACHE_HOME and $HOME are unset); checksums are not remembered");
+    return nullptr;
+  }
+  return std::make_unique<TChecksumStore>(path, [&progress](const std::string& line) {
+    progress.Done();
+    ReportError(line);
+  });
+}
+
 void WriteReports(const TAuditOptions& options, const TAuditState& state, const TRomList& list) {
   if (options.listsFolder) SaveHaveMissLists(state, *options.listsFolder);
   if (options.fixDatPath) SaveFixDat(state, list, *options.fixDatPath);
@@ -153,6 +178,8 @@ int RunAudit(const Args& args) {
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
   TScanEngine engine(state, list, sort, cancelRequested, callbacks);
+  const std::unique_ptr<TChecksumStore> store = OpenChecksumStore(*options, progress);
+  engine.SetChecksumStore(store.get(), options->rehash);
   TPipelineLimits pipeline;
   pipeline.Workers = options->workers;
   engine.SetPipeline(pipeline);

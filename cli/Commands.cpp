@@ -8,7 +8,9 @@ namespace vexmoor::cli {
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
-      {"audit", "DAT FOLDER [--no-cache] [--no-trimmed] [--lists DIR] [--fixdat FILE] [--json] [--workers N]",
+      {"audit",
+       "DAT FOLDER [--no-cache] [--no-trimmed] [--rehash | --no-checksum-cache] [--lists DIR] "
+       "[--fixdat FILE] [--json] [--workers N]",
        "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
        RunAudit},
       {"ls", "ARCHIVE", "list the members of a zip, rar or 7z archive: CRC, packed size, size, name", RunLs},

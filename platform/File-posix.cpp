@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -20,11 +21,16 @@ namespace {
   throw IoError(what + " \"" + path + "\". " + SystemErrorText(error));
 }
 
+std::atomic<TFileOpenHook> fileOpenHook{nullptr};
+
 }  // namespace
+
+void SetFileOpenHook(TFileOpenHook hook) { fileOpenHook = hook; }
 
 std::string SystemErrorText(int error) { return std::strerror(error); }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
+  if (const TFileOpenHook hook = fileOpenHook.load(std::memory_order_relaxed)) hook(path);
   do {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);

@@ -39,6 +39,12 @@ class InputFile {
   int fd_ = -1;
 };
 
+// Test seam: when set, `hook` is called with the path of every file an
+// InputFile opens, on the opening thread, before the open. Tests count reads
+// with it; nullptr removes it.
+using TFileOpenHook = void (*)(const std::string& path);
+void SetFileOpenHook(TFileOpenHook hook);
+
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);

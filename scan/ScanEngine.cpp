@@ -75,26 +75,35 @@ void TScanEngine::Start() {
 
 void TScanEngine::Walk(const std::string& folder) {
   TWorkList work(WithSeparator(folder));
+  // The session outlives the look-ahead, whose workers recall from it; on
+  // any way out it writes the rows of the files read so far.
+  std::optional<TChecksumSession> session;
+  if (store_) session.emplace(*store_, work.Front(), rehash_);
+  session_ = session ? &*session : nullptr;
+  struct TForget {
+    TChecksumSession*& session;
+    ~TForget() { session = nullptr; }
+  } forget{session_};
   // Leaving the walk (at the end, on a cancel or on an error) discards what
   // the workers examined ahead and joins them.
   std::optional<TLookAhead> ahead;
   const std::function<void()>& waitPump = callbacks_.ProcessMessagesWhileWaiting;
   if (pipeline_.Workers > 1) {
-    ahead.emplace(masks_, pipeline_);
+    ahead.emplace(masks_, pipeline_, session_);
   } else if (waitPump) {
     // One worker examines one path at a time, as the plain walk would, and
     // this thread pumps while it waits.
     TPipelineLimits one = pipeline_;
     one.Workers = 1;
     one.MaxFiles = 1;
-    ahead.emplace(masks_, one);
+    ahead.emplace(masks_, one, session_);
   }
   while (!cancelRequested_) {
     const std::string path = work.Front();
     SetPanel(2, path);
     Pump();
     TExamined examined = ahead ? ahead->Take(work.Paths(), walkedFolders_, waitPump)
-                               : ExamineWorkItem(path, masks_);
+                               : ExamineWorkItem(path, masks_, nullptr, nullptr, session_);
     Apply(path, examined, work);
     work.PopFront();
     SetPanel(0, MatchedText(outcome_.Matched));
@@ -102,6 +111,8 @@ void TScanEngine::Walk(const std::string& folder) {
     if (work.Empty()) cancelRequested_ = true;
   }
   outcome_.Cancelled = !work.Empty();
+  ahead.reset();
+  if (session) session->End(!outcome_.Cancelled);
 }
 
 void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList& work) {
@@ -147,7 +158,17 @@ void TScanEngine::ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark) 
   }
 }
 
+void TScanEngine::RememberChecksum(const std::string& path, const TExamined& examined) {
+  if (!session_) return;
+  if (examined.Recalled)
+    session_->Recalled();
+  else if (examined.Stamp)
+    session_->Remember(path, *examined.Stamp,
+                       {examined.Crc, examined.TestedForBadDump, examined.BadDump});
+}
+
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {
+  RememberChecksum(path, examined);
   const auto mark = [&](bool trimmed) {
     return [&, trimmed](TRomItem& item) {
       item.Status = StatusFound;

@@ -62,6 +62,7 @@
 
 #include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/ChecksumSession.h"
 #include "scan/ScanPipeline.h"
 #include "scan/WorkItem.h"
 
@@ -131,6 +132,14 @@ class TScanEngine {
   void SetPipeline(const TPipelineLimits& limits) { pipeline_ = limits; }
   const TPipelineLimits& Pipeline() const { return pipeline_; }
 
+  // The checksum store the scans consult before reading a loose dump, or
+  // none (every file is read, nothing is written). With `rehash` every file
+  // is read and its row written afresh. `store` must outlive the scans.
+  void SetChecksumStore(TChecksumStore* store, bool rehash = false) {
+    store_ = store;
+    rehash_ = rehash;
+  }
+
   // The counters of the running (or last) scan.
   int32_t Matched() const { return outcome_.Matched; }
   int32_t Skipped() const { return outcome_.Skipped; }
@@ -144,6 +153,7 @@ class TScanEngine {
   void Walk(const std::string& folder);
   void ApplyFolder(const std::string& path, const TExamined& examined, TWorkList& work);
   void ApplyLooseDump(const std::string& path, const TExamined& examined);
+  void RememberChecksum(const std::string& path, const TExamined& examined);
   void ApplyArchive(const std::string& path, const TExamined& examined);
   // Marks every entry whose CRC is `crc`; false when there is none.
   template <typename Mark>
@@ -177,6 +187,9 @@ class TScanEngine {
   // Folders already walked, so a link back into the tree ends there.
   TWalkedFolders walkedFolders_;
   TPipelineLimits pipeline_;
+  TChecksumStore* store_ = nullptr;
+  bool rehash_ = false;
+  TChecksumSession* session_ = nullptr;  // while a walk with a store runs
 };
 
 }  // namespace vexmoor

@@ -23,9 +23,10 @@ uint64_t LookAheadBytes(const std::string& path) {
 }
 
 TExamined Examine(const std::string& path, const TScanMasks& masks,
-                  const std::atomic<bool>& abandon, TStripeHelpers& helpers) {
+                  const std::atomic<bool>& abandon, TStripeHelpers& helpers,
+                  const TChecksumSession* sums) {
   try {
-    return ExamineWorkItem(path, masks, &abandon, &helpers);
+    return ExamineWorkItem(path, masks, &abandon, &helpers, sums);
   } catch (...) {  // only a failed allocation gets here
     TExamined failed;
     failed.Error = std::current_exception();
@@ -37,8 +38,12 @@ TExamined Examine(const std::string& path, const TScanMasks& masks,
 
 unsigned DefaultScanWorkers() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits)
-    : masks_(masks), limits_(limits), helpers_(limits.StripeBytes, [this] { WakeWorkers(); }) {
+TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits,
+                       const TChecksumSession* sums)
+    : masks_(masks),
+      limits_(limits),
+      sums_(sums),
+      helpers_(limits.StripeBytes, [this] { WakeWorkers(); }) {
   // More workers than paths in flight would only wait.
   const size_t workers = std::min<size_t>(limits_.Workers, std::max<size_t>(1, limits_.MaxFiles));
   workers_.reserve(workers);
@@ -90,7 +95,7 @@ void TLookAhead::WorkerLoop() {
       helpers_.HelpOne();
       continue;
     }
-    TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_);
+    TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
     {
       const std::lock_guard lock(mutex_);
       job->Result = std::move(result);
@@ -167,7 +172,7 @@ void TLookAhead::ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& l
   queue_.erase(std::find(queue_.begin(), queue_.end(), job));
   job->State = TState::Running;
   lock.unlock();
-  TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_);
+  TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
   lock.lock();
   job->Result = std::move(result);
   job->State = TState::Done;

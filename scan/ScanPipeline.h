@@ -60,8 +60,9 @@ using TWalkedFolders = std::set<std::pair<uint64_t, uint64_t>>;
 class TLookAhead {
  public:
   // Starts the workers. `masks` is copied; the workers read only the file
-  // system.
-  TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits);
+  // system and `sums`, which must outlive the look-ahead when given.
+  TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits,
+             const TChecksumSession* sums = nullptr);
   // Discards the work in flight and joins the workers: a loose dump being
   // checksummed is given up at the next block; a folder listing or an
   // archive directory being read is finished first.
@@ -113,6 +114,7 @@ class TLookAhead {
 
   const TScanMasks masks_;
   const TPipelineLimits limits_;
+  const TChecksumSession* const sums_;
 
   // The walk's side, touched by the walk's thread only.
   std::deque<TAhead> ahead_;    // the work list as the walk will take it

@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "platform/Folder.h"
 #include "scan/BadDump.h"
+#include "scan/ChecksumSession.h"
 #include "scan/CRC32.h"
 #include "scan/StripedChecksum.h"
 
@@ -24,8 +25,27 @@ void ExamineFolder(const std::string& path, TExamined& result) {
   }
 }
 
+// Takes the file's stamp and, when the store knows it, the store's row.
+bool RecallLooseDump(const std::string& path, TExamined& result, const TChecksumSession& sums) {
+  const int64_t checked = sums.Now();
+  const std::optional<TFileStamp> stamp = FileStamp(path);
+  if (!stamp) return false;
+  if (const std::optional<TStoredChecksum> sum = sums.Recall(path, *stamp)) {
+    result.Crc = sum->Crc;
+    result.Size = stamp->Size;
+    result.TestedForBadDump = sum->TestedForBadDump;
+    result.BadDump = sum->BadDump;
+    result.Recalled = true;
+    return true;
+  }
+  if (TChecksumSession::Settled(*stamp, checked)) result.Stamp = stamp;
+  return false;
+}
+
 void ExamineLooseDump(const std::string& path, TExamined& result,
-                      const std::atomic<bool>* abandon, TStripeHelpers* helpers) {
+                      const std::atomic<bool>* abandon, TStripeHelpers* helpers,
+                      const TChecksumSession* sums) {
+  if (sums && RecallLooseDump(path, result, *sums)) return;
   result.Crc = helpers ? SharedFileCrc32(path, *helpers, abandon) : FileCrc32Value(path, abandon);
   if (abandon && abandon->load()) return;
   // For the trimmed-image test. Should the file change between the read and
@@ -39,6 +59,7 @@ void ExamineLooseDump(const std::string& path, TExamined& result,
     result.BadDump = IsBadSmtDump(path);
   } catch (...) {
     result.BadDumpError = std::current_exception();
+    result.Stamp.reset();  // tested again next time, to fail the same way
   }
 }
 
@@ -74,7 +95,8 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
 }
 
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
-                          const std::atomic<bool>* abandon, TStripeHelpers* helpers) {
+                          const std::atomic<bool>* abandon, TStripeHelpers* helpers,
+                          const TChecksumSession* sums) {
   TExamined result;
   try {
     if (IsFolder(path)) {
@@ -82,7 +104,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
       ExamineFolder(path, result);
     } else if (MatchesMaskList(path, masks.DatMask)) {
       result.Kind = TWorkKind::LooseDump;
-      ExamineLooseDump(path, result, abandon, helpers);
+      ExamineLooseDump(path, result, abandon, helpers, sums);
     } else if (MatchesMaskList(path, kArchiveMasks)) {
       result.Kind = TWorkKind::Archive;
       ExamineArchive(path, result);

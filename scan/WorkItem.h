@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileStamp.h"
 #include "platform/Folder.h"
 #include "scan/cmpread.h"
 
 namespace vexmoor {
 
+class TChecksumSession;
 class TStripeHelpers;
 
 // Archives the scan reads through their directories.
@@ -53,6 +55,11 @@ struct TExamined {
   bool TestedForBadDump = false;
   bool BadDump = false;
   std::exception_ptr BadDumpError;
+  // With a checksum store: Recalled when the CRC and verdict came from the
+  // store and the file was not read; else the stamp taken before the read,
+  // when a row may be written for it.
+  bool Recalled = false;
+  std::optional<TFileStamp> Stamp;
   // Archive: its members, or Skipped when it could not be opened.
   std::vector<TCmpRecord> Members;
   bool Skipped = false;
@@ -71,9 +78,11 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
 // at once. When `abandon` is given and becomes set while a loose dump is
 // checksummed, the checksum stops at the next block: the result is then
 // incomplete and must be thrown away. With `helpers`, a large loose dump is
-// summed in stripes that idle threads may join.
+// summed in stripes that idle threads may join. With `sums`, a loose dump
+// whose stamp the store knows is not read.
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
                           const std::atomic<bool>* abandon = nullptr,
-                          TStripeHelpers* helpers = nullptr);
+                          TStripeHelpers* helpers = nullptr,
+                          const TChecksumSession* sums = nullptr);
 
 }  // namespace vexmoor

@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev                     # zipped dats unpack through zlib; tests compare CRCs with it
   liblzma-dev                    # unpacks packed 7z headers
   libexpat1-dev                  # the XML dats (Logiqx, OfflineList) are read through expat
+  libsqlite3-dev                 # the checksum store
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback

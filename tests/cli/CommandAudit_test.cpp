@@ -39,6 +39,8 @@ class AuditTest : public test::TempDirTest {
   std::string Golden(const std::string& name) {
     return test::ReadFile(Source("tests/cli/data/" + name));
   }
+  // The audits keep their checksum store to this test.
+  test::ScopedEnv cacheHome_{"XDG_CACHE_HOME", dir_ / "xdg-cache"};
 };
 
 TEST_F(AuditTest, SampleTextJsonReportsAndCache) {

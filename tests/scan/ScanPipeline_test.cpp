@@ -12,6 +12,7 @@
 
 #include "platform/Errors.h"
 #include "scan/EndPass.h"
+#include "tests/scan/ChecksumTestUtil.h"
 #include "support/ArchiveBuilder.h"
 #include "tests/scan/ScanTestUtil.h"
 
@@ -138,6 +139,7 @@ class ScanPipelineTest : public test::TempDirTest {
     if (waitPumping) callbacks.ProcessMessagesWhileWaiting = [] {};
     TScanEngine engine(state, list, sort, cancel, callbacks);
     engine.SetPipeline(limits);
+    engine.SetChecksumStore(store_);
     try {
       const TScanOutcome outcome = engine.Run(dir_ / "roms");
       record.Outcome = "matched " + std::to_string(outcome.Matched) + " skipped " +
@@ -181,6 +183,7 @@ class ScanPipelineTest : public test::TempDirTest {
   std::string Root() const { return dir_.Path() + "/"; }
 
   std::vector<uint32_t> dumps_;
+  TChecksumStore* store_ = nullptr;
 };
 
 TEST_F(ScanPipelineTest, AFullScanIsTheSameWithAnyNumberOfWorkers) {
@@ -191,6 +194,23 @@ TEST_F(ScanPipelineTest, AFullScanIsTheSameWithAnyNumberOfWorkers) {
   // rar set's members once per volume.
   EXPECT_EQ(plain.Outcome, "matched " + std::to_string(dumps_.size() + 1 + 2 + 6) + " skipped 1");
   EXPECT_FALSE(plain.Cache.empty());
+}
+
+TEST_F(ScanPipelineTest, ScansThatRecallChecksumsGiveWhatAFullScanGives) {
+  MakeCollection();
+  const TScanRecord full = Scan({});
+  std::vector<std::string> notices;
+  const auto store = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices);
+  store_ = store.get();
+  for (const unsigned workers : {1u, 2u, 3u}) {
+    const std::string how = std::to_string(workers) + " workers";
+    ExpectSameScan(full, Scan({workers}), "first scan, " + how);
+    test::TOpenCounter opened;
+    ExpectSameScan(full, Scan({workers}), "recalled, " + how);
+    EXPECT_EQ(test::TOpenCounter::FilesEndingIn(".nds"), 0u) << how;
+    EXPECT_GT(test::TOpenCounter::Files(), 0u) << how;  // archives are read
+  }
+  EXPECT_TRUE(notices.empty());
 }
 
 TEST_F(ScanPipelineTest, ACancelStopsAtTheSamePathWithAnyNumberOfWorkers) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace vexmoor::test {
 
@@ -33,6 +34,21 @@ std::string TempDir::Write(std::string_view name, std::string_view data) const {
   out.write(data.data(), static_cast<std::streamsize>(data.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
   return path;
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) {
+    had_ = true;
+    old_ = old;
+  }
+  ::setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    ::setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
 }
 
 std::string ReadFile(const std::string& path) {

@@ -26,6 +26,21 @@ class TempDir {
   std::string path_;
 };
 
+// Sets an environment variable while it lives (programs a test starts
+// inherit it) and restores the old value after.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+
 // A test case with a fresh temporary folder.
 class TempDirTest : public ::testing::Test {
  protected:
