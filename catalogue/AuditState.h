@@ -54,6 +54,11 @@ struct TAuditState {
   // matches no entry is also tried as a trimmed image (scan/TrimmedImage).
   bool MatchTrimmed = true;
 
+  // The Remember Checksums option: a scan takes the CRC of an unchanged
+  // loose dump from the checksum store (scan/ChecksumStore) instead of
+  // reading it, and writes the rows of the files it reads.
+  bool ChecksumCache = true;
+
   // Set while a scan runs: a second scan is refused, and so is a load, which
   // would replace the catalogue under the scan.
   bool ScanRunning = false;

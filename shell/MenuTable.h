@@ -34,6 +34,7 @@ inline constexpr TMenuEntry kMainMenu[] = {
     {1, TMenuKind::Separator, "", "", "", -1, true},
     {1, TMenuKind::Submenu, "OptionsMenu", "&Options", "", 4, true},
     {2, TMenuKind::Check, "CacheItem", "&Cache Results", "", 5, true},
+    {2, TMenuKind::Check, "ChecksumItem", "Remember &Checksums", "", -1, true},
     {2, TMenuKind::Check, "TrimmedItem", "Match &Trimmed Dumps", "", -1, true},
     {1, TMenuKind::Separator, "", "", "", -1, true},
     {1, TMenuKind::Command, "UpdateItem", "&Update...", "F5", 6, true},
@@ -64,6 +65,7 @@ struct TOptionItem {
 
 inline constexpr TOptionItem kOptionItems[] = {
     {"CacheItem", "CacheResults", &TAuditState::CacheResults},
+    {"ChecksumItem", "ChecksumCache", &TAuditState::ChecksumCache},
     {"TrimmedItem", "MatchTrimmed", &TAuditState::MatchTrimmed},
 };
 

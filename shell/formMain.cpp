@@ -28,6 +28,7 @@
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
 #include "reports/SelectionCopy.h"
+#include "scan/ChecksumStore.h"
 #include "scan/ScanEngine.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorReport.h"
@@ -298,20 +299,43 @@ void TMainForm::ScanFolder(const QString& folder) {
   TScanEngine engine(state_, list_, sort_, cancelRequested_, std::move(callbacks));
   engine.SetPipeline(pipeline_);
   if (state_.ScanRunning) throw Error("A scan is already running.");
+  engine.SetChecksumStore(ChecksumStore());
   SetScanning(true);
   TScanOutcome outcome;
+  // What the store had to say replaces " Scanning complete.", once the
+  // scan is over.
+  const auto tellStore = [this] {
+    if (!storeNotices_.empty()) SetPanel(2, " " + storeNotices_.back());
+    storeNotices_.clear();
+  };
   try {
     outcome = engine.Run(FileBytes(folder));
   } catch (...) {
     // The menus stay as they were, but for Cancel: the scan is over.
     SetScanning(false);
+    tellStore();
     throw;
   }
   SetScanning(false);
+  tellStore();
   Action(QStringLiteral("SaveListItem"))->setVisible(true);
   Action(QStringLiteral("FixDatItem"))->setVisible(true);
   // The results are complete and shown; the cache file's failure is reported.
   if (outcome.CacheWriteError) std::rethrow_exception(outcome.CacheWriteError);
+}
+
+TChecksumStore* TMainForm::ChecksumStore() {
+  if (!state_.ChecksumCache) {
+    checksums_.reset();
+    return nullptr;
+  }
+  if (!checksums_) {
+    const std::string path = DefaultChecksumStorePath();
+    if (path.empty()) return nullptr;
+    checksums_ = std::make_unique<TChecksumStore>(
+        path, [this](const std::string& line) { storeNotices_.push_back(line); });
+  }
+  return checksums_.get();
 }
 
 void TMainForm::SetScanning(bool running) {

@@ -16,6 +16,7 @@
 #include "catalogue/AuditState.h"
 #include "catalogue/DatOpen.h"
 #include "catalogue/RomList.h"
+#include "scan/ChecksumStore.h"
 #include "scan/ScanPipeline.h"
 #include "shell/MenuBuilder.h"
 
@@ -117,6 +118,7 @@ class TMainForm : public QMainWindow {
   void ListViewChange();
   void SetPanel(int panel, const std::string& text);
   void SetScanning(bool running);
+  TChecksumStore* ChecksumStore();
   void OpenUrl(const char* url);
 
   std::string programFolder_;
@@ -126,6 +128,10 @@ class TMainForm : public QMainWindow {
   std::atomic<bool> cancelRequested_{false};
   std::unique_ptr<TSettingsStore> settings_;
   TPipelineLimits pipeline_{DefaultScanWorkers()};
+  // Opened at the first scan with Remember Checksums ticked; its lines wait
+  // in storeNotices_ until the scan is over, then show in the status bar.
+  std::unique_ptr<TChecksumStore> checksums_;
+  std::vector<std::string> storeNotices_;
   QString scanFolder_;  // where the folder chooser starts and what it returned last
 
   TRomListModel* model_ = nullptr;

@@ -29,6 +29,7 @@ inline constexpr TSettingDef kSettingsTable[] = {
     {"ProgramDir", TSettingType::Text, ""},  // written at every start
     {"ScanFolder", TSettingType::Text, ""},
     {"CacheResults", TSettingType::Flag, "1"},
+    {"ChecksumCache", TSettingType::Flag, "1"},
     {"MatchTrimmed", TSettingType::Flag, "1"},
     {"QuenDat", TSettingType::Text, "Quen-NDS.qdat"},
     {"InstallDir", TSettingType::Text, ""},  // read by moorpurge only

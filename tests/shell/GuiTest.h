@@ -16,13 +16,14 @@ namespace vexmoor::test {
 // The repository's examples folder.
 inline QString ExamplesFolder() { return QStringLiteral(VEXMOOR_SOURCE_DIR "/examples/"); }
 
-// Runs `TestClass` with XDG_CONFIG_HOME and XDG_DATA_HOME in a fresh
-// temporary folder and every dialog answered by the seam.
+// Runs `TestClass` with XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME in
+// a fresh temporary folder and every dialog answered by the seam.
 template <typename TestClass>
 int RunGuiTest(int argc, char** argv) {
   QTemporaryDir home;
   qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
   qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+  qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toLocal8Bit());
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // The desktop's MIME cache tool, which registering the file types starts,
   // is a stand-in that does nothing: the tests' data folder is temporary.

@@ -76,6 +76,8 @@ class TMainWindowTest : public QObject {
     QVERIFY(form->Action(QStringLiteral("CacheItem"))->isChecked());
     QVERIFY(form->Action(QStringLiteral("TrimmedItem"))->isChecked());
     QVERIFY(form->State().MatchTrimmed);
+    QVERIFY(form->Action(QStringLiteral("ChecksumItem"))->isChecked());
+    QCOMPARE(form->Action(QStringLiteral("ChecksumItem"))->text(), QStringLiteral("Remember &Checksums"));
     QCOMPARE(form->Model().rowCount(), 40);
     QCOMPARE(form->PanelText(0), QStringLiteral(" Found : n/a"));
     QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : n/a"));
@@ -99,12 +101,21 @@ class TMainWindowTest : public QObject {
     QCOMPARE(form->PanelText(2), QString());
     form->Action(QStringLiteral("CacheItem"))->trigger();
     QVERIFY(!form->State().CacheResults);
+    form->Action(QStringLiteral("ChecksumItem"))->trigger();
+    QVERIFY(!form->State().ChecksumCache);
     form->OpenDat(ExamplesFolder() + QStringLiteral("sample-rc.dat"), TDatLoader::RomCenter);
     QVERIFY(form->close());
     form.reset();
     const TSettingsStore settings;
     QCOMPARE(settings.ReadText("QuenDat"), std::string("sample-rc.dat"));
     QCOMPARE(settings.ReadFlag("CacheResults"), false);
+    QCOMPARE(settings.ReadFlag("ChecksumCache"), false);
+    QCOMPARE(QSettings(settings.Location(), QSettings::IniFormat).value(QStringLiteral("ChecksumCache")).toString(),
+             QStringLiteral("0"));
+    // Read back at the next start.
+    form = Start();
+    QVERIFY(!form->Action(QStringLiteral("ChecksumItem"))->isChecked());
+    QVERIFY(!form->State().ChecksumCache);
   }
 
   void matchTrimmedDumpsIsStoredAndReadBack() {
