@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "catalogue/DatLoader.h"
 #include "platform/Errors.h"
@@ -194,6 +196,30 @@ TEST_F(ScanEngineTest, AFolderLinkBackIntoTheTreeIsWalkedOnce) {
   const TScanOutcome outcome = Scan(dir_ / "top");
   EXPECT_FALSE(outcome.Cancelled);
   EXPECT_EQ(outcome.Matched, 1);
+}
+
+// A name is bytes: Latin-1, a stray continuation byte, a sequence cut
+// short, or the 255 bytes a folder entry holds at most, in a folder whose
+// name is as odd, is found and shown under its own bytes.
+TEST_F(ScanEngineTest, NamesThatAreNotUtf8OrAre255BytesLongAreFoundAsTheyAre) {
+  const std::string folder = "caf\xe9 \x80" + std::string(240, 'f');
+  const std::vector<std::string> names = {"\xe9t\xe9.nds", "stray \x80\x81.nds", "cut \xe2\x82.nds",
+                                          std::string(251, 'L') + ".nds"};
+  ASSERT_EQ(folder.size(), 246u);
+  ASSERT_EQ(names.back().size(), 255u);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string data = Dump("odd name " + std::to_string(i));
+    AddEntry(state_, std::to_string(i + 1), names[i], CrcOf(data));
+    dir_.Write(folder + "/" + names[i], data);
+  }
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_FALSE(outcome.Cancelled);
+  EXPECT_EQ(outcome.Matched, static_cast<int>(names.size()));
+  for (size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(state_.Catalogue[i].Status, StatusFound);
+    EXPECT_EQ(state_.Catalogue[i].StatusText, Root() + folder + "/" + names[i]);
+  }
 }
 
 TEST_F(ScanEngineTest, AnUnreadableLooseDumpEndsTheScan) {
