@@ -64,8 +64,9 @@ void TScanEngine::Start() {
   byCrc_.reserve(state_.Catalogue.Count());
   for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_.emplace_back(state_.Catalogue[i].Crc, i);
   std::sort(byCrc_.begin(), byCrc_.end());
-  crcHighHalves_.assign(state_.MatchTrimmed ? kCrcHalves / 64 : 0, 0);
-  if (state_.MatchTrimmed)
+  matchTrimmed_ = state_.MatchTrimmed;
+  crcHighHalves_.assign(matchTrimmed_ ? kCrcHalves / 64 : 0, 0);
+  if (matchTrimmed_)
     for (const auto& [crc, position] : byCrc_) crcHighHalves_[crc >> 22] |= uint64_t{1} << ((crc >> 16) & 63);
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
@@ -180,7 +181,7 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
       if (examined.BadDump) item.Status = StatusBad;
     };
   };
-  if (ForEachEntryWithCrc(examined.Crc, mark(false)) || !state_.MatchTrimmed) return;
+  if (ForEachEntryWithCrc(examined.Crc, mark(false)) || !matchTrimmed_) return;
   ForEachEntryOfTrimmed(examined.Crc, examined.Size, mark(true));
 }
 
@@ -198,7 +199,7 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
         ++outcome_.Matched;
       };
     };
-    if (ForEachEntryWithCrc(member.Crc, mark(false)) || !state_.MatchTrimmed) continue;
+    if (ForEachEntryWithCrc(member.Crc, mark(false)) || !matchTrimmed_) continue;
     // The cheap size test first; the mask keeps text files and saves out.
     if (MayBeTrimmed(member.UnpackedSize) && MatchesMaskList(member.Name, masks_.DatMask))
       ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));

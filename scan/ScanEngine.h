@@ -179,6 +179,9 @@ class TScanEngine {
   // index serves the whole scan. One sorted array builds in a fraction of
   // the time a map of lists takes for a large dat.
   std::vector<std::pair<uint32_t, size_t>> byCrc_;
+  // MatchTrimmed as the scan began: the option may be toggled while the
+  // scan pumps events, and takes effect with the next scan.
+  bool matchTrimmed_ = false;
   // With MatchTrimmed: one bit for each value of the high 16 bits of the
   // entries' CRCs. A trimmed dump gives up to 13 full-image CRCs, nearly
   // all of them nobody's; most are ruled out here without a search.

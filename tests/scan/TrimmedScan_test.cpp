@@ -200,6 +200,19 @@ TEST_F(TrimmedScanTest, OptionOffTheTrimmedDumpsChangeNothing) {
   EXPECT_EQ(results(), without);
 }
 
+TEST_F(TrimmedScanTest, TogglingTheOptionDuringAScanTakesEffectWithTheNext) {
+  const std::string image = Image(200000, 256 * kKiB, 19);
+  AddEntry(state_, "1", "Trimmed", CrcOf(image));
+  dir_.Write("a/first.nds", Trimmed(image, 200000));
+  state_.MatchTrimmed = false;
+  onPump_ = [this] { state_.MatchTrimmed = true; };  // as the Options menu would
+  Scan(dir_.Path());
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
+  onPump_ = [this] { state_.MatchTrimmed = false; };
+  Scan(dir_.Path());
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);
+}
+
 TEST_F(TrimmedScanTest, ReportsCacheAndCountsTakeATrimmedFindAsFound) {
   state_.CacheResults = true;
   state_.DatPath = dir_ / "t.qdat";
