@@ -112,6 +112,16 @@ void InputFile::AdviseSequential() {
 #endif
 }
 
+void DropCachedPages(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  ::fdatasync(fd);
+#ifdef POSIX_FADV_DONTNEED
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+#endif
+  ::close(fd);
+}
+
 bool PathExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0;

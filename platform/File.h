@@ -45,6 +45,10 @@ class InputFile {
 using TFileOpenHook = void (*)(const std::string& path);
 void SetFileOpenHook(TFileOpenHook hook);
 
+// Writes the file's pages out and drops them from the page cache, so the
+// next read comes from the disk. For benchmarks; failures are ignored.
+void DropCachedPages(const std::string& path);
+
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);

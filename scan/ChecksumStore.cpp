@@ -22,6 +22,13 @@ constexpr int64_t kSchemaVersion = 1;
 constexpr int kBusyMilliseconds = 500;
 constexpr size_t kDeleteBatch = 1000;
 
+constexpr const char* kChecksumsTable =
+    "CREATE TABLE checksums("
+    " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+    " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID";
+constexpr const char* kMetaTable =
+    "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL)";
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS checksums("
     " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
@@ -72,6 +79,23 @@ void BindRow(TSqliteStatement& insert, const TChecksumRow& row) {
     insert.Bind(8, row.Sum.BadDump ? 1 : 0);
   else
     insert.BindNull(8);
+}
+
+// The file holds our two tables as we make them and nothing else: no
+// trigger or view of another program's may run beside our statements, and
+// no other key may let one path have two rows.
+bool OnlyOurTables(const TSqliteDb& db) {
+  TSqliteStatement schema(db, "SELECT type, name, sql FROM sqlite_master");
+  int tables = 0;
+  while (schema.Step()) {
+    const std::string_view name = schema.Text(1);
+    if (schema.Text(0) == "index" && name.starts_with("sqlite_autoindex_meta_")) continue;
+    const std::string_view sql = schema.Text(2);
+    if (!((name == "checksums" && sql == kChecksumsTable) || (name == "meta" && sql == kMetaTable)))
+      return false;
+    ++tables;
+  }
+  return tables == 2;
 }
 
 void RollBack(TSqliteDb& db) {
@@ -137,13 +161,7 @@ void TChecksumStore::OpenOrThrow() {
   if (found == 0) CreateSchema();
   else if (found != kSchemaVersion)
     throw SqliteError("not a checksum store of this version", SQLITE_NOTADB);
-  try {
-    TSqliteStatement probe(*db_, kSelectFrom);
-    TSqliteStatement meta(*db_, "SELECT value FROM meta WHERE key = ''");
-  } catch (const SqliteError& error) {
-    if (error.Busy() || error.Damaged()) throw;
-    throw SqliteError("not a checksum store", SQLITE_NOTADB);
-  }
+  if (!OnlyOurTables(*db_)) throw SqliteError("not a checksum store", SQLITE_NOTADB);
 }
 
 void TChecksumStore::CreateSchema() {

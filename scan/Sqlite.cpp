@@ -109,4 +109,11 @@ std::string_view TSqliteStatement::Blob(int column) const {
   return {static_cast<const char*>(data), static_cast<size_t>(size)};
 }
 
+std::string_view TSqliteStatement::Text(int column) const {
+  const unsigned char* text = sqlite3_column_text(statement_, column);
+  const int size = sqlite3_column_bytes(statement_, column);
+  if (text == nullptr || size <= 0) return {};
+  return {reinterpret_cast<const char*>(text), static_cast<size_t>(size)};
+}
+
 }  // namespace vexmoor

@@ -71,6 +71,7 @@ class TSqliteStatement {
   int64_t Integer(int column) const;
   // Valid until the next Step or Reset.
   std::string_view Blob(int column) const;
+  std::string_view Text(int column) const;
 
  private:
   const TSqliteDb& db_;

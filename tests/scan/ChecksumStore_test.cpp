@@ -103,6 +103,13 @@ TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
   notices_.clear();
   EXPECT_TRUE(Open()->Usable());
   EXPECT_EQ(notices_.size(), 1u);
+  // Our tables, and a trigger that would run beside our statements.
+  Sql("CREATE TRIGGER wipe AFTER INSERT ON checksums BEGIN DELETE FROM checksums; END;");
+  notices_.clear();
+  auto store = Open();
+  EXPECT_EQ(notices_.size(), 1u);
+  store->Write({Row("/r/x.nds", 1)});
+  EXPECT_EQ(store->RowCount(), 1u);
 }
 
 TEST_F(ChecksumStoreTest, DamagedPagesFoundWhileLoadingSetTheStoreAside) {

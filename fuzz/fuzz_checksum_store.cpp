@@ -1,0 +1,41 @@
+// Arbitrary bytes as the checksum store's file: opening it, loading its rows
+// and writing one never crashes; a row written is then loaded back as
+// written, whatever the file held (a damaged file is set aside first).
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "scan/ChecksumStore.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace vexmoor;
+  namespace fs = std::filesystem;
+  static const fs::path folder =
+      fs::temp_directory_path() / ("vexmoor-fuzz-store-" + std::to_string(std::random_device()()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string path = (folder / "checksums.sqlite3").string();
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data),
+                                              static_cast<std::streamsize>(size));
+  TChecksumStore store(path, nullptr);
+  for (const auto& [name, row] : store.LoadUnder("")) {
+    if (row.Sum.BadDump && !row.Sum.TestedForBadDump) __builtin_trap();
+    if (name.empty() && row.Stamp.Size == UINT64_MAX) __builtin_trap();
+  }
+  store.RowCount();
+  if (!store.Usable()) return 0;
+  TChecksumRow row;
+  row.Path = "/fuzz/x.nds";
+  row.Stamp = {1, 2, 3, 4, 5};
+  row.Sum = {0xDEADBEEF, true, false};
+  if (store.Write({row}) != TChecksumStore::TWrite::Written || !store.Usable()) return 0;
+  const TKnownChecksums known = store.LoadUnder("/fuzz/");
+  const auto found = known.find(row.Path);
+  if (!store.Usable()) return 0;  // damage found on the way: set aside
+  if (found == known.end() || !(found->second.Stamp == row.Stamp) || !(found->second.Sum == row.Sum))
+    __builtin_trap();
+  return 0;
+}
