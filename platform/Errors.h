@@ -14,9 +14,15 @@ class Error : public std::runtime_error {
 };
 
 // Input or output failed: a read, a write, a rename, a folder listing.
+// SystemError() is the system's error number behind it, 0 when unknown.
 class IoError : public Error {
  public:
-  using Error::Error;
+  explicit IoError(const std::string& message, int systemError = 0)
+      : Error(message), systemError_(systemError) {}
+  int SystemError() const { return systemError_; }
+
+ private:
+  int systemError_;
 };
 
 // A file could not be opened at all. The scan counts an archive that fails

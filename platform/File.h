@@ -1,19 +1,24 @@
-// Files as the core sees them: plain C++ over the operating system's calls.
-// The POSIX implementation lives in File-posix.cpp; a Windows one replaces it.
+// Files as the core sees them: plain C++ over the file system of
+// platform/FileSystem.h (the system's own unless a test installs another).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace vexmoor {
 
+class TReadableFile;
+
 // A file opened read-only that other programs may still read and write.
 // Reads go straight to the system: callers read in large blocks.
 class InputFile {
  public:
-  // Throws FileOpenError naming the path and the system's reason.
+  // Throws FileOpenError naming the path and the system's reason; anything
+  // that is not a regular file (a folder, a FIFO, a device) is refused
+  // without blocking.
   explicit InputFile(const std::string& path);
   ~InputFile();
   InputFile(const InputFile&) = delete;
@@ -36,7 +41,7 @@ class InputFile {
 
  private:
   std::string path_;
-  int fd_ = -1;
+  std::unique_ptr<TReadableFile> file_;
 };
 
 // Test seam: when set, `hook` is called with the path of every file an
@@ -57,11 +62,31 @@ bool IsFolder(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
 
 // Replaces the file at `path` with `data` so that a crash or a full disk never
-// leaves a partial file behind: the bytes go to a temporary file in the same
-// folder, which is flushed and then renamed over the target. A link is kept:
-// the file it points to is replaced. The old file's permissions carry over.
-// Throws IoError.
+// leaves a partial file behind: a TPendingFile committed at once. Throws
+// IoError naming `path`; the old file is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view data);
+
+// A replacement of the file at `path` prepared beside it: the constructor
+// writes `data` to a new temporary file in the same folder and flushes it;
+// Commit() renames it over the target; destroying it uncommitted removes the
+// temporary and leaves the target as it was. Several files that belong
+// together (the have and the miss list) are prepared first and committed
+// only when all of them were written. A link at `path` is kept: the file it
+// points to is replaced. The old file's permissions carry over. Failures
+// throw IoError naming `path`, never the temporary.
+class TPendingFile {
+ public:
+  TPendingFile(const std::string& path, std::string_view data);
+  ~TPendingFile();
+  TPendingFile(const TPendingFile&) = delete;
+  TPendingFile& operator=(const TPendingFile&) = delete;
+  void Commit();
+
+ private:
+  std::string requested_;
+  std::string target_;
+  std::string temporary_;  // empty once committed or removed
+};
 
 // Removes a file; missing files are not an error. Throws IoError otherwise.
 void RemoveFile(const std::string& path);

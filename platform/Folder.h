@@ -8,16 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 namespace vexmoor {
 
 // The folder separator of the platform, and the one the scan appends to a
 // folder's path in its work list.
 inline constexpr char kFolderSeparator = '/';
 
-// Every entry name of `folder` (hidden ones included, "." and ".." left
-// out), in the order the file system returns them. A folder that cannot be
-// listed gives no entries, as an empty one does.
+// Every regular file and folder of `folder` by name (hidden ones included,
+// "." and ".." left out; links count as what they lead to, so a dangling
+// link, a FIFO, a socket or a device is not listed), in the order the file
+// system returns them. A folder that cannot be listed gives no entries, as
+// an empty one does.
 std::vector<std::string> ListFolder(const std::string& folder);
+// The same entries, each marked as a folder or a file.
+std::vector<TListedEntry> ListFolderEntries(const std::string& folder);
 
 // What a folder is on disk, links followed: equal identities mean the same
 // folder reached by two paths.

@@ -1,0 +1,140 @@
+#include "platform/File.h"
+
+#include <atomic>
+#include <cerrno>
+#include <utility>
+
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+
+namespace vexmoor {
+
+namespace {
+
+std::atomic<TFileOpenHook> fileOpenHook{nullptr};
+
+std::unique_ptr<TReadableFile> OpenForInput(const std::string& path) {
+  if (const TFileOpenHook hook = fileOpenHook.load(std::memory_order_relaxed)) hook(path);
+  return CurrentFileSystem().OpenRead(path);
+}
+
+}  // namespace
+
+void SetFileOpenHook(TFileOpenHook hook) { fileOpenHook = hook; }
+
+InputFile::InputFile(const std::string& path) : path_(path), file_(OpenForInput(path)) {}
+
+InputFile::~InputFile() = default;
+InputFile::InputFile(InputFile&& other) noexcept = default;
+InputFile& InputFile::operator=(InputFile&& other) noexcept = default;
+
+size_t InputFile::Read(void* buffer, size_t size) { return file_->Read(buffer, size); }
+
+size_t InputFile::ReadFull(void* buffer, size_t size) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const size_t got = Read(out + done, size - done);
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const size_t got = file_->ReadAt(offset + done, out + done, size - done);
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+void InputFile::Seek(uint64_t offset) { file_->Seek(offset); }
+
+uint64_t InputFile::Size() const { return file_->Size(); }
+
+void InputFile::AdviseSequential() { file_->AdviseSequential(); }
+
+bool PathExists(const std::string& path) {
+  return CurrentFileSystem().Stat(path).Type != TFileType::Missing;
+}
+
+bool IsFolder(const std::string& path) {
+  return CurrentFileSystem().Stat(path).Type == TFileType::Folder;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  InputFile file(path);
+  std::string data;
+  data.resize(static_cast<size_t>(file.Size()));
+  data.resize(file.ReadFull(data.data(), data.size()));
+  // A file that grew while we read it: take the rest too.
+  char block[65536];
+  while (const size_t got = file.Read(block, sizeof block)) data.append(block, got);
+  return data;
+}
+
+namespace {
+
+// A failure of any step of a replacement, told as the failure to write the
+// file the caller named (never the temporary's name).
+[[noreturn]] void ThrowWriteError(const std::string& requested, const IoError& error) {
+  ThrowFileError(TFileOp::Write, requested, error.SystemError() ? error.SystemError() : EIO);
+}
+
+}  // namespace
+
+TPendingFile::TPendingFile(const std::string& path, std::string_view data)
+    : requested_(path), target_(CurrentFileSystem().ResolveLinks(path)) {
+  TFileSystem& system = CurrentFileSystem();
+  try {
+    std::unique_ptr<TWritableFile> file = system.CreateTemporary(target_, temporary_);
+    try {
+      file->Write(data);
+      file->Flush();
+      file->Close();
+    } catch (...) {
+      file.reset();
+      system.Remove(temporary_);
+      throw;
+    }
+  } catch (const IoError& error) {
+    temporary_.clear();
+    ThrowWriteError(requested_, error);
+  }
+}
+
+TPendingFile::~TPendingFile() {
+  if (temporary_.empty()) return;
+  try {
+    CurrentFileSystem().Remove(temporary_);
+  } catch (const IoError&) {
+    // A temporary that cannot be removed stays behind; the target is intact.
+  }
+}
+
+void TPendingFile::Commit() {
+  if (temporary_.empty()) return;
+  try {
+    CurrentFileSystem().Rename(temporary_, target_);
+  } catch (const IoError& error) {
+    ThrowWriteError(requested_, error);  // the destructor removes the temporary
+  }
+  temporary_.clear();
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view data) {
+  TPendingFile pending(path, data);
+  pending.Commit();
+}
+
+void RemoveFile(const std::string& path) { CurrentFileSystem().Remove(path); }
+
+void CopyFileAtomically(const std::string& source, const std::string& target) {
+  WriteFileAtomically(target, ReadWholeFile(source));
+}
+
+}  // namespace vexmoor

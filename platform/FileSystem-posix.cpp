@@ -1,0 +1,200 @@
+// The system's file system on POSIX.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+
+namespace vexmoor {
+
+std::string SystemErrorText(int error) { return std::strerror(error); }
+
+namespace {
+
+class TPosixReadableFile : public TReadableFile {
+ public:
+  TPosixReadableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~TPosixReadableFile() override { ::close(fd_); }
+  TPosixReadableFile(const TPosixReadableFile&) = delete;
+  TPosixReadableFile& operator=(const TPosixReadableFile&) = delete;
+
+  size_t Read(void* buffer, size_t size) override {
+    for (;;) {
+      const ssize_t got = ::read(fd_, buffer, size);
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) ThrowFileError(TFileOp::Read, path_, errno);
+    }
+  }
+  size_t ReadAt(uint64_t offset, void* buffer, size_t size) override {
+    for (;;) {
+      const ssize_t got = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) ThrowFileError(TFileOp::Read, path_, errno);
+    }
+  }
+  void Seek(uint64_t offset) override {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+      ThrowFileError(TFileOp::Read, path_, errno);
+  }
+  uint64_t Size() override {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) ThrowFileError(TFileOp::Read, path_, errno);
+    return static_cast<uint64_t>(info.st_size);
+  }
+  void AdviseSequential() override {
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+class TPosixWritableFile : public TWritableFile {
+ public:
+  TPosixWritableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~TPosixWritableFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TPosixWritableFile(const TPosixWritableFile&) = delete;
+  TPosixWritableFile& operator=(const TPosixWritableFile&) = delete;
+
+  void Write(std::string_view data) override {
+    while (!data.empty()) {
+      const ssize_t put = ::write(fd_, data.data(), data.size());
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        ThrowFileError(TFileOp::Write, path_, errno);
+      }
+      data.remove_prefix(static_cast<size_t>(put));
+    }
+  }
+  void Flush() override {
+    if (::fsync(fd_) != 0) ThrowFileError(TFileOp::Flush, path_, errno);
+  }
+  void Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) ThrowFileError(TFileOp::Write, path_, errno);
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+// The mode a file replacing `path` takes: the old file's, or a new file's.
+mode_t ReplacementMode(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+TFileType TypeOf(mode_t mode) {
+  if (S_ISREG(mode)) return TFileType::Regular;
+  if (S_ISDIR(mode)) return TFileType::Folder;
+  return TFileType::Other;
+}
+
+class TPosixFileSystem : public TFileSystem {
+ public:
+  std::unique_ptr<TReadableFile> OpenRead(const std::string& path) override {
+    // Non-blocking, so that opening a FIFO without a writer returns at once
+    // and its type can be refused below.
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) ThrowFileError(TFileOp::Open, path, errno);
+    struct stat info {};
+    int error = 0;
+    if (::fstat(fd, &info) != 0) error = errno;
+    else if (S_ISDIR(info.st_mode)) error = EISDIR;
+    else if (!S_ISREG(info.st_mode)) error = EINVAL;
+    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
+    if (error != 0) {
+      ::close(fd);
+      if (error == EINVAL) {
+        throw FileOpenError("Cannot open file \"" + path + "\". It is not a regular file", error);
+      }
+      ThrowFileError(TFileOp::Open, path, error);
+    }
+    return std::make_unique<TPosixReadableFile>(fd, path);
+  }
+
+  std::unique_ptr<TWritableFile> CreateTemporary(const std::string& target,
+                                                 std::string& created) override {
+    created = target + ".XXXXXX";
+    const int fd = ::mkstemp(created.data());
+    if (fd < 0) ThrowFileError(TFileOp::Open, created, errno);
+    ::fchmod(fd, ReplacementMode(target));
+    return std::make_unique<TPosixWritableFile>(fd, created);
+  }
+
+  void Rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
+  }
+
+  void Remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowFileError(TFileOp::Remove, path, errno);
+  }
+
+  std::vector<TListedEntry> List(const std::string& folder) override {
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) ThrowFileError(TFileOp::List, folder, errno);
+    std::vector<TListedEntry> entries;
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/') path += '/';
+    const size_t prefix = path.size();
+    while (const dirent* entry = ::readdir(listing)) {
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      TFileType type = entry->d_type == DT_REG   ? TFileType::Regular
+                       : entry->d_type == DT_DIR ? TFileType::Folder
+                                                 : TFileType::Other;
+      if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+        path.resize(prefix);
+        path += entry->d_name;
+        type = Stat(path).Type;
+      }
+      if (type == TFileType::Regular || type == TFileType::Folder)
+        entries.push_back({entry->d_name, type == TFileType::Folder});
+    }
+    ::closedir(listing);
+    return entries;
+  }
+
+  TFileStat Stat(const std::string& path) override {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    return {TypeOf(info.st_mode), static_cast<uint64_t>(info.st_size),
+            static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  }
+
+  std::string ResolveLinks(const std::string& path) override {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string target = real;
+    std::free(real);
+    return target;
+  }
+};
+
+}  // namespace
+
+TFileSystem& DefaultFileSystem() {
+  static TPosixFileSystem system;
+  return system;
+}
+
+}  // namespace vexmoor

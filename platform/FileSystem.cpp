@@ -1,0 +1,53 @@
+#include "platform/FileSystem.h"
+
+#include <atomic>
+
+#include "platform/Errors.h"
+#include "platform/File.h"
+
+namespace vexmoor {
+
+namespace {
+
+std::atomic<TFileSystem*> current{nullptr};
+
+const char* OpText(TFileOp op) {
+  switch (op) {
+    case TFileOp::Open:
+      return "Cannot open file";
+    case TFileOp::Read:
+      return "Cannot read file";
+    case TFileOp::Write:
+    case TFileOp::Flush:
+      return "Cannot write file";
+    case TFileOp::Rename:
+      return "Cannot rename file";
+    case TFileOp::Remove:
+      return "Cannot delete file";
+    case TFileOp::List:
+      return "Cannot list folder";
+    case TFileOp::Stat:
+      break;
+  }
+  return "Cannot examine";
+}
+
+}  // namespace
+
+void ThrowFileError(TFileOp op, const std::string& path, int error) {
+  const std::string message = std::string(OpText(op)) + " \"" + path + "\". " + SystemErrorText(error);
+  if (op == TFileOp::Open) throw FileOpenError(message, error);
+  throw IoError(message, error);
+}
+
+TFileSystem& CurrentFileSystem() {
+  TFileSystem* const installed = current.load(std::memory_order_acquire);
+  return installed ? *installed : DefaultFileSystem();
+}
+
+TFileSystemOverride::TFileSystemOverride(TFileSystem& replacement)
+    : previous_(current.exchange(&replacement)) {}
+
+TFileSystemOverride::~TFileSystemOverride() { current.store(previous_); }
+
+}  // namespace vexmoor

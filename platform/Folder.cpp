@@ -1,0 +1,27 @@
+#include "platform/Folder.h"
+
+#include "platform/Errors.h"
+
+namespace vexmoor {
+
+std::vector<TListedEntry> ListFolderEntries(const std::string& folder) {
+  try {
+    return CurrentFileSystem().List(folder);
+  } catch (const IoError&) {
+    return {};
+  }
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (TListedEntry& entry : ListFolderEntries(folder)) names.push_back(std::move(entry.Name));
+  return names;
+}
+
+std::optional<TFolderIdentity> FolderIdentity(const std::string& path) {
+  const TFileStat stat = CurrentFileSystem().Stat(path);
+  if (stat.Type != TFileType::Folder) return std::nullopt;
+  return TFolderIdentity{stat.Device, stat.Node};
+}
+
+}  // namespace vexmoor

@@ -1,0 +1,143 @@
+// The file system seam: what the core's writes leave when a step fails,
+// reads that fail half-way, and listings and opens that never block or end
+// on what is not a regular file or folder.
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
+#include "platform/File.h"
+#include "platform/Folder.h"
+#include "support/TempDir.h"
+
+namespace vexmoor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FaultTest : public test::TempDirTest {
+ protected:
+  // Only the old file is left in the folder.
+  void ExpectOldFileOnly(const std::string& path, const std::string& old) {
+    EXPECT_EQ(test::ReadFile(path), old);
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_.Path())) ++files;
+    EXPECT_EQ(files, 1) << "a temporary file was left behind";
+  }
+  // The message of the IoError `write` throws.
+  template <typename Write>
+  std::string WriteError(Write write) {
+    try {
+      write();
+    } catch (const IoError& error) {
+      return error.what();
+    }
+    return "no error";
+  }
+  TFaultFileSystem faults_;
+  TFileSystemOverride installed_{faults_};
+};
+
+TEST_F(FaultTest, AFullDiskDuringAnAtomicWriteKeepsTheOldFile) {
+  const std::string path = dir_.Write("list.txt", "the old list");
+  faults_.FailWritesAfter(5, ENOSPC);
+  const std::string message = WriteError([&] { WriteFileAtomically(path, std::string(4096, 'n')); });
+  EXPECT_EQ(message, "Cannot write file \"" + path + "\". " + SystemErrorText(ENOSPC));
+  ExpectOldFileOnly(path, "the old list");
+}
+
+TEST_F(FaultTest, AFailedRenameOrFlushKeepsTheOldFile) {
+  const std::string path = dir_.Write("cache.qcache", "old cache");
+  for (const TFileOp op : {TFileOp::Rename, TFileOp::Flush, TFileOp::Write}) {
+    faults_.FailCall(op, 1, EIO);
+    const std::string message = WriteError([&] { WriteFileAtomically(path, "new cache"); });
+    EXPECT_NE(message.find("\"" + path + "\""), std::string::npos) << message;
+    ExpectOldFileOnly(path, "old cache");
+  }
+  WriteFileAtomically(path, "new cache");  // the faults fired once each
+  EXPECT_EQ(test::ReadFile(path), "new cache");
+}
+
+TEST_F(FaultTest, FilesPreparedTogetherAreReplacedOnlyWhenAllWereWritten) {
+  const std::string have = dir_.Write("Have.txt", "old have");
+  const std::string miss = dir_.Write("Miss.txt", "old miss");
+  faults_.FailWritesAfter(10, ENOSPC);  // room for the first file only
+  EXPECT_THROW(
+      {
+        TPendingFile first(have, "new have");
+        TPendingFile second(miss, "new miss list");
+        first.Commit();
+        second.Commit();
+      },
+      IoError);
+  EXPECT_EQ(test::ReadFile(have), "old have");
+  EXPECT_EQ(test::ReadFile(miss), "old miss");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 2);
+}
+
+TEST_F(FaultTest, AReadThatFailsHalfWayNamesTheFile) {
+  const std::string path = dir_.Write("dump.nds", std::string(100000, 'd'));
+  faults_.FailReadsAfter(65536, EIO, "dump.nds");
+  try {
+    ReadWholeFile(path);
+    FAIL() << "the read did not fail";
+  } catch (const IoError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot read file \"" + path + "\". " + SystemErrorText(EIO));
+    EXPECT_EQ(error.SystemError(), EIO);
+  }
+}
+
+TEST_F(FaultTest, TheNthCallFailsWithTheChosenError) {
+  const std::string path = dir_.Write("a.dat", "a");
+  faults_.FailCall(TFileOp::Open, 2, EACCES, "a.dat");
+  EXPECT_NO_THROW(InputFile{path});
+  EXPECT_THROW(InputFile{path}, FileOpenError);
+  EXPECT_NO_THROW(InputFile{path});
+  EXPECT_EQ(faults_.Calls(TFileOp::Open), 3);
+}
+
+TEST_F(FaultTest, AFolderThatCannotBeListedGivesNoEntries) {
+  dir_.Write("sub/x.nds", "x");
+  faults_.FailCall(TFileOp::List, 1, EACCES);
+  EXPECT_TRUE(ListFolder(dir_ / "sub").empty());
+  EXPECT_EQ(ListFolder(dir_ / "sub"), std::vector<std::string>{"x.nds"});
+}
+
+class NotRegularTest : public test::TempDirTest {};
+
+TEST_F(NotRegularTest, AFifoOrFolderIsRefusedAtOnceNotWaitedFor) {
+  ASSERT_EQ(::mkfifo((dir_ / "x.nds").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "folder.dat");
+  for (const char* name : {"x.nds", "folder.dat"}) {
+    try {
+      InputFile file(dir_ / name);
+      FAIL() << name << " was opened";
+    } catch (const FileOpenError& error) {
+      EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
+    }
+  }
+}
+
+TEST_F(NotRegularTest, ListingHoldsOnlyFilesAndFoldersLinksFollowed) {
+  dir_.Write("file.nds", "f");
+  fs::create_directory(dir_ / "folder");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.nds").c_str(), 0600), 0);
+  fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.nds");
+  fs::create_symlink(dir_ / "file.nds", dir_ / "link.nds");
+  fs::create_directory_symlink(dir_ / "folder", dir_ / "linked");
+  std::map<std::string, bool> listed;
+  for (const TListedEntry& entry : ListFolderEntries(dir_.Path())) listed[entry.Name] = entry.IsFolder;
+  EXPECT_EQ(listed, (std::map<std::string, bool>{
+                        {"file.nds", false}, {"folder", true}, {"link.nds", false}, {"linked", true}}));
+}
+
+}  // namespace
+}  // namespace vexmoor
