@@ -46,7 +46,15 @@ void ExamineLooseDump(const std::string& path, TExamined& result,
                       const std::atomic<bool>* abandon, TStripeHelpers* helpers,
                       const TChecksumSession* sums) {
   if (sums && RecallLooseDump(path, result, *sums)) return;
-  result.Crc = helpers ? SharedFileCrc32(path, *helpers, abandon) : FileCrc32Value(path, abandon);
+  try {
+    result.Crc = helpers ? SharedFileCrc32(path, *helpers, abandon) : FileCrc32Value(path, abandon);
+  } catch (const FileOpenError&) {
+    // Listed a moment ago and gone (deleted, or renamed by another
+    // program): nothing to mark, and no reason to end the scan.
+    if (PathExists(path)) throw;
+    result.Kind = TWorkKind::Ignored;
+    return;
+  }
   if (abandon && abandon->load()) return;
   // For the trimmed-image test. Should the file change between the read and
   // this, the size does not describe the CRC and the test finds nothing.

@@ -1,7 +1,10 @@
 #include "scan/ScanEngine.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -9,6 +12,7 @@
 
 #include "catalogue/DatLoader.h"
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "platform/Folder.h"
 #include "scan/EndPass.h"
 #include "support/ArchiveBuilder.h"
@@ -224,9 +228,77 @@ TEST_F(ScanEngineTest, NamesThatAreNotUtf8OrAre255BytesLongAreFoundAsTheyAre) {
 
 TEST_F(ScanEngineTest, AnUnreadableLooseDumpEndsTheScan) {
   AddEntry(state_, "1", "Gone", 0x22222222);
-  fs::create_symlink(dir_ / "nowhere.bin", dir_ / "dangling.nds");
+  dir_.Write("locked.nds", Dump("locked"));
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  faults.FailCall(TFileOp::Open, 1, EACCES, "locked.nds", true);
   EXPECT_THROW(Scan(dir_.Path()), FileOpenError);
-  EXPECT_EQ(panels_[2], Root() + "dangling.nds");
+  EXPECT_EQ(panels_[2], Root() + "locked.nds");
+}
+
+TEST_F(ScanEngineTest, ADumpThatFailsToReadHalfWayEndsTheScanNamingIt) {
+  const std::string data = Dump("half", 1 << 20);
+  AddEntry(state_, "1", "Half", CrcOf(data));
+  const std::string path = dir_.Write("half.nds", data);
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  faults.FailReadsAfter(300000, EIO, "half.nds");
+  try {
+    Scan(dir_.Path());
+    FAIL() << "the scan ran to its end";
+  } catch (const IoError& error) {
+    EXPECT_NE(std::string(error.what()).find(path), std::string::npos);
+  }
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
+}
+
+TEST_F(ScanEngineTest, ADanglingLinkOrFifoNamedLikeADumpNeitherHangsNorEndsTheScan) {
+  const std::string data = Dump("real");
+  AddEntry(state_, "1", "Real", CrcOf(data));
+  dir_.Write("real.nds", data);
+  fs::create_symlink(dir_ / "nowhere.bin", dir_ / "dangling.nds");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.nds").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.zip").c_str(), 0600), 0);
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_EQ(outcome.Matched, 1);
+  EXPECT_EQ(outcome.Skipped, 0);
+  EXPECT_EQ(shown_, (std::vector<std::string>{Root(), Root() + "real.nds", kScanCompleteText}));
+}
+
+TEST_F(ScanEngineTest, AFileThatVanishesBetweenListingAndReadingIsPassedOver) {
+  AddEntry(state_, "1", "Gone", CrcOf(Dump("gone")));
+  dir_.Write("sub/gone.nds", Dump("gone"));
+  dir_.Write("sub/gone.zip", test::BuildZip({{"m.nds", "m"}}));
+  onPump_ = [this] {  // listed, then gone before its turn
+    if (!shown_.empty() && shown_.back() == Root() + "sub/gone.nds") fs::remove(dir_ / "sub/gone.nds");
+    if (!shown_.empty() && shown_.back() == Root() + "sub/gone.zip") fs::remove(dir_ / "sub/gone.zip");
+  };
+  TScanEngine engine(state_, list_, sort_, cancel_, Recording());
+  engine.SetPipeline({1});
+  const TScanOutcome outcome = engine.Run(dir_.Path());
+  EXPECT_EQ(outcome.Matched, 0);
+  EXPECT_EQ(std::count(shown_.begin(), shown_.end(), Root() + "sub/gone.nds"), 1);
+  EXPECT_EQ(panels_[2], " Scanning complete.");
+}
+
+TEST_F(ScanEngineTest, AWindowIsPumpedWhileOneSlowDumpIsRead) {
+  const std::string data = Dump("slow", 3 << 20);  // 12 blocks of 256 KiB
+  AddEntry(state_, "1", "Slow", CrcOf(data));
+  dir_.Write("slow.nds", data);
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  faults.SlowReads(std::chrono::milliseconds(30), "slow.nds");
+  for (const unsigned workers : {1u, 2u}) {
+    int waitPumps = 0;
+    TScanCallbacks callbacks = Recording();
+    callbacks.ProcessMessagesWhileWaiting = [&] { ++waitPumps; };
+    TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
+    engine.SetPipeline({workers});
+    EXPECT_EQ(engine.Run(dir_.Path()).Matched, 1);
+    // About 360 ms of reading in slices of 20 ms; a loaded machine may
+    // stretch a slice, never remove all of them.
+    EXPECT_GE(waitPumps, 3) << workers << " workers";
+  }
 }
 
 TEST_F(ScanEngineTest, AnArchiveThatCannotBeOpenedIsSkipped) {

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "scan/EndPass.h"
 #include "tests/scan/ChecksumTestUtil.h"
 #include "support/ArchiveBuilder.h"
@@ -228,7 +230,10 @@ TEST_F(ScanPipelineTest, ErrorsEndTheScanAtTheSamePathWithAnyNumberOfWorkers) {
   EXPECT_NE(Scan({}).Outcome.find("Unknown compression format."), std::string::npos);
 
   fs::remove(dir_ / "roms/USA/B/C/empty.zip");
-  fs::create_symlink(dir_ / "nowhere", dir_ / "roms/Japan/dangling.nds");
+  dir_.Write("roms/Japan/locked.nds", Dump("locked"));
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  faults.FailCall(TFileOp::Open, 1, EACCES, "locked.nds", true);
   ExpectPipelineMatchesPlainWalk();
   EXPECT_NE(Scan({}).Outcome.find("FileOpenError"), std::string::npos);
 }
