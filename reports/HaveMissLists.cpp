@@ -51,8 +51,12 @@ void SaveHaveMissLists(const TAuditState& state, const std::string& folder) {
   const THaveMissLists lists = BuildHaveMissLists(state);
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != kFolderSeparator) prefix += kFolderSeparator;
-  WriteFileAtomically(prefix + lists.HaveFileName, lists.HaveText);
-  WriteFileAtomically(prefix + lists.MissFileName, lists.MissText);
+  // Both complete beside their targets before either replaces its file, so
+  // a full disk never leaves a new have list beside a stale miss list.
+  TPendingFile have(prefix + lists.HaveFileName, lists.HaveText);
+  TPendingFile miss(prefix + lists.MissFileName, lists.MissText);
+  have.Commit();
+  miss.Commit();
 }
 
 }  // namespace vexmoor

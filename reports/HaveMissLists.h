@@ -23,9 +23,11 @@ struct THaveMissLists {
 // names, so that a dat cannot make the lists land outside the folder.
 THaveMissLists BuildHaveMissLists(const TAuditState& state);
 
-// Writes the have list, then the miss list, into `folder`, replacing files
-// of the same names. Throws IoError; a have list written before a failure
-// stays.
+// Writes the have and the miss list into `folder`, replacing files of the
+// same names: both are written to temporary files first and replace the
+// old lists only when both are complete. Throws IoError; after a failure
+// while writing, both old lists are untouched (only a failed rename of the
+// second list can leave the new have list beside the old miss list).
 void SaveHaveMissLists(const TAuditState& state, const std::string& folder);
 
 }  // namespace vexmoor

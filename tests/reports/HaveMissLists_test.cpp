@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "support/TempDir.h"
 #include "tests/scan/ScanTestUtil.h"
 
@@ -54,6 +57,27 @@ TEST_F(HaveMissListsTest, ANameWithSeparatorsStaysInTheFolder) {
 
 TEST_F(HaveMissListsTest, AFolderThatCannotBeWrittenThrows) {
   EXPECT_THROW(SaveHaveMissLists(state_, dir_ / "no/such/folder"), IoError);
+}
+
+TEST_F(HaveMissListsTest, RoomForOneListOnlyLeavesBothOldListsAsTheyWere) {
+  Header({"[INFO]", "NAME=Set"});
+  AddEntry(state_, "1", "Found Game", 1).Status = StatusFound;
+  AddEntry(state_, "2", "Missing Game", 2);
+  const std::string have = dir_.Write("Set-Have.txt", "old have");
+  const std::string miss = dir_.Write("Set-Miss.txt", "old miss");
+  const THaveMissLists lists = BuildHaveMissLists(state_);
+  for (const TFileOp op : {TFileOp::Write, TFileOp::Flush}) {
+    TFaultFileSystem faults;
+    const TFileSystemOverride installed(faults);
+    if (op == TFileOp::Write) faults.FailWritesAfter(lists.HaveText.size(), ENOSPC);
+    else faults.FailCall(TFileOp::Flush, 3, EIO);  // the miss list's flush
+    EXPECT_THROW(SaveHaveMissLists(state_, dir_.Path()), IoError);
+    EXPECT_EQ(test::ReadFile(have), "old have");
+    EXPECT_EQ(test::ReadFile(miss), "old miss");
+  }
+  SaveHaveMissLists(state_, dir_.Path());
+  EXPECT_EQ(test::ReadFile(have), lists.HaveText);
+  EXPECT_EQ(test::ReadFile(miss), lists.MissText);
 }
 
 }  // namespace
