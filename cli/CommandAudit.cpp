@@ -12,6 +12,7 @@
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Folder.h"
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
@@ -154,9 +155,61 @@ std::unique_ptr<TChecksumStore> OpenChecksumStore(const TAuditOptions& options,
   });
 }
 
-void WriteReports(const TAuditOptions& options, const TAuditState& state, const TRomList& list) {
-  if (options.listsFolder) SaveHaveMissLists(state, *options.listsFolder);
-  if (options.fixDatPath) SaveFixDat(state, list, *options.fixDatPath);
+// The places the reports go, checked before the scan, so that a long scan
+// never ends on a folder that is not there: the lists' folder is created
+// when missing, the fix dat's folder must exist. False after telling why.
+bool CheckOutputPlaces(const TAuditOptions& options) {
+  if (options.listsFolder) {
+    const std::string& folder = *options.listsFolder;
+    try {
+      CreateFolders(folder);
+    } catch (const IoError& error) {
+      ReportError(error.what());
+      return false;
+    }
+    if (!IsWritableFolder(folder)) {
+      ReportError("cannot write the lists into \"" + folder + "\": the folder refuses new files");
+      return false;
+    }
+  }
+  if (options.fixDatPath) {
+    const std::string& path = *options.fixDatPath;
+    const std::string folder = PathFolder(path);
+    if (IsFolder(path) || PathFileName(path).empty()) {
+      ReportError("\"" + path + "\" is a folder; --fixdat takes the name of the file to write");
+      return false;
+    }
+    if (!IsWritableFolder(folder)) {
+      ReportError("cannot write the fix dat \"" + path + "\": its folder is missing or refuses new files");
+      return false;
+    }
+  }
+  return true;
+}
+
+void ReportFailure(const std::exception_ptr& failure, const std::string& before) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    ReportError(before + error.what());
+  }
+}
+
+// Each report on its own: one that cannot be written does not keep the
+// others from being written. False after telling why when one failed.
+bool WriteReports(const TAuditOptions& options, const TAuditState& state, const TRomList& list) {
+  bool written = true;
+  auto attempt = [&](auto write) {
+    try {
+      write();
+    } catch (const Error&) {
+      ReportFailure(std::current_exception(), "");
+      written = false;
+    }
+  };
+  if (options.listsFolder) attempt([&] { SaveHaveMissLists(state, *options.listsFolder); });
+  if (options.fixDatPath) attempt([&] { SaveFixDat(state, list, *options.fixDatPath); });
+  return written;
 }
 
 }  // namespace
@@ -174,6 +227,7 @@ int RunAudit(const Args& args) {
     ReportError("\"" + options->folder + "\" is not a folder");
     return 2;
   }
+  if (!CheckOutputPlaces(*options)) return 2;
   TProgress progress(IsTerminal(stderr));
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
@@ -198,17 +252,12 @@ int RunAudit(const Args& args) {
   const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
-  WriteReports(*options, state, list);
+  const bool reportsWritten = WriteReports(*options, state, list);
   if (outcome.CacheWriteError) {
-    try {
-      std::rethrow_exception(outcome.CacheWriteError);
-    } catch (const std::exception& error) {
-      ReportError(std::string("the results above are complete, but the cache was not written: ") +
-                  error.what());
-    }
-    return 1;
+    ReportFailure(outcome.CacheWriteError,
+                  "the results above are complete, but the cache was not written: ");
   }
-  return 0;
+  return reportsWritten && !outcome.CacheWriteError ? 0 : 1;
 }
 
 }  // namespace vexmoor::cli

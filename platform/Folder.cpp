@@ -1,5 +1,8 @@
 #include "platform/Folder.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "platform/Errors.h"
 
 namespace vexmoor {
@@ -22,6 +25,14 @@ std::optional<TFolderIdentity> FolderIdentity(const std::string& path) {
   const TFileStat stat = CurrentFileSystem().Stat(path);
   if (stat.Type != TFileType::Folder) return std::nullopt;
   return TFolderIdentity{stat.Device, stat.Node};
+}
+
+void CreateFolders(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    throw IoError("Cannot create folder \"" + folder + "\". " + error.message(), error.value());
+  }
 }
 
 }  // namespace vexmoor

@@ -37,6 +37,10 @@ struct TFolderIdentity {
 // folder that can be examined.
 std::optional<TFolderIdentity> FolderIdentity(const std::string& path);
 
+// Creates `folder` and every missing folder above it; an existing folder is
+// no error. Throws IoError ("Cannot create folder ...") otherwise.
+void CreateFolders(const std::string& folder);
+
 // True when a file can be created in `folder` ("" is the current folder):
 // a probe file is created there and removed again. False for a folder that
 // is missing, read-only or refuses new files for any other reason.

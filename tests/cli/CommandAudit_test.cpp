@@ -199,5 +199,45 @@ TEST_F(AuditTest, TrimmedFindsAreMarkedInTextAndJsonAndNoTrimmedLeavesThemMissin
   EXPECT_EQ(off.out.find("trimmed"), std::string::npos);
 }
 
+TEST_F(AuditTest, ListsIntoAFolderThatIsNotThereAreWrittenThere) {
+  const std::string dat =
+      ShellQuote(dir_.Write("n.qdat", "[INFO]\r\nNAME=N\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n"));
+  fs::create_directories(dir_ / "roms");
+  const auto run = RunCli("audit --no-cache " + dat + " " + ShellQuote(dir_ / "roms") + " --lists " +
+                          ShellQuote(dir_ / "new/lists") + " --fixdat " + ShellQuote(dir_ / "fix.dat"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::exists(dir_ / "new/lists/N-Have.txt"));
+  EXPECT_TRUE(fs::exists(dir_ / "new/lists/N-Miss.txt"));
+  EXPECT_TRUE(fs::exists(dir_ / "fix.dat"));
+}
+
+TEST_F(AuditTest, AFixDatIntoAFolderThatIsNotThereIsRefusedBeforeTheScan) {
+  const std::string dat =
+      ShellQuote(dir_.Write("n.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n"));
+  fs::create_directories(dir_ / "roms");
+  for (const std::string& target : {dir_ / "nowhere/fix.dat", dir_ / "roms"}) {
+    const auto run = RunCli("audit " + dat + " " + ShellQuote(dir_ / "roms") + " --fixdat " +
+                            ShellQuote(target));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");  // no scan ran
+    EXPECT_NE(run.err.find(target), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "n.qcache"));
+}
+
+TEST_F(AuditTest, ACacheThatCannotBeWrittenStillPrintsTheResults) {
+  const std::string data = test::Dump("here");
+  // The dat's name fits in a file name; its cache's name does not.
+  const std::string dat = dir_.Write(std::string(249, 'n') + ".qdat",
+      "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|" + HexLong(test::CrcOf(data)) + "|A\r\n");
+  dir_.Write("roms/here.nds", data);
+  const auto run = RunCli("audit " + ShellQuote(dat) + " " + ShellQuote(dir_ / "roms") + " --lists " +
+                          ShellQuote(dir_ / "lists"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("0001\t" + HexLong(test::CrcOf(data)) + "\tfound"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("the cache was not written"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(dir_ / "lists/-Have.txt"));
+}
+
 }  // namespace
 }  // namespace vexmoor
