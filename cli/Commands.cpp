@@ -24,7 +24,7 @@ const std::vector<Command>& AllCommands() {
       {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
        RunInfo},
       {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
-      {"publish", "KEYS_FILE",
+      {"publish", "[--allow-missing] KEYS_FILE",
        "print an update list (update2.cgi) built from an encoder keys file and the files beside it",
        RunPublish},
       {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},

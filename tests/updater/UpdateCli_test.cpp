@@ -30,9 +30,11 @@ class UpdateCli : public test::TempDirTest {
     ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
   }
 
-  // Publishes src/update_keys.txt and puts the list and `files` on the site.
+  // Publishes src/update_keys.txt and puts the list and `files` on the site
+  // (the program build is not among the files).
   void Publish(std::initializer_list<const char*> files) {
-    const auto published = RunCli("publish " + ShellQuote(dir_ / "src/update_keys.txt"));
+    const auto published =
+        RunCli("publish --allow-missing " + ShellQuote(dir_ / "src/update_keys.txt"));
     ASSERT_EQ(published.exitCode, 0) << published.err;
     dir_.Write("www/update/update2.cgi", published.out);
     for (const char* file : files) {
@@ -118,11 +120,21 @@ TEST_F(UpdateCli, PublishWritesOneSectionPerLine) {
   EXPECT_EQ(list[1].Find("Timestamp"), nullptr);
   EXPECT_NE(published.out.find("\r\n[moorscan]\r\n"), std::string::npos);
 
-  std::filesystem::remove(dir_ / "src/moorscan");
-  const auto withoutProgram = RunCli("publish " + ShellQuote(dir_ / "src/update_keys.txt"));
-  EXPECT_EQ(withoutProgram.exitCode, 0);
-  EXPECT_NE(withoutProgram.err.find("moorscan is not beside the keys file"), std::string::npos);
-  EXPECT_EQ(ParseUpdateList(withoutProgram.out)[1].Find("Size"), nullptr);
+}
+
+TEST_F(UpdateCli, PublishWithAMissingFileFailsUnlessAllowed) {
+  dir_.Write("src/Alpha.dat", kAlpha);
+  Encode("--keep-timestamps " + ShellQuote(dir_ / "src/Alpha.dat"));  // no moorscan beside it
+  const std::string keys = ShellQuote(dir_ / "src/update_keys.txt");
+  const auto refused = RunCli("publish " + keys);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("moorscan is not beside the keys file"), std::string::npos);
+  EXPECT_NE(refused.err.find("--allow-missing"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.out, "");
+  const auto allowed = RunCli("publish --allow-missing " + keys);
+  EXPECT_EQ(allowed.exitCode, 0);
+  EXPECT_NE(allowed.err.find("moorscan is not beside the keys file"), std::string::npos);
+  EXPECT_EQ(ParseUpdateList(allowed.out)[1].Find("Size"), nullptr);
 }
 
 TEST_F(UpdateCli, PublishRefusesBadKeysFiles) {
