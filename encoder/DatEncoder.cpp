@@ -1,5 +1,6 @@
 #include "encoder/DatEncoder.h"
 
+#include <optional>
 #include <utility>
 
 #include "catalogue/DatContainer.h"
@@ -59,9 +60,13 @@ TUpdateKey EncodeOne(const std::string& source, const std::string& output, doubl
       options.UpdateTimeStamps ? SetDatTimeStamp(original, TimeStampText(encodeTime)) : original;
   TUpdateKey key = KeyOf(output, text);
   if (options.CreateUpdateKeysFile) CheckKeyFields(source, key);
-  const std::string container = MakeDatContainer(WithCrLfLineEnds(text), encodeTime);
-  if (text != original) WriteFileAtomically(source, text);
-  WriteFileAtomically(output, container);
+  // Both files complete beside their targets, then the container first:
+  // a write that fails leaves the source as it was.
+  TPendingFile container(output, MakeDatContainer(WithCrLfLineEnds(text), encodeTime));
+  std::optional<TPendingFile> stamped;
+  if (text != original) stamped.emplace(source, text);
+  container.Commit();
+  if (stamped) stamped->Commit();
   return key;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatLoader.h"
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "platform/File.h"
 #include "support/TempDir.h"
 
@@ -193,6 +195,18 @@ TEST_F(DatEncoderTest, FailedContainerWriteLeavesNoPartialFile) {
   }
   EXPECT_EQ(entries, 2u);
   EXPECT_EQ(test::ReadFile(a), kDatA);
+}
+
+TEST_F(DatEncoderTest, AContainerThatCannotBeWrittenLeavesTheSourceUnstamped) {
+  const std::string a = dir_.Write("A.dat", kDatA);
+  for (const TFileOp op : {TFileOp::Rename, TFileOp::Write}) {
+    TFaultFileSystem faults;
+    const TFileSystemOverride installed(faults);
+    faults.FailCall(op, 1, ENOSPC, "A.qdat");
+    EXPECT_THROW(Encode({a}, Options(true, false)), IoError);
+    EXPECT_EQ(test::ReadFile(a), kDatA);
+    EXPECT_FALSE(PathExists(dir_ / "A.qdat"));
+  }
 }
 
 TEST_F(DatEncoderTest, RefusesSourcesItWouldDestroy) {
