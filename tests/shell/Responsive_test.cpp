@@ -1,18 +1,12 @@
 // The window stays responsive while a scan waits for a slow read: a dump
-// that arrives in pieces a quarter of a second apart (a pipe standing in for
-// a slow disk) must not keep a 10 ms timer from firing for 100 ms or more.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// whose every read is held back a quarter of a second (a slow disk, through
+// the file-system double) must not keep a 10 ms timer from firing for 100 ms
+// or more.
 #include <QElapsedTimer>
 #include <QTimer>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <memory>
-#include <thread>
 
+#include "platform/FaultFileSystem.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Settings.h"
 #include "scan/CRC32.h"
@@ -24,33 +18,12 @@ namespace vexmoor::shell {
 
 namespace {
 
+// Four reads of 256 KiB and the one that finds the end: five pauses.
 constexpr int kPieces = 4;
-constexpr size_t kPieceBytes = 64 * 1024;
+constexpr size_t kPieceBytes = 256 * 1024;
 constexpr auto kPause = std::chrono::milliseconds(250);
 
 QByteArray Piece(int index) { return QByteArray(kPieceBytes, char('a' + index)); }
-
-// Feeds the pipe at `path` piece by piece once a reader has opened it. Gives
-// up after ten seconds without a reader.
-void FeedSlowly(const std::string& path) {
-  int fd = -1;
-  for (int tries = 0; fd < 0 && tries < 1000; ++tries) {
-    fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
-    if (fd < 0 && errno == ENXIO) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (fd < 0) return;
-  ::fcntl(fd, F_SETFL, 0);
-  for (int i = 0; i < kPieces; ++i) {
-    if (i > 0) std::this_thread::sleep_for(kPause);
-    const QByteArray piece = Piece(i);
-    for (qsizetype done = 0; done < piece.size();) {
-      const ssize_t wrote = ::write(fd, piece.constData() + done, static_cast<size_t>(piece.size() - done));
-      if (wrote <= 0) break;
-      done += wrote;
-    }
-  }
-  ::close(fd);
-}
 
 }  // namespace
 
@@ -62,10 +35,17 @@ class TResponsiveTest : public QObject {
     QTemporaryDir dir;
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
     QDir().mkpath(dir.filePath(QStringLiteral("roms")));
-    const std::string pipe = folder + "roms/slow.bin";
-    QVERIFY(::mkfifo(pipe.c_str(), 0600) == 0);
+    QFile slow(dir.filePath(QStringLiteral("roms/slow.bin")));
+    QVERIFY(slow.open(QIODevice::WriteOnly));
     uint32_t crc = 0;
-    for (int i = 0; i < kPieces; ++i) crc = Crc32(Piece(i).constData(), kPieceBytes, crc);
+    for (int i = 0; i < kPieces; ++i) {
+      slow.write(Piece(i));
+      crc = Crc32(Piece(i).constData(), kPieceBytes, crc);
+    }
+    slow.close();
+    TFaultFileSystem faults;
+    const TFileSystemOverride installed(faults);
+    faults.SlowReads(kPause, "slow.bin");
     QFile dat(dir.filePath(QStringLiteral("slow.qdat")));
     QVERIFY(dat.open(QIODevice::WriteOnly));
     dat.write(QStringLiteral("[INFO]\r\nMASK=*.bin\r\n[DAT]\r\n0001|%1|Slow Dump\r\n")
@@ -80,7 +60,6 @@ class TResponsiveTest : public QObject {
     form.OpenDat(dat.fileName(), TDatLoader::QuenDat);
     QCOMPARE(form.Model().rowCount(), 1);
 
-    std::thread feeder(FeedSlowly, pipe);
     QElapsedTimer sinceTick, scan;
     qint64 longestGap = 0;
     QTimer ticker;
@@ -94,7 +73,6 @@ class TResponsiveTest : public QObject {
     form.ScanFolder(dir.filePath(QStringLiteral("roms")));
     const qint64 took = scan.elapsed();
     longestGap = qMax(longestGap, sinceTick.elapsed());
-    feeder.join();
 
     QCOMPARE(form.PanelText(0), QStringLiteral(" Found : 1"));
     QVERIFY2(took >= 700, qPrintable(QStringLiteral("the scan took %1 ms").arg(took)));
