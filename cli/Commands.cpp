@@ -52,7 +52,9 @@ int UsageError(const char* name) {
 }
 
 void ReportError(const std::string& message) {
-  std::fprintf(stderr, "vexmoor: %s\n", message.c_str());
+  // A message may quote bytes of a garbage input: they must not steer the
+  // terminal or split the line.
+  std::fprintf(stderr, "vexmoor: %s\n", PrintableText(message).c_str());
 }
 
 std::string PrintableText(std::string_view text) {

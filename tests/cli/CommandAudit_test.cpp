@@ -239,5 +239,17 @@ TEST_F(AuditTest, ACacheThatCannotBeWrittenStillPrintsTheResults) {
   EXPECT_TRUE(fs::exists(dir_ / "lists/-Have.txt"));
 }
 
+TEST_F(AuditTest, AGarbageDatSaysWhyWithoutRawControlBytes) {
+  fs::create_directories(dir_ / "roms");
+  const std::string dat =
+      dir_.Write("g.qdat", std::string("[DAT]\r\n1|\x1B[2J\x07\x01zz|A\r\n", 20));
+  const auto run = RunCli("audit " + ShellQuote(dat) + " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(run.exitCode, 2);
+  ASSERT_FALSE(run.err.empty());
+  EXPECT_NE(run.err.find("\\x1B[2J"), std::string::npos) << run.err;
+  for (size_t i = 0; i + 1 < run.err.size(); ++i)
+    EXPECT_GE(static_cast<unsigned char>(run.err[i]), 0x20) << "raw byte at " << i;
+}
+
 }  // namespace
 }  // namespace vexmoor
