@@ -4,7 +4,8 @@
 # page-cached collection of about 1 GiB (written by bench_scan
 # into VEXMOOR_BENCH_DIR, default /tmp, and kept), in one run; prints the
 # speeds, the ratios, and the peak memory of the scan beyond what loading
-# the catalogue takes.
+# the catalogue takes. The checksum store is off in every run, so each run
+# reads every file as a first scan does.
 #   bench/scan_vs_rhash.sh [BUILD_FOLDER]     (default: build/release)
 # RUNS sets how many timed runs of each (best kept; default 5).
 set -euo pipefail
@@ -51,22 +52,22 @@ max_rss() {
 }
 
 # Both workers settings must find the same.
-one=$("$vexmoor" audit --no-cache --json --workers 1 "$dat" "$root" | md5sum)
-two=$("$vexmoor" audit --no-cache --json --workers 2 "$dat" "$root" | md5sum)
+one=$("$vexmoor" audit --no-cache --no-checksum-cache --json --workers 1 "$dat" "$root" | md5sum)
+two=$("$vexmoor" audit --no-cache --no-checksum-cache --json --workers 2 "$dat" "$root" | md5sum)
 if [ "$one" != "$two" ]; then
   echo "scan_vs_rhash.sh: one and two workers report differently" >&2
   exit 1
 fi
 
 for ((i = 0; i < runs; i++)); do
-  keep_best audit1 "$(wall_ms "$vexmoor" audit --no-cache --workers 1 "$dat" "$root")"
-  keep_best audit2 "$(wall_ms "$vexmoor" audit --no-cache --workers 2 "$dat" "$root")"
-  keep_best untrimmed "$(wall_ms "$vexmoor" audit --no-cache --no-trimmed --workers 1 "$dat" "$root")"
+  keep_best audit1 "$(wall_ms "$vexmoor" audit --no-cache --no-checksum-cache --workers 1 "$dat" "$root")"
+  keep_best audit2 "$(wall_ms "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$dat" "$root")"
+  keep_best untrimmed "$(wall_ms "$vexmoor" audit --no-cache --no-checksum-cache --no-trimmed --workers 1 "$dat" "$root")"
   keep_best rhash "$(wall_ms rhash --crc32 -r "$root")"
 done
-rss_base=$(max_rss "$vexmoor" audit --no-cache --workers 2 "$dat" "$work/empty")
-rss1=$(max_rss "$vexmoor" audit --no-cache --workers 1 "$dat" "$root")
-rss2=$(max_rss "$vexmoor" audit --no-cache --workers 2 "$dat" "$root")
+rss_base=$(max_rss "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$dat" "$work/empty")
+rss1=$(max_rss "$vexmoor" audit --no-cache --no-checksum-cache --workers 1 "$dat" "$root")
+rss2=$(max_rss "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$dat" "$root")
 
 awk -v bytes="$bytes" -v runs="$runs" -v a1="$audit1" -v a2="$audit2" -v rh="$rhash" -v u1="$untrimmed" \
     -v base="$rss_base" -v r1="$rss1" -v r2="$rss2" '
