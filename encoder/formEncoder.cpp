@@ -10,16 +10,15 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
-#include <QStyle>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
 #include <functional>
 
-#include "catalogue/ListLayout.h"
 #include "encoder/DatEncoder.h"
 #include "shell/ErrorReport.h"
+#include "shell/FittedColumn.h"
 #include "shell/Images.h"
 #include "shell/ShownText.h"
 
@@ -162,15 +161,7 @@ QWidget* TEncoderForm::BuildButtonPanel() {
   return panel;
 }
 
-void TEncoderForm::ListViewResize() {
-  int others = 0;
-  for (int column = 0; column < kFilenameColumn; ++column) others += listView_->columnWidth(column);
-  const QStyle* style = listView_->style();
-  listView_->setColumnWidth(
-      kFilenameColumn,
-      FittedColumnWidth(listView_->width(), others, style->pixelMetric(QStyle::PM_ScrollBarExtent),
-                        style->pixelMetric(QStyle::PM_DefaultFrameWidth)));
-}
+void TEncoderForm::ListViewResize() { shell::FitColumn(listView_, kFilenameColumn); }
 
 bool TEncoderForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == listView_ && event->type() == QEvent::Resize) ListViewResize();

@@ -12,7 +12,6 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QTime>
 #include <QTimer>
 #include <QTreeView>
@@ -21,11 +20,11 @@
 #include <array>
 #include <chrono>
 
-#include "catalogue/ListLayout.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "platform/qt/Settings.h"
 #include "shell/ErrorReport.h"
+#include "shell/FittedColumn.h"
 #include "shell/Images.h"
 #include "shell/MessageBoxWithIcon.h"
 #include "shell/ShownText.h"
@@ -247,16 +246,7 @@ QWidget* TUpdateForm::BuildButtonPanel() {
   return buttonPanel_;
 }
 
-void TUpdateForm::ListViewResize() {
-  int others = 0;
-  for (int column = 0; column < kColumnCount; ++column)
-    if (column != kNameColumn) others += listView_->columnWidth(column);
-  const QStyle* style = listView_->style();
-  listView_->setColumnWidth(
-      kNameColumn,
-      FittedColumnWidth(listView_->width(), others, style->pixelMetric(QStyle::PM_ScrollBarExtent),
-                        style->pixelMetric(QStyle::PM_DefaultFrameWidth)));
-}
+void TUpdateForm::ListViewResize() { shell::FitColumn(listView_, kNameColumn); }
 
 bool TUpdateForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == listView_ && event->type() == QEvent::Resize) ListViewResize();
