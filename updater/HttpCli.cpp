@@ -24,6 +24,44 @@ std::string ConnectionKey(const THttpUrl& url) {
   return url.scheme + "://" + url.host + ":" + std::to_string(url.port);
 }
 
+std::string AmountText(size_t bytes) {
+  if (bytes % 1024 == 0) return std::to_string(bytes / 1024) + " KiB";
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string DurationText(std::chrono::milliseconds time) {
+  if (time.count() % 1000 == 0) return std::to_string(time.count() / 1000) + " s";
+  return std::to_string(time.count()) + " ms";
+}
+
+// The low-speed limit over one response: a period starts when the request
+// is sent and again whenever the bytes of the limit have arrived; a period
+// that runs out before they did fails the request.
+class TSpeedCheck {
+ public:
+  TSpeedCheck(size_t bytes, std::chrono::milliseconds period)
+      : bytes_(bytes), period_(period), start_(Clock::now()) {}
+
+  void Add(size_t size) {
+    received_ += size;
+    if (received_ < bytes_) return;
+    received_ = 0;
+    start_ = Clock::now();
+  }
+  bool TooSlow() const { return bytes_ > 0 && Clock::now() - start_ >= period_; }
+  // The longest wait before TooSlow must be asked again.
+  std::chrono::milliseconds Left() const {
+    if (bytes_ == 0) return std::chrono::milliseconds::max();
+    return period_ - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_);
+  }
+
+ private:
+  size_t bytes_;
+  std::chrono::milliseconds period_;
+  Clock::time_point start_;
+  size_t received_ = 0;
+};
+
 // Clears the busy flag however Get ends.
 class BusyScope {
  public:
@@ -76,20 +114,18 @@ void THttpCli::Request(THttpUrl url) {
   }
 }
 
-// One request and its response. A redirect response's body leaves the
-// RcvdStream again once it is complete.
+// One request and its response.
 void THttpCli::Exchange(const THttpUrl& url) {
   const std::string request = BuildHttpRequest(url);
   bool reused = ReuseConnection(url);
   if (!reused) Connect(url);
   for (;;) {
-    THttpResponseParser parser([this](const char* data, size_t size) { OnBody(data, size); });
-    if (TryExchange(request, reused, parser)) {
+    const THttpResponseParser* current = nullptr;
+    THttpResponseParser parser(
+        [this, &current](const char* data, size_t size) { OnBody(*current, data, size); });
+    current = &parser;
+    if (TryExchange(url, request, reused, parser)) {
       header_ = parser.Header();
-      if (!header_.location.empty() && rcvdStream_ != nullptr) {
-        const auto bodySize = static_cast<size_t>(parser.BodyBytes());
-        rcvdStream_->resize(rcvdStream_->size() - std::min(bodySize, rcvdStream_->size()));
-      }
       return;
     }
     // The server had closed the connection it kept before our request came.
@@ -100,23 +136,29 @@ void THttpCli::Exchange(const THttpUrl& url) {
 
 // Returns false when a reused connection turned out to be closed before any
 // byte of the response came; the request is then sent on a new connection.
-bool THttpCli::TryExchange(const std::string& request, bool reused, THttpResponseParser& parser) {
+bool THttpCli::TryExchange(const THttpUrl& url, const std::string& request, bool reused,
+                           THttpResponseParser& parser) {
   try {
     socket_->SendAll(request, static_cast<int>(std::max(idleTimeout_, kWaitSlice).count()));
-    return ReadResponse(reused, parser);
+    return ReadResponse(url, reused, parser);
   } catch (const SocketError& error) {
     if (reused && !parser.ReceivedAnything()) return false;
     Fail(SocketErrorText(error));
   }
 }
 
-bool THttpCli::ReadResponse(bool reused, THttpResponseParser& parser) {
+bool THttpCli::ReadResponse(const THttpUrl& url, bool reused, THttpResponseParser& parser) {
   Clock::time_point lastData = Clock::now();
+  TSpeedCheck speed(lowSpeedBytes_, lowSpeedTime_);
   bool closed = false, surplus = false;
   while (!parser.Complete()) {
     CheckAbort();
     if (IdleTooLong(lastData)) Fail(SocketErrorText(SocketTimedOutError()));
-    if (socket_->WaitReadable(NextWaitMs(lastData))) {
+    if (speed.TooSlow()) {
+      Fail(HttpUrlText(url) + ": the transfer is too slow: less than " +
+           AmountText(lowSpeedBytes_) + " in " + DurationText(lowSpeedTime_));
+    }
+    if (socket_->WaitReadable(NextWaitMs(lastData, speed.Left()))) {
       const ReceiveResult got = socket_->Receive(buffer_.data(), buffer_.size());
       if (got.closed) {
         if (reused && !parser.ReceivedAnything()) return false;
@@ -124,6 +166,7 @@ bool THttpCli::ReadResponse(bool reused, THttpResponseParser& parser) {
         parser.FeedEnd();
       } else if (got.size > 0) {
         lastData = Clock::now();
+        speed.Add(got.size);
         surplus = parser.Feed(buffer_.data(), got.size) < got.size;
       }
     }
@@ -157,7 +200,7 @@ void THttpCli::Connect(const THttpUrl& url) {
     for (;;) {
       CheckAbort();
       if (IdleTooLong(start)) Fail("can't connect: " + SocketErrorText(SocketTimedOutError()));
-      if (socket_->WaitConnected(NextWaitMs(start))) break;
+      if (socket_->WaitConnected(NextWaitMs(start, idleTimeout_))) break;
       Pump();
     }
   } catch (const HostNotFoundError&) {
@@ -168,15 +211,23 @@ void THttpCli::Connect(const THttpUrl& url) {
   connectedTo_ = ConnectionKey(url);
 }
 
-void THttpCli::OnBody(const char* data, size_t size) {
-  if (rcvdStream_ != nullptr) rcvdStream_->append(data, size);
+// Every response with a location is a redirect that Request follows, so its
+// body is never the one the caller asked for.
+void THttpCli::OnBody(const THttpResponseParser& parser, const char* data, size_t size) {
+  if (parser.Header().location.empty()) {
+    if (rcvdStream_ != nullptr) rcvdStream_->append(data, size);
+    if (rcvdSink_) rcvdSink_(data, size);
+  }
   if (onDocData_) onDocData_(*this, data, size);
 }
 
-int THttpCli::NextWaitMs(Clock::time_point since) const {
-  const auto left =
+// The wait until the idle time-out from `since`, `limit` or the wait slice,
+// whichever ends first.
+int THttpCli::NextWaitMs(Clock::time_point since, std::chrono::milliseconds limit) const {
+  const auto idleLeft =
       idleTimeout_ - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
-  return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), waitSlice_).count());
+  const auto left = std::min({idleLeft, limit, waitSlice_});
+  return static_cast<int>(std::max(left, std::chrono::milliseconds(0)).count());
 }
 
 bool THttpCli::IdleTooLong(Clock::time_point since) const {

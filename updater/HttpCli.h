@@ -5,7 +5,7 @@
 //   THttpCli http;
 //   std::string body;
 //   http.SetURL("http://example.org/update/update2.cgi");
-//   http.SetRcvdStream(&body);
+//   http.SetRcvdStream(&body);  // or SetRcvdSink to write it elsewhere
 //   http.SetOnPump([] { /* process window messages */ });
 //   http.Get();  // throws EHttpException on failure or a status >= 402
 #pragma once
@@ -33,6 +33,9 @@ class THttpCli {
   // Called for every block of body data, after the block was appended to the
   // RcvdStream; `data` is valid only during the call.
   using DocDataEvent = std::function<void(THttpCli& sender, const char* data, size_t size)>;
+  // Takes the final response's body block by block; `data` is valid only
+  // during the call. What it throws ends the request and leaves Get.
+  using RcvdSink = std::function<void(const char* data, size_t size)>;
   // Called between two waits on the connection, at least once a second while
   // a request runs: the window processes its pending messages here.
   using PumpEvent = std::function<void()>;
@@ -42,6 +45,9 @@ class THttpCli {
   static constexpr std::chrono::milliseconds kDefaultIdleTimeout{30000};
   // Redirects followed for one Get; one more fails the request.
   static constexpr int kMaxRedirects = 10;
+  // The low-speed limit: less than 1 KiB of a response in 60 s fails it.
+  static constexpr size_t kDefaultLowSpeedBytes = 1024;
+  static constexpr std::chrono::milliseconds kDefaultLowSpeedTime{60000};
 
   THttpCli();
   ~THttpCli();
@@ -51,9 +57,13 @@ class THttpCli {
   // "http://" host, optional ":" port, path with optional query.
   void SetURL(std::string url) { url_ = std::move(url); }
   const std::string& URL() const { return url_; }
-  // Receives the body, appended to what the string holds. Owned by the
-  // caller; it must outlive Get. May be null (the data event still runs).
+  // Receives the final response's body, appended to what the string holds.
+  // Owned by the caller; it must outlive Get. May be null (the data event
+  // still runs).
   void SetRcvdStream(std::string* stream) { rcvdStream_ = stream; }
+  // Also receives the final response's body, after the RcvdStream; empty
+  // for none. The bodies of redirect responses reach neither.
+  void SetRcvdSink(RcvdSink sink) { rcvdSink_ = std::move(sink); }
   void SetOnDocData(DocDataEvent handler) { onDocData_ = std::move(handler); }
   void SetOnPump(PumpEvent handler) { onPump_ = std::move(handler); }
   // A connection attempt, or a connection on which nothing arrives, fails
@@ -65,20 +75,35 @@ class THttpCli {
   void SetWaitSlice(std::chrono::milliseconds slice) {
     waitSlice_ = std::max(slice, std::chrono::milliseconds(1));
   }
+  // The request fails when `time` (at least 1 ms) passes without `bytes`
+  // more of the response, counted from the request and again from each
+  // time `bytes` had arrived: the idle time-out alone lets a server that
+  // trickles a byte every few seconds hold a request for ever.
+  // kDefaultLowSpeedBytes in kDefaultLowSpeedTime unless changed; 0 bytes
+  // turns the limit off.
+  void SetLowSpeedLimit(size_t bytes, std::chrono::milliseconds time) {
+    lowSpeedBytes_ = bytes;
+    lowSpeedTime_ = std::max(time, std::chrono::milliseconds(1));
+  }
 
-  // Performs a GET of URL() and returns when the response is complete; the
-  // whole body of the final response is then in the RcvdStream (the bodies
-  // of redirect responses are removed again, but the data event has seen
-  // them). Throws EHttpException:
+  // Performs a GET of URL() and returns when the response is complete: its
+  // content length met, its last chunk read, or, for a body that runs until
+  // the close, the server's orderly close. The whole body of the final
+  // response has then gone to the RcvdStream and the RcvdSink (the data
+  // event has also seen the bodies of redirect responses). Throws
+  // EHttpException:
   //  - with the server's reason phrase and status when the final status is
   //    402 or above (statuses below, 400 and 401 included, return normally);
   //  - with the client's failure text and status 0 when the request failed:
   //    "can't resolve hostname to IP address", "can't connect: TEXT (Error
   //    #N)", "TEXT (Error #N)" for a broken or idle connection, "Connection
   //    aborted on request", "HTTP line too long", a malformed response, a
-  //    body shorter than its content length, too many redirects;
+  //    body shorter than its content length, too many redirects, "URL: the
+  //    transfer is too slow: less than 1 KiB in 60 s" (the low-speed limit,
+  //    URL the address asked for at the time);
   //  - with "HTTP component is busy" when called while a Get of this client
   //    runs (from the pump or a data event); the running Get goes on.
+  // A throw of the RcvdSink or the data event passes through unchanged.
   // The RcvdStream keeps the body bytes that arrived before a failure.
   void Get();
 
@@ -102,22 +127,27 @@ class THttpCli {
  private:
   void Request(THttpUrl url);
   void Exchange(const THttpUrl& url);
-  bool TryExchange(const std::string& request, bool reused, THttpResponseParser& parser);
-  bool ReadResponse(bool reused, THttpResponseParser& parser);
+  bool TryExchange(const THttpUrl& url, const std::string& request, bool reused,
+                   THttpResponseParser& parser);
+  bool ReadResponse(const THttpUrl& url, bool reused, THttpResponseParser& parser);
   bool ReuseConnection(const THttpUrl& url);
   void Connect(const THttpUrl& url);
-  void OnBody(const char* data, size_t size);
-  int NextWaitMs(std::chrono::steady_clock::time_point since) const;
+  void OnBody(const THttpResponseParser& parser, const char* data, size_t size);
+  int NextWaitMs(std::chrono::steady_clock::time_point since,
+                 std::chrono::milliseconds limit) const;
   bool IdleTooLong(std::chrono::steady_clock::time_point since) const;
   void CheckAbort() const;
   void Pump();
 
   std::string url_;
   std::string* rcvdStream_ = nullptr;
+  RcvdSink rcvdSink_;
   DocDataEvent onDocData_;
   PumpEvent onPump_;
   std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
   std::chrono::milliseconds waitSlice_ = kWaitSlice;
+  size_t lowSpeedBytes_ = kDefaultLowSpeedBytes;
+  std::chrono::milliseconds lowSpeedTime_ = kDefaultLowSpeedTime;
   std::atomic<bool> abort_ = false;
   bool busy_ = false;
   int statusCode_ = 0;

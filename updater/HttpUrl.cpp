@@ -116,12 +116,25 @@ THttpUrl ResolveLocation(const THttpUrl& current, std::string_view location) {
   return next;
 }
 
+namespace {
+
+std::string HostText(const THttpUrl& url) {
+  return url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
+}
+
+}  // namespace
+
+std::string HttpUrlText(const THttpUrl& url) {
+  std::string text = url.scheme + "://" + HostText(url);
+  if (url.port != 80) text += ":" + std::to_string(url.port);
+  return text + url.path;
+}
+
 std::string BuildHttpRequest(const THttpUrl& url) {
-  const bool ipv6 = url.host.find(':') != std::string::npos;
   std::string request = "GET " + url.path + " HTTP/" + std::string(kHttpRequestVer) + "\r\n";
   request += "Accept: " + std::string(kHttpAccept) + "\r\n";
   request += "User-Agent: " + std::string(kHttpAgent) + "\r\n";
-  request += "Host: " + (ipv6 ? "[" + url.host + "]" : url.host) + "\r\n";
+  request += "Host: " + HostText(url) + "\r\n";
   request += "Pragma: no-cache\r\n";
   request += "\r\n";
   return request;

@@ -42,6 +42,10 @@ THttpUrl SplitHttpUrl(std::string_view url);
 //    last "/" or ":" before any "?".
 THttpUrl ResolveLocation(const THttpUrl& current, std::string_view location);
 
+// `url` as a message shows it: "scheme://host[:port]path", the port only
+// when it is not 80, an IPv6 host in brackets, user and password left out.
+std::string HttpUrlText(const THttpUrl& url);
+
 // The GET request for `url`, byte for byte: the request line, then Accept,
 // User-Agent, Host (without the port) and "Pragma: no-cache", each ended by
 // CR LF, then an empty line.

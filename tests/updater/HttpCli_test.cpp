@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/Socket.h"
+#include "support/RandomData.h"
 #include "updater/ScriptedServer.h"
 
 namespace vexmoor {
@@ -148,7 +149,7 @@ TEST(HttpCli, ClosesTheConnectionUnlessAskedToKeepIt) {
   EXPECT_EQ(server.Connections(), 2);
 }
 
-TEST(HttpCli, FollowsRedirectsAndCutsTheirBodiesFromTheStream) {
+TEST(HttpCli, FollowsRedirectsWhoseBodiesNeverReachTheStreamOrSink) {
   ScriptedServer server([](ServerConnection& connection) {
     const std::string request = connection.ReadRequest();
     if (request.starts_with("GET /start ")) {
@@ -162,8 +163,11 @@ TEST(HttpCli, FollowsRedirectsAndCutsTheirBodiesFromTheStream) {
   });
   Client client(server.Url("/start"));
   client.body = "kept";
+  std::string sunk;
+  client.http.SetRcvdSink([&](const char* data, size_t size) { sunk.append(data, size); });
   EXPECT_EQ(client.Failure(), "");
   EXPECT_EQ(client.body, "keptdone");
+  EXPECT_EQ(sunk, "done");
   EXPECT_EQ(client.seen, "firstdone");
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
@@ -232,6 +236,44 @@ TEST(HttpCli, SilentServersTimeOutWhileThePumpRuns) {
     EXPECT_EQ(client.Failure(), TimedOutText());
     EXPECT_GE(client.pumps, 1);
   }
+}
+
+// A server that sends a byte every 10 ms never lets the idle time-out fire.
+TEST(HttpCli, TheLowSpeedLimitEndsATrickleInTheHeaderOrTheBody) {
+  struct Case {
+    std::string start;
+    size_t bytes;
+    std::chrono::milliseconds time;
+    std::string limit;
+  };
+  for (const Case& test :
+       {Case{"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n", 1024, 300ms, "1 KiB in 300 ms"},
+        Case{"HTTP/1.0 200 OK\r\nX-Endless: ", 100, 200ms, "100 bytes in 200 ms"}}) {
+    ScriptedServer server([&test](ServerConnection& connection) {
+      connection.ReadRequest();
+      connection.Send(test.start);
+      connection.Trickle(std::string(100000, 'x'), 1, 10ms);
+    });
+    Client client(server.Url("/slow/file.qdat?x=1"));
+    client.http.SetLowSpeedLimit(test.bytes, test.time);
+    EXPECT_EQ(client.Failure(), server.Url("/slow/file.qdat?x=1") +
+                                    ": the transfer is too slow: less than " + test.limit);
+    EXPECT_EQ(client.http.StatusCode(), 404);
+    EXPECT_LT(client.body.size(), 1000u);
+  }
+}
+
+TEST(HttpCli, ASlowButMovingBodyCompletes) {
+  const std::string body = test::RandomBytes(3000, 7);
+  ScriptedServer server([&body](ServerConnection& connection) {
+    connection.ReadRequest();
+    connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 3000\r\n\r\n");
+    connection.Trickle(body, 100, 20ms);  // ten times the limit
+  });
+  Client client(server.Url("/"));
+  client.http.SetLowSpeedLimit(100, 200ms);
+  EXPECT_EQ(client.Failure(), "");
+  EXPECT_TRUE(client.body == body);
 }
 
 TEST(HttpCli, PumpsBetweenWaitsOfAtMostASecond) {

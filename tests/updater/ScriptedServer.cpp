@@ -62,12 +62,32 @@ std::string ServerConnection::ReadRequest() {
   return "";
 }
 
-void ServerConnection::Send(std::string_view bytes) {
+bool ServerConnection::Send(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return;  // the client went away; the test sees that itself
+    if (sent <= 0) return false;  // the client went away; the test sees that itself
     bytes.remove_prefix(static_cast<size_t>(sent));
   }
+  return true;
+}
+
+bool ServerConnection::Trickle(std::string_view bytes, size_t piece,
+                               std::chrono::milliseconds pause) {
+  for (size_t at = 0; at < bytes.size(); at += piece) {
+    if (server_.Stopping() || !Send(bytes.substr(at, piece))) return false;
+    // A client that closed makes the socket readable (end of stream).
+    pollfd entry{fd_, POLLIN, 0};
+    if (::poll(&entry, 1, static_cast<int>(pause.count())) > 0) {
+      char buffer[4096];
+      if (::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) <= 0) return false;
+    }
+  }
+  return true;
+}
+
+void ServerConnection::ResetOnClose() {
+  const linger option{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
 }
 
 void ServerConnection::WaitForClose() {

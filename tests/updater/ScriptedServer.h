@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -23,7 +24,13 @@ class ServerConnection {
   // Reads one request through its empty line and records it; "" when the
   // client closed first or nothing came within a few seconds.
   std::string ReadRequest();
-  void Send(std::string_view bytes);
+  // False when the client went away before every byte was sent.
+  bool Send(std::string_view bytes);
+  // Sends `bytes` `piece` bytes at a time with `pause` between the pieces;
+  // false when the client went away or the server stopped first.
+  bool Trickle(std::string_view bytes, size_t piece, std::chrono::milliseconds pause);
+  // The connection ends with a reset instead of an orderly close.
+  void ResetOnClose();
   // Waits (a few seconds at most) until the client closes the connection.
   void WaitForClose();
 
