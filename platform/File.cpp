@@ -87,27 +87,23 @@ namespace {
 
 }  // namespace
 
-TPendingFile::TPendingFile(const std::string& path, std::string_view data)
+TPendingFile::TPendingFile(const std::string& path)
     : requested_(path), target_(CurrentFileSystem().ResolveLinks(path)) {
-  TFileSystem& system = CurrentFileSystem();
   try {
-    std::unique_ptr<TWritableFile> file = system.CreateTemporary(target_, temporary_);
-    try {
-      file->Write(data);
-      file->Flush();
-      file->Close();
-    } catch (...) {
-      file.reset();
-      system.Remove(temporary_);
-      throw;
-    }
+    file_ = CurrentFileSystem().CreateTemporary(target_, temporary_);
   } catch (const IoError& error) {
     temporary_.clear();
     ThrowWriteError(requested_, error);
   }
 }
 
+TPendingFile::TPendingFile(const std::string& path, std::string_view data) : TPendingFile(path) {
+  Append(data);
+  Finish();
+}
+
 TPendingFile::~TPendingFile() {
+  file_.reset();
   if (temporary_.empty()) return;
   try {
     CurrentFileSystem().Remove(temporary_);
@@ -116,12 +112,56 @@ TPendingFile::~TPendingFile() {
   }
 }
 
+void TPendingFile::Fail(const IoError& error) {
+  if (failure_.empty()) {
+    failureCode_ = error.SystemError() ? error.SystemError() : EIO;
+    try {
+      ThrowWriteError(requested_, error);
+    } catch (const IoError& told) {
+      failure_ = told.what();
+    }
+    file_.reset();
+    if (!temporary_.empty()) {
+      try {
+        CurrentFileSystem().Remove(temporary_);
+        temporary_.clear();
+      } catch (const IoError&) {
+        // The destructor tries again.
+      }
+    }
+  }
+  throw IoError(failure_, failureCode_);
+}
+
+void TPendingFile::Append(std::string_view data) {
+  if (!failure_.empty() || !file_) Fail(IoError("", EBADF));
+  try {
+    file_->Write(data);
+  } catch (const IoError& error) {
+    Fail(error);
+  }
+}
+
+// Writes the temporary out to stable storage and closes it.
+void TPendingFile::Finish() {
+  if (!file_) return;
+  try {
+    file_->Flush();
+    file_->Close();
+    file_.reset();
+  } catch (const IoError& error) {
+    Fail(error);
+  }
+}
+
 void TPendingFile::Commit() {
+  if (!failure_.empty()) Fail(IoError("", EIO));
   if (temporary_.empty()) return;
+  Finish();
   try {
     CurrentFileSystem().Rename(temporary_, target_);
   } catch (const IoError& error) {
-    ThrowWriteError(requested_, error);  // the destructor removes the temporary
+    Fail(error);
   }
   temporary_.clear();
 }

@@ -10,7 +10,9 @@
 
 namespace vexmoor {
 
+class IoError;
 class TReadableFile;
+class TWritableFile;
 
 // A file opened read-only that other programs may still read and write.
 // Reads go straight to the system: callers read in large blocks.
@@ -66,26 +68,43 @@ std::string ReadWholeFile(const std::string& path);
 // IoError naming `path`; the old file is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view data);
 
-// A replacement of the file at `path` prepared beside it: the constructor
-// writes `data` to a new temporary file in the same folder and flushes it;
-// Commit() renames it over the target; destroying it uncommitted removes the
-// temporary and leaves the target as it was. Several files that belong
-// together (the have and the miss list) are prepared first and committed
-// only when all of them were written. A link at `path` is kept: the file it
-// points to is replaced. The old file's permissions carry over. Failures
-// throw IoError naming `path`, never the temporary.
+// A replacement of the file at `path` prepared beside it: a new temporary
+// file in the same folder, filled with Append (or by the constructor that
+// takes the data), then renamed over the target by Commit. Destroying it
+// uncommitted removes the temporary and leaves the target as it was.
+// Several files that belong together (the have and the miss list) are
+// prepared first and committed only when all of them were written. A link
+// at `path` is kept: the file it points to is replaced. The old file's
+// permissions carry over. Failures throw IoError naming `path`, never the
+// temporary; after one the temporary is gone and every later Append or
+// Commit throws the same error again.
 class TPendingFile {
  public:
+  // Creates the empty temporary, to be filled by Append.
+  explicit TPendingFile(const std::string& path);
+  // Writes `data` to the temporary and flushes it to stable storage.
   TPendingFile(const std::string& path, std::string_view data);
   ~TPendingFile();
   TPendingFile(const TPendingFile&) = delete;
   TPendingFile& operator=(const TPendingFile&) = delete;
+
+  // Writes `data` after what the temporary holds; the caller's memory is
+  // not kept, so a file of any size passes through a small buffer.
+  void Append(std::string_view data);
+  // Flushes the temporary if Append left it open, then renames it over the
+  // target. Committing twice does nothing.
   void Commit();
 
  private:
+  void Finish();
+  [[noreturn]] void Fail(const IoError& error);
+
   std::string requested_;
   std::string target_;
-  std::string temporary_;  // empty once committed or removed
+  std::string temporary_;                // empty once committed or removed
+  std::unique_ptr<TWritableFile> file_;  // open until flushed
+  std::string failure_;                  // the error that removed the temporary
+  int failureCode_ = 0;
 };
 
 // Removes a file; missing files are not an error. Throws IoError otherwise.

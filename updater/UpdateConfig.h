@@ -20,8 +20,8 @@ inline constexpr std::string_view kUpdatedProgramPrefix = "upd-";
 
 // A list is a few hundred bytes per entry; a longer body is not a list.
 inline constexpr size_t kMaxUpdateListSize = size_t{1} << 20;  // 1 MiB
-// Dats and the program are a few MB; the body is held in memory until it
-// has fully arrived, so a runaway response must not exhaust it.
+// Dats and the program are a few MB; a runaway response must not fill the
+// disk with the temporary file it streams into.
 inline constexpr size_t kMaxUpdateFileSize = size_t{256} << 20;  // 256 MiB
 
 // The check's message when nothing is offered.

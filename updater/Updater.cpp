@@ -61,7 +61,7 @@ class TFetchScope {
   explicit TFetchScope(THttpCli& http) : http_(http) {}
   ~TFetchScope() {
     http_.SetOnDocData({});
-    http_.SetRcvdStream(nullptr);
+    http_.SetRcvdSink({});
   }
   TFetchScope(const TFetchScope&) = delete;
   TFetchScope& operator=(const TFetchScope&) = delete;
@@ -70,45 +70,36 @@ class TFetchScope {
   THttpCli& http_;
 };
 
-std::string TUpdater::Fetch(const std::string& url, size_t limit, bool countBytes) {
+void TUpdater::Fetch(const std::string& url, size_t limit, bool countBytes, const BodySink& sink) {
   if (cancelled_) throw EHttpException(kAbortedText);
-  std::string body;
-  bool tooLarge = false;
+  size_t received = 0;
   TFetchScope scope(http_);
   http_.ClearAbort();
   if (cancelled_) http_.Abort();  // a Cancel between the two lines above
   http_.SetURL(url);
-  http_.SetRcvdStream(&body);
-  http_.SetOnDocData([&](THttpCli& sender, const char*, size_t size) {
-    if (countBytes) {
-      counters_.Add(static_cast<int64_t>(size));
-      if (onProgress_) onProgress_(counters_);
-    }
-    if (body.size() > limit) {
-      tooLarge = true;
-      sender.Abort();
-    }
+  http_.SetRcvdSink([&](const char* data, size_t size) {
+    received += size;
+    if (received > limit) throw Error("the response is larger than " + MegaBytes(limit));
+    sink(std::string_view(data, size));
   });
-  try {
-    http_.Get();
-  } catch (const EHttpException&) {
-    if (!tooLarge || cancelled_) throw;
-  }
-  // The last block may complete the body before the abort is seen.
-  if (tooLarge) {
-    if (!cancelled_) http_.ClearAbort();
-    throw Error("the response is larger than " + MegaBytes(limit));
-  }
+  http_.SetOnDocData([&](THttpCli&, const char*, size_t size) {
+    if (!countBytes) return;
+    counters_.Add(static_cast<int64_t>(size));
+    if (onProgress_) onProgress_(counters_);
+  });
+  http_.Get();
   CheckStatus();
-  return body;
 }
 
 TUpdateList TUpdater::FetchList() {
-  return ParseUpdateList(Fetch(baseUrl_ + std::string(kUpdateListName), kMaxUpdateListSize, false));
+  std::string list;
+  Fetch(baseUrl_ + std::string(kUpdateListName), kMaxUpdateListSize, false,
+        [&list](std::string_view data) { list += data; });
+  return ParseUpdateList(list);
 }
 
-std::vector<TUpdateRecord> TUpdater::Check(std::string_view programPath,
-                                           const std::string& folder, bool offerProgram) {
+std::vector<TUpdateRecord> TUpdater::Check(std::string_view programPath, const std::string& folder,
+                                           bool offerProgram) {
   return OfferedUpdates(FetchList(), programPath, folder, offerProgram);
 }
 
@@ -120,8 +111,12 @@ std::string TUpdater::Download(const TUpdateRecord& record, std::string_view pro
   }
   const std::string path = JoinFolder(folder, LocalUpdateName(record, programPath));
   counters_.StartItem();
-  const std::string body = Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true);
-  WriteFileAtomically(path, body);
+  // The body goes straight to a temporary beside the file, which replaces
+  // the file only once the whole body arrived with a 2xx status.
+  TPendingFile pending(path);
+  Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true,
+        [&pending](std::string_view data) { pending.Append(data); });
+  pending.Commit();
   // The new build is started right after the run: it must be a program.
   if (IsProgramDownload(record, programPath)) MakeExecutable(path);
   return path;

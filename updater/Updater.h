@@ -77,14 +77,16 @@ class TUpdater {
                                    bool offerProgram = true);
 
   // Downloads `record` to its local name in `folder` and returns the path
-  // written. The file is written only after the whole body arrived with a
-  // 2xx status, through a temporary file renamed over the target, so a
-  // failed download leaves an existing file untouched. A program build is
-  // made executable (MakeExecutable). Counters().Current
+  // written. The body streams into a temporary file beside the target
+  // (memory stays flat whatever its size), which is renamed over the
+  // target only after the whole body arrived with a 2xx status; on any
+  // failure the temporary is removed and an existing file is untouched. A
+  // program build is made executable (MakeExecutable). Counters().Current
   // starts at 0. Throws FormatError, writing and fetching nothing, for an
-  // unsafe File (UnsafeFileNameReason); EHttpException for a failed request
-  // or status; Error for a body over kMaxUpdateFileSize; IoError when the
-  // file cannot be written.
+  // unsafe File (UnsafeFileNameReason); IoError, fetching nothing, when no
+  // temporary can be created in `folder`; EHttpException for a failed
+  // request or status; Error for a body over kMaxUpdateFileSize; IoError
+  // when the file cannot be written or renamed.
   std::string Download(const TUpdateRecord& record, std::string_view programPath,
                        const std::string& folder);
 
@@ -99,7 +101,10 @@ class TUpdater {
   bool Cancelled() const { return cancelled_; }
 
  private:
-  std::string Fetch(const std::string& url, size_t limit, bool countBytes);
+  using BodySink = std::function<void(std::string_view data)>;
+  // GETs `url`, handing the final body to `sink`; throws as FetchList, and
+  // what `sink` throws.
+  void Fetch(const std::string& url, size_t limit, bool countBytes, const BodySink& sink);
   void CheckStatus() const;
 
   std::string baseUrl_;

@@ -48,7 +48,8 @@ class FaultTest : public test::TempDirTest {
 TEST_F(FaultTest, AFullDiskDuringAnAtomicWriteKeepsTheOldFile) {
   const std::string path = dir_.Write("list.txt", "the old list");
   faults_.FailWritesAfter(5, ENOSPC);
-  const std::string message = WriteError([&] { WriteFileAtomically(path, std::string(4096, 'n')); });
+  const std::string message =
+      WriteError([&] { WriteFileAtomically(path, std::string(4096, 'n')); });
   EXPECT_EQ(message, "Cannot write file \"" + path + "\". " + SystemErrorText(ENOSPC));
   ExpectOldFileOnly(path, "the old list");
 }
@@ -80,6 +81,29 @@ TEST_F(FaultTest, FilesPreparedTogetherAreReplacedOnlyWhenAllWereWritten) {
   EXPECT_EQ(test::ReadFile(have), "old have");
   EXPECT_EQ(test::ReadFile(miss), "old miss");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 2);
+}
+
+TEST_F(FaultTest, AStreamedReplacementShowsOnlyWhenCommittedAndGoesAtItsFirstFailure) {
+  const std::string path = dir_.Write("a.bin", "old");
+  {
+    TPendingFile pending(path);
+    pending.Append("ab");
+    pending.Append("cd");
+    EXPECT_EQ(test::ReadFile(path), "old");
+    pending.Commit();
+    pending.Commit();
+  }
+  ExpectOldFileOnly(path, "abcd");
+  faults_.FailWritesAfter(3, ENOSPC, "a.bin");
+  TPendingFile pending(path);
+  pending.Append("xy");
+  const std::string message = WriteError([&] { pending.Append("zw"); });
+  EXPECT_EQ(message, "Cannot write file \"" + path + "\". " + SystemErrorText(ENOSPC));
+  ExpectOldFileOnly(path, "abcd");  // the temporary is gone at once
+  faults_.Clear();
+  EXPECT_EQ(WriteError([&] { pending.Append("more"); }), message);
+  EXPECT_EQ(WriteError([&] { pending.Commit(); }), message);
+  ExpectOldFileOnly(path, "abcd");
 }
 
 TEST_F(FaultTest, AReadThatFailsHalfWayNamesTheFile) {
@@ -134,9 +158,11 @@ TEST_F(NotRegularTest, ListingHoldsOnlyFilesAndFoldersLinksFollowed) {
   fs::create_symlink(dir_ / "file.nds", dir_ / "link.nds");
   fs::create_directory_symlink(dir_ / "folder", dir_ / "linked");
   std::map<std::string, bool> listed;
-  for (const TListedEntry& entry : ListFolderEntries(dir_.Path())) listed[entry.Name] = entry.IsFolder;
-  EXPECT_EQ(listed, (std::map<std::string, bool>{
-                        {"file.nds", false}, {"folder", true}, {"link.nds", false}, {"linked", true}}));
+  for (const TListedEntry& entry : ListFolderEntries(dir_.Path()))
+    listed[entry.Name] = entry.IsFolder;
+  EXPECT_EQ(listed,
+            (std::map<std::string, bool>{
+                {"file.nds", false}, {"folder", true}, {"link.nds", false}, {"linked", true}}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -267,6 +268,31 @@ class UpdateFormTest : public QObject {
     QVERIFY(!QFile::exists(Path("local/Quen.qdat")));
     QVERIFY(shell::TDialogs::Shown().empty());
     QVERIFY(restarts_.empty());
+  }
+
+  void aTricklingServerFailsTheDownloadAndTheOldDatStays() {
+    ScriptedServer server([](ServerConnection& connection) {
+      const std::string request = connection.ReadRequest();
+      if (request.find("update2.cgi") != std::string::npos) {
+        connection.Send(
+            "HTTP/1.0 200 OK\r\n\r\n[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\n"
+            "Timestamp=46000.5\r\n");
+        return;
+      }
+      connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n");
+      connection.Trickle(std::string(100000, 'x'), 1, std::chrono::milliseconds(10));
+    });
+    WriteAll(Path("local/Quen.qdat"), "old dat");
+    auto form = Check(server.Url("/update/"));
+    form->Updater().Http().SetLowSpeedLimit(1024, std::chrono::milliseconds(300));
+    form->UpdateButtonClick();
+    QCOMPARE(ReadAll(Path("local/Quen.qdat")), std::string("old dat"));
+    QCOMPARE(QDir(Path("local")).entryList(QDir::Files), QStringList{"Quen.qdat"});
+    QCOMPARE(shell::TDialogs::Shown().size(), size_t{1});
+    QVERIFY2(shell::TDialogs::Shown()[0].Text.contains(
+                 QStringLiteral("failed: %1: the transfer is too slow: less than 1 KiB in 300 ms")
+                     .arg(QString::fromStdString(server.Url("/update/Quen.qdat")))),
+             qPrintable(shell::TDialogs::Shown()[0].Text));
   }
 
   void aCloseDuringTheCheckEndsItQuietly() {

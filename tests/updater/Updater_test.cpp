@@ -3,14 +3,18 @@
 #include "updater/Updater.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
+#include "platform/File.h"
 #include "support/TempDir.h"
 #include "updater/ScriptedServer.h"
 
@@ -54,6 +58,30 @@ class Updater : public test::TempDirTest {
     auto updater = std::make_unique<TUpdater>(server.Url("/update"), counters_);
     updater->Http().SetIdleTimeout(std::chrono::milliseconds(3000));
     return updater;
+  }
+
+  // The names in the folder: a temporary left behind shows here.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+      names.insert(entry.path().filename().string());
+    return names;
+  }
+
+  // Downloads `file`, which holds "keep me" before, and returns the failure's
+  // text; the old file must be untouched and no temporary left.
+  std::string FailedDownload(TUpdater& updater, const std::string& file) {
+    dir_.Write(file, "keep me");
+    const std::set<std::string> before = Names();
+    std::string failure = "no failure";
+    try {
+      updater.Download(Record(file), kProgram, dir_.Path());
+    } catch (const Error& error) {
+      failure = error.what();
+    }
+    EXPECT_EQ(test::ReadFile(dir_ / file), "keep me") << file;
+    EXPECT_EQ(Names(), before) << file;
+    return failure;
   }
 
   TByteCounters counters_;
@@ -112,25 +140,78 @@ TEST_F(Updater, DownloadWritesTheWholeBodyAndCounts) {
   EXPECT_GE(progressCalls, 2);
 }
 
-TEST_F(Updater, FailedDownloadsLeaveTheFileAlone) {
+TEST_F(Updater, FailedDownloadsLeaveTheFileAloneAndNoTemporary) {
+  ScriptedServer server([](ServerConnection& connection) {
+    const std::string request = connection.ReadRequest();
+    const std::string path = RequestPath(request);
+    const std::string part = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b";
+    if (path == "/update/bad.qdat") {
+      connection.Send("HTTP/1.0 400 Bad Request\r\nContent-Length: 5\r\n\r\noops!");
+    } else if (path == "/update/cut.qdat") {
+      connection.Send(part);
+    } else if (path == "/update/reset.qdat") {
+      connection.Send(part);
+      connection.ResetOnClose();
+    } else if (path == "/update/chunks.qdat") {
+      connection.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n");
+    } else if (path == "/update/gone.qdat") {
+      connection.Send("HTTP/1.0 410 Gone\r\nContent-Length: 5\r\n\r\ngone!");
+    } else if (path == "/update/moved.qdat") {
+      connection.Send("HTTP/1.0 304 Not Modified\r\n\r\n");
+    } else if (path == "/update/idle.qdat") {
+      connection.Send(part);
+      connection.WaitForClose();
+    } else if (path == "/update/slow.qdat") {
+      connection.Send(part);
+      connection.Trickle(std::string(90, 'x'), 1, std::chrono::milliseconds(20));
+    }
+  });
+  auto updater = Connect(server);
+  EXPECT_EQ(FailedDownload(*updater, "bad.qdat"), "Bad Request");
+  EXPECT_EQ(FailedDownload(*updater, "cut.qdat"),
+            "Connection closed after 10 of 100 bytes of the response body");
+  EXPECT_NE(FailedDownload(*updater, "reset.qdat").find("(Error #"), std::string::npos);
+  EXPECT_EQ(FailedDownload(*updater, "chunks.qdat"),
+            "Connection closed before the end of the chunked response body");
+  EXPECT_EQ(FailedDownload(*updater, "gone.qdat"), "Gone");
+  EXPECT_EQ(FailedDownload(*updater, "moved.qdat"), "Not Modified");
+  updater->Http().SetIdleTimeout(std::chrono::milliseconds(200));
+  EXPECT_NE(FailedDownload(*updater, "idle.qdat").find("(Error #"), std::string::npos);
+  updater->Http().SetIdleTimeout(std::chrono::milliseconds(3000));
+  updater->Http().SetLowSpeedLimit(1024, std::chrono::milliseconds(200));
+  EXPECT_EQ(
+      FailedDownload(*updater, "slow.qdat"),
+      server.Url("/update/slow.qdat") + ": the transfer is too slow: less than 1 KiB in 200 ms");
+}
+
+TEST_F(Updater, AFullDiskOrAFailedRenameDuringADownloadKeepsTheOldFile) {
+  const std::string body = std::string(200000, 'n');
+  ScriptedServer server(Site({{"/update/a.qdat", Ok(body)}}));
+  auto updater = Connect(server);
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  const std::string path = dir_ / "a.qdat";
+  faults.FailWritesAfter(70000, ENOSPC, "a.qdat");
+  EXPECT_EQ(FailedDownload(*updater, "a.qdat"),
+            "Cannot write file \"" + path + "\". " + SystemErrorText(ENOSPC));
+  faults.Clear();
+  faults.FailCall(TFileOp::Rename, 1, EACCES, "a.qdat");
+  EXPECT_EQ(FailedDownload(*updater, "a.qdat"),
+            "Cannot write file \"" + path + "\". " + SystemErrorText(EACCES));
+  EXPECT_EQ(updater->Download(Record("a.qdat"), kProgram, dir_.Path()), path);
+  EXPECT_TRUE(test::ReadFile(path) == body);
+}
+
+TEST_F(Updater, ARedirectedDownloadHoldsOnlyTheFinalBody) {
   ScriptedServer server(Site({
-      {"/update/bad.qdat", "HTTP/1.0 400 Bad Request\r\nContent-Length: 5\r\n\r\noops!"},
-      {"/update/cut.qdat", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b"},
-      {"/update/gone.qdat", "HTTP/1.0 410 Gone\r\nContent-Length: 0\r\n\r\n"},
-      {"/update/moved.qdat", "HTTP/1.0 304 Not Modified\r\n\r\n"},
+      {"/update/a.qdat",
+       "HTTP/1.0 302 Found\r\nLocation: /files/a\r\nContent-Length: 5\r\n\r\nmoved"},
+      {"/files/a", Ok("the dat")},
   }));
   auto updater = Connect(server);
-  for (const char* name : {"bad.qdat", "cut.qdat", "gone.qdat", "moved.qdat"}) {
-    dir_.Write(name, "keep me");
-    EXPECT_THROW(updater->Download(Record(name), kProgram, dir_.Path()), EHttpException) << name;
-    EXPECT_EQ(test::ReadFile(dir_ / name), "keep me") << name;
-  }
-  try {
-    updater->Download(Record("bad.qdat"), kProgram, dir_.Path());
-  } catch (const EHttpException& error) {
-    EXPECT_STREQ(error.what(), "Bad Request");
-    EXPECT_EQ(error.Status(), 400);
-  }
+  updater->Download(Record("a.qdat"), kProgram, dir_.Path());
+  EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), "the dat");
+  EXPECT_EQ(Names(), std::set<std::string>{"a.qdat"});
 }
 
 TEST_F(Updater, UnsafeFileValuesAreNeverFetched) {
