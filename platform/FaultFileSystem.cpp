@@ -193,13 +193,14 @@ std::vector<TListedEntry> TFaultFileSystem::List(const std::string& folder) {
 }
 
 TFileStat TFaultFileSystem::Stat(const std::string& path) {
-  int error = 0;
   try {
     Check(TFileOp::Stat, path);
-  } catch (const IoError&) {
-    error = 1;
+  } catch (const IoError& error) {
+    TFileStat failed;
+    failed.Error = error.SystemError();
+    return failed;
   }
-  return error ? TFileStat{} : Target().Stat(path);
+  return Target().Stat(path);
 }
 
 }  // namespace vexmoor

@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileWait.h"
+#include "platform/LongPath-posix.h"
 
 namespace vexmoor {
 
@@ -42,7 +43,7 @@ void MakeExecutable(const std::string& path) {
 }
 
 void DropCachedPages(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = OpenPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
   ::fdatasync(fd);
 #ifdef POSIX_FADV_DONTNEED
@@ -53,7 +54,7 @@ void DropCachedPages(const std::string& path) {
 
 bool IsSameFile(const std::string& first, const std::string& second) {
   struct stat one {}, two {};
-  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &two) == 0 &&
+  return StatPath(first, one) == 0 && StatPath(second, two) == 0 &&
          one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 

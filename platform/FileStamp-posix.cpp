@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/LongPath-posix.h"
+
 namespace vexmoor {
 
 namespace {
@@ -16,7 +18,7 @@ int64_t Nanoseconds(const timespec& time) {
 
 std::optional<TFileStamp> FileStamp(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (StatPath(path, info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   TFileStamp stamp;
   stamp.Device = static_cast<uint64_t>(info.st_dev);
   stamp.Node = static_cast<uint64_t>(info.st_ino);

@@ -11,6 +11,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/LongPath-posix.h"
 
 namespace vexmoor {
 
@@ -95,7 +96,7 @@ class TPosixWritableFile : public TWritableFile {
 // The mode a file replacing `path` takes: the old file's, or a new file's.
 mode_t ReplacementMode(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+  if (StatPath(path, info) == 0) return info.st_mode & 07777;
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
@@ -107,6 +108,22 @@ TFileType TypeOf(mode_t mode) {
   return TFileType::Other;
 }
 
+// Opens `folder` for reading its entries; throws IoError.
+DIR* OpenListing(const std::string& folder) {
+  int fd;
+  do {
+    fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) ThrowFileError(TFileOp::List, folder, errno);
+  DIR* listing = ::fdopendir(fd);
+  if (listing == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    ThrowFileError(TFileOp::List, folder, error);
+  }
+  return listing;
+}
+
 class TPosixFileSystem : public TFileSystem {
  public:
   std::unique_ptr<TReadableFile> OpenRead(const std::string& path) override {
@@ -114,7 +131,7 @@ class TPosixFileSystem : public TFileSystem {
     // and its type can be refused below.
     int fd;
     do {
-      fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      fd = OpenPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) ThrowFileError(TFileOp::Open, path, errno);
     struct stat info {};
@@ -151,32 +168,38 @@ class TPosixFileSystem : public TFileSystem {
   }
 
   std::vector<TListedEntry> List(const std::string& folder) override {
-    DIR* listing = ::opendir(folder.c_str());
-    if (listing == nullptr) ThrowFileError(TFileOp::List, folder, errno);
+    DIR* listing = OpenListing(folder);
     std::vector<TListedEntry> entries;
-    std::string path = folder;
-    if (!path.empty() && path.back() != '/') path += '/';
-    const size_t prefix = path.size();
-    while (const dirent* entry = ::readdir(listing)) {
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(listing);
+      if (entry == nullptr) break;
       if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
       TFileType type = entry->d_type == DT_REG   ? TFileType::Regular
                        : entry->d_type == DT_DIR ? TFileType::Folder
                                                  : TFileType::Other;
-      if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-        path.resize(prefix);
-        path += entry->d_name;
-        type = Stat(path).Type;
-      }
+      // Relative to the listing, so that the folder's path may be of any
+      // length.
+      struct stat info {};
+      if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
+        type = ::fstatat(::dirfd(listing), entry->d_name, &info, 0) == 0 ? TypeOf(info.st_mode)
+                                                                         : TFileType::Missing;
       if (type == TFileType::Regular || type == TFileType::Folder)
         entries.push_back({entry->d_name, type == TFileType::Folder});
     }
+    const int error = errno;
     ::closedir(listing);
+    if (error != 0) ThrowFileError(TFileOp::List, folder, error);
     return entries;
   }
 
   TFileStat Stat(const std::string& path) override {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return {};
+    if (StatPath(path, info) != 0) {
+      TFileStat missing;
+      missing.Error = errno;
+      return missing;
+    }
     return {TypeOf(info.st_mode), static_cast<uint64_t>(info.st_size),
             static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   }

@@ -34,8 +34,12 @@ const char* OpText(TFileOp op) {
 
 }  // namespace
 
+std::string FileErrorText(TFileOp op, const std::string& path, int error) {
+  return std::string(OpText(op)) + " \"" + path + "\". " + SystemErrorText(error);
+}
+
 void ThrowFileError(TFileOp op, const std::string& path, int error) {
-  const std::string message = std::string(OpText(op)) + " \"" + path + "\". " + SystemErrorText(error);
+  const std::string message = FileErrorText(op, path, error);
   if (op == TFileOp::Open) throw FileOpenError(message, error);
   throw IoError(message, error);
 }

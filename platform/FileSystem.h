@@ -28,6 +28,8 @@ enum class TFileOp { Open, Read, Write, Flush, Rename, Remove, List, Stat };
 // "Cannot read file", "Cannot write file", "Cannot rename file",
 // "Cannot delete file", "Cannot list folder" or "Cannot examine" otherwise.
 [[noreturn]] void ThrowFileError(TFileOp op, const std::string& path, int error);
+// The text of that error: "Cannot examine "path". Permission denied".
+std::string FileErrorText(TFileOp op, const std::string& path, int error);
 
 // A file opened for reading. Not shared between threads at once.
 class TReadableFile {
@@ -59,12 +61,16 @@ class TWritableFile {
 enum class TFileType { Missing, Regular, Folder, Other };
 
 // What Stat tells of a path, links followed. A dangling link is Missing; a
-// FIFO, socket or device is Other.
+// FIFO, socket or device is Other. A path that could not be examined is
+// Missing with Error set to the system's reason: ENOENT or ENOTDIR when
+// nothing is there, anything else (EACCES, EIO, ELOOP ...) when something
+// may be there that could not be looked at.
 struct TFileStat {
   TFileType Type = TFileType::Missing;
   uint64_t Size = 0;
   uint64_t Device = 0;
   uint64_t Node = 0;
+  int Error = 0;
 };
 
 // One entry of a folder listing: only regular files and folders (links to
@@ -78,7 +84,8 @@ class TFileSystem {
  public:
   virtual ~TFileSystem() = default;
 
-  // Opens a regular file for reading, while others may read and write it.
+  // Opens a regular file for reading, while others may read and write it;
+  // the path may be of any length.
   // Never blocks on a FIFO or device: anything that is not a regular file
   // is refused with FileOpenError.
   virtual std::unique_ptr<TReadableFile> OpenRead(const std::string& path) = 0;
@@ -92,9 +99,11 @@ class TFileSystem {
   // Removes a file; one that is not there is no error.
   virtual void Remove(const std::string& path) = 0;
   // The regular files and folders of `folder` ("." and ".." left out), in
-  // the order the system returns them.
+  // the order the system returns them; `folder` may be of any length.
+  // Throws IoError when the folder cannot be opened or read to its end.
   virtual std::vector<TListedEntry> List(const std::string& folder) = 0;
-  // Never throws: what cannot be examined is Missing.
+  // Never throws: what cannot be examined is Missing, with the reason.
+  // Paths of any length work.
   virtual TFileStat Stat(const std::string& path) = 0;
   // The file a link leads to, so that replacing it keeps the link; the
   // path itself when it is no link or leads nowhere.

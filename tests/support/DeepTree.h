@@ -1,0 +1,41 @@
+// A folder tree nested so deep that its full paths outgrow the system's path
+// limit (PATH_MAX, 4096 bytes on Linux): built, written and removed relative
+// to open folders, as the plain calls cannot reach it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vexmoor::test {
+
+class DeepTree {
+ public:
+  // Creates `levels` folders below `root`, each inside the one before, each
+  // named "deep-folder-NNN" padded with dashes to 39 bytes (40 with the
+  // separator).
+  DeepTree(std::string root, int levels);
+  // Removes the whole tree.
+  ~DeepTree();
+  DeepTree(const DeepTree&) = delete;
+  DeepTree& operator=(const DeepTree&) = delete;
+
+  static constexpr size_t kLevelBytes = 40;
+
+  // The full path of the folder at `level` (0 is the root, no trailing
+  // separator).
+  std::string Folder(int level) const;
+  std::string Bottom() const { return Folder(levels_); }
+  // Writes `data` to `name` in the folder at `level`; its full path.
+  std::string Write(int level, const std::string& name, std::string_view data) const;
+  // Makes `name` in the folder at `level` a link to `target`; its full path.
+  std::string Link(int level, const std::string& name, const std::string& target) const;
+
+ private:
+  // An open descriptor of the folder at `level`.
+  int OpenLevel(int level) const;
+
+  std::string root_;
+  int levels_;
+};
+
+}  // namespace vexmoor::test
