@@ -252,6 +252,8 @@ int RunAudit(const Args& args) {
   const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
+  // The scan went on past what it could not look into; each path is named.
+  for (const std::string& message : outcome.Unexamined) ReportError(message);
   const bool reportsWritten = WriteReports(*options, state, list);
   if (outcome.CacheWriteError) {
     ReportFailure(outcome.CacheWriteError,

@@ -118,6 +118,7 @@ void TScanEngine::Walk(const std::string& folder) {
 
 void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList& work) {
   if (examined.Error) std::rethrow_exception(examined.Error);
+  if (!examined.Unexamined.empty()) outcome_.Unexamined.push_back(std::move(examined.Unexamined));
   switch (examined.Kind) {
     case TWorkKind::Folder:
       ApplyFolder(path, examined, work);

@@ -98,6 +98,12 @@ struct TScanOutcome {
   // end pass ran: the results are complete and should be shown; the error
   // is for the caller's error report.
   std::exception_ptr CacheWriteError;
+  // What the walk could not look into, in work-list order, one message
+  // each naming the path and the system's reason: folders that could not be
+  // listed, paths that could not be examined, archives that could not be
+  // opened (also counted in Skipped). The walk went on past them; files
+  // that vanished meanwhile are not among them.
+  std::vector<std::string> Unexamined;
 };
 
 // The breadth-first work list: folders end with the separator.

@@ -1,9 +1,9 @@
 #include "scan/ScanPipeline.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <system_error>
 
+#include "platform/FileSystem.h"
 #include "platform/Folder.h"
 
 namespace vexmoor {
@@ -17,9 +17,8 @@ bool NamesFolder(const std::string& path) {
 // What a path weighs in the look-ahead: a file its size, a folder nothing.
 uint64_t LookAheadBytes(const std::string& path) {
   if (NamesFolder(path)) return 0;
-  std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<uint64_t>(size);
+  const TFileStat stat = CurrentFileSystem().Stat(path);
+  return stat.Type == TFileType::Regular ? stat.Size : 0;
 }
 
 TExamined Examine(const std::string& path, const TScanMasks& masks,

@@ -1,7 +1,6 @@
 #include "scan/WorkItem.h"
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
 
 #include "catalogue/General.h"
 #include "platform/Errors.h"
@@ -16,13 +15,20 @@ namespace vexmoor {
 
 namespace {
 
-void ExamineFolder(const std::string& path, TExamined& result) {
-  result.Identity = FolderIdentity(path);
-  if (!result.Identity) return;
-  for (std::string& name : ListFolder(path)) {
-    const bool isFolder = IsFolder(path + name);
-    result.Entries.push_back({std::move(name), isFolder});
+// ENOENT or ENOTDIR: nothing is there (any more); any other reason hides
+// something that may be there.
+bool NothingThere(int error) { return error == 0 || error == ENOENT || error == ENOTDIR; }
+
+void ExamineFolder(const std::string& path, const TFileStat& stat, TExamined& result) {
+  result.Identity = TFolderIdentity{stat.Device, stat.Node};
+  std::vector<TListedEntry> entries;
+  try {
+    entries = CurrentFileSystem().List(path);
+  } catch (const IoError& error) {
+    if (!NothingThere(error.SystemError())) result.Unexamined = error.what();
+    return;
   }
+  for (TListedEntry& entry : entries) result.Entries.push_back({std::move(entry.Name), entry.IsFolder});
 }
 
 // Takes the file's stamp and, when the store knows it, the store's row.
@@ -58,9 +64,8 @@ void ExamineLooseDump(const std::string& path, TExamined& result,
   if (abandon && abandon->load()) return;
   // For the trimmed-image test. Should the file change between the read and
   // this, the size does not describe the CRC and the test finds nothing.
-  std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error) result.Size = static_cast<uint64_t>(size);
+  const TFileStat stat = CurrentFileSystem().Stat(path);
+  if (stat.Type == TFileType::Regular) result.Size = stat.Size;
   if (!MatchesMask(path, kBadDumpMask)) return;
   result.TestedForBadDump = true;
   try {
@@ -82,8 +87,9 @@ void ExamineArchive(const std::string& path, TExamined& result) {
   TCmpRead reader;
   try {
     reader.SetFileName(path);
-  } catch (const FileOpenError&) {
+  } catch (const FileOpenError& error) {
     result.Skipped = true;
+    result.Unexamined = error.what();
     return;
   }
   result.Members = reader.Entries();
@@ -107,9 +113,12 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
                           const TChecksumSession* sums) {
   TExamined result;
   try {
-    if (IsFolder(path)) {
+    const TFileStat stat = CurrentFileSystem().Stat(path);
+    if (stat.Type == TFileType::Folder) {
       result.Kind = TWorkKind::Folder;
-      ExamineFolder(path, result);
+      ExamineFolder(path, stat, result);
+    } else if (stat.Type == TFileType::Missing && !NothingThere(stat.Error)) {
+      result.Unexamined = FileErrorText(TFileOp::Stat, path, stat.Error);
     } else if (MatchesMaskList(path, masks.DatMask)) {
       result.Kind = TWorkKind::LooseDump;
       ExamineLooseDump(path, result, abandon, helpers, sums);

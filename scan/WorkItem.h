@@ -63,6 +63,11 @@ struct TExamined {
   // Archive: its members, or Skipped when it could not be opened.
   std::vector<TCmpRecord> Members;
   bool Skipped = false;
+  // What could not be examined, as a message naming the path and the
+  // system's reason: a folder that could not be listed (its Entries are
+  // then empty), a path whose kind could not be told, an archive that could
+  // not be opened. Empty when all went well; the scan goes on either way.
+  std::string Unexamined;
   // A failure that ends the scan when this path's turn comes.
   std::exception_ptr Error;
 };

@@ -30,6 +30,7 @@
 #include "reports/SelectionCopy.h"
 #include "scan/ChecksumStore.h"
 #include "scan/ScanEngine.h"
+#include "scan/Unexamined.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorReport.h"
 #include "shell/FlatMenuStyle.h"
@@ -320,7 +321,9 @@ void TMainForm::ScanFolder(const QString& folder) {
   tellStore();
   Action(QStringLiteral("SaveListItem"))->setVisible(true);
   Action(QStringLiteral("FixDatItem"))->setVisible(true);
-  // The results are complete and shown; the cache file's failure is reported.
+  // The results are complete and shown; what the scan could not look into
+  // and the cache file's failure are reported.
+  if (!outcome.Unexamined.empty()) ShowErrorReport(this, UnexaminedSummary(outcome.Unexamined));
   if (outcome.CacheWriteError) std::rethrow_exception(outcome.CacheWriteError);
 }
 

@@ -3,16 +3,19 @@
 // the selection copy and dropped files.
 #include <QAbstractItemModelTester>
 #include <QClipboard>
+#include <QDir>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <cerrno>
 #include <functional>
 #include <memory>
 
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Settings.h"
 #include "shell/GuiTest.h"
@@ -183,6 +186,25 @@ class TScanWindowTest : public QObject {
     QVERIFY(!form->Action(QStringLiteral("SaveListItem"))->isVisible());
     QVERIFY(form->Action(QStringLiteral("FixDatItem"))->isVisible());
     QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Copper Comet Rally")), 4), QStringLiteral("Cached"));
+  }
+
+  // Root runs the tests, so a fault stands in for a folder without
+  // permission. The scan finishes; one report names the folder.
+  void whatCouldNotBeExaminedIsReportedOnceAfterTheScan() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("scan/locked"))));
+    TFaultFileSystem faults;
+    const TFileSystemOverride installed(faults);
+    faults.FailCall(TFileOp::List, 1, EACCES, "locked", true);
+    TDialogs::Answer(TDialogAnswer::Folder(Path(QStringLiteral("scan"))));
+    form->Action(QStringLiteral("ScanItem"))->trigger();
+    QCOMPARE(TDialogs::Shown().size(), size_t{3});  // the open and folder dialogs, the report
+    const TDialogRequest& report = TDialogs::Shown().back();
+    QCOMPARE(report.Icon, QMessageBox::Critical);
+    QCOMPARE(report.Text, QStringLiteral("The scan could not examine 1 path:\nCannot list folder \"%1/\". "
+                                         "Permission denied.").arg(Path(QStringLiteral("scan/locked"))));
+    QVERIFY(form->Action(QStringLiteral("SaveListItem"))->isVisible());
   }
 
   void cancelStopsTheScanAndTheEndPassStillRuns() {
