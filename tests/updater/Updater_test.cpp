@@ -125,7 +125,10 @@ TEST_F(Updater, ListErrorsFailTheCheck) {
 
 TEST_F(Updater, DownloadWritesTheWholeBodyAndCounts) {
   ScriptedServer server(Site({{"/update/a.qdat", Ok(std::string(3000, 'a'))},
-                              {"/update/b%20c.qdat", Ok(std::string(1000, 'b'))}}));
+                              {"/update/b%20c.qdat", Ok(std::string(1000, 'b'))},
+                              {"/update/c.qdat",
+                               "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                               "3\r\nchu\r\n4\r\nnked\r\n0\r\n\r\n"}}));
   auto updater = Connect(server);
   int progressCalls = 0;
   updater->SetOnProgress([&](const TByteCounters&) { ++progressCalls; });
@@ -138,6 +141,9 @@ TEST_F(Updater, DownloadWritesTheWholeBodyAndCounts) {
   EXPECT_EQ(counters_.Current, 1000);
   EXPECT_EQ(counters_.Total, 4000);
   EXPECT_GE(progressCalls, 2);
+  updater->Download(Record("c.qdat"), kProgram, dir_.Path());
+  EXPECT_EQ(test::ReadFile(dir_ / "c.qdat"), "chunked");
+  EXPECT_EQ(Names(), (std::set<std::string>{"a.qdat", "b c.qdat", "c.qdat"}));
 }
 
 TEST_F(Updater, FailedDownloadsLeaveTheFileAloneAndNoTemporary) {
