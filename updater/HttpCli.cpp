@@ -1,6 +1,7 @@
 #include "updater/HttpCli.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "platform/Socket.h"
 
@@ -93,8 +94,15 @@ void THttpCli::Get() {
     statusCode_ = kFailureStatus;
     reasonPhrase_ = failure.what();
     throw EHttpException(reasonPhrase_);
-  } catch (...) {  // a failing event handler: the connection is in an unknown state
+  } catch (const std::exception& failure) {
+    // A failing sink or event handler: the connection is in an unknown state.
     socket_->Close();
+    statusCode_ = kFailureStatus;
+    reasonPhrase_ = failure.what();
+    throw;
+  } catch (...) {
+    socket_->Close();
+    statusCode_ = kFailureStatus;
     throw;
   }
   statusCode_ = header_.statusCode;

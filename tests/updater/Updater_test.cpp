@@ -200,6 +200,7 @@ TEST_F(Updater, AFullDiskOrAFailedRenameDuringADownloadKeepsTheOldFile) {
   faults.FailWritesAfter(70000, ENOSPC, "a.qdat");
   EXPECT_EQ(FailedDownload(*updater, "a.qdat"),
             "Cannot write file \"" + path + "\". " + SystemErrorText(ENOSPC));
+  EXPECT_EQ(updater->Http().StatusCode(), 404);  // the request failed with the write
   faults.Clear();
   faults.FailCall(TFileOp::Rename, 1, EACCES, "a.qdat");
   EXPECT_EQ(FailedDownload(*updater, "a.qdat"),
