@@ -108,6 +108,9 @@ TFileType TypeOf(mode_t mode) {
   return TFileType::Other;
 }
 
+// A link whose status fails this way is dangling, or a loop.
+bool LeadsNowhere(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
+
 // Opens `folder` for reading its entries; throws IoError.
 DIR* OpenListing(const std::string& folder) {
   int fd;
@@ -181,11 +184,15 @@ class TPosixFileSystem : public TFileSystem {
       // Relative to the listing, so that the folder's path may be of any
       // length.
       struct stat info {};
-      if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
-        type = ::fstatat(::dirfd(listing), entry->d_name, &info, 0) == 0 ? TypeOf(info.st_mode)
-                                                                         : TFileType::Missing;
+      int error = 0;
+      if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+        error = ::fstatat(::dirfd(listing), entry->d_name, &info, 0) == 0 ? 0 : errno;
+        type = error == 0 ? TypeOf(info.st_mode) : TFileType::Missing;
+      }
       if (type == TFileType::Regular || type == TFileType::Folder)
-        entries.push_back({entry->d_name, type == TFileType::Folder});
+        entries.push_back({entry->d_name, type == TFileType::Folder, 0});
+      else if (error != 0 && !LeadsNowhere(error))
+        entries.push_back({entry->d_name, false, error});
     }
     const int error = errno;
     ::closedir(listing);

@@ -73,11 +73,15 @@ struct TFileStat {
   int Error = 0;
 };
 
-// One entry of a folder listing: only regular files and folders (links to
-// them count as what they lead to) are listed.
+// One entry of a folder listing: regular files and folders (links to them
+// count as what they lead to), and entries whose kind could not be told
+// (Error is then the system's reason, IsFolder false): a link that leads
+// where one may not look, a status that could not be read. A FIFO, socket,
+// device, dangling link or link loop is not listed.
 struct TListedEntry {
   std::string Name;
   bool IsFolder = false;
+  int Error = 0;
 };
 
 class TFileSystem {
@@ -98,8 +102,8 @@ class TFileSystem {
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Removes a file; one that is not there is no error.
   virtual void Remove(const std::string& path) = 0;
-  // The regular files and folders of `folder` ("." and ".." left out), in
-  // the order the system returns them; `folder` may be of any length.
+  // The entries of `folder` as TListedEntry tells ("." and ".." left out),
+  // in the order the system returns them; `folder` may be of any length.
   // Throws IoError when the folder cannot be opened or read to its end.
   virtual std::vector<TListedEntry> List(const std::string& folder) = 0;
   // Never throws: what cannot be examined is Missing, with the reason.

@@ -18,9 +18,9 @@ inline constexpr char kFolderSeparator = '/';
 
 // Every regular file and folder of `folder` by name (hidden ones included,
 // "." and ".." left out; links count as what they lead to, so a dangling
-// link, a FIFO, a socket or a device is not listed), in the order the file
-// system returns them. A folder that cannot be listed gives no entries, as
-// an empty one does.
+// link, a FIFO, a socket or a device is not listed; an entry whose kind
+// could not be told is), in the order the file system returns them. A
+// folder that cannot be listed gives no entries, as an empty one does.
 std::vector<std::string> ListFolder(const std::string& folder);
 // The same entries, each marked as a folder or a file.
 std::vector<TListedEntry> ListFolderEntries(const std::string& folder);

@@ -28,7 +28,8 @@ void ExamineFolder(const std::string& path, const TFileStat& stat, TExamined& re
     if (!NothingThere(error.SystemError())) result.Unexamined = error.what();
     return;
   }
-  for (TListedEntry& entry : entries) result.Entries.push_back({std::move(entry.Name), entry.IsFolder});
+  for (TListedEntry& entry : entries)
+    result.Entries.push_back({std::move(entry.Name), entry.IsFolder, entry.Error != 0});
 }
 
 // Takes the file's stamp and, when the store knows it, the store's row.
@@ -104,7 +105,7 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
   std::string path = folder;
   if (path.empty() || path.back() != kFolderSeparator) path += kFolderSeparator;
   if (entry.IsFolder) return path + entry.Name + kFolderSeparator;
-  if (MatchesMaskList(entry.Name, masks.ListingMasks)) return path + entry.Name;
+  if (entry.Unknown || MatchesMaskList(entry.Name, masks.ListingMasks)) return path + entry.Name;
   return std::nullopt;
 }
 

@@ -40,6 +40,9 @@ enum class TWorkKind { Ignored, Folder, LooseDump, Archive };
 struct TFolderEntry {
   std::string Name;
   bool IsFolder = false;
+  // Its kind could not be told: it joins the work list whatever its name,
+  // to be named among what could not be examined.
+  bool Unknown = false;
 };
 
 struct TExamined {
@@ -73,8 +76,8 @@ struct TExamined {
 };
 
 // The path a folder entry adds to the work list behind everything waiting:
-// a folder with the separator appended, a file the listing masks keep, or
-// nothing.
+// a folder with the separator appended, a file the listing masks keep or
+// an entry of unknown kind, or nothing.
 std::optional<std::string> WorkListEntry(const std::string& folder, const TFolderEntry& entry,
                                          const TScanMasks& masks);
 

@@ -53,12 +53,20 @@ TEST_F(AuditDeepTest, ADumpAndAZippedDumpPastThePathLimitAreBothFound) {
   EXPECT_EQ(again.out, run.out);
 }
 
-// Root runs the tests, so a fault stands in for a folder without permission.
+// Root runs the tests, so a fault stands in for a folder without
+// permission, and a link through a name longer than 255 bytes for a link to
+// where one may not look.
 TEST_F(AuditDeepTest, EachPathThatCouldNotBeExaminedIsNamedOnStderrAndTheExitStaysZero) {
   const std::string found = test::Dump("found");
   const std::string dat = Dat({{"Found", found}});
   dir_.Write("roms/found.nds", found);
   dir_.Write("roms/lo\ncked/x.nds", "x");
+  std::filesystem::create_directory(dir_ / "roms/z");
+  std::filesystem::create_symlink(std::string(300, 'n'), dir_ / "roms/z/odd.nds");
+  const auto real = RunCli("audit --no-cache " + ShellQuote(dat) + " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(real.exitCode, 0);
+  EXPECT_EQ(real.err, "vexmoor: Cannot examine \"" + (dir_ / "roms/z/odd.nds") + "\". File name too long\n");
+
   TFaultFileSystem faults;
   const TFileSystemOverride installed(faults);
   faults.FailCall(TFileOp::List, 1, EACCES, "cked", true);
@@ -69,7 +77,8 @@ TEST_F(AuditDeepTest, EachPathThatCouldNotBeExaminedIsNamedOnStderrAndTheExitSta
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find(" Found : 1"), std::string::npos) << out;
-  EXPECT_EQ(err, "vexmoor: Cannot list folder \"" + (dir_ / "roms/lo\\x0Acked/") + "\". Permission denied\n");
+  EXPECT_EQ(err, "vexmoor: Cannot list folder \"" + (dir_ / "roms/lo\\x0Acked/") + "\". Permission denied\n" +
+                     real.err);
 }
 
 }  // namespace

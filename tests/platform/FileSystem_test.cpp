@@ -157,12 +157,18 @@ TEST_F(NotRegularTest, ListingHoldsOnlyFilesAndFoldersLinksFollowed) {
   fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.nds");
   fs::create_symlink(dir_ / "file.nds", dir_ / "link.nds");
   fs::create_directory_symlink(dir_ / "folder", dir_ / "linked");
-  std::map<std::string, bool> listed;
+  fs::create_symlink(dir_ / "loop.nds", dir_ / "loop.nds");
+  // A link whose status fails for another reason is listed with it (root
+  // may look everywhere, but not through a name longer than 255 bytes).
+  fs::create_symlink(std::string(300, 'n'), dir_ / "unknown.nds");
+  std::map<std::string, int> listed;
   for (const TListedEntry& entry : ListFolderEntries(dir_.Path()))
-    listed[entry.Name] = entry.IsFolder;
-  EXPECT_EQ(listed,
-            (std::map<std::string, bool>{
-                {"file.nds", false}, {"folder", true}, {"link.nds", false}, {"linked", true}}));
+    listed[entry.Name] = entry.Error != 0 ? entry.Error : entry.IsFolder ? 1 : 0;
+  EXPECT_EQ(listed, (std::map<std::string, int>{{"file.nds", 0},
+                                                {"folder", 1},
+                                                {"link.nds", 0},
+                                                {"linked", 1},
+                                                {"unknown.nds", ENAMETOOLONG}}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ TEST_F(DeepScanTest, WhatCannotBeExaminedIsNamedAndTheScanGoesOn) {
   dir_.Write("c/hidden.nds", Dump("hidden"));
   dir_.Write("c/shut.zip", test::BuildZip({{"m.nds", "m"}}));
   dir_.Write("d/found.nds", found);
+  // Its kind cannot be told, whatever its name: root may look everywhere,
+  // but not through a name longer than 255 bytes.
+  std::filesystem::create_symlink(std::string(300, 'n'), dir_ / "d/notes.txt");
   TFaultFileSystem faults;
   const TFileSystemOverride installed(faults);
   faults.FailCall(TFileOp::List, 1, EACCES, "a locked", true);
@@ -73,11 +77,12 @@ TEST_F(DeepScanTest, WhatCannotBeExaminedIsNamedAndTheScanGoesOn) {
     EXPECT_EQ(outcome.Skipped, 1);
     EXPECT_EQ(panels_[2], kScanCompleteText);
     std::vector<std::string> sorted = outcome.Unexamined;
-    ASSERT_EQ(sorted.size(), 3u);
+    ASSERT_EQ(sorted.size(), 4u);
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted[0], "Cannot examine \"" + Root() + "c/hidden.nds\". Input/output error");
-    EXPECT_EQ(sorted[1], "Cannot list folder \"" + Root() + "a locked/\". Permission denied");
-    EXPECT_EQ(sorted[2], "Cannot open file \"" + Root() + "c/shut.zip\". Permission denied");
+    EXPECT_EQ(sorted[1], "Cannot examine \"" + Root() + "d/notes.txt\". File name too long");
+    EXPECT_EQ(sorted[2], "Cannot list folder \"" + Root() + "a locked/\". Permission denied");
+    EXPECT_EQ(sorted[3], "Cannot open file \"" + Root() + "c/shut.zip\". Permission denied");
   }
 }
 
