@@ -1,6 +1,5 @@
 #include "platform/File.h"
 
-#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -9,20 +8,8 @@
 
 namespace vexmoor {
 
-namespace {
-
-std::atomic<TFileOpenHook> fileOpenHook{nullptr};
-
-std::unique_ptr<TReadableFile> OpenForInput(const std::string& path) {
-  if (const TFileOpenHook hook = fileOpenHook.load(std::memory_order_relaxed)) hook(path);
-  return CurrentFileSystem().OpenRead(path);
-}
-
-}  // namespace
-
-void SetFileOpenHook(TFileOpenHook hook) { fileOpenHook = hook; }
-
-InputFile::InputFile(const std::string& path) : path_(path), file_(OpenForInput(path)) {}
+InputFile::InputFile(const std::string& path)
+    : path_(path), file_(CurrentFileSystem().OpenRead(path)) {}
 
 InputFile::~InputFile() = default;
 InputFile::InputFile(InputFile&& other) noexcept = default;

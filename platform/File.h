@@ -46,12 +46,6 @@ class InputFile {
   std::unique_ptr<TReadableFile> file_;
 };
 
-// Test seam: when set, `hook` is called with the path of every file an
-// InputFile opens, on the opening thread, before the open. Tests count reads
-// with it; nullptr removes it.
-using TFileOpenHook = void (*)(const std::string& path);
-void SetFileOpenHook(TFileOpenHook hook);
-
 // Writes the file's pages out and drops them from the page cache, so the
 // next read comes from the disk. For benchmarks; failures are ignored.
 void DropCachedPages(const std::string& path);

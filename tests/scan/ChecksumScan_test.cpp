@@ -34,7 +34,7 @@ class ChecksumScanTest : public test::ScanTest {
     TScanEngine engine(state_, list_, sort_, cancel_, Recording());
     engine.SetPipeline({workers});
     engine.SetChecksumStore(store_.get(), rehash);
-    TOpenCounter::Reset();
+    opened_.Reset();
     const TScanOutcome outcome = engine.Run(dir_ / "roms");
     std::string result = std::to_string(outcome.Matched) + "\n";
     for (const TRomItem& item : state_.Catalogue)
@@ -64,11 +64,11 @@ TEST_F(ChecksumScanTest, UnchangedDumpsAreNotReadAgainAndGiveTheSameResults) {
     fs::remove(dir_ / "cache/checksums.sqlite3");
     store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
     const std::string first = ScanWithStore(workers);
-    EXPECT_EQ(TOpenCounter::Files(), 5u);
+    EXPECT_EQ(opened_.Files(), 5u);
     EXPECT_NE(first.find("10 " + Root() + "roms/sub/bad.nds"), std::string::npos) << first;
     EXPECT_EQ(ScanWithStore(workers), first);
-    EXPECT_EQ(TOpenCounter::Files(), 1u);  // the archive's directory only
-    EXPECT_TRUE(TOpenCounter::WasOpened(Root() + "roms/sub/z.zip"));
+    EXPECT_EQ(opened_.Files(), 1u);  // the archive's directory only
+    EXPECT_TRUE(opened_.WasOpened(Root() + "roms/sub/z.zip"));
     EXPECT_EQ(ScanWithStore(workers, /*rehash=*/false), first);
   }
   EXPECT_TRUE(notices_.empty());
@@ -85,7 +85,7 @@ TEST_F(ChecksumScanTest, AChangedDumpIsAlwaysReadAgain) {
   ScanWithStore();
   ScanWithStore();
   ASSERT_EQ(state_.Catalogue[0].Status, StatusFound);
-  ASSERT_EQ(TOpenCounter::Files(), 0u);
+  ASSERT_EQ(opened_.Files(), 0u);
   test::LetFileClockTick();
 
   // Rewritten in place with the same size, its modification time restored.
@@ -104,12 +104,12 @@ TEST_F(ChecksumScanTest, AChangedDumpIsAlwaysReadAgain) {
   AddEntry(state_, "3", "zeros", CrcOf(std::string(old.size(), '\0')));
 
   ScanWithStore();
-  EXPECT_EQ(TOpenCounter::Files(), 3u);
+  EXPECT_EQ(opened_.Files(), 3u);
   EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
   EXPECT_EQ(state_.Catalogue[1].Status, StatusFound);
   EXPECT_EQ(state_.Catalogue[2].StatusText, truncated);
   ScanWithStore();
-  EXPECT_EQ(TOpenCounter::Files(), 0u);
+  EXPECT_EQ(opened_.Files(), 0u);
 }
 
 TEST_F(ChecksumScanTest, AFileChangedJustBeforeItWasStampedIsReadAgainNextTime) {
@@ -119,7 +119,7 @@ TEST_F(ChecksumScanTest, AFileChangedJustBeforeItWasStampedIsReadAgainNextTime) 
   Known("fresh.nds", Dump("fresh"));
   const std::string first = ScanWithStore(2);
   EXPECT_EQ(ScanWithStore(2), first);
-  EXPECT_EQ(TOpenCounter::Files(), 1u);
+  EXPECT_EQ(opened_.Files(), 1u);
   EXPECT_EQ(store_->RowCount(), 0u);
 }
 
@@ -132,9 +132,9 @@ TEST_F(ChecksumScanTest, RehashReadsEveryDumpAndRefreshesItsRow) {
   }
   EXPECT_NE(ScanWithStore(), first);  // the row is believed
   EXPECT_EQ(ScanWithStore(1, /*rehash=*/true), first);
-  EXPECT_EQ(TOpenCounter::Files(), 1u);
+  EXPECT_EQ(opened_.Files(), 1u);
   EXPECT_EQ(ScanWithStore(), first);
-  EXPECT_EQ(TOpenCounter::Files(), 0u);
+  EXPECT_EQ(opened_.Files(), 0u);
 }
 
 TEST_F(ChecksumScanTest, RowsOfDumpsThatWentAwayArePrunedAfterACompleteScan) {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "scan/ChecksumStore.h"
 
 namespace vexmoor::test {
@@ -32,51 +32,45 @@ inline std::unique_ptr<TChecksumStore> AheadStore(const std::string& path,
   return store;
 }
 
-// Counts, per path, the files opened for reading while it lives.
-class TOpenCounter {
+// Counts, per path, the files opened for reading through the file system
+// while it lives (failed opens too), passing every call on to the file
+// system that was current when it was made.
+class TOpenCounter : public TFileSystemWrapper {
  public:
-  TOpenCounter() {
-    Reset();
-    SetFileOpenHook(&Record);
-  }
-  ~TOpenCounter() { SetFileOpenHook(nullptr); }
-  TOpenCounter(const TOpenCounter&) = delete;
-  TOpenCounter& operator=(const TOpenCounter&) = delete;
+  TOpenCounter() : TFileSystemWrapper(CurrentFileSystem()), installed_(*this) {}
 
-  static void Reset() {
-    const std::lock_guard lock(Mutex());
-    Opened().clear();
+  std::unique_ptr<TReadableFile> OpenRead(const std::string& path) override {
+    {
+      const std::lock_guard lock(mutex_);
+      ++opened_[path];
+    }
+    return TFileSystemWrapper::OpenRead(path);
+  }
+
+  void Reset() {
+    const std::lock_guard lock(mutex_);
+    opened_.clear();
   }
   // Distinct paths opened since the last Reset.
-  static size_t Files() {
-    const std::lock_guard lock(Mutex());
-    return Opened().size();
+  size_t Files() const {
+    const std::lock_guard lock(mutex_);
+    return opened_.size();
   }
-  static size_t FilesEndingIn(const std::string& suffix) {
-    const std::lock_guard lock(Mutex());
+  size_t FilesEndingIn(const std::string& suffix) const {
+    const std::lock_guard lock(mutex_);
     size_t count = 0;
-    for (const auto& [path, times] : Opened())
-      count += path.size() >= suffix.size() && path.ends_with(suffix);
+    for (const auto& [path, times] : opened_) count += path.ends_with(suffix);
     return count;
   }
-  static bool WasOpened(const std::string& path) {
-    const std::lock_guard lock(Mutex());
-    return Opened().count(path) != 0;
+  bool WasOpened(const std::string& path) const {
+    const std::lock_guard lock(mutex_);
+    return opened_.count(path) != 0;
   }
 
  private:
-  static void Record(const std::string& path) {
-    const std::lock_guard lock(Mutex());
-    ++Opened()[path];
-  }
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static std::map<std::string, int>& Opened() {
-    static std::map<std::string, int> opened;
-    return opened;
-  }
+  mutable std::mutex mutex_;
+  std::map<std::string, int> opened_;
+  TFileSystemOverride installed_;
 };
 
 // Lets the file system's clock move on, so a write now gives a file a

@@ -209,8 +209,8 @@ TEST_F(ScanPipelineTest, ScansThatRecallChecksumsGiveWhatAFullScanGives) {
     ExpectSameScan(full, Scan({workers}), "first scan, " + how);
     test::TOpenCounter opened;
     ExpectSameScan(full, Scan({workers}), "recalled, " + how);
-    EXPECT_EQ(test::TOpenCounter::FilesEndingIn(".nds"), 0u) << how;
-    EXPECT_GT(test::TOpenCounter::Files(), 0u) << how;  // archives are read
+    EXPECT_EQ(opened.FilesEndingIn(".nds"), 0u) << how;
+    EXPECT_GT(opened.Files(), 0u) << how;  // archives are read
   }
   EXPECT_TRUE(notices.empty());
 }
