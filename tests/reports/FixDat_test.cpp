@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Errors.h"
 #include "support/TempDir.h"
+#include "support/WriteFaults.h"
 #include "tests/scan/ScanTestUtil.h"
 
 namespace vexmoor {
@@ -59,6 +61,29 @@ TEST_F(FixDatTest, NoSystemNoExtAndEverythingFound) {
   EXPECT_EQ(BuildFixDat(state_, list_),
             "clrmamepro (\r\n  name \" Fix Dat\"\r\n  description \" Fix Dat\"\r\n)\r\n\r\n");
 }
+
+class FixDatFaultTest : public FixDatTest,
+                        public ::testing::WithParamInterface<test::TWriteFault> {};
+
+TEST_P(FixDatFaultTest, AFailedWriteKeepsTheOldFixDatAndNamesIt) {
+  AddEntry(state_, "1", "Lost", 0x0123ABCD, StatusMissing);
+  Fill({"[INFO]", "NAME=Test", "SYSTEM=Nintendo DS", "EXT=nds"});
+  const std::string path = dir_.Write("Test-fix.dat", "the old fix dat\r\n");
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  test::Inject(faults, GetParam(), "Test-fix.dat");
+  try {
+    SaveFixDat(state_, list_, path);
+    FAIL() << "the fix dat was written";
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.what(), test::WriteFailure(path, GetParam()));
+  }
+  EXPECT_EQ(test::FolderFiles(dir_.Path()),
+            (std::map<std::string, std::string>{{"Test-fix.dat", "the old fix dat\r\n"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FixDatFaultTest, ::testing::ValuesIn(test::kWriteFaults),
+                         test::WriteFaultName);
 
 }  // namespace
 }  // namespace vexmoor

@@ -9,11 +9,13 @@
 #include <filesystem>
 
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "platform/File.h"
 #include "platform/Folder.h"
 #include "platform/Process.h"
 #include "support/Programs.h"
 #include "support/TempDir.h"
+#include "support/WriteFaults.h"
 #include "updater/UpdateLog.h"
 
 namespace vexmoor {
@@ -144,6 +146,33 @@ TEST_F(SelfReplace, UpdateLeavesAFolderThatIsNotWritableToThePackageManager) {
   EXPECT_NE(Log().find("not replaced: its folder is not writable"), std::string::npos) << Log();
   EXPECT_EQ(test::ReadFile(installed), text);
 }
+
+// A copy over the old program that fails keeps the old program whole and
+// runnable, leaves no temporary, and logs the program's own path.
+class SelfReplaceFault : public SelfReplace,
+                         public ::testing::WithParamInterface<test::TWriteFault> {};
+
+TEST_P(SelfReplaceFault, AFailedCopyKeepsTheOldProgram) {
+  const std::string old = "#!/bin/sh\nexit 0\n";
+  dir_.Write("Vexmoor  beta $1 'x'/moorscan", old);
+  fs::permissions(program_, fs::perms(0755));
+  dir_.Write("Vexmoor  beta $1 'x'/upd-moorscan", "the new build");
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  test::Inject(faults, GetParam(), "/moorscan");
+  EXPECT_EQ(RunStartCommand({TStartSwitch::Update, program_}, Context()),
+            TStartOutcome::EndProcess);
+  EXPECT_NE(
+      Log().find(", not replaced: " + test::WriteFailure(program_, GetParam()) + ", started it"),
+      std::string::npos)
+      << Log();
+  EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "upd-moorscan", "vexmoor-update.log"}));
+  EXPECT_EQ(test::ReadFile(program_), old);
+  EXPECT_EQ(fs::status(program_).permissions(), fs::perms(0755));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SelfReplaceFault, ::testing::ValuesIn(test::kWriteFaults),
+                         test::WriteFaultName);
 
 TEST_F(SelfReplace, DeleteOfAMissingFileStartsAtOnce) {
   const auto start = std::chrono::steady_clock::now();
