@@ -60,13 +60,16 @@ TUpdateKey EncodeOne(const std::string& source, const std::string& output, doubl
       options.UpdateTimeStamps ? SetDatTimeStamp(original, TimeStampText(encodeTime)) : original;
   TUpdateKey key = KeyOf(output, text);
   if (options.CreateUpdateKeysFile) CheckKeyFields(source, key);
-  // Both files complete beside their targets, then the container first:
-  // a write that fails leaves the source as it was.
+  // Both files complete beside their targets, then the container first, and
+  // taken back when the stamped source cannot follow it: a write that fails
+  // leaves both as they were.
   TPendingFile container(output, MakeDatContainer(WithCrLfLineEnds(text), encodeTime));
   std::optional<TPendingFile> stamped;
   if (text != original) stamped.emplace(source, text);
-  container.Commit();
-  if (stamped) stamped->Commit();
+  if (stamped)
+    CommitTogether({&container, &*stamped});
+  else
+    container.Commit();
   return key;
 }
 

@@ -62,10 +62,11 @@ std::string EncoderRowName(const std::string& path);
 // IoError, FileOpenError, FormatError): sources before it stay encoded, no
 // keys file is written, and no container of the failing source's name is
 // created or changed. Each source is read, stamped, checked and packed in
-// memory first, so only a failure to write its container can leave its new
-// time stamp behind. Throws FormatError, touching nothing, for a source that
-// is already a container, whose container path would be the source itself,
-// or (with the keys file on) whose NAME or VERSION holds a '|'.
+// memory first, and its container and stamped text replace their files
+// together: a failure to write either leaves both as they were. Throws
+// FormatError, touching nothing, for a source that is already a container,
+// whose container path would be the source itself, or (with the keys file
+// on) whose NAME or VERSION holds a '|'.
 TEncodeResult EncodeDats(const std::vector<std::string>& sources, const TEncodeOptions& options,
                          const TEncodeStatusHandler& onStatus = {});
 

@@ -1,7 +1,10 @@
 #include "platform/File.h"
 
 #include <cerrno>
+#include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
@@ -151,6 +154,53 @@ void TPendingFile::Commit() {
     Fail(error);
   }
   temporary_.clear();
+}
+
+namespace {
+
+// A target as it was before a commit: its bytes, or absent (nullopt).
+std::optional<std::string> OldContents(const std::string& path) {
+  if (CurrentFileSystem().Stat(path).Type != TFileType::Regular) return std::nullopt;
+  return ReadWholeFile(path);
+}
+
+// Puts `old` back at `path`; says what could not be, or "".
+std::string TakeBack(const std::string& path, const std::string& requested,
+                     const std::optional<std::string>& old) {
+  try {
+    if (old)
+      WriteFileAtomically(path, *old);
+    else
+      RemoveFile(path);
+    return "";
+  } catch (const IoError& error) {
+    return "; \"" + requested + "\" keeps its new contents: " + error.what();
+  }
+}
+
+}  // namespace
+
+void CommitTogether(std::initializer_list<TPendingFile*> files) {
+  std::vector<std::optional<std::string>> old;
+  try {
+    for (const TPendingFile* file : files) old.push_back(OldContents(file->target_));
+  } catch (const IoError& error) {
+    ThrowWriteError(files.begin()[old.size()]->requested_, error);
+  }
+  size_t committed = 0;
+  try {
+    for (TPendingFile* file : files) {
+      file->Commit();
+      ++committed;
+    }
+  } catch (const IoError& error) {
+    std::string message = error.what();
+    for (size_t i = 0; i < committed; ++i) {
+      const TPendingFile& file = *files.begin()[i];
+      message += TakeBack(file.target_, file.requested_, old[i]);
+    }
+    throw IoError(message, error.SystemError());
+  }
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view data) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,6 +93,7 @@ class TPendingFile {
  private:
   void Finish();
   [[noreturn]] void Fail(const IoError& error);
+  friend void CommitTogether(std::initializer_list<TPendingFile*> files);
 
   std::string requested_;
   std::string target_;
@@ -100,6 +102,15 @@ class TPendingFile {
   std::string failure_;                  // the error that removed the temporary
   int failureCode_ = 0;
 };
+
+// Commits `files` in order as one replacement: when one of them cannot be put
+// in place, the ones committed before it get their old bytes back (or are
+// removed when they are new), so a failure leaves every target as it was.
+// The old targets are read into memory first: it is meant for small files
+// that belong together (the have and the miss list, a container and its
+// source). Throws the failure's IoError, its text extended when a file could
+// not be taken back.
+void CommitTogether(std::initializer_list<TPendingFile*> files);
 
 // Removes a file; missing files are not an error. Throws IoError otherwise.
 void RemoveFile(const std::string& path);

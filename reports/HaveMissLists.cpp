@@ -51,12 +51,12 @@ void SaveHaveMissLists(const TAuditState& state, const std::string& folder) {
   const THaveMissLists lists = BuildHaveMissLists(state);
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != kFolderSeparator) prefix += kFolderSeparator;
-  // Both complete beside their targets before either replaces its file, so
-  // a full disk never leaves a new have list beside a stale miss list.
+  // Both complete beside their targets before either replaces its file, and
+  // the have list taken back when the miss list cannot follow it, so a new
+  // have list never stands beside a stale miss list.
   TPendingFile have(prefix + lists.HaveFileName, lists.HaveText);
   TPendingFile miss(prefix + lists.MissFileName, lists.MissText);
-  have.Commit();
-  miss.Commit();
+  CommitTogether({&have, &miss});
 }
 
 }  // namespace vexmoor

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "platform/FaultFileSystem.h"
 #include "platform/File.h"
 #include "support/TempDir.h"
+#include "support/WriteFaults.h"
 
 namespace vexmoor {
 namespace {
@@ -208,6 +212,51 @@ TEST_F(DatEncoderTest, AContainerThatCannotBeWrittenLeavesTheSourceUnstamped) {
     EXPECT_FALSE(PathExists(dir_ / "A.qdat"));
   }
 }
+
+// A write that fails anywhere in a run keeps every old file of the failing
+// step byte for byte, leaves no temporary, and names the file it could not
+// write. The keys file comes last: the containers before it stay written.
+class EncodeFaultTest
+    : public DatEncoderTest,
+      public ::testing::WithParamInterface<std::tuple<test::TWriteFault, const char*>> {};
+
+TEST_P(EncodeFaultTest, AFailedWriteKeepsTheOldFiles) {
+  const auto& [fault, failing] = GetParam();
+  const std::map<std::string, std::string> before = {
+      {"A.dat", std::string(kDatA)},
+      {"A.qdat", MakeDatContainer("[INFO]\r\nNAME=Old\r\n", 1.0)},
+      {"update_keys.txt", "A.qdat|0.9|40000.5|Alpha Set\r\n"}};
+  for (const auto& [name, bytes] : before) dir_.Write(name, bytes);
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  test::Inject(faults, fault, std::string("/") + failing);
+  try {
+    Encode({dir_ / "A.dat"}, Options());
+    FAIL() << "the run ended well";
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.what(), test::WriteFailure(dir_ / failing, fault));
+  }
+  std::map<std::string, std::string> after = test::FolderFiles(dir_.Path());
+  if (std::string_view(failing) == "update_keys.txt") {
+    EXPECT_EQ(after["update_keys.txt"], before.at("update_keys.txt"));
+    EXPECT_EQ(ReadDatTimeStamp(dir_ / "A.qdat"), kT);
+    EXPECT_EQ(after.size(), 3u);
+  } else {
+    EXPECT_EQ(after, before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EncodeFaultTest,
+                         ::testing::Combine(::testing::ValuesIn(test::kWriteFaults),
+                                            ::testing::Values("A.qdat", "A.dat",
+                                                              "update_keys.txt")),
+                         [](const auto& info) {
+                           std::string name = std::string(std::get<0>(info.param).Name) + "_" +
+                                              std::get<1>(info.param);
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
 
 TEST_F(DatEncoderTest, RefusesSourcesItWouldDestroy) {
   const std::string container = dir_.Write("packed.dat", MakeDatContainer(kDatA, 1.0));

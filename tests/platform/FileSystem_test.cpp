@@ -106,6 +106,33 @@ TEST_F(FaultTest, AStreamedReplacementShowsOnlyWhenCommittedAndGoesAtItsFirstFai
   ExpectOldFileOnly(path, "abcd");
 }
 
+TEST_F(FaultTest, FilesCommittedTogetherAreTakenBackWhenOneCannotFollow) {
+  const std::string have = dir_.Write("Have.txt", "old have");
+  const std::string miss = dir_ / "Miss.txt";  // new: removed again
+  faults_.FailCall(TFileOp::Rename, 1, EXDEV, "Other.txt");
+  EXPECT_THROW(
+      {
+        TPendingFile first(have, "new have");
+        TPendingFile second(miss, "new miss");
+        TPendingFile third(dir_ / "Other.txt", "new other");
+        CommitTogether({&first, &second, &third});
+      },
+      IoError);
+  ExpectOldFileOnly(have, "old have");
+  // When the old bytes cannot be put back either, the message says so.
+  faults_.FailCall(TFileOp::Rename, 2, EIO, "Have.txt");
+  faults_.FailCall(TFileOp::Rename, 1, EXDEV, "Other.txt");
+  const std::string message = WriteError([&] {
+    TPendingFile first(have, "new have");
+    TPendingFile third(dir_ / "Other.txt", "new other");
+    CommitTogether({&first, &third});
+  });
+  EXPECT_EQ(message, "Cannot write file \"" + dir_ / "Other.txt" + "\". " + SystemErrorText(EXDEV) +
+                         "; \"" + have + "\" keeps its new contents: Cannot write file \"" + have +
+                         "\". " + SystemErrorText(EIO));
+  ExpectOldFileOnly(have, "new have");
+}
+
 TEST_F(FaultTest, AReadThatFailsHalfWayNamesTheFile) {
   const std::string path = dir_.Write("dump.nds", std::string(100000, 'd'));
   faults_.FailReadsAfter(65536, EIO, "dump.nds");

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <filesystem>
+#include <map>
 
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
 #include "support/TempDir.h"
+#include "support/WriteFaults.h"
 #include "tests/scan/ScanTestUtil.h"
 
 namespace vexmoor {
@@ -59,25 +61,36 @@ TEST_F(HaveMissListsTest, AFolderThatCannotBeWrittenThrows) {
   EXPECT_THROW(SaveHaveMissLists(state_, dir_ / "no/such/folder"), IoError);
 }
 
-TEST_F(HaveMissListsTest, RoomForOneListOnlyLeavesBothOldListsAsTheyWere) {
+// The miss list is replaced after the have list: whatever stops it, the
+// have list keeps its old bytes (or stays absent), so the two never disagree.
+TEST_F(HaveMissListsTest, AFailedMissListLeavesBothOldListsAsTheyWere) {
   Header({"[INFO]", "NAME=Set"});
   AddEntry(state_, "1", "Found Game", 1).Status = StatusFound;
   AddEntry(state_, "2", "Missing Game", 2);
-  const std::string have = dir_.Write("Set-Have.txt", "old have");
-  const std::string miss = dir_.Write("Set-Miss.txt", "old miss");
-  const THaveMissLists lists = BuildHaveMissLists(state_);
-  for (const TFileOp op : {TFileOp::Write, TFileOp::Flush}) {
-    TFaultFileSystem faults;
-    const TFileSystemOverride installed(faults);
-    if (op == TFileOp::Write) faults.FailWritesAfter(lists.HaveText.size(), ENOSPC);
-    else faults.FailCall(TFileOp::Flush, 3, EIO);  // the miss list's flush
-    EXPECT_THROW(SaveHaveMissLists(state_, dir_.Path()), IoError);
-    EXPECT_EQ(test::ReadFile(have), "old have");
-    EXPECT_EQ(test::ReadFile(miss), "old miss");
+  for (const bool oldLists : {true, false}) {
+    std::map<std::string, std::string> before;
+    if (oldLists) before = {{"Set-Have.txt", "old have"}, {"Set-Miss.txt", "old miss"}};
+    for (const test::TWriteFault& fault : test::kWriteFaults) {
+      for (const auto& [name, bytes] : test::FolderFiles(dir_.Path()))
+        std::filesystem::remove(dir_ / name);
+      for (const auto& [name, bytes] : before) dir_.Write(name, bytes);
+      TFaultFileSystem faults;
+      const TFileSystemOverride installed(faults);
+      test::Inject(faults, fault, "Set-Miss.txt");
+      try {
+        SaveHaveMissLists(state_, dir_.Path());
+        ADD_FAILURE() << fault.Name << ": the lists were written";
+      } catch (const IoError& error) {
+        EXPECT_EQ(error.what(), test::WriteFailure(dir_ / "Set-Miss.txt", fault));
+      }
+      EXPECT_EQ(test::FolderFiles(dir_.Path()), before) << fault.Name;
+    }
   }
+  const THaveMissLists lists = BuildHaveMissLists(state_);
   SaveHaveMissLists(state_, dir_.Path());
-  EXPECT_EQ(test::ReadFile(have), lists.HaveText);
-  EXPECT_EQ(test::ReadFile(miss), lists.MissText);
+  EXPECT_EQ(test::FolderFiles(dir_.Path()),
+            (std::map<std::string, std::string>{{"Set-Have.txt", lists.HaveText},
+                                                {"Set-Miss.txt", lists.MissText}}));
 }
 
 }  // namespace
