@@ -1,6 +1,7 @@
 #include "catalogue/RomList.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "catalogue/ListLayout.h"
 #include "catalogue/TextCompare.h"
@@ -21,6 +22,24 @@ std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// std::stable_sort's order, reached in runs of kRowsBetweenPumps rows
+// merged pairwise, with `pump` after each run and each merge.
+template <typename Less>
+void StableSortPumped(std::vector<TListRow>& rows, Less less, const std::function<void()>& pump) {
+  const size_t count = rows.size();
+  const auto at = [&rows, count](size_t position) { return rows.begin() + std::ptrdiff_t(std::min(position, count)); };
+  for (size_t run = 0; run < count; run += kRowsBetweenPumps) {
+    std::stable_sort(at(run), at(run + kRowsBetweenPumps), less);
+    pump();
+  }
+  for (size_t width = kRowsBetweenPumps; width < count; width *= 2) {
+    for (size_t left = 0; left + width < count; left += 2 * width) {
+      std::inplace_merge(at(left), at(left + width), at(left + 2 * width), less);
+      pump();
+    }
+  }
 }
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
@@ -44,21 +63,30 @@ int SortKeyColumn(const TDatHeader& header) {
   return -2;
 }
 
-void TRomList::Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort) {
-  rows_.clear();
-  rows_.reserve(catalogue.Count());
+void TRomList::Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort,
+                    const std::function<void()>& pump) {
+  std::vector<TListRow> rows;
+  rows.reserve(catalogue.Count());
   for (size_t i = 0; i < catalogue.Count(); ++i) {
+    if (pump && i > 0 && i % kRowsBetweenPumps == 0) pump();
     const TRomItem& item = catalogue[i];
-    TListRow& row = rows_.emplace_back();
+    TListRow& row = rows.emplace_back();
     row.Entry = i;
     row.Caption = "  " + item.Country;
     row.SubItems = {item.Index, item.Name, HexLong(item.Crc), item.StatusText};
     row.Image = FlagIndex(item.Country);
   }
-  if (const int k = SortKeyColumn(header); k != -2) {
-    sort.SortAscending = true;
-    Sort(k, true);
+  const int k = SortKeyColumn(header);
+  if (k != -2) {
+    const auto less = [k](const TListRow& a, const TListRow& b) { return CompareRows(&a, &b, k, true) < 0; };
+    if (pump)
+      StableSortPumped(rows, less, pump);
+    else
+      std::stable_sort(rows.begin(), rows.end(), less);
   }
+  // Nothing pumps from here on: the new rows and the sort state arrive together.
+  rows_ = std::move(rows);
+  if (k != -2) sort.SortAscending = true;
 }
 
 void TRomList::Sort(int k, bool ascending) {

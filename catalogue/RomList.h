@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ constexpr int kSubItemName = 1;
 constexpr int kSubItemCrc = 2;
 constexpr int kSubItemStatus = 3;
 
+// The loops over every row that may run on a window's thread (the fill
+// below, the scan's end pass) call their pump after this many rows.
+inline constexpr size_t kRowsBetweenPumps = 1024;
+
 // The list's sort state, shared by column clicks and the list fill.
 struct TSortState {
   int LastSortColumn = -2;  // matches no column at start
@@ -46,7 +51,13 @@ class TRomList {
   // dat's SORT key gives ("NAME" sorts by name, "INDEX" by index, any letter
   // case, anything else keeps the catalogue order). Sorting sets
   // SortAscending and leaves LastSortColumn as it is.
-  void Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort);
+  // With `pump`, the new rows are built and sorted aside in steps of about
+  // kRowsBetweenPumps rows with `pump` between them, and replace the old
+  // ones only after the last step: whatever `pump` does meanwhile (a column
+  // click, a repaint) sees the old rows. The result is the same either way.
+  // `pump` must not change the catalogue or the header.
+  void Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort,
+            const std::function<void()>& pump = {});
   void Clear() { rows_.clear(); }
 
   // Sorts the rows by column k with CompareRows (rows that compare equal

@@ -23,10 +23,11 @@ std::string AbsoluteFolder(const std::string& folder) {
 
 }  // namespace
 
-TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash)
+TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash,
+                                   const std::function<void()>& pump)
     : store_(store), walkRoot_(root), keyRoot_(AbsoluteFolder(root)) {
   if (!store_.Usable()) return;
-  if (!rehash) known_ = store_.LoadUnder(keyRoot_);
+  if (!rehash) known_ = store_.LoadUnder(keyRoot_, pump);
   if (store_.Usable()) writer_ = std::thread([this] { WriterLoop(); });
 }
 
@@ -97,9 +98,10 @@ void TChecksumSession::WriteQueued(std::unique_lock<std::mutex>& lock) {
   oldestQueued_ = std::chrono::steady_clock::now();
 }
 
-void TChecksumSession::End(bool complete) {
+void TChecksumSession::End(bool complete, const std::function<void()>& pump) {
   if (ended_) return;
   ended_ = true;
+  if (pump) LetGoOfKnown(pump);
   if (!writer_.joinable()) return;
   {
     const std::lock_guard lock(mutex_);
@@ -113,6 +115,15 @@ void TChecksumSession::End(bool complete) {
   }
   store_.Deliver();
   if (complete) store_.PruneIfGrown(touched_);
+}
+
+void TChecksumSession::LetGoOfKnown(const std::function<void()>& pump) {
+  // Freeing the rows of a large collection at once holds a window up.
+  while (!known_.empty()) {
+    for (size_t freed = 0; freed < kChecksumRowsBetweenPumps && !known_.empty(); ++freed)
+      known_.erase(known_.begin());
+    pump();
+  }
 }
 
 }  // namespace vexmoor

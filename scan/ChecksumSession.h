@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,8 +33,10 @@ class TChecksumSession {
   // `root` is the folder the scan walks, as its work list names it.
   // `store` must outlive the session and is used by nobody else meanwhile.
   // With `rehash` nothing is recalled: every file is read, every row written
-  // afresh.
-  TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash);
+  // afresh. `pump` runs between the steps of loading the rows (see
+  // TChecksumStore::LoadUnder).
+  TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash,
+                   const std::function<void()>& pump = {});
   // Ends the session as End(false) does when End was not called.
   ~TChecksumSession();
   TChecksumSession(const TChecksumSession&) = delete;
@@ -54,14 +57,18 @@ class TChecksumSession {
   void Remember(const std::string& path, const TFileStamp& stamp, const TStoredChecksum& sum);
   // Writes what is queued and, after a walk that ran to its end (`complete`),
   // prunes the store when it has grown. Tells once when rows were lost to
-  // another program's lock. Called again, does nothing.
-  void End(bool complete);
+  // another program's lock. Called again, does nothing. With `pump`, the
+  // rows loaded at the start are then let go of in steps with `pump`
+  // between them, so no Recall may run any more; without, they go with the
+  // session.
+  void End(bool complete, const std::function<void()>& pump = {});
 
   // Rows recalled and remembered so far.
   uint64_t Touched() const { return touched_; }
 
  private:
   std::string Key(const std::string& path) const;
+  void LetGoOfKnown(const std::function<void()>& pump);
   void WriterLoop();
   void WriteQueued(std::unique_lock<std::mutex>& lock);
 

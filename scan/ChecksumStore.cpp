@@ -209,13 +209,14 @@ void TChecksumStore::Fail(const SqliteError& error) {
     GiveUp(error.what());
 }
 
-TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix) {
+TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix, const std::function<void()>& pump) {
   TKnownChecksums known;
   if (!db_) return known;
   try {
     TSqliteStatement select(*db_, kSelectFrom);
     select.BindBlob(1, prefix);
-    while (select.Step()) {
+    for (size_t read = 0; select.Step(); ++read) {
+      if (pump && read > 0 && read % kChecksumRowsBetweenPumps == 0) pump();
       if (!select.IsBlob(0)) continue;
       const std::string_view path = select.Blob(0);
       if (path.substr(0, prefix.size()) != prefix) break;

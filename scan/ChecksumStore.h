@@ -52,6 +52,10 @@ using TKnownChecksums = std::unordered_map<std::string, TKnownChecksum>;
 
 using TStoreNotice = std::function<void(const std::string& line)>;
 
+// How many rows the loops over the rows of a whole collection take between
+// two calls of their pump.
+inline constexpr size_t kChecksumRowsBetweenPumps = 1024;
+
 // Where the store lives: UserCacheFolder() + "/vexmoor/checksums.sqlite3",
 // or "" when the user has no cache folder.
 std::string DefaultChecksumStorePath();
@@ -74,7 +78,10 @@ class TChecksumStore {
   // The rows whose path begins with `prefix`. A row whose values are not
   // what this program writes is left out (its file is read again and the
   // row replaced). A damaged store is set aside and nothing is returned.
-  TKnownChecksums LoadUnder(const std::string& prefix);
+  // With `pump`, it runs after every kChecksumRowsBetweenPumps rows read
+  // (the rows of a large collection take a while); it must not use the
+  // store.
+  TKnownChecksums LoadUnder(const std::string& prefix, const std::function<void()>& pump = {});
 
   // Writes `rows` in one transaction, replacing rows of the same paths.
   // Busy: another program holds the write lock; nothing was written and the

@@ -1,5 +1,7 @@
 #include "scan/EndPass.h"
 
+#include <vector>
+
 #include "catalogue/General.h"
 #include "platform/Folder.h"
 #include "scan/WorkItem.h"
@@ -53,18 +55,27 @@ std::string CacheFilePath(const TAuditState& state) {
   return ChangeExt(state.DatPath.empty() ? state.CurrentDat : state.DatPath, ".qcache");
 }
 
-void RunEndPass(TAuditState& state, TRomList& list) {
-  state.FoundCount = 0;
-  for (size_t row = 0; row < list.Count(); ++row) {
-    const TRomItem& item = state.Catalogue[list[row].Entry];
-    if (std::optional<std::string> text = EndPassStatusText(item)) {
-      list[row].SubItems[kSubItemStatus] = std::move(*text);
-    }
+void RunEndPass(TAuditState& state, TRomList& list, const std::function<void()>& pump) {
+  // The rows' order now: a column click during a pump moves the rows, not
+  // the order the cache table is added to in.
+  std::vector<size_t> entries;
+  entries.reserve(list.Count());
+  for (const TListRow& row : list) entries.push_back(row.Entry);
+  std::vector<std::optional<std::string>> texts(state.Catalogue.Count());
+  int32_t found = 0;
+  for (size_t position = 0; position < entries.size(); ++position) {
+    if (pump && position > 0 && position % kRowsBetweenPumps == 0) pump();
+    const TRomItem& item = state.Catalogue[entries[position]];
+    texts[entries[position]] = EndPassStatusText(item);
     if (item.Status == StatusFound) {
       CacheSet(state.CacheTable, item.Crc, kCacheFlagCached);
-      ++state.FoundCount;
+      ++found;
     }
   }
+  for (size_t row = 0; row < list.Count(); ++row) {
+    if (std::optional<std::string>& text = texts[list[row].Entry]) list[row].SubItems[kSubItemStatus] = std::move(*text);
+  }
+  state.FoundCount = found;
   if (state.CacheResults) WriteCacheFile(state.CacheTable, CacheFilePath(state));
 }
 

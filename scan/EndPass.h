@@ -2,6 +2,7 @@
 // and file, and the status bar texts.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -44,6 +45,13 @@ std::string CacheFilePath(const TAuditState& state);
 // text, FoundCount, CacheSet(Crc, 1) for every found entry and, when
 // CacheResults is on, the cache file. Throws IoError when the cache file
 // cannot be written; the Status texts and FoundCount are then already set.
-void RunEndPass(TAuditState& state, TRomList& list);
+// With `pump`, the texts and the cache table are worked out in steps of
+// kRowsBetweenPumps rows, in the rows' order as the pass began, with `pump`
+// between them; the rows' Status texts and FoundCount are set after the
+// last step, so a sort during a pump neither sees half-written texts nor
+// changes the result. `pump` must not change the catalogue or the rows'
+// entries (it may reorder the rows). The list holds each entry once, as
+// TRomList::Fill makes it.
+void RunEndPass(TAuditState& state, TRomList& list, const std::function<void()>& pump = {});
 
 }  // namespace vexmoor

@@ -70,7 +70,7 @@ void TScanEngine::Start() {
     for (const auto& [crc, position] : byCrc_) crcHighHalves_[crc >> 22] |= uint64_t{1} << ((crc >> 16) & 63);
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
-  list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
+  list_.Fill(state_.Catalogue, state_.DatHeader, sort_, callbacks_.ProcessMessagesBetweenChunks);
   Notify(callbacks_.ListRebuilt);
 }
 
@@ -79,7 +79,8 @@ void TScanEngine::Walk(const std::string& folder) {
   // The session outlives the look-ahead, whose workers recall from it; on
   // any way out it writes the rows of the files read so far.
   std::optional<TChecksumSession> session;
-  if (store_) session.emplace(*store_, work.Front(), rehash_);
+  const std::function<void()>& stepPump = callbacks_.ProcessMessagesBetweenChunks;
+  if (store_) session.emplace(*store_, work.Front(), rehash_, stepPump);
   session_ = session ? &*session : nullptr;
   struct TForget {
     TChecksumSession*& session;
@@ -113,7 +114,7 @@ void TScanEngine::Walk(const std::string& folder) {
   }
   outcome_.Cancelled = !work.Empty();
   ahead.reset();
-  if (session) session->End(!outcome_.Cancelled);
+  if (session) session->End(!outcome_.Cancelled, stepPump);
 }
 
 void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList& work) {
@@ -209,7 +210,7 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
 
 void TScanEngine::Finish() {
   try {
-    RunEndPass(state_, list_);
+    RunEndPass(state_, list_, callbacks_.ProcessMessagesBetweenChunks);
   } catch (const IoError&) {
     // Only the cache file failed; the results stand.
     outcome_.CacheWriteError = std::current_exception();

@@ -12,19 +12,28 @@
 // 1. The cancel flag is cleared, FoundCount set to 0, panels 0 and 1 show
 //    " Matched : 0" and " Skipped : 0".
 // 2. The list is rebuilt from the catalogue (FillList), then ListRebuilt
-//    runs: every row may differ, so a view over the list resets.
-// 3. The walk: per work-list path, panel 2 shows the path, ProcessMessages
-//    runs, the path is examined and applied, and panels 0 and 1 show the
-//    counters; ProcessMessages also runs once per entry of a listed folder,
-//    and ProcessMessagesWhileWaiting every 20 ms while the walk's thread
-//    waits for the workers that read ahead. Entries' Status and StatusText change in
+//    runs: every row may differ, so a view over the list resets. With
+//    ProcessMessagesBetweenChunks set, it runs between the steps of the
+//    rebuild, which builds the new rows aside: until ListRebuilt the list
+//    holds the old rows. A cancel meanwhile stops the walk before its
+//    first path.
+// 3. The walk: with a checksum store, its rows under the folder are loaded
+//    first and let go of last, with ProcessMessagesBetweenChunks between
+//    the steps of both. Per work-list path, panel 2 shows the path,
+//    ProcessMessages runs, the path is examined and applied, and panels 0
+//    and 1 show the counters; ProcessMessages also runs once per entry of a
+//    listed folder, and ProcessMessagesWhileWaiting every 20 ms while the
+//    walk's thread waits for the workers that read ahead. Entries' Status
+//    and StatusText change in
 //    the catalogue, but no row of the list changes: the rows' texts stay as
 //    they were until step 4. A view that colours rows by the entry's Status
 //    may therefore show the new colours early if it repaints meanwhile.
 // 4. The end pass writes every row's Status text, sets FoundCount and the
 //    cache table and, with CacheResults on, writes the cache file; then
 //    StatusTextsWritten runs: a view announces that the Status column of
-//    every row changed (and the row colours with it).
+//    every row changed (and the row colours with it). With
+//    ProcessMessagesBetweenChunks set, it runs between the steps of the
+//    pass; the rows' texts all change after the last one (RunEndPass).
 // 5. Panels 0, 1 and 2 show " Found : %d", " Missing : %d" and
 //    " Scanning complete.", and Run() returns the outcome.
 //
@@ -83,6 +92,14 @@ struct TScanCallbacks {
   // while one large dump is summed or a slow disk is read. Unset, the walk
   // waits without pumping, and the pumps are exactly those above.
   std::function<void()> ProcessMessagesWhileWaiting;
+  // Handles pending events between the steps of the loops over every entry
+  // or every stored checksum: the list rebuild and the end pass (every
+  // kRowsBetweenPumps rows), the checksum store's rows loaded and let go of
+  // (every kChecksumRowsBetweenPumps), so a large dat or collection does
+  // not freeze the window at the start or the end of a scan. A window sets
+  // it to the same function as ProcessMessages. Unset, each loop runs in
+  // one piece.
+  std::function<void()> ProcessMessagesBetweenChunks;
   // The list was rebuilt from the catalogue (once, before the walk).
   std::function<void()> ListRebuilt;
   // The end pass wrote the Status text of every row (once, after the walk,

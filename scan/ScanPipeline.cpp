@@ -119,7 +119,8 @@ void TLookAhead::Rebuild(const std::deque<std::string>& work, const TWalkedFolde
   stale_ = false;
 }
 
-void TLookAhead::Expand() {
+void TLookAhead::Expand(const std::function<void()>& pump) {
+  size_t added = 0;
   while (expanded_ < ahead_.size()) {
     const TAhead& path = ahead_[expanded_];
     if (NamesFolder(path.Path)) {
@@ -134,8 +135,9 @@ void TLookAhead::Expand() {
           walked_.insert({folder.Identity->Device, folder.Identity->Node}).second) {
         // Appending to a deque keeps references to its elements valid.
         for (const TFolderEntry& entry : folder.Entries) {
-          if (std::optional<std::string> added = WorkListEntry(path.Path, entry, masks_))
-            ahead_.push_back({std::move(*added), nullptr});
+          if (pump && ++added % kEntriesBetweenPumps == 0) pump();
+          if (std::optional<std::string> kept = WorkListEntry(path.Path, entry, masks_))
+            ahead_.push_back({std::move(*kept), nullptr});
         }
       }
     }
@@ -215,10 +217,10 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
       jobDone_.wait(lock);
       lock.unlock();
     }
-    Expand();
+    Expand(pump);
     Submit();
   }
-  Expand();  // the front is done, so its entries join the copy now
+  Expand(pump);  // the front is done, so its entries join the copy now
   TExamined result = std::move(job->Result);
   bytesInFlight_ -= ahead_.front().Bytes;
   ahead_.pop_front();

@@ -50,6 +50,9 @@ struct TPipelineLimits {
 
 // The longest the walk's thread waits for a worker without calling its pump.
 inline constexpr std::chrono::milliseconds kPumpSlice{20};
+// While a listed folder's entries join the look-ahead's copy of the work
+// list, the pump runs after every this many entries.
+inline constexpr size_t kEntriesBetweenPumps = 1024;
 
 // The number of processor cores, at least 1.
 unsigned DefaultScanWorkers();
@@ -76,7 +79,8 @@ class TLookAhead {
   // this thread when no worker has begun it yet. With `pump`, this thread
   // examines nothing while a worker runs: it waits in slices of at most
   // kPumpSlice and calls `pump` between them, so the caller's events are
-  // handled even while one large dump is summed or a slow disk is read.
+  // handled even while one large dump is summed or a slow disk is read,
+  // and every kEntriesBetweenPumps entries of a large folder's listing.
   // An exception from `pump` leaves the look-ahead fit only for destruction.
   TExamined Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
                  const std::function<void()>& pump = {});
@@ -104,7 +108,9 @@ class TLookAhead {
 
   void AbandonAll();
   void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
-  void Expand();
+  // Adds the entries of the folders done to the copy of the work list,
+  // calling `pump` (when set) every kEntriesBetweenPumps entries.
+  void Expand(const std::function<void()>& pump = {});
   void Submit();
   void WakeWorkers();
   void WorkerLoop();

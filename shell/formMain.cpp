@@ -30,6 +30,7 @@
 #include "reports/SelectionCopy.h"
 #include "scan/ChecksumStore.h"
 #include "scan/ScanEngine.h"
+#include "scan/ThrottledPump.h"
 #include "scan/Unexamined.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorReport.h"
@@ -290,14 +291,17 @@ void TMainForm::ScanFolder(const QString& folder) {
   callbacks.SetPanelText = [this](int panel, const std::string& text) { SetPanel(panel, text); };
   callbacks.ProcessMessages = [] { QCoreApplication::processEvents(); };
   callbacks.ProcessMessagesWhileWaiting = callbacks.ProcessMessages;
-  // The engine has refilled the list before its first pump: nothing has
-  // read the rows in between.
+  callbacks.ProcessMessagesBetweenChunks = callbacks.ProcessMessages;
+  // The engine builds the new rows aside (pumping meanwhile) and puts them
+  // in place just before this, with no pump between: nothing has read them.
   callbacks.ListRebuilt = [this] {
     model_->BeginRebuild();
     model_->EndRebuild();
   };
   callbacks.StatusTextsWritten = [this] { model_->StatusTextsChanged(); };
-  TScanEngine engine(state_, list_, sort_, cancelRequested_, std::move(callbacks));
+  // Events and panel texts at most once per pump interval, not once per path.
+  TThrottledCallbacks throttled(std::move(callbacks));
+  TScanEngine engine(state_, list_, sort_, cancelRequested_, throttled.Callbacks());
   engine.SetPipeline(pipeline_);
   if (state_.ScanRunning) throw Error("A scan is already running.");
   engine.SetChecksumStore(ChecksumStore());
@@ -305,7 +309,8 @@ void TMainForm::ScanFolder(const QString& folder) {
   TScanOutcome outcome;
   // What the store had to say replaces " Scanning complete.", once the
   // scan is over.
-  const auto tellStore = [this] {
+  const auto tellStore = [this, &throttled] {
+    throttled.Flush();  // the scan's last texts
     if (!storeNotices_.empty()) SetPanel(2, " " + storeNotices_.back());
     storeNotices_.clear();
   };

@@ -59,6 +59,33 @@ TEST_F(RomListTest, ColumnClicksToggleAndAnotherColumnStartsAscending) {
   EXPECT_EQ(CompareRows(nullptr, &list_[0], 1, true), 0);
 }
 
+TEST(RomListPumpTest, APumpedFillSortsAsTheOneShotFillAndShowsTheOldRowsUntilItEnds) {
+  // Many names equal but for case, so a merge that lost stability shows.
+  test::TListedCatalogue plain, pumped;
+  for (test::TListedCatalogue* side : {&plain, &pumped}) {
+    for (uint32_t i = 0; i < 5000; ++i)
+      test::AddEntry(side->state_, std::to_string(i), (i % 3 ? "Name " : "name ") + std::to_string(i % 700), i);
+  }
+  plain.Fill({"[INFO]", "SORT=NAME"});
+  pumped.Fill({"[INFO]"});  // the old rows: the dat's order
+  pumped.state_.DatHeader.Rebuild({"[INFO]", "SORT=NAME"});
+  int pumps = 0;
+  bool oldRowsShown = true;
+  pumped.list_.Fill(pumped.state_.Catalogue, pumped.state_.DatHeader, pumped.sort_, [&] {
+    ++pumps;
+    oldRowsShown = oldRowsShown && pumped.list_.Count() == 5000 && pumped.list_[1].Entry == 1;
+  });
+  EXPECT_TRUE(oldRowsShown);
+  EXPECT_GE(pumps, 4 + 5);  // building in steps, then sorting in runs and merges
+  std::vector<size_t> expected, got;
+  for (const TListRow& row : plain.list_) expected.push_back(row.Entry);
+  for (const TListRow& row : pumped.list_) got.push_back(row.Entry);
+  EXPECT_NE(got[1], 1u);
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(pumped.list_[4999].SubItems, plain.list_[4999].SubItems);
+  EXPECT_TRUE(pumped.sort_.SortAscending);
+}
+
 TEST(TextCompareTest, WordSortOrder) {
   EXPECT_LT(LocaleCompare("alpha", "Alpha"), 0);
   EXPECT_LT(LocaleCompare("Alpha", "beta"), 0);

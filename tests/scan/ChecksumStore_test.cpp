@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "scan/ChecksumSession.h"
 #include "scan/Sqlite.h"
 #include "support/TempDir.h"
 #include "tests/scan/ChecksumTestUtil.h"
@@ -62,6 +63,25 @@ TEST_F(ChecksumStoreTest, RowsPersistInWalModeAndLoadOnlyUnderTheFolder) {
   TSqliteStatement mode(db, "PRAGMA journal_mode");
   ASSERT_TRUE(mode.Step());
   EXPECT_EQ(mode.Blob(0), "wal");
+}
+
+TEST_F(ChecksumStoreTest, ALargeCollectionsRowsAreLoadedAndLetGoOfWithPumpsBetweenSteps) {
+  auto store = Open();
+  std::vector<TChecksumRow> rows;
+  for (uint32_t i = 0; i < 3000; ++i) rows.push_back(Row("/r/" + std::to_string(i) + ".nds", i, i));
+  ASSERT_EQ(store->Write(rows), TChecksumStore::TWrite::Written);
+  int pumps = 0;
+  const auto pump = [&pumps] { ++pumps; };
+  EXPECT_EQ(store->LoadUnder("/r/", pump).size(), 3000u);
+  EXPECT_EQ(pumps, 2);  // after rows 1024 and 2048
+  pumps = 0;
+  TChecksumSession session(*store, "/r/", false, pump);
+  EXPECT_EQ(pumps, 2);
+  EXPECT_TRUE(session.Recall("/r/7.nds", rows[7].Stamp));
+  pumps = 0;
+  session.End(true, pump);
+  EXPECT_EQ(pumps, 3);  // after each 1024 rows let go of, and the rest
+  EXPECT_TRUE(notices_.empty());
 }
 
 TEST_F(ChecksumStoreTest, RowsThisProgramDoesNotWriteAreLeftOut) {

@@ -364,6 +364,28 @@ TEST_F(ScanEngineTest, TellsWhenItRebuildsTheListAndWhenItWritesTheStatusTexts) 
   EXPECT_TRUE(cancel_);  // the engine sets the flag itself when the work runs out
 }
 
+TEST_F(ScanEngineTest, ALargeListIsRebuiltAndEndPassedWithPumpsBetweenItsSteps) {
+  for (uint32_t i = 0; i < 3000; ++i) AddEntry(state_, std::to_string(i), "Entry", 0x40000000 + i);
+  const std::string data = Dump("stepped");
+  AddEntry(state_, "3001", "Stepped", CrcOf(data));
+  dir_.Write("stepped.nds", data);
+  std::vector<std::string> events;
+  TScanCallbacks callbacks = Recording();
+  callbacks.SetPanelText = [&](int panel, const std::string& text) {
+    if (panel == 2) events.push_back(text);
+  };
+  callbacks.ProcessMessagesBetweenChunks = [&] { events.push_back("step " + std::to_string(list_.Count())); };
+  callbacks.ListRebuilt = [&] { events.push_back("rebuilt"); };
+  callbacks.StatusTextsWritten = [&] { events.push_back("written"); };
+  TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
+  EXPECT_EQ(engine.Run(dir_.Path()).Matched, 1);
+  // 3001 rows: a pump after rows 1024 and 2048 of each loop; the old, empty
+  // list stays in place until the rebuild is over.
+  EXPECT_EQ(events, (std::vector<std::string>{"step 0", "step 0", "rebuilt", Root(), Root() + "stepped.nds",
+                                              "step 3001", "step 3001", "written", kScanCompleteText}));
+  EXPECT_EQ(pumps_, 3);  // the walk's own pumps are as before: two paths, one entry
+}
+
 TEST_F(ScanEngineTest, ACacheFileThatCannotBeWrittenKeepsTheFinishedResults) {
   state_.CacheResults = true;
   state_.DatPath = dir_ / "no such folder/x.qdat";
