@@ -18,6 +18,9 @@ bool TPumpThrottle::Due() {
 TThrottledCallbacks::TThrottledCallbacks(TScanCallbacks window, TPumpThrottle throttle)
     : window_(std::move(window)), throttle_(std::move(throttle)) {}
 
+// Every callback is passed on below; a new one must be too.
+static_assert(sizeof(TScanCallbacks) == 6 * sizeof(std::function<void()>));
+
 TScanCallbacks TThrottledCallbacks::Callbacks() {
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [this](int panel, const std::string& text) { Record(panel, text); };
