@@ -168,7 +168,8 @@ void TMainForm::ConnectHandlers() {
 void TMainForm::FormCreate() {
   settings_ = std::make_unique<TSettingsStore>();
   settings_->WriteText("ProgramDir", programFolder_);
-  settings_->Sync();
+  // Settings that cannot be saved are reported; the start goes on.
+  RunGuarded(this, [this] { settings_->Sync(); });
   scanFolder_ = FileText(settings_->ReadText("ScanFolder"));
   for (const TOptionItem& option : kOptionItems) {
     state_.*option.Option = settings_->ReadFlag(option.SettingName);

@@ -1,6 +1,10 @@
 #include "platform/qt/Settings.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <stdexcept>
+
+#include "platform/Errors.h"
 
 namespace vexmoor {
 
@@ -10,16 +14,30 @@ QString Key(std::string_view name) {
   return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-std::unique_ptr<QSettings> OpenKey() {
-#ifdef _WIN32
-  return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Vexmoor"),
-                                     QSettings::NativeFormat);
-#else
-  // $XDG_CONFIG_HOME/SOFTWARE/Vexmoor.conf: the key's path as folder and file.
-  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                     QStringLiteral("SOFTWARE"), QStringLiteral("Vexmoor"));
-#endif
+std::string FileBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+#ifndef _WIN32
+// The folder QSettings keeps a user's files of the native format in (its
+// set path, else the XDG config folder), told by a settings object of a
+// name no file has: opening the key itself reads its files at once.
+QString UserSettingsFolder() {
+  const QSettings probe(QSettings::NativeFormat, QSettings::UserScope,
+                        QStringLiteral("vexmoor-settings-folder"));
+  return QFileInfo(probe.fileName()).path();
 }
+
+// The key's file, or the organisation's file QSettings also reads, when one
+// of them is there but is no regular file: reading a FIFO or a device would
+// wait for ever. "" when both are fine.
+QString BlockingSettingsFile(const QString& folder) {
+  for (const QString& name :
+       {QStringLiteral("/SOFTWARE/Vexmoor.conf"), QStringLiteral("/SOFTWARE.conf")}) {
+    const QFileInfo file(folder + name);
+    if (file.exists() && !file.isFile() && !file.isDir()) return file.filePath();
+  }
+  return QString();
+}
+#endif
 
 }  // namespace
 
@@ -29,13 +47,30 @@ const TSettingDef& SettingDef(std::string_view name) {
   throw std::logic_error("no setting named " + std::string(name));
 }
 
-TSettingsStore::TSettingsStore() : settings_(OpenKey()) {}
+TSettingsStore::TSettingsStore() {
+#ifdef _WIN32
+  settings_ = std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Vexmoor"),
+                                          QSettings::NativeFormat);
+#else
+  // $XDG_CONFIG_HOME/SOFTWARE/Vexmoor.conf: the key's path as folder and file.
+  const QString folder = UserSettingsFolder();
+  blocked_ = BlockingSettingsFile(folder);
+  if (blocked_.isEmpty()) {
+    settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                            QStringLiteral("SOFTWARE"), QStringLiteral("Vexmoor"));
+  }
+#endif
+}
 
 TSettingsStore::~TSettingsStore() = default;
 
+bool TSettingsStore::Readable() const {
+  return settings_ && settings_->status() == QSettings::NoError;
+}
+
 std::string TSettingsStore::ReadText(std::string_view name) const {
   const TSettingDef& def = SettingDef(name);
-  const QVariant value = settings_->status() == QSettings::NoError ? settings_->value(Key(name)) : QVariant();
+  const QVariant value = Readable() ? settings_->value(Key(name)) : QVariant();
   if (!value.isValid()) return std::string(def.Default);
   return value.toString().toUtf8().toStdString();
 }
@@ -43,7 +78,7 @@ std::string TSettingsStore::ReadText(std::string_view name) const {
 bool TSettingsStore::ReadFlag(std::string_view name) const {
   const TSettingDef& def = SettingDef(name);
   const bool fallback = def.Default == "1";
-  if (settings_->status() != QSettings::NoError) return fallback;
+  if (!Readable()) return fallback;
   const QVariant value = settings_->value(Key(name));
   bool isNumber = false;
   const qlonglong number = value.toString().trimmed().toLongLong(&isNumber);
@@ -52,18 +87,36 @@ bool TSettingsStore::ReadFlag(std::string_view name) const {
 
 void TSettingsStore::WriteText(std::string_view name, const std::string& value) {
   SettingDef(name);
-  settings_->setValue(Key(name), QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+  if (settings_)
+    settings_->setValue(Key(name),
+                        QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
 }
 
 void TSettingsStore::WriteFlag(std::string_view name, bool value) {
   SettingDef(name);
-  settings_->setValue(Key(name), value ? QStringLiteral("1") : QStringLiteral("0"));
+  if (settings_) settings_->setValue(Key(name), value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void TSettingsStore::RemoveAll() { settings_->clear(); }
+void TSettingsStore::RemoveAll() {
+  if (settings_) settings_->clear();
+}
 
-void TSettingsStore::Sync() { settings_->sync(); }
+void TSettingsStore::Sync() {
+  if (!settings_) {
+    throw IoError("Cannot write file \"" + FileBytes(blocked_) + "\". It is not a regular file");
+  }
+  settings_->sync();
+  // The status keeps the first problem met since the file was opened: a
+  // file damaged when it was read stays a FormatError after it was written
+  // again, so only an access error tells of a write that failed (the folder
+  // or the file cannot be written, the disk is full). QSettings then keeps
+  // the old file as it was.
+  if (settings_->status() == QSettings::AccessError) {
+    throw IoError("Cannot write file \"" + FileBytes(Location()) +
+                  "\". The settings were not saved");
+  }
+}
 
-QString TSettingsStore::Location() const { return settings_->fileName(); }
+QString TSettingsStore::Location() const { return settings_ ? settings_->fileName() : blocked_; }
 
 }  // namespace vexmoor

@@ -41,8 +41,8 @@ const TSettingDef& SettingDef(std::string_view name);
 
 // The settings key. A store is opened for a stretch of work and written back
 // when Sync runs or it is destroyed. A settings file that cannot be read or
-// is damaged gives every value its default; one that cannot be written loses
-// the writes without an error (the next start finds the defaults).
+// is damaged gives every value its default; so does one that is no regular
+// file (a FIFO or a device is never read, so it cannot block the program).
 class TSettingsStore {
  public:
   TSettingsStore();
@@ -62,13 +62,21 @@ class TSettingsStore {
 
   // Removes every value of the key (moorpurge's clean upgrade).
   void RemoveAll();
+  // Writes the values out. Throws IoError naming the settings file when they
+  // could not be written; the file then keeps its old contents. (A file
+  // found damaged when it was read cannot tell a failed write apart: it is
+  // written again as well as it can be, without an error.)
   void Sync();
 
   // Where the values live: the registry path or the file's path.
   QString Location() const;
 
  private:
-  std::unique_ptr<QSettings> settings_;
+  // The values can be read: the file was there and whole, or absent.
+  bool Readable() const;
+
+  std::unique_ptr<QSettings> settings_;  // null when blocked_ is set
+  QString blocked_;                      // the settings file that is no regular file
 };
 
 }  // namespace vexmoor

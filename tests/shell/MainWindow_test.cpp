@@ -138,6 +138,30 @@ class TMainWindowTest : public QObject {
     QCOMPARE(TSettingsStore().ReadFlag("MatchTrimmed"), true);
   }
 
+  // A regular file where the settings folder belongs stops every write,
+  // root's included: the start reports it and goes on, and so does the close.
+  void settingsThatCannotBeSavedAreReportedAtStartAndClose() {
+    QVERIFY(QFile::copy(ExamplesFolder() + QStringLiteral("sample-ds.qdat"),
+                        Path(QStringLiteral("Quen-NDS.qdat"))));
+    const QString location = TSettingsStore().Location();
+    const QString folder = QFileInfo(location).absolutePath();
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString report =
+        QStringLiteral("Cannot write file \"%1\". The settings were not saved.").arg(location);
+    auto form = Start();
+    QCOMPARE(TDialogs::Shown().size(), size_t{1});
+    QCOMPARE(LastDialog().Text, report);
+    QCOMPARE(form->Model().rowCount(), 40);
+    QVERIFY(form->close());
+    form.reset();
+    QVERIFY(QFile::remove(folder));
+    QCOMPARE(TDialogs::Shown().size(), size_t{2});
+    QCOMPARE(LastDialog().Text, report);
+  }
+
   void aCorruptSettingsFileStartsWithTheDefaults() {
     const QString file = TSettingsStore().Location();
     QDir().mkpath(QFileInfo(file).absolutePath());

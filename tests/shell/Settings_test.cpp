@@ -1,10 +1,17 @@
 // The settings store and the file-type registration.
+#include "platform/qt/Settings.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <csignal>
+#include <functional>
 
+#include "platform/Errors.h"
 #include "platform/qt/FileTypes.h"
-#include "platform/qt/Settings.h"
 #include "shell/GuiTest.h"
 
 namespace vexmoor {
@@ -69,6 +76,85 @@ class TSettingsTest : public QObject {
     const TSettingsStore store;
     QCOMPARE(store.ReadText("QuenDat"), std::string("Quen-NDS.qdat"));
     QCOMPARE(store.ReadFlag("CacheResults"), true);
+  }
+
+  // Permission bits do not stop root, so the write is stopped by a file
+  // size limit (a full disk) or by a regular file where the folder should be.
+  void aSettingsFileThatCannotBeWrittenKeepsItsOldBytesAndSaysSo() {
+    const QString folder = QFileInfo(SettingsFile()).absolutePath();
+    const QString location = SettingsFile();
+    struct TCase {
+      const char* Name;
+      std::function<void()> Break, Mend;
+      QString Kept;  // the file that must keep its bytes
+    };
+    const TCase cases[] = {
+        {"full disk",
+         [] {
+           std::signal(SIGXFSZ, SIG_IGN);
+           const rlimit limit{40, RLIM_INFINITY};
+           ::setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         [] {
+           const rlimit limit{RLIM_INFINITY, RLIM_INFINITY};
+           ::setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         location},
+        {"folder is a file",
+         [&] {
+           QDir(folder).removeRecursively();
+           QFile file(folder);
+           QVERIFY(file.open(QIODevice::WriteOnly));
+           file.write("[General]\nScanFolder=/old\n");
+         },
+         [&] { QFile::remove(folder); }, folder},
+    };
+    for (const TCase& test : cases) {
+      WriteSettingsFile("[General]\nScanFolder=/old\n");
+      TSettingsStore store;
+      test.Break();
+      store.WriteText("ScanFolder", std::string(200, 'n'));
+      QString message;
+      try {
+        store.Sync();
+      } catch (const IoError& error) {
+        message = QString::fromStdString(error.what());
+      }
+      QFile kept(test.Kept);
+      const QByteArray keptBytes = kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray();
+      const QStringList files = QDir(folder).entryList(QDir::Files);
+      test.Mend();
+      QCOMPARE(
+          message,
+          QStringLiteral("Cannot write file \"%1\". The settings were not saved").arg(location));
+      QCOMPARE(keptBytes, QByteArray("[General]\nScanFolder=/old\n"));
+      if (test.Kept == location) QCOMPARE(files, QStringList{"Vexmoor.conf"});  // no temporary left
+    }
+  }
+
+  // Reading a FIFO or a device would wait for ever: neither the key's file
+  // nor the organisation's file beside its folder is read unless it is a
+  // regular file; a folder in its place is refused by QSettings itself.
+  void aSettingsFileThatIsNoRegularFileGivesTheDefaultsAtOnce() {
+    const QString folder = QFileInfo(SettingsFile()).absolutePath();
+    QDir().mkpath(folder);
+    const QString fifos[] = {SettingsFile(), folder + QStringLiteral(".conf")};
+    for (const QString& fifo : fifos) {
+      QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+      TSettingsStore store;
+      QCOMPARE(store.ReadText("QuenDat"), std::string("Quen-NDS.qdat"));
+      QCOMPARE(store.ReadFlag("CacheResults"), true);
+      store.WriteText("ScanFolder", "/new");
+      QVERIFY_THROWS_EXCEPTION(IoError, store.Sync());
+      QVERIFY(QFile::remove(fifo));
+    }
+    QVERIFY(QDir().mkpath(SettingsFile()));
+    {
+      TSettingsStore store;
+      QCOMPARE(store.ReadText("QuenDat"), std::string("Quen-NDS.qdat"));
+      QVERIFY_THROWS_EXCEPTION(IoError, store.Sync());
+    }
+    QVERIFY(QDir(SettingsFile()).removeRecursively());
   }
 
   void fileTypesAreWrittenOnlyWhenTheyDiffer() {
