@@ -1,6 +1,7 @@
 #include "platform/FaultFileSystem.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "platform/Errors.h"
@@ -49,7 +50,8 @@ class TFaultReadableFile : public TReadableFile {
   TFaultFileSystem& system_;
   std::unique_ptr<TReadableFile> file_;
   std::string path_;
-  uint64_t read_ = 0;
+  // Threads summing stripes of one file call ReadAt at once.
+  std::atomic<uint64_t> read_{0};
 };
 
 class TFaultWritableFile : public TWritableFile {

@@ -33,7 +33,8 @@ class TFaultFileSystem : public TFileSystemWrapper {
   void FailWritesAfter(uint64_t bytes, int error, const std::string& pathPart = "");
   // Reads of a file whose path holds `pathPart` fail with `error` once
   // `bytes` bytes of that file were read; the read that crosses the limit
-  // returns the bytes up to it.
+  // returns the bytes up to it. Reads of one file made at the same time on
+  // several threads each see the bytes read before they began.
   void FailReadsAfter(uint64_t bytes, int error, const std::string& pathPart = "");
   // Every Read and ReadAt of a file whose path holds `pathPart` first waits
   // `delay`.

@@ -34,7 +34,8 @@ class InputFile {
   size_t Read(void* buffer, size_t size);
   // Reads until `size` bytes or end of file; returns how many were read.
   size_t ReadFull(void* buffer, size_t size);
-  // Reads up to `size` bytes at `offset` without moving the position.
+  // Reads up to `size` bytes at `offset` without moving the position. The
+  // one call several threads may make at the same time.
   size_t ReadAt(uint64_t offset, void* buffer, size_t size);
   void Seek(uint64_t offset);
   uint64_t Size() const;

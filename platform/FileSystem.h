@@ -31,7 +31,9 @@ enum class TFileOp { Open, Read, Write, Flush, Rename, Remove, List, Stat };
 // The text of that error: "Cannot examine "path". Permission denied".
 std::string FileErrorText(TFileOp op, const std::string& path, int error);
 
-// A file opened for reading. Not shared between threads at once.
+// A file opened for reading. Not shared between threads at once, except
+// that several threads may call ReadAt at the same time (the stripes of one
+// large file are summed on several threads).
 class TReadableFile {
  public:
   virtual ~TReadableFile() = default;
