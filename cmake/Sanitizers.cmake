@@ -1,5 +1,13 @@
+if(VEXMOOR_SANITIZE AND VEXMOOR_TSAN)
+  message(FATAL_ERROR "VEXMOOR_SANITIZE and VEXMOOR_TSAN cannot be combined: ThreadSanitizer runs alone")
+endif()
 if(VEXMOOR_SANITIZE)
   set(_vexmoor_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_compile_options(${_vexmoor_san})
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(VEXMOOR_TSAN)
+  # -O1 keeps the instrumented tests quick without losing line numbers.
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -O1)
+  add_link_options(-fsanitize=thread)
 endif()

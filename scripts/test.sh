@@ -2,6 +2,7 @@
 # Installs what is needed, builds and runs every test.
 #   scripts/test.sh             the optimised build (warnings are errors)
 #   scripts/test.sh sanitize    the same tests under ASan and UBSan
+#   scripts/test.sh tsan        the tests of the threaded code under TSan
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-ci}

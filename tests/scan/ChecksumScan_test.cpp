@@ -74,6 +74,25 @@ TEST_F(ChecksumScanTest, UnchangedDumpsAreNotReadAgainAndGiveTheSameResults) {
   EXPECT_TRUE(notices_.empty());
 }
 
+TEST_F(ChecksumScanTest, ManySmallDumpsThroughSeveralWorkersAreAllRememberedAndRecalled) {
+  // More rows than one batch, so the store's writer thread writes while the
+  // workers still recall and the walk still queues rows.
+  const size_t count = kChecksumBatchRows + 300;
+  for (size_t i = 0; i < count; ++i)
+    Known("f" + std::to_string(i % 7) + "/" + std::to_string(i) + ".nds", Dump(std::to_string(i), 64));
+  for (unsigned workers : {2u, 3u, 4u}) {
+    fs::remove(dir_ / "cache/checksums.sqlite3");
+    store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
+    const std::string first = ScanWithStore(workers);
+    EXPECT_EQ(first.substr(0, first.find('\n')), std::to_string(count)) << workers << " workers";
+    EXPECT_EQ(TOpenCounter::Files(), count) << workers << " workers";
+    EXPECT_EQ(store_->RowCount(), count) << workers << " workers";
+    EXPECT_EQ(ScanWithStore(workers), first) << workers << " workers";
+    EXPECT_EQ(TOpenCounter::Files(), 0u) << workers << " workers";
+  }
+  EXPECT_TRUE(notices_.empty());
+}
+
 TEST_F(ChecksumScanTest, AChangedDumpIsAlwaysReadAgain) {
   const std::string old = Dump("old"), fresh = Dump("new");
   ASSERT_EQ(old.size(), fresh.size());
