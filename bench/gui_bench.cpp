@@ -5,10 +5,13 @@
 //     list rebuild, the model reset and one full repaint of the window), and
 //     one header click on each (sort, layout change, repaint).
 //     Targets: 10,000 entries under 50 ms each, 100,000 under 500 ms each.
-//   bench_gui scan DAT FOLDER [WORKERS]
+//   bench_gui scan DAT FOLDER [WORKERS [store]]
 //     loads DAT, then scans FOLDER as "&Scan..." does after its chooser and
 //     prints the time to " Scanning complete." and the longest gap between
 //     two ticks of a 10 ms timer meanwhile (the window's responsiveness).
+//     The checksum store is off, so every file is read, unless `store` is
+//     given: then the window's store is used (recalling what earlier runs
+//     read), as `vexmoor audit` without --no-checksum-cache does.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -74,13 +77,15 @@ void BenchLists(const QString& folder) {
   }
 }
 
-int BenchScan(const QString& folder, const QString& dat, const QString& roms, unsigned workers) {
+int BenchScan(const QString& folder, const QString& dat, const QString& roms, unsigned workers, bool store) {
   TMainForm form(QFile::encodeName(folder).toStdString() + "/");
   vexmoor::TPipelineLimits limits;
   limits.Workers = workers;
   form.SetScanPipeline(limits);
   form.show();
   if (form.Action(QStringLiteral("CacheItem"))->isChecked()) form.Action(QStringLiteral("CacheItem"))->trigger();
+  if (form.Action(QStringLiteral("ChecksumItem"))->isChecked() != store)
+    form.Action(QStringLiteral("ChecksumItem"))->trigger();
   form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
   QCoreApplication::processEvents();
   QElapsedTimer sinceTick;
@@ -107,9 +112,9 @@ int BenchScan(const QString& folder, const QString& dat, const QString& roms, un
     longestGapEnd = scan;
   }
   std::printf("window scan %.0f ms (%s, %s), longest gap between timer ticks %.1f ms ending %.0f ms into the scan, "
-              "workers %u\n",
+              "workers %u, checksum store %s\n",
               scan, qPrintable(form.PanelText(0).trimmed()), qPrintable(form.PanelText(1).trimmed()), longestGap,
-              longestGapEnd, workers);
+              longestGapEnd, workers, store ? "on" : "off");
   return 0;
 }
 
@@ -128,8 +133,10 @@ int main(int argc, char** argv) {
     BenchLists(home.path());
     return 0;
   }
-  if ((args.size() == 4 || args.size() == 5) && args[1] == QStringLiteral("scan"))
-    return BenchScan(home.path(), args[2], args[3], args.size() == 5 ? args[4].toUInt() : vexmoor::DefaultScanWorkers());
-  std::fprintf(stderr, "usage: bench_gui lists | bench_gui scan DAT FOLDER [WORKERS]\n");
+  const bool store = args.size() == 6 && args[5] == QStringLiteral("store");
+  if ((args.size() == 4 || args.size() == 5 || store) && args[1] == QStringLiteral("scan"))
+    return BenchScan(home.path(), args[2], args[3],
+                     args.size() >= 5 ? args[4].toUInt() : vexmoor::DefaultScanWorkers(), store);
+  std::fprintf(stderr, "usage: bench_gui lists | bench_gui scan DAT FOLDER [WORKERS [store]]\n");
   return 2;
 }
