@@ -85,10 +85,10 @@ TEST_F(ChecksumScanTest, ManySmallDumpsThroughSeveralWorkersAreAllRememberedAndR
     store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
     const std::string first = ScanWithStore(workers);
     EXPECT_EQ(first.substr(0, first.find('\n')), std::to_string(count)) << workers << " workers";
-    EXPECT_EQ(TOpenCounter::Files(), count) << workers << " workers";
+    EXPECT_EQ(opened_.Files(), count) << workers << " workers";
     EXPECT_EQ(store_->RowCount(), count) << workers << " workers";
     EXPECT_EQ(ScanWithStore(workers), first) << workers << " workers";
-    EXPECT_EQ(TOpenCounter::Files(), 0u) << workers << " workers";
+    EXPECT_EQ(opened_.Files(), 0u) << workers << " workers";
   }
   EXPECT_TRUE(notices_.empty());
 }
