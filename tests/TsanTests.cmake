@@ -4,6 +4,7 @@
 # writer thread, the CRC-32 dispatch, and the HTTP client's name look-up
 # thread against the scripted server's thread.
 add_executable(vexmoor_tsan_tests
+  support/DeepTree.cpp
   support/TempDir.cpp
   scan/ChecksumScan_test.cpp
   scan/ChecksumStore_test.cpp
@@ -12,6 +13,7 @@ add_executable(vexmoor_tsan_tests
   scan/ScanEngine_test.cpp
   scan/ScanPipeline_test.cpp
   scan/StripedChecksum_test.cpp
+  scan/Unexamined_test.cpp
   updater/HttpCli_test.cpp
   updater/ScriptedServer.cpp
   updater/Updater_test.cpp
