@@ -77,7 +77,8 @@ void BenchLists(const QString& folder) {
   }
 }
 
-int BenchScan(const QString& folder, const QString& dat, const QString& roms, unsigned workers, bool store) {
+int BenchScan(const QString& folder, const QString& dat, const QString& roms, unsigned workers,
+              bool store) {
   TMainForm form(QFile::encodeName(folder).toStdString() + "/");
   vexmoor::TPipelineLimits limits;
   limits.Workers = workers;
@@ -111,10 +112,11 @@ int BenchScan(const QString& folder, const QString& dat, const QString& roms, un
     longestGap = Milliseconds(sinceTick);
     longestGapEnd = scan;
   }
-  std::printf("window scan %.0f ms (%s, %s), longest gap between timer ticks %.1f ms ending %.0f ms into the scan, "
-              "workers %u, checksum store %s\n",
-              scan, qPrintable(form.PanelText(0).trimmed()), qPrintable(form.PanelText(1).trimmed()), longestGap,
-              longestGapEnd, workers, store ? "on" : "off");
+  std::printf(
+      "window scan %.0f ms (%s, %s), longest gap between timer ticks %.1f ms ending %.0f ms into "
+      "the scan, workers %u, checksum store %s\n",
+      scan, qPrintable(form.PanelText(0).trimmed()), qPrintable(form.PanelText(1).trimmed()),
+      longestGap, longestGapEnd, workers, store ? "on" : "off");
   return 0;
 }
 

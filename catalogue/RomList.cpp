@@ -29,7 +29,9 @@ std::string Trimmed(const std::string& text) {
 template <typename Less>
 void StableSortPumped(std::vector<TListRow>& rows, Less less, const std::function<void()>& pump) {
   const size_t count = rows.size();
-  const auto at = [&rows, count](size_t position) { return rows.begin() + std::ptrdiff_t(std::min(position, count)); };
+  const auto at = [&rows, count](size_t position) {
+    return rows.begin() + std::ptrdiff_t(std::min(position, count));
+  };
   for (size_t run = 0; run < count; run += kRowsBetweenPumps) {
     std::stable_sort(at(run), at(run + kRowsBetweenPumps), less);
     pump();
@@ -78,7 +80,9 @@ void TRomList::Fill(const TCatalogue& catalogue, const TDatHeader& header, TSort
   }
   const int k = SortKeyColumn(header);
   if (k != -2) {
-    const auto less = [k](const TListRow& a, const TListRow& b) { return CompareRows(&a, &b, k, true) < 0; };
+    const auto less = [k](const TListRow& a, const TListRow& b) {
+      return CompareRows(&a, &b, k, true) < 0;
+    };
     if (pump)
       StableSortPumped(rows, less, pump);
     else

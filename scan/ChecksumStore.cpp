@@ -209,7 +209,8 @@ void TChecksumStore::Fail(const SqliteError& error) {
     GiveUp(error.what());
 }
 
-TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix, const std::function<void()>& pump) {
+TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
+                                          const std::function<void()>& pump) {
   TKnownChecksums known;
   if (!db_) return known;
   try {

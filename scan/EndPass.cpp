@@ -73,7 +73,8 @@ void RunEndPass(TAuditState& state, TRomList& list, const std::function<void()>&
     }
   }
   for (size_t row = 0; row < list.Count(); ++row) {
-    if (std::optional<std::string>& text = texts[list[row].Entry]) list[row].SubItems[kSubItemStatus] = std::move(*text);
+    if (std::optional<std::string>& text = texts[list[row].Entry])
+      list[row].SubItems[kSubItemStatus] = std::move(*text);
   }
   state.FoundCount = found;
   if (state.CacheResults) WriteCacheFile(state.CacheTable, CacheFilePath(state));

@@ -4,7 +4,8 @@
 
 namespace vexmoor {
 
-TPumpThrottle::TPumpThrottle(std::chrono::milliseconds interval, std::function<TClock::time_point()> now)
+TPumpThrottle::TPumpThrottle(std::chrono::milliseconds interval,
+                             std::function<TClock::time_point()> now)
     : interval_(interval), now_(now ? std::move(now) : [] { return TClock::now(); }) {}
 
 bool TPumpThrottle::Due() {
@@ -26,7 +27,8 @@ TScanCallbacks TThrottledCallbacks::Callbacks() {
   callbacks.SetPanelText = [this](int panel, const std::string& text) { Record(panel, text); };
   // Each pump is set only where the window's is: an unset one changes how
   // the engine works, not only what it calls.
-  const auto throttled = [this](std::function<void()> TScanCallbacks::*pump) -> std::function<void()> {
+  const auto throttled =
+      [this](std::function<void()> TScanCallbacks::*pump) -> std::function<void()> {
     if (!(window_.*pump)) return {};
     return [this, pump] { PumpIfDue(window_.*pump); };
   };

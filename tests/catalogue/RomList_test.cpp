@@ -64,7 +64,8 @@ TEST(RomListPumpTest, APumpedFillSortsAsTheOneShotFillAndShowsTheOldRowsUntilItE
   test::TListedCatalogue plain, pumped;
   for (test::TListedCatalogue* side : {&plain, &pumped}) {
     for (uint32_t i = 0; i < 5000; ++i)
-      test::AddEntry(side->state_, std::to_string(i), (i % 3 ? "Name " : "name ") + std::to_string(i % 700), i);
+      test::AddEntry(side->state_, std::to_string(i),
+                     (i % 3 ? "Name " : "name ") + std::to_string(i % 700), i);
   }
   plain.Fill({"[INFO]", "SORT=NAME"});
   pumped.Fill({"[INFO]"});  // the old rows: the dat's order

@@ -70,8 +70,9 @@ TEST_F(EndPassFileTest, APumpedPassMatchesTheOneShotPassEvenWhenAPumpSortsTheLis
     side->state.DatHeader.Rebuild({"[INFO]", "SORT=NAME"});
     for (uint32_t i = 0; i < 3000; ++i) {
       const int32_t status = i % 3 == 0 ? StatusFound : i % 3 == 1 ? StatusMissing : StatusCached;
-      TRomItem& item = test::AddEntry(side->state, std::to_string(i), "Name " + std::to_string(i % 977),
-                                      0x10000000 + i * 7919, status);
+      TRomItem& item =
+          test::AddEntry(side->state, std::to_string(i), "Name " + std::to_string(i % 977),
+                         0x10000000 + i * 7919, status);
       if (status == StatusFound) item.StatusText = "/r/" + std::to_string(i) + ".nds";
     }
     side->list.Fill(side->state.Catalogue, side->state.DatHeader, side->sort);
@@ -93,7 +94,8 @@ TEST_F(EndPassFileTest, APumpedPassMatchesTheOneShotPassEvenWhenAPumpSortsTheLis
   EXPECT_EQ(plain.state.FoundCount, 1000);
   std::vector<std::string> byEntry(3000);
   for (const TListRow& row : plain.list) byEntry[row.Entry] = row.SubItems[kSubItemStatus];
-  for (const TListRow& row : pumped.list) EXPECT_EQ(row.SubItems[kSubItemStatus], byEntry[row.Entry]) << row.Entry;
+  for (const TListRow& row : pumped.list)
+    EXPECT_EQ(row.SubItems[kSubItemStatus], byEntry[row.Entry]) << row.Entry;
   // The cache table grew in the rows' order as the pass began.
   EXPECT_EQ(test::ReadFile(dir_ / "pumped.qcache"), test::ReadFile(dir_ / "plain.qcache"));
 }

@@ -374,15 +374,18 @@ TEST_F(ScanEngineTest, ALargeListIsRebuiltAndEndPassedWithPumpsBetweenItsSteps) 
   callbacks.SetPanelText = [&](int panel, const std::string& text) {
     if (panel == 2) events.push_back(text);
   };
-  callbacks.ProcessMessagesBetweenChunks = [&] { events.push_back("step " + std::to_string(list_.Count())); };
+  callbacks.ProcessMessagesBetweenChunks = [&] {
+    events.push_back("step " + std::to_string(list_.Count()));
+  };
   callbacks.ListRebuilt = [&] { events.push_back("rebuilt"); };
   callbacks.StatusTextsWritten = [&] { events.push_back("written"); };
   TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
   EXPECT_EQ(engine.Run(dir_.Path()).Matched, 1);
   // 3001 rows: a pump after rows 1024 and 2048 of each loop; the old, empty
   // list stays in place until the rebuild is over.
-  EXPECT_EQ(events, (std::vector<std::string>{"step 0", "step 0", "rebuilt", Root(), Root() + "stepped.nds",
-                                              "step 3001", "step 3001", "written", kScanCompleteText}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"step 0", "step 0", "rebuilt", Root(), Root() + "stepped.nds",
+                                      "step 3001", "step 3001", "written", kScanCompleteText}));
   EXPECT_EQ(pumps_, 3);  // the walk's own pumps are as before: two paths, one entry
 }
 

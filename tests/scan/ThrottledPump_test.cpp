@@ -69,7 +69,8 @@ TEST_F(ThrottledCallbacksTest, PanelsAndEventsReachTheWindowOncePerIntervalWithT
   clock_.now += 15ms;
   engine.SetPanelText(2, "/r/last");
   engine.ProcessMessagesBetweenChunks();
-  EXPECT_EQ(told_, (std::vector<std::string>{"0 Matched : 99", "1 Skipped : 0", "2/r/last", "chunk"}));
+  EXPECT_EQ(told_,
+            (std::vector<std::string>{"0 Matched : 99", "1 Skipped : 0", "2/r/last", "chunk"}));
   told_.clear();
   engine.SetPanelText(7, "any other panel");  // not held back
   engine.SetPanelText(0, " Found : 1");
@@ -77,7 +78,8 @@ TEST_F(ThrottledCallbacksTest, PanelsAndEventsReachTheWindowOncePerIntervalWithT
   engine.SetPanelText(2, " Scanning complete.");
   throttled.Flush();
   throttled.Flush();  // nothing new: nothing shown twice
-  EXPECT_EQ(told_, (std::vector<std::string>{"7any other panel", "0 Found : 1", "rebuilt", "2 Scanning complete."}));
+  EXPECT_EQ(told_, (std::vector<std::string>{"7any other panel", "0 Found : 1", "rebuilt",
+                                             "2 Scanning complete."}));
 }
 
 TEST_F(ThrottledCallbacksTest, APumpTheWindowLeavesUnsetStaysUnset) {
