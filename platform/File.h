@@ -69,7 +69,8 @@ void WriteFileAtomically(const std::string& path, std::string_view data);
 // takes the data), then renamed over the target by Commit. Destroying it
 // uncommitted removes the temporary and leaves the target as it was.
 // Several files that belong together (the have and the miss list) are
-// prepared first and committed only when all of them were written. A link
+// prepared first and committed only when all of them were written, through
+// CommitTogether. A link
 // at `path` is kept: the file it points to is replaced. The old file's
 // permissions carry over. Failures throw IoError naming `path`, never the
 // temporary; after one the temporary is gone and every later Append or
