@@ -83,16 +83,20 @@ QString AuditorProgram(const QString& folder) {
 
 namespace {
 
-QStringList DeleteDats(const QString& folder) {
-  QStringList deleted;
+void DeleteDats(const QString& folder, TPurgeResult& result) {
   const QDir dir(folder);
-  if (!dir.exists()) return deleted;
+  if (!dir.exists()) return;
   const QFileInfoList found =
       dir.entryInfoList({QStringLiteral("*.qdat")}, QDir::Files | QDir::Hidden | QDir::System);
   for (const QFileInfo& file : found) {
-    if (!file.isDir() && QFile::remove(file.filePath())) deleted << file.fileName();
+    if (file.isDir()) continue;
+    QFile dat(file.filePath());
+    if (dat.remove())
+      result.Deleted << file.fileName();
+    else
+      result.Failures << QStringLiteral("Cannot delete \"%1\": %2")
+                             .arg(file.filePath(), dat.errorString());
   }
-  return deleted;
 }
 
 }  // namespace
@@ -103,8 +107,9 @@ TPurgeResult RunPurge(TPurgeSettings& settings, const QString& currentFolder) {
   if (!result.Confirmed) return result;
   const QString chosen = PurgeFolder(currentFolder, settings);
   result.Folder = chosen.isEmpty() ? currentFolder : chosen;
-  settings.DeleteKey();
-  result.Deleted = DeleteDats(result.Folder);
+  const QString keyFailure = settings.DeleteKey();
+  if (!keyFailure.isEmpty()) result.Failures << keyFailure;
+  DeleteDats(result.Folder, result);
   if (TPurgeQuestions::Ask(QString::fromLatin1(kLoadText), QMessageBox::Yes)) {
     result.Started = QProcess::startDetached(AuditorProgram(result.Folder),
                                              {QStringLiteral("-upgrade")}, result.Folder);

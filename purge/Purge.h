@@ -47,6 +47,7 @@ struct TPurgeResult {
   QString Folder;            // the folder the dats were deleted in
   QStringList Deleted;       // the file names deleted
   bool Started = false;      // the auditor was started with "-upgrade"
+  QStringList Failures;      // what could not be deleted, one message each
 };
 
 // The whole run in its order: ask; pick the folder; delete the key; delete
@@ -54,7 +55,8 @@ struct TPurgeResult {
 // files untouched); ask whether to load the auditor, and on Yes start it
 // detached with "-upgrade" in that folder. A folder named in the settings
 // that does not exist has nothing deleted in it: the purge never falls back
-// to another folder's dats.
+// to another folder's dats. A key or a dat that cannot be deleted does not
+// stop the rest; each is named in Failures.
 TPurgeResult RunPurge(TPurgeSettings& settings, const QString& currentFolder);
 
 }  // namespace vexmoor::purge

@@ -6,21 +6,26 @@
 
 #include <QSettings>
 #include <QString>
+#include <memory>
 
 namespace vexmoor::purge {
 
 class TPurgeSettings {
  public:
   TPurgeSettings();
+  ~TPurgeSettings();
 
-  // The text of value `name`, "" when it is missing.
+  // The text of value `name`, "" when it is missing or the key's file
+  // cannot be read.
   QString Value(const QString& name) const;
 
   // Deletes every value and subkey of the key and writes the deletion out.
-  void DeleteKey();
+  // "" when done, else why the key is still there.
+  QString DeleteKey();
 
  private:
-  QSettings settings_;
+  std::unique_ptr<QSettings> settings_;  // none when a file is in the way
+  QString blocked_;                      // the file in the way: a FIFO, a device
 };
 
 }  // namespace vexmoor::purge

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 #include "platform/qt/Settings.h"
 #include "purge/PurgeSettings.h"
@@ -98,6 +99,25 @@ class PurgeTest : public QObject {
                                              QStringLiteral("old.qdat.bak")}));
     QCOMPARE(Entries(other_).size(), 4);
     QVERIFY(!result.Started);
+    QVERIFY(result.Failures.isEmpty());
+  }
+
+  // A FIFO where the key's file lies would hold the purge for ever if it
+  // were read: the key counts as unreadable, the current folder's dats go,
+  // and the FIFO that could not be deleted is named.
+  void aFifoInPlaceOfTheKeyIsNamedNotRead() {
+    const QString key = config_.filePath(QStringLiteral("SOFTWARE/Vexmoor.conf"));
+    QVERIFY(QFile::remove(key));
+    QVERIFY(::mkfifo(QFile::encodeName(key).constData(), 0600) == 0);
+    TPurgeQuestions::Script({true, false});
+    TPurgeSettings settings;
+    const TPurgeResult result = RunPurge(settings, other_);
+    QCOMPARE(result.Folder, other_);
+    QVERIFY(!QFile::exists(other_ + QStringLiteral("/Quen-NDS.qdat")));
+    QVERIFY(QFile::exists(program_ + QStringLiteral("/Quen-NDS.qdat")));
+    QCOMPARE(result.Failures.size(), 1);
+    QVERIFY(result.Failures[0].contains(key));
+    QVERIFY(QFile::remove(key));
   }
 
   void inTheProgramFolderTheSettingsNameNoFolder() {
