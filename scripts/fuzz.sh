@@ -6,6 +6,9 @@
 # kept in a scratch folder; a crash leaves its input as crash-* in the
 # current folder. Minimize what is worth keeping into fuzz/corpus/NAME with
 #   build/fuzz/fuzz/fuzz_NAME -merge=1 fuzz/corpus/NAME SCRATCH
+# leaving out first every input grown from a fixture (one that shares a run
+# of 32 bytes with a file under ../shared/fixtures): the fixtures are other
+# programs' files and stay out of the repository.
 #
 #   scripts/fuzz.sh TARGET|all SECONDS       (TARGET: cache, cmpread, ...)
 set -euo pipefail
