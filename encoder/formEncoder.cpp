@@ -114,23 +114,10 @@ void TEncoderForm::BuildWindow() {
 
   model_ = new TEncoderRowModel(rows_, this);
   listView_ = new QTreeView(this);
-  listView_->setObjectName(QStringLiteral("ListView"));
-  listView_->setModel(model_);
-  listView_->setRootIsDecorated(false);
-  listView_->setUniformRowHeights(true);
-  listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  shell::SetUpFittedList(listView_, model_, QAbstractItemView::ExtendedSelection, kDesignWidths,
+                         kFilenameColumn, this, [this] { ListViewResize(); });
   listView_->setAcceptDrops(false);  // drops reach the window
-  listView_->header()->setSectionsClickable(false);
-  listView_->header()->setSectionsMovable(false);
-  listView_->header()->setStretchLastSection(false);
-  for (int column = 0; column < kColumnCount; ++column)
-    listView_->setColumnWidth(column, kDesignWidths[static_cast<size_t>(column)]);
   listView_->installEventFilter(this);
-  connect(listView_->header(), &QHeaderView::sectionResized, this, [this](int column) {
-    if (column != kFilenameColumn) ListViewResize();
-  });
   layout->addWidget(listView_, 1);
   layout->addWidget(BuildButtonPanel());
 }

@@ -186,22 +186,9 @@ QWidget* TUpdateForm::BuildMainPanel() {
   layout->setContentsMargins(2, 2, 2, 2);
   model_ = new TUpdateRowModel(records_, checked_, this);
   listView_ = new QTreeView(panel);
-  listView_->setObjectName(QStringLiteral("ListView"));
-  listView_->setModel(model_);
-  listView_->setRootIsDecorated(false);
-  listView_->setUniformRowHeights(true);
-  listView_->setSelectionMode(QAbstractItemView::SingleSelection);
-  listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  listView_->header()->setSectionsClickable(false);
-  listView_->header()->setSectionsMovable(false);
-  listView_->header()->setStretchLastSection(false);
-  for (int column = 0; column < kColumnCount; ++column)
-    listView_->setColumnWidth(column, kDesignWidths[static_cast<size_t>(column)]);
+  shell::SetUpFittedList(listView_, model_, QAbstractItemView::SingleSelection, kDesignWidths,
+                         kNameColumn, this, [this] { ListViewResize(); });
   listView_->installEventFilter(this);
-  connect(listView_->header(), &QHeaderView::sectionResized, this, [this](int column) {
-    if (column != kNameColumn) ListViewResize();
-  });
   layout->addWidget(listView_);
   return panel;
 }
