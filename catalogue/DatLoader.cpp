@@ -50,6 +50,39 @@ std::optional<std::string> ReadHead(const std::string& path, bool quiet) {
   }
 }
 
+// Runs `append`; a FormatError it throws ("line 12: ...") names the file.
+template <typename Append>
+void AppendNamingTheFile(const std::string& path, Append append) {
+  try {
+    append();
+  } catch (const FormatError& error) {
+    throw FormatError("\"" + PathFileName(path) + "\", " + error.what());
+  }
+}
+
+// The loader the text's own sections call for, whatever was chosen: a
+// "[GAMES]" line is Rom Center's, an "[INFO]" line (without "[GAMES]")
+// native. None when the text shows neither.
+TDatLoader LoaderBySections(std::string_view text) {
+  bool info = false;
+  for (const std::string_view line : SplitLines(WithoutByteOrderMark(text))) {
+    const std::string_view trimmed = TrimBlanks(line);
+    if (SameText(trimmed, "[GAMES]")) return TDatLoader::RomCenter;
+    if (SameText(trimmed, "[INFO]")) info = true;
+  }
+  return info ? TDatLoader::QuenDat : TDatLoader::None;
+}
+
+// The native or Rom Center loader the content of `path` calls for: a
+// container is native; plain text goes by its sections; `chosen` otherwise.
+TDatLoader LoaderByContent(const std::string& path, TDatLoader chosen) {
+  const std::optional<std::string> head = ReadHead(path, true);
+  if (!head) return chosen;
+  if (head->compare(0, kContainerMagic.size(), kContainerMagic) == 0) return TDatLoader::QuenDat;
+  const TDatLoader bySections = LoaderBySections(ReadWholeFile(path));
+  return bySections == TDatLoader::None ? chosen : bySections;
+}
+
 [[noreturn]] void ThrowUnknownDat(const std::string& name) {
   throw FormatError("\"" + name +
                     "\" is neither a Logiqx, clrmamepro nor OfflineList dat, nor a zip holding one");
@@ -114,8 +147,9 @@ void LoadNativeText(TAuditState& state, const std::string& path, std::string_vie
   state.Catalogue.Clear();
   const size_t first = NativeDataStart(text, lines);
   ReadCacheIfWanted(state, path);
-  AppendNativeEntries(state.Catalogue, state.CacheTable, lines, first,
-                      NativeColumns(state.DatFields));
+  AppendNamingTheFile(path, [&] {
+    AppendNativeEntries(state.Catalogue, state.CacheTable, lines, first, NativeColumns(state.DatFields));
+  });
 }
 
 void LoadRomCenter(TAuditState& state, const std::string& path) {
@@ -132,7 +166,7 @@ void LoadRomCenterText(TAuditState& state, const std::string& path, std::string_
   state.Catalogue.Clear();
   const size_t first = RomCenterDataStart(lines);
   ReadCacheIfWanted(state, path);
-  AppendRomCenterEntries(state.Catalogue, state.CacheTable, lines, first);
+  AppendNamingTheFile(path, [&] { AppendRomCenterEntries(state.Catalogue, state.CacheTable, lines, first); });
 }
 
 std::optional<bool> LoadDatByContent(TAuditState& state, const std::string& path,
@@ -171,7 +205,7 @@ bool RunDatLoader(TAuditState& state, const std::string& path) {
   if (const std::optional<bool> loaded = LoadDatByContent(state, path, state.DatLoader)) {
     return *loaded;
   }
-  if (state.DatLoader == TDatLoader::QuenDat) return LoadQuenDat(state, path);
+  if (LoaderByContent(path, state.DatLoader) == TDatLoader::QuenDat) return LoadQuenDat(state, path);
   LoadRomCenter(state, path);
   return true;
 }

@@ -59,10 +59,13 @@ bool LoadOtherDat(TAuditState& state, const std::string& path);
 // loader after it has the text).
 void LoadNativeText(TAuditState& state, const std::string& path, std::string_view text);
 
-// Calls the loader that state.DatLoader names, after LoadDatByContent had
-// the first word: a file whose content is a Logiqx, clrmamepro or
-// OfflineList dat, or a zip, is loaded as that whichever loader was chosen
-// (files the native and Rom Center rules load keep loading as before).
+// Calls the loader that state.DatLoader names, after the content had the
+// first word: a file whose content is a Logiqx, clrmamepro or OfflineList
+// dat, or a zip, is loaded as that whichever loader was chosen; of the
+// native and Rom Center loaders, a container ("QDAT") and plain text with
+// an "[INFO]" line but no "[GAMES]" line take the native one, plain text
+// with a "[GAMES]" line the Rom Center one, and other text the one chosen.
+// A bad CRC's FormatError names the file and the line.
 // Returns false when none is set or the load stopped without a message.
 bool RunDatLoader(TAuditState& state, const std::string& path);
 
