@@ -34,8 +34,9 @@
 //    every row changed (and the row colours with it). With
 //    ProcessMessagesBetweenChunks set, it runs between the steps of the
 //    pass; the rows' texts all change after the last one (RunEndPass).
-// 5. Panels 0, 1 and 2 show " Found : %d", " Missing : %d" and
-//    " Scanning complete.", and Run() returns the outcome.
+// 5. Panels 0, 1 and 2 show " Found : %d", " Missing : %d" (FoundCount and
+//    the missing entries by CountByStatus) and " Scanning complete.", and
+//    Run() returns the outcome.
 //
 // The cancel flag: the caller sets it (from ProcessMessages: the Cancel
 // entry, a close) to stop the walk after the current path; the end pass
@@ -105,6 +106,10 @@ struct TScanCallbacks {
   // The end pass wrote the Status text of every row (once, after the walk,
   // also after a cancel and when the cache file could not be written).
   std::function<void()> StatusTextsWritten;
+  // After each work-list path: how many paths are done, and how many the
+  // walk knows of so far (done plus those waiting in the work list); the
+  // second grows as folders are listed. Called often: store, don't draw.
+  std::function<void(size_t done, size_t known)> PathsDone;
 };
 
 struct TScanOutcome {
