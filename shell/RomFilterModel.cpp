@@ -1,0 +1,32 @@
+#include "shell/RomFilterModel.h"
+
+namespace vexmoor::shell {
+
+TRomFilterModel::TRomFilterModel(const TRomList& list, const TCatalogue& catalogue, QObject* parent)
+    : QSortFilterProxyModel(parent), list_(list), catalogue_(catalogue) {
+  // Rows keep the list model's order; nothing is sorted here.
+  setDynamicSortFilter(false);
+}
+
+void TRomFilterModel::SetNameFilter(const QString& text) {
+  const std::string needle = text.toUtf8().toStdString();
+  if (needle == needle_) return;
+  needle_ = needle;
+  invalidateRowsFilter();
+}
+
+void TRomFilterModel::SetStatusFilter(TStatusFilter filter) {
+  if (filter == status_) return;
+  status_ = filter;
+  invalidateRowsFilter();
+}
+
+bool TRomFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex& /*sourceParent*/) const {
+  if (Unfiltered()) return true;
+  if (sourceRow < 0 || static_cast<size_t>(sourceRow) >= list_.Count()) return false;
+  const TListRow& row = list_[static_cast<size_t>(sourceRow)];
+  return StatusPasses(catalogue_[row.Entry].Status, status_) &&
+         NameContains(row.SubItems[kSubItemName], needle_);
+}
+
+}  // namespace vexmoor::shell
