@@ -42,9 +42,10 @@ TDatOpened OpenDat(TAuditState& state, TRomList& list, TSortState& sort, const s
   state.CurrentDat = PathFileName(path);
   if (loader != TDatLoader::None) state.DatLoader = loader;
   try {
+    if (state.DatLoader == TDatLoader::None)
+      throw FormatError("\"" + path + "\" is not a dat by its name (.qdat, .dat, .xml or .zip)");
     opened.Loaded = RunDatLoader(state, path);
-    if (!opened.Loaded && state.DatLoader != TDatLoader::None)
-      throw FormatError(NotDecipheredText(path));
+    if (!opened.Loaded) throw FormatError(NotDecipheredText(path));
   } catch (...) {
     opened.Error = std::current_exception();
   }

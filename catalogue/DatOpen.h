@@ -52,7 +52,8 @@ struct TDatOpened {
 // and `list` exactly as they were before the call: a file that cannot be
 // opened or read, unpacking that fails, a container that does not decipher
 // (FormatError with NotDecipheredText), a bad CRC text, a dat without its
-// data section, no loader chosen or set, or a scan running on the state.
+// data section, no loader chosen or set (FormatError: not a dat by its
+// name), or a scan running on the state.
 TDatOpened OpenDat(TAuditState& state, TRomList& list, TSortState& sort, const std::string& path,
                    TDatLoader loader);
 

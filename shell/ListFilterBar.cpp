@@ -26,7 +26,7 @@ constexpr TStatusChoice kStatusChoices[] = {
 TListFilterBar::TListFilterBar(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("FilterBar"));
   auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 2);
+  layout->setContentsMargins(0, 0, 4, 2);
   name_ = new QLineEdit(this);
   name_->setObjectName(QStringLiteral("FilterBox"));
   name_->setPlaceholderText(QStringLiteral("Filter by name"));

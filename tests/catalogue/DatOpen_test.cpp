@@ -99,6 +99,15 @@ TEST_F(DatOpenTest, AFailedLoadKeepsThePreviousDatListAndSetting) {
             "\"" + dir_ / "junk.qdat" + "\" does not decipher to a packed dat (another key, or a damaged file)");
 }
 
+// With no loader chosen or set, nothing loads, and the caller hears why.
+TEST_F(DatOpenTest, NoLoaderIsAFailureThatSaysSo) {
+  dir_.Write("notes.txt", kNative);
+  const TDatOpened opened = Open("notes.txt", TDatLoader::None);
+  EXPECT_NE(Message(opened.Error).find("is not a dat by its name"), std::string::npos);
+  EXPECT_FALSE(opened.ListRebuilt);
+  EXPECT_EQ(state_.CurrentDat, "");
+}
+
 TEST(DatOpen, FailureTextNamesThePathAndKeepsOneFullStop) {
   EXPECT_EQ(DatFailureText("/d/a.qdat", "Cannot open file \"/d/a.qdat\". No such file.", true),
             "The dat \"/d/a.qdat\" could not be loaded: Cannot open file \"/d/a.qdat\". No such file.\n"
