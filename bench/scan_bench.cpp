@@ -23,6 +23,7 @@
 
 #include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "catalogue/TextLines.h"
 #include "scan/CRC32.h"
 #include "scan/ScanEngine.h"
 #include "tests/support/ArchiveBuilder.h"

@@ -55,7 +55,7 @@ struct TAuditState {
   bool MatchTrimmed = true;
 
   // The Remember Checksums option: a scan takes the CRC of an unchanged
-  // loose dump from the checksum store (scan/ChecksumStore) instead of
+  // loose dump from the checksum store (scan/store/ChecksumStore) instead of
   // reading it, and writes the rows of the files it reads.
   bool ChecksumCache = true;
 

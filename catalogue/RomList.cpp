@@ -5,7 +5,7 @@
 
 #include "catalogue/ListLayout.h"
 #include "catalogue/TextCompare.h"
-#include "scan/CRC32.h"
+#include "catalogue/TextLines.h"
 
 namespace vexmoor {
 

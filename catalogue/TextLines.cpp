@@ -60,4 +60,20 @@ std::string_view WithoutByteOrderMark(std::string_view text) {
   return text;
 }
 
+namespace {
+
+// The low `count` hex digits of `value`, upper case, most significant first.
+std::string HexDigits(uint32_t value, size_t count) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(count, '0');
+  for (size_t i = count; i-- > 0; value >>= 4) text[i] = kDigits[value & 0xF];
+  return text;
+}
+
+}  // namespace
+
+std::string HexWord(uint16_t value) { return HexDigits(value, 4); }
+
+std::string HexLong(uint32_t value) { return HexDigits(value, 8); }
+
 }  // namespace vexmoor

@@ -2,6 +2,7 @@
 // comparing without regard to letter case.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +30,9 @@ std::string WithCrLfLineEnds(std::string_view text);
 
 // `text` without a leading UTF-8 byte order mark.
 std::string_view WithoutByteOrderMark(std::string_view text);
+
+// Four and eight upper-case hex digits, most significant first.
+std::string HexWord(uint16_t value);
+std::string HexLong(uint32_t value);
 
 }  // namespace vexmoor

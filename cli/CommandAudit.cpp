@@ -16,8 +16,8 @@
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
-#include "scan/ChecksumStore.h"
 #include "scan/ScanEngine.h"
+#include "scan/store/ChecksumStore.h"
 
 namespace vexmoor::cli {
 

@@ -71,9 +71,9 @@
 
 #include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
-#include "scan/ChecksumSession.h"
 #include "scan/ScanPipeline.h"
 #include "scan/WorkItem.h"
+#include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
 

@@ -16,8 +16,8 @@
 #include "catalogue/AuditState.h"
 #include "catalogue/DatOpen.h"
 #include "catalogue/RomList.h"
-#include "scan/ChecksumStore.h"
 #include "scan/ScanPipeline.h"
+#include "scan/store/ChecksumStore.h"
 #include "shell/MenuBuilder.h"
 
 class QTableView;
