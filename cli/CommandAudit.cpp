@@ -6,7 +6,6 @@
 #include <string>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
 #include "platform/Console.h"
@@ -16,6 +15,7 @@
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
 #include "scan/store/ChecksumStore.h"
 

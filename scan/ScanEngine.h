@@ -69,8 +69,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 #include "scan/ScanPipeline.h"
 #include "scan/WorkItem.h"
 #include "scan/store/ChecksumSession.h"

@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "catalogue/General.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
@@ -28,6 +27,7 @@
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
 #include "reports/SelectionCopy.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
 #include "scan/ThrottledPump.h"
 #include "scan/Unexamined.h"

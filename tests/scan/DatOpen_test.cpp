@@ -1,4 +1,4 @@
-#include "catalogue/DatOpen.h"
+#include "scan/DatOpen.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor {
 
@@ -43,7 +43,9 @@ struct TDatOpened {
 // Opens the dat at `path` into `state` and rebuilds `list`:
 // 1. state.CurrentDat becomes the path's file name; `loader` becomes
 //    state.DatLoader unless it is None, which keeps the loader set before.
-// 2. The loader state.DatLoader names runs on `path` (none: nothing loads).
+// 2. RunDatLoader: the cache file is read if wanted, the loader
+//    state.DatLoader names runs on `path` (none: nothing loads), and the
+//    entries take their statuses from the cache.
 // 3. The widths come from state.DatFields; the list is filled from the
 //    catalogue with the dat's SORT order, and LoadedText counts the entries.
 //

@@ -1,6 +1,5 @@
-#include "catalogue/DatOpen.h"
+#include "scan/DatOpen.h"
 
-#include "catalogue/DatLoader.h"
 #include "catalogue/DatText.h"
 #include "platform/Errors.h"
 #include "platform/Path.h"
