@@ -3,10 +3,10 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "codec/BufferedReader.h"
 #include "codec/Coding.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
-#include "scan/archive/BufferedReader.h"
 #include "scan/archive/RarDirectory.h"
 #include "scan/archive/RarVolumeName.h"
 #include "scan/archive/SevenZipDirectory.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codec/BufferedReader.h"
 #include "codec/Coding.h"
 #include "platform/File.h"
-#include "scan/archive/BufferedReader.h"
 
 namespace vexmoor {
 

@@ -1,7 +1,7 @@
 #include "scan/archive/SevenZipCursor.h"
 
+#include "codec/BufferedReader.h"
 #include "codec/Coding.h"
-#include "scan/archive/BufferedReader.h"
 
 namespace vexmoor::sevenzip {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "codec/BufferedReader.h"
 #include "codec/Coding.h"
 #include "scan/CRC32.h"
-#include "scan/archive/BufferedReader.h"
 #include "scan/archive/SevenZipDecode.h"
 #include "scan/archive/SevenZipFormat.h"
 #include "scan/archive/SevenZipHeader.h"

@@ -1,4 +1,4 @@
-#include "scan/archive/BufferedReader.h"
+#include "codec/BufferedReader.h"
 
 #include <algorithm>
 #include <cstring>
