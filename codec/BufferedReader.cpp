@@ -7,18 +7,18 @@
 
 namespace vexmoor {
 
-BufferedReader::BufferedReader(InputFile& file, size_t blockSize)
+TBufferedReader::TBufferedReader(InputFile& file, size_t blockSize)
     : file_(file), size_(file.Size()), block_(blockSize) {}
 
-void BufferedReader::Seek(uint64_t offset) { position_ = offset; }
+void TBufferedReader::Seek(uint64_t offset) { position_ = offset; }
 
-void BufferedReader::Skip(uint64_t count) {
+void TBufferedReader::Skip(uint64_t count) {
   position_ = (count > UINT64_MAX - position_) ? UINT64_MAX : position_ + count;
 }
 
 // Makes `wanted` bytes from position_ available in block_, reading a new
 // block at position_ when they are not already there.
-bool BufferedReader::Fill(size_t wanted) {
+bool TBufferedReader::Fill(size_t wanted) {
   if (position_ >= blockStart_ && position_ - blockStart_ + wanted <= blockLength_) return true;
   if (position_ >= size_ || wanted > size_ - position_) return false;
   if (block_.size() < wanted) block_.resize(wanted);
@@ -28,7 +28,7 @@ bool BufferedReader::Fill(size_t wanted) {
   return wanted <= blockLength_;
 }
 
-bool BufferedReader::Read(void* out, size_t count) {
+bool TBufferedReader::Read(void* out, size_t count) {
   if (count == 0) return true;
   if (!Fill(count)) return false;
   std::memcpy(out, block_.data() + (position_ - blockStart_), count);
@@ -36,19 +36,19 @@ bool BufferedReader::Read(void* out, size_t count) {
   return true;
 }
 
-bool BufferedReader::ReadString(std::string& out, size_t count) {
+bool TBufferedReader::ReadString(std::string& out, size_t count) {
   out.resize(count);
   return Read(out.data(), count);
 }
 
-bool BufferedReader::ReadU16(uint16_t& value) {
+bool TBufferedReader::ReadU16(uint16_t& value) {
   uint8_t bytes[2];
   if (!Read(bytes, 2)) return false;
   value = LoadU16(bytes);
   return true;
 }
 
-bool BufferedReader::ReadU32(uint32_t& value) {
+bool TBufferedReader::ReadU32(uint32_t& value) {
   uint8_t bytes[4];
   if (!Read(bytes, 4)) return false;
   value = LoadU32(bytes);

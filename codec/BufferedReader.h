@@ -11,11 +11,11 @@
 
 namespace vexmoor {
 
-class BufferedReader {
+class TBufferedReader {
  public:
   // Reads `file` (which must outlive the reader) in blocks of `blockSize`
   // bytes, starting at offset 0.
-  explicit BufferedReader(InputFile& file, size_t blockSize = 64 * 1024);
+  explicit TBufferedReader(InputFile& file, size_t blockSize = 64 * 1024);
 
   uint64_t Size() const { return size_; }
   uint64_t Position() const { return position_; }

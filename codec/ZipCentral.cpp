@@ -133,7 +133,7 @@ void ApplyZip64Extra(std::string_view extra, TZipRecord& record) {
 
 // Reads the fixed part of a central header after its signature; false when
 // the file ends inside it.
-bool ReadCentralFixed(BufferedReader& reader, TZipRecord& record) {
+bool ReadCentralFixed(TBufferedReader& reader, TZipRecord& record) {
   uint8_t fixed[kCentralFixedSize];
   if (!reader.Read(fixed, sizeof fixed)) return false;
   record.VersionNeeded = LoadU16(fixed + 2);
@@ -155,7 +155,7 @@ bool ReadCentralFixed(BufferedReader& reader, TZipRecord& record) {
 
 // Reads one central header after its signature; false when the file ends
 // inside it.
-bool ReadTolerantHeader(BufferedReader& reader, TZipRecord& record) {
+bool ReadTolerantHeader(TBufferedReader& reader, TZipRecord& record) {
   std::string extra;
   if (!ReadCentralFixed(reader, record) || !reader.ReadString(record.Name, record.NameLength) ||
       !reader.ReadString(extra, record.ExtraLength) ||
@@ -170,7 +170,7 @@ bool ReadTolerantHeader(BufferedReader& reader, TZipRecord& record) {
 void ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>& each) {
   const std::optional<uint64_t> offset = DirectoryOffset(file, file.Size());
   if (!offset) return;
-  BufferedReader reader(file);
+  TBufferedReader reader(file);
   reader.Seek(*offset);
   uint32_t signature = 0;
   while (reader.ReadU32(signature) && signature == kCentralSignature) {
@@ -182,7 +182,7 @@ void ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>& each)
 
 void ReadStrict(InputFile& file, const std::function<void(TZipRecord&)>& each) {
   const auto [offset, end] = StrictDirectory(file);
-  BufferedReader reader(file);
+  TBufferedReader reader(file);
   reader.Seek(offset);
   uint32_t signature = 0;
   while (end - reader.Position() >= kCentralHeaderSize && reader.ReadU32(signature) &&
