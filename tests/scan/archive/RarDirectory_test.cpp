@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/Errors.h"
-#include "scan/ArchiveTestUtil.h"
+#include "scan/archive/ArchiveTestUtil.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 

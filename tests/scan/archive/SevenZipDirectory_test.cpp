@@ -6,8 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "scan/ArchiveTestUtil.h"
 #include "scan/ScanTestUtil.h"
+#include "scan/archive/ArchiveTestUtil.h"
 #include "scan/archive/SevenZipDirectory.h"
 #include "support/RandomData.h"
 #include "support/SevenZipBuilder.h"

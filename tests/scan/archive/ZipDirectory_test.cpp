@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Errors.h"
-#include "scan/ArchiveTestUtil.h"
+#include "scan/archive/ArchiveTestUtil.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 
