@@ -18,12 +18,6 @@ const std::string& RowText(const TListRow& row, int k) {
   return row.SubItems[static_cast<size_t>(k)];
 }
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // std::stable_sort's order, reached in runs of kRowsBetweenPumps rows
 // merged pairwise, with `pump` after each run and each merge.
 template <typename Less>
@@ -59,7 +53,7 @@ int CompareRows(const TListRow* a, const TListRow* b, int k, bool ascending) {
 }
 
 int SortKeyColumn(const TDatHeader& header) {
-  const std::string key = Trimmed(header.ReadString(kInfoSection, "SORT", ""));
+  const std::string key(TrimAny(header.ReadString(kInfoSection, "SORT", ""), " \t\r\n"));
   if (EqualsNoCase(key, "NAME")) return kSubItemName;
   if (EqualsNoCase(key, "INDEX")) return kSubItemIndex;
   return -2;

@@ -27,6 +27,14 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+std::string_view TrimAny(std::string_view text, std::string_view set) {
+  const size_t first = text.find_first_not_of(set);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(set) - first + 1);
+}
+
+std::string_view TrimSpacesAndTabs(std::string_view text) { return TrimAny(text, " \t"); }
+
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -42,6 +50,14 @@ std::string AsciiLower(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return lower;
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
 }
 
 std::string WithCrLfLineEnds(std::string_view text) {
