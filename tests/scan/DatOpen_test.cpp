@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/Errors.h"
+#include "platform/FaultFileSystem.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {
@@ -113,6 +115,41 @@ TEST_F(DatOpenTest, RefusedWhileAScanRunsWithoutTouchingAnything) {
   EXPECT_FALSE(opened.ListRebuilt);
   EXPECT_EQ(state_.CurrentDat, "before.qdat");
   EXPECT_EQ(state_.DatLoader, TDatLoader::None);
+}
+
+// The session reads the cache before it loads: a cache file that cannot be
+// read stops the load with nothing changed, whichever loader runs.
+TEST_F(DatOpenTest, AnUnreadableCacheFileLeavesThePreviousDat) {
+  dir_.Write("ds.qdat", kNative);
+  ASSERT_TRUE(Open("ds.qdat", TDatLoader::QuenDat).Loaded);
+  dir_.Write("other.qdat", "[INFO]\nMASK=*.gba\n[DAT]\n1|1|a\n");
+  dir_.Write("other.qcache", "QCAC\x01\0\0\0\0\0\x01\0\0\0\x01");
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  faults.FailCall(TFileOp::Open, 1, EACCES, "other.qcache");
+  const TDatOpened opened = Open("other.qdat", TDatLoader::QuenDat);
+  EXPECT_NE(Message(opened.Error).find("other.qcache"), std::string::npos);
+  EXPECT_FALSE(opened.ListRebuilt);
+  EXPECT_EQ(state_.DatMask, "*.nds");
+  EXPECT_EQ(state_.Catalogue.Count(), 2u);
+}
+
+// A bad CRC leaves the entries before it seeded from the dat's own cache
+// file, and the bad line's partly filled entry missing even when the cache
+// knows the CRC it was left with.
+TEST_F(DatOpenTest, ABadCrcSeedsTheEntriesBeforeItButNotThePartialOne) {
+  TCacheTable found;
+  CacheSet(found, 0x0A1B2C3D, kCacheFlagCached);
+  CacheSet(found, 0, kCacheFlagCached);
+  WriteCacheFile(found, dir_ / "bad.qcache");
+  dir_.Write("bad.qdat", "[INFO]\n[DAT]\n1|0A1B2C3D|a\n2|bad|b\n");
+  const TDatOpened opened = Open("bad.qdat", TDatLoader::QuenDat);
+  EXPECT_NE(Message(opened.Error).find("'bad' is not a valid CRC32 value"), std::string::npos);
+  ASSERT_EQ(state_.Catalogue.Count(), 2u);
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusCached);
+  EXPECT_EQ(state_.Catalogue[1].Status, StatusMissing);
+  EXPECT_EQ(state_.CacheTable.Count(), 2u);
+  EXPECT_TRUE(opened.ListRebuilt);
 }
 
 }  // namespace
