@@ -10,7 +10,6 @@
 
 #include "catalogue/General.h"
 #include "catalogue/RomItem.h"
-#include "scan/CacheTable.h"
 
 namespace vexmoor {
 
@@ -53,20 +52,19 @@ std::vector<std::string_view> SplitRomCenterLine(std::string_view line);
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
-// Appends one entry for each accepted line from lines[first] on. Every entry
-// gets its Status from CacheLookup on its Crc, and "Cached" as StatusText when
-// that status is StatusCached. Lines with the wrong number of items are
-// skipped. A bad CRC text throws FormatError whose message starts with the
-// line's 1-based number in `lines` ("line 12: 'ZZZZ' is not a valid CRC32
-// value"); the entries before it stay, and the bad line adds none.
-void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
-                         const std::vector<std::string_view>& lines, size_t first,
-                         const TNativeColumns& columns);
+// Appends one entry for each accepted line from lines[first] on, each with
+// Status StatusMissing (the audit session seeds statuses from its cache).
+// Lines with the wrong number of items are skipped. A bad CRC text throws
+// FormatError whose message starts with the line's 1-based number in
+// `lines` ("line 12: 'ZZZZ' is not a valid CRC32 value"); the entries before
+// it stay, and the bad line adds none.
+void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
+                         size_t first, const TNativeColumns& columns);
 // Rom Center lines must have exactly 10 items: Name from item 2, Crc from
 // item 6, Index the line's 1-based number after the "[GAMES]" line (skipped
 // lines counted) with at least four digits, Country a single blank. A bad
 // CRC throws as for native lines.
-void AppendRomCenterEntries(TCatalogue& catalogue, const TCacheTable& cache,
-                            const std::vector<std::string_view>& lines, size_t first);
+void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
+                            size_t first);
 
 }  // namespace vexmoor

@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "catalogue/General.h"
 #include "catalogue/RecentDats.h"
 #include "catalogue/StatusCounts.h"
@@ -35,11 +34,12 @@
 #include "reports/HaveMissLists.h"
 #include "reports/ReportNotices.h"
 #include "reports/SelectionCopy.h"
-#include "scan/ChecksumStore.h"
+#include "scan/DatOpen.h"
 #include "scan/EndPass.h"
 #include "scan/ScanEngine.h"
 #include "scan/ThrottledPump.h"
 #include "scan/Unexamined.h"
+#include "scan/store/ChecksumStore.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorReport.h"
 #include "shell/FlatMenuStyle.h"
@@ -50,8 +50,8 @@
 #include "shell/MessageBoxWithIcon.h"
 #include "shell/RomFilterModel.h"
 #include "shell/RomListModel.h"
-#include "shell/StatusPanel.h"
 #include "shell/ShownText.h"
+#include "shell/StatusPanel.h"
 #include "updater/formUpdate.h"
 
 namespace vexmoor::shell {
