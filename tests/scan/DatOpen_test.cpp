@@ -168,23 +168,26 @@ TEST_F(DatOpenTest, AnUnreadableCacheFileLeavesThePreviousDat) {
   EXPECT_EQ(state_.Catalogue.Count(), 2u);
 }
 
-// A bad CRC leaves the entries before it seeded from the dat's own cache
-// file, and the bad line's partly filled entry missing even when the cache
-// knows the CRC it was left with.
-TEST_F(DatOpenTest, ABadCrcSeedsTheEntriesBeforeItButNotThePartialOne) {
+// The session's load on a bad CRC: the entries before it, seeded from the
+// dat's own cache file, and no partly filled one. OpenDat puts the previous
+// dat back over all of it.
+TEST_F(DatOpenTest, ABadCrcSeedsTheEntriesBeforeItAndOpenDatKeepsThePreviousDat) {
   TCacheTable found;
   CacheSet(found, 0x0A1B2C3D, kCacheFlagCached);
   CacheSet(found, 0, kCacheFlagCached);
   WriteCacheFile(found, dir_ / "bad.qcache");
   dir_.Write("bad.qdat", "[INFO]\n[DAT]\n1|0A1B2C3D|a\n2|xyz|b\n");
+  TAuditState session;
+  session.DatLoader = TDatLoader::QuenDat;
+  EXPECT_THROW(RunDatLoader(session, dir_ / "bad.qdat"), FormatError);
+  ASSERT_EQ(session.Catalogue.Count(), 1u);
+  EXPECT_EQ(session.Catalogue[0].Status, StatusCached);
+  EXPECT_EQ(session.CacheTable.Count(), 2u);
   const TDatOpened opened = Open("bad.qdat", TDatLoader::QuenDat);
-  ASSERT_TRUE(opened.Error);
-  EXPECT_NE(Message(opened.Error).find("'xyz' is not a valid CRC32 value"), std::string::npos);
-  ASSERT_EQ(state_.Catalogue.Count(), 2u);
-  EXPECT_EQ(state_.Catalogue[0].Status, StatusCached);
-  EXPECT_EQ(state_.Catalogue[1].Status, StatusMissing);
-  EXPECT_EQ(state_.CacheTable.Count(), 2u);
-  EXPECT_TRUE(opened.ListRebuilt);
+  EXPECT_NE(Message(opened.Error).find("line 4: 'xyz' is not a valid CRC32 value"), std::string::npos);
+  EXPECT_EQ(state_.Catalogue.Count(), 0u);
+  EXPECT_EQ(state_.CacheTable.Count(), 0u);
+  EXPECT_FALSE(opened.ListRebuilt);
 }
 
 }  // namespace
