@@ -26,7 +26,7 @@ class TRomFilterModel : public QSortFilterProxyModel {
   void SetStatusFilter(TStatusFilter filter);
   TStatusFilter StatusFilter() const { return status_; }
   // Filters the rows anew: after the rows' statuses changed (a scan's end).
-  void Refilter() { invalidateRowsFilter(); }
+  void Refilter() { invalidate(); }
   // No row is left out.
   bool Unfiltered() const { return needle_.empty() && status_ == TStatusFilter::All; }
 
