@@ -10,8 +10,6 @@
 #include <QTableView>
 #include <memory>
 
-#include "platform/ProgramFolder.h"
-#include "platform/qt/Settings.h"
 #include "shell/GuiTest.h"
 #include "shell/ListFilterBar.h"
 #include "shell/RomFilterModel.h"
@@ -27,16 +25,10 @@ class TListViewTest : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::string startFolder_;
+  std::unique_ptr<test::TWindowFolder> folder_;
 
-  QString Path(const QString& name) const { return dir_->filePath(name); }
-  std::unique_ptr<TMainForm> Start() {
-    SetCurrentFolder(QFile::encodeName(dir_->path()).toStdString());
-    auto form = std::make_unique<TMainForm>(QFile::encodeName(dir_->path()).toStdString() + "/");
-    form->show();
-    return form;
-  }
+  QString Path(const QString& name) const { return folder_->Path(name); }
+  std::unique_ptr<TMainForm> Start() { return folder_->Start(); }
   static QStringList ShownNames(TMainForm& form) {
     QStringList names;
     const QAbstractItemModel* model = form.ListView()->model();
@@ -50,15 +42,9 @@ class TListViewTest : public QObject {
   }
 
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    startFolder_ = CurrentFolder();
-    QFile::remove(TSettingsStore().Location());
-    TDialogs::ClearShown();
-  }
+  void init() { folder_ = std::make_unique<test::TWindowFolder>(); }
   void cleanup() {
-    SetCurrentFolder(startFolder_);
-    QFile::remove(TSettingsStore().Location());
+    folder_.reset();
     QCOMPARE(TDialogs::PendingAnswers(), size_t{0});
   }
 

@@ -61,6 +61,19 @@ shell::TUpdateForm* OpenUpdateForm() {
   return nullptr;
 }
 
+// "&Update..." of `main`, with "&Update" pressed in the update window as
+// soon as it offers something.
+void UpdateFromMainWindow(shell::TMainForm& main) {
+  QTimer presser;
+  QObject::connect(&presser, &QTimer::timeout, [&] {
+    shell::TUpdateForm* form = OpenUpdateForm();
+    if (form != nullptr && form->ButtonPanel()->isVisible() && form->ButtonPanel()->isEnabled())
+      form->UpdateButtonClick();
+  });
+  presser.start(50);
+  main.UpdateItemClick();
+}
+
 }  // namespace
 
 class UpdateFormTest : public QObject {
@@ -341,15 +354,7 @@ class UpdateFormTest : public QObject {
     shell::TMainForm main(Path("local").toStdString());
     main.OpenDat(Path("local/Quen.qdat"), TDatLoader::QuenDat);
     QCOMPARE(main.Model().rowCount(), 1);
-    QTimer presser;
-    connect(&presser, &QTimer::timeout, [&] {
-      shell::TUpdateForm* form = OpenUpdateForm();
-      if (form != nullptr && form->ButtonPanel()->isVisible() && form->ButtonPanel()->isEnabled())
-        form->UpdateButtonClick();
-    });
-    presser.start(50);
-    main.UpdateItemClick();
-    presser.stop();
+    UpdateFromMainWindow(main);
     QCOMPARE(ReadAll(Path("local/Quen.qdat")), served);
     QCOMPARE(main.Model().rowCount(), 2);
     // Refused while a scan runs: the reload would replace its catalogue.
@@ -373,15 +378,7 @@ class UpdateFormTest : public QObject {
     QDir::setCurrent(Path("local"));
     shell::TMainForm main(Path("local").toStdString());
     QCOMPARE(main.Model().rowCount(), 0);
-    QTimer presser;
-    connect(&presser, &QTimer::timeout, [&] {
-      shell::TUpdateForm* form = OpenUpdateForm();
-      if (form != nullptr && form->ButtonPanel()->isVisible() && form->ButtonPanel()->isEnabled())
-        form->UpdateButtonClick();
-    });
-    presser.start(50);
-    main.UpdateItemClick();
-    presser.stop();
+    UpdateFromMainWindow(main);
     QVERIFY2(shell::TDialogs::Shown().empty(), qPrintable(shell::TDialogs::Shown()[0].Text));
     QCOMPARE(main.Model().rowCount(), 2);
     QCOMPARE(main.PanelText(2),
