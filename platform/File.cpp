@@ -77,8 +77,9 @@ namespace {
 
 }  // namespace
 
-TPendingFile::TPendingFile(const std::string& path)
-    : requested_(path), target_(CurrentFileSystem().ResolveLinks(path)) {
+TPendingFile::TPendingFile(const std::string& path, TLinks links)
+    : requested_(path),
+      target_(links == TLinks::Follow ? CurrentFileSystem().ResolveLinks(path) : path) {
   try {
     file_ = CurrentFileSystem().CreateTemporary(target_, temporary_);
   } catch (const IoError& error) {

@@ -77,8 +77,13 @@ void WriteFileAtomically(const std::string& path, std::string_view data);
 // Commit throws the same error again.
 class TPendingFile {
  public:
+  // What Commit replaces when `path` is a link: the file it leads to
+  // (Follow), or the link itself, so that nothing is written outside the
+  // link's folder (Replace; a download from the network takes this).
+  enum class TLinks { Follow, Replace };
+
   // Creates the empty temporary, to be filled by Append.
-  explicit TPendingFile(const std::string& path);
+  explicit TPendingFile(const std::string& path, TLinks links = TLinks::Follow);
   // Writes `data` to the temporary and flushes it to stable storage.
   TPendingFile(const std::string& path, std::string_view data);
   ~TPendingFile();
@@ -133,6 +138,21 @@ bool IsSameFile(const std::string& first, const std::string& second);
 // Appends `text` to the file at `path` in one write, creating the file when
 // it is missing. Throws IoError.
 void AppendToFile(const std::string& path, std::string_view text);
+
+// What lies at a path a download is about to replace, the path's last
+// part not followed when it is a link.
+enum class TWriteTargetKind { Missing, Regular, Link, Other };
+struct TWriteTargetState {
+  TWriteTargetKind Kind = TWriteTargetKind::Missing;
+  bool Executable = false;  // a regular file with an executable bit set
+};
+
+// Examines `path` without following a link at its last part: a link is
+// Link wherever it leads; a regular file is opened with no-follow and
+// examined through the open file (so a link put there meanwhile is not
+// taken for a file); a folder, FIFO, socket or device is Other, and so is
+// a path that cannot be examined for another reason than its absence.
+TWriteTargetState ExamineWriteTarget(const std::string& path);
 
 // The system's text for an error number (errno on POSIX).
 std::string SystemErrorText(int error);

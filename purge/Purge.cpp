@@ -48,6 +48,7 @@ bool TPurgeQuestions::Ask(const QString& text, QMessageBox::StandardButton defau
   }
   QMessageBox box(QMessageBox::Question, QString::fromLatin1(kQuestionCaption), text,
                   QMessageBox::Yes | QMessageBox::No);
+  box.setTextFormat(Qt::PlainText);  // the text names a folder, which may hold markup
   box.setDefaultButton(defaultButton);
   return box.exec() == QMessageBox::Yes;
 }

@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/Path.h"
+#include "updater/Sodium.h"
 #include "updater/UpdateCheck.h"
 
 namespace vexmoor {
@@ -43,7 +44,10 @@ class TListWriter {
     AddKey(text, "File", key.File);
     AddKey(text, "Version", key.Version);
     if (!isProgram) AddKey(text, "Timestamp", DatTimeStampText(key, path, present));
-    if (present) AddKey(text, "Size", std::to_string(InputFile(path).Size()));
+    if (present) {
+      AddKey(text, "Size", std::to_string(InputFile(path).Size()));
+      AddKey(text, "Sha256", FileSha256Hex(path));
+    }
   }
 
   TPublishedList Take() { return std::move(result_); }

@@ -34,6 +34,7 @@ inline constexpr TSettingDef kSettingsTable[] = {
     {"QuenDat", TSettingType::Text, "Quen-NDS.qdat"},
     {"InstallDir", TSettingType::Text, ""},  // read by moorpurge only
     {"UpdateURL", TSettingType::Text, ""},   // the update service; "" is the compiled default
+    {"UpdatePublicKey", TSettingType::Text, ""},  // a minisign key line trusted for update lists
 };
 
 // The definition of `name`; throws std::logic_error for a name not in the table.
