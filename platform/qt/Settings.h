@@ -61,6 +61,10 @@ class TSettingsStore {
   // Stored as the text "1" or "0".
   void WriteFlag(std::string_view name, bool value);
 
+  // True when the value is stored (not just defaulted), as read when the
+  // store was made.
+  bool Holds(std::string_view name) const;
+
   // Removes every value of the key (moorpurge's clean upgrade).
   void RemoveAll();
   // Writes the values out. Throws IoError naming the settings file when they
