@@ -39,8 +39,8 @@ bool ReadPublishArgs(const Args& args, PublishArgs& out) {
 // for longer than the two renames take.
 void WriteSigned(const PublishArgs& options, const std::string& list) {
   const TMinisignSecretKey key = ParseMinisignSecretKey(ReadWholeFile(options.secretKeyFile));
-  const std::string comment = "timestamp:" + std::to_string(std::time(nullptr)) + "\tfile:" +
-                              std::string(kUpdateListName) + "\thashed";
+  const std::string comment = "timestamp:" + std::to_string(std::time(nullptr)) +
+                              "\tfile:" + std::string(kUpdateListName) + "\thashed";
   const std::string folder = PathFolder(options.keysFile);
   const std::string listPath = folder + std::string(kUpdateListName);
   const std::string signaturePath = folder + std::string(kUpdateSignatureName);
@@ -64,9 +64,10 @@ int RunPublish(const Args& args) {
     const TPublishedList list = PublishUpdateList(keysFile);
     for (const std::string& warning : list.Warnings) ReportError(warning);
     if (!list.Warnings.empty() && !options.allowMissing) {
-      ReportError("not published: " + std::to_string(list.Warnings.size()) +
-                  " file(s) named in \"" + keysFile +
-                  "\" are missing (--allow-missing publishes the list without their sizes)");
+      ReportError(
+          "not published: " + std::to_string(list.Warnings.size()) + " file(s) named in \"" +
+          keysFile +
+          "\" are missing (--allow-missing publishes the list without their sizes and hashes)");
       return 1;
     }
     if (!options.secretKeyFile.empty()) {

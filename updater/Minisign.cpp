@@ -193,8 +193,8 @@ std::optional<std::string> MinisignVerifyFailure(std::string_view message,
            MinisignKeyIdText(key.KeyId);
   }
   const auto hash = Blake2b512(message);
-  const auto* signedBytes = signature.Prehashed ? hash.data()
-                                                : reinterpret_cast<const uint8_t*>(message.data());
+  const auto* signedBytes =
+      signature.Prehashed ? hash.data() : reinterpret_cast<const uint8_t*>(message.data());
   const size_t signedSize = signature.Prehashed ? hash.size() : message.size();
   if (crypto_sign_verify_detached(signature.Signature.data(), signedBytes, signedSize,
                                   key.Key.data()) != 0) {

@@ -30,7 +30,7 @@ struct TMinisignSignature {
   bool Prehashed = false;  // "ED": the BLAKE2b-512 hash of the message was signed
   TMinisignKeyId KeyId{};
   std::array<uint8_t, 64> Signature{};
-  std::string TrustedComment;  // the text after "trusted comment: "
+  std::string TrustedComment;                 // the text after "trusted comment: "
   std::array<uint8_t, 64> GlobalSignature{};  // over Signature + TrustedComment
 };
 

@@ -36,7 +36,8 @@ class TListWriter {
     const std::string path = folder_ + key.File;
     const bool present = PathExists(path) && !IsFolder(path);
     if (!present)
-      result_.Warnings.push_back(key.File + " is not beside the keys file: no Size given");
+      result_.Warnings.push_back(key.File +
+                                 " is not beside the keys file: no Size or Sha256 given");
     std::string& text = result_.Text;
     if (!text.empty()) text += "\r\n";
     text += "[" + key.File + "]\r\n";

@@ -79,14 +79,15 @@ void VerifyUpdateList(std::string_view list, std::string_view signatureText,
     if (key.KeyId != signature.KeyId) continue;
     const auto failure = MinisignVerifyFailure(list, signature, key);
     if (!failure) return;
-    throw EUntrustedList("The update list " + listUrl + " is refused: " + *failure +
-                         " (key ID " + MinisignKeyIdText(key.KeyId) +
+    throw EUntrustedList("The update list " + listUrl + " is refused: " + *failure + " (key ID " +
+                         MinisignKeyIdText(key.KeyId) +
                          "). Nothing is offered; the list may have been tampered with on its "
                          "way. Try again later, or tell the service's publisher.");
   }
   throw EUntrustedList("The update list " + listUrl + " is refused: it is signed by key ID " +
-                       MinisignKeyIdText(signature.KeyId) + ", which is not trusted here (trusted: " +
-                       KeyIdsText(keys) + "). Nothing is offered. " + std::string(kHowToTrust));
+                       MinisignKeyIdText(signature.KeyId) +
+                       ", which is not trusted here (trusted: " + KeyIdsText(keys) +
+                       "). Nothing is offered. " + std::string(kHowToTrust));
 }
 
 }  // namespace vexmoor

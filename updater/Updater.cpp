@@ -141,16 +141,15 @@ std::string TUpdater::Download(const TUpdateRecord& record, std::string_view pro
   TPendingFile pending(path, TPendingFile::TLinks::Replace);
   TSha256 sum;
   int64_t received = 0;
-  Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true,
-        [&](std::string_view data) {
-          received += static_cast<int64_t>(data.size());
-          if (received > record.ExactSize) {
-            throw Error("the server sent more than the " + std::to_string(record.ExactSize) +
-                        " bytes the signed list gives; the download was cut off");
-          }
-          sum.Add(data);
-          pending.Append(data);
-        });
+  Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true, [&](std::string_view data) {
+    received += static_cast<int64_t>(data.size());
+    if (received > record.ExactSize) {
+      throw Error("the server sent more than the " + std::to_string(record.ExactSize) +
+                  " bytes the signed list gives; the download was cut off");
+    }
+    sum.Add(data);
+    pending.Append(data);
+  });
   if (received != record.ExactSize) {
     throw Error("the server sent " + std::to_string(received) + " bytes, the signed list gives " +
                 std::to_string(record.ExactSize));

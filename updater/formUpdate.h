@@ -40,9 +40,9 @@ struct TUpdateFormConfig {
 };
 
 // The base URL from the `UpdateURL` setting (the compiled default when it is
-// missing or blank), the `UpdatePublicKey` setting, this program, the current folder (the program's, which
-// start-up made current), and the hand-over of StartProgramUpdate followed
-// by the application's quit.
+// missing or blank), the `UpdatePublicKey` setting, this program, the
+// current folder (the program's, which start-up made current), and the
+// hand-over of StartProgramUpdate followed by the application's quit.
 TUpdateFormConfig DefaultUpdateFormConfig();
 
 // True once the default restart has started a new build to replace this

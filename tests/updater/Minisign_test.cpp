@@ -102,7 +102,8 @@ TEST(Minisign, DamagedTextsAreRefusedWithAReason) {
     EXPECT_NE(failure.find(reason), std::string::npos) << text << ": " << failure;
   }
   const std::string pub = MinisignPublicKeyLine(test::TestUpdatePublicKey());
-  for (const std::string& text : {std::string(""), pub + "\n" + pub, pub.substr(1), "Rk" + pub.substr(2)})
+  for (const std::string& text :
+       {std::string(""), pub + "\n" + pub, pub.substr(1), "Rk" + pub.substr(2)})
     EXPECT_NE(FormatFailure(ParsePublicKey, text), "") << text;
   EXPECT_NE(FormatFailure(ParseSecretKey, pub).find("bytes instead of 158"), std::string::npos);
 }
@@ -127,9 +128,9 @@ class MinisignTool : public test::TempDirTest {
 TEST_F(MinisignTool, ItsSignaturesVerifyHereAndOursThere) {
   const TMinisignPublicKey key = ParseMinisignPublicKey(test::ReadFile(dir_ / "k.pub"));
   for (const char* legacy : {"", " -l"}) {
-    ASSERT_EQ(Run("minisign -S" + std::string(legacy) + " -s " + Q("k.key") + " -m " +
-                  Q("update2.cgi")),
-              0);
+    ASSERT_EQ(
+        Run("minisign -S" + std::string(legacy) + " -s " + Q("k.key") + " -m " + Q("update2.cgi")),
+        0);
     const TMinisignSignature signature =
         ParseMinisignSignature(test::ReadFile(dir_ / "update2.cgi.minisig"));
     EXPECT_EQ(signature.Prehashed, std::string(legacy).empty());

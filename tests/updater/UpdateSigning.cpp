@@ -24,8 +24,7 @@ std::string Sha256Hex(std::string_view data) {
 std::string DatSection(const std::string& file, std::string_view content,
                        const std::string& timestamp) {
   return "[" + file + "]\r\nName=" + file + "\r\nFile=" + file + "\r\nTimestamp=" + timestamp +
-         "\r\nSize=" + std::to_string(content.size()) + "\r\nSha256=" + Sha256Hex(content) +
-         "\r\n";
+         "\r\nSize=" + std::to_string(content.size()) + "\r\nSha256=" + Sha256Hex(content) + "\r\n";
 }
 
 }  // namespace vexmoor::test

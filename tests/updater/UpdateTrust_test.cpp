@@ -79,9 +79,9 @@ TEST(UpdateTrust, AnUnsignedListNamesTheSignatureUrl) {
 TEST(UpdateTrust, AStrangersSignatureNamesBothKeys) {
   const TMinisignSecretKey stranger = MinisignGenerateKey();
   ScriptedServer server(Service(kList, MinisignSign(kList, stranger, "x")));
-  ExpectHas(Refusal(server), {"signed by key ID " + MinisignKeyIdText(stranger.KeyId),
-                              "not trusted", MinisignKeyIdText(test::TestUpdateKey().KeyId),
-                              "UpdatePublicKey"});
+  ExpectHas(Refusal(server),
+            {"signed by key ID " + MinisignKeyIdText(stranger.KeyId), "not trusted",
+             MinisignKeyIdText(test::TestUpdateKey().KeyId), "UpdatePublicKey"});
 }
 
 TEST(UpdateTrust, AListChangedAfterSigningIsRefused) {

@@ -16,8 +16,8 @@
 #include "platform/FaultFileSystem.h"
 #include "platform/File.h"
 #include "support/TempDir.h"
-#include "updater/UpdateSigning.h"
 #include "updater/ScriptedServer.h"
+#include "updater/UpdateSigning.h"
 
 namespace vexmoor {
 namespace {
@@ -52,8 +52,15 @@ ScriptedServer::Script Site(std::map<std::string, std::string> responses) {
 // A record whose signed Sha256 and Size describe `expected`.
 TUpdateRecord Record(const std::string& file, const std::string& expected = "",
                      bool isProgram = false) {
-  return {file,      file, 46000, isProgram ? 6421 : 0, static_cast<int32_t>(expected.size()),
-          file,      isProgram, test::Sha256Hex(expected), static_cast<int64_t>(expected.size())};
+  return {file,
+          file,
+          46000,
+          isProgram ? 6421 : 0,
+          static_cast<int32_t>(expected.size()),
+          file,
+          isProgram,
+          test::Sha256Hex(expected),
+          static_cast<int64_t>(expected.size())};
 }
 
 class Updater : public test::TempDirTest {
@@ -281,8 +288,9 @@ TEST_F(Updater, AFailedProgramDownloadStartsNothing) {
   ASSERT_EQ(run.Items.size(), 1u);
   EXPECT_FALSE(run.Items[0].Error.empty());
   EXPECT_EQ(run.ProgramUpdatePath, "");
-  EXPECT_NE(UpdateFailuresText({Record("moorscan", "new build", true)}, run).find("(moorscan) failed: "),
-            std::string::npos);
+  EXPECT_NE(
+      UpdateFailuresText({Record("moorscan", "new build", true)}, run).find("(moorscan) failed: "),
+      std::string::npos);
   EXPECT_EQ(UpdateFailuresText({}, TUpdateRunResult{}), "");
 }
 
@@ -373,7 +381,8 @@ TEST_F(Updater, ARunFetchesNoMoreThanTheCapOfListedSizes) {
     record.ExactSize = static_cast<int64_t>(kMaxUpdateFileSize);
     records.push_back(record);
   }
-  const TUpdateRunResult run = updater->Run(records, std::vector<bool>(5, true), kProgram, dir_.Path());
+  const TUpdateRunResult run =
+      updater->Run(records, std::vector<bool>(5, true), kProgram, dir_.Path());
   ASSERT_EQ(run.Items.size(), 5u);
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(run.Items[i].Error, "Not Found");
   EXPECT_NE(run.Items[4].Error.find("add up to more than the 1024 MB"), std::string::npos)
