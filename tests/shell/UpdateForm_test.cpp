@@ -63,11 +63,10 @@ std::string Verified(std::string_view data) {
 // false for any other request.
 bool ServeSignedList(ServerConnection& connection, const std::string& request,
                      const std::string& list) {
-  if (request.find("update2.cgi.minisig") != std::string::npos)
-    return connection.Send("HTTP/1.0 200 OK\r\n\r\n" + SignList(list)), true;
-  if (request.find("update2.cgi") != std::string::npos)
-    return connection.Send("HTTP/1.0 200 OK\r\n\r\n" + list), true;
-  return false;
+  if (request.find("update2.cgi") == std::string::npos) return false;
+  const bool signature = request.find("update2.cgi.minisig") != std::string::npos;
+  connection.Send("HTTP/1.0 200 OK\r\n\r\n" + (signature ? SignList(list) : list));
+  return true;
 }
 
 shell::TUpdateForm* OpenUpdateForm() {
