@@ -391,6 +391,22 @@ class UpdateFormTest : public QObject {
     QVERIFY(!QFile::exists(Path("local/Quen.qdat")));
   }
 
+  // Regression: an unsigned list that offered a shell script as the new
+  // build had it run after one press of Return.
+  void returnOnAnUnsignedListRunsNothing() {
+    Serve("");
+    WriteAll(Path("www/update/update2.cgi"),
+             "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n" +
+                 Verified("#!/bin/sh\n"));
+    WriteAll(Path("www/update/moorscan"), "#!/bin/sh\n");
+    auto form = Check(nginx_->Url("/update/"));
+    QVERIFY(shell::TDialogs::Shown()[0].Text.contains(QStringLiteral("changed after signing")));
+    QTest::keyClick(form.get(), Qt::Key_Return);
+    QTest::qWait(100);
+    QVERIFY(!QFile::exists(Path("local/upd-moorscan")));
+    QVERIFY(restarts_.empty());
+  }
+
   // Refused entries and a file changed after signing are named; the rest
   // go on, and the changed file keeps its old bytes.
   void refusedDownloadsAreNamedAndTheRestGoOn() {
