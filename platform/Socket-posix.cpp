@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,6 +34,37 @@ struct Address {
 SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
 
 SocketError LastSocketError() { return ErrorFromErrno(errno); }
+
+// OpenSSL writes to the socket with write(), which raises SIGPIPE (ending
+// the program) when the server has gone; plain sends use MSG_NOSIGNAL. While
+// it lives, SIGPIPE is blocked on this thread, and one raised meanwhile is
+// taken back before it is unblocked.
+class SigPipeGuard {
+ public:
+  SigPipeGuard() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    ::pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~SigPipeGuard() {
+    if (!pendingBefore_) {
+      sigset_t pending;
+      sigpending(&pending);
+      const timespec now{};
+      if (sigismember(&pending, SIGPIPE) == 1) ::sigtimedwait(&pipe_, nullptr, &now);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigPipeGuard(const SigPipeGuard&) = delete;
+  SigPipeGuard& operator=(const SigPipeGuard&) = delete;
+
+ private:
+  sigset_t pipe_{}, old_{};
+  bool pendingBefore_ = false;
+};
 
 short EventsFor(TlsWait wait) { return wait == TlsWait::kWritable ? POLLOUT : POLLIN; }
 
@@ -137,7 +169,10 @@ struct TcpSocket::Impl {
     const auto start = std::chrono::steady_clock::now();
     if (!tls) tls = std::make_unique<TlsSession>(fd, host, LastSocketError);
     for (;;) {
-      const TlsWait wait = tls->Handshake();
+      const TlsWait wait = [this] {
+        const SigPipeGuard guard;
+        return tls->Handshake();
+      }();
       if (wait == TlsWait::kNone) return connected = true;
       if (PollOne(fd, EventsFor(wait), MsLeft(start, timeoutMs)) == 0) return false;
     }
@@ -226,7 +261,10 @@ void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
   if (impl_->tls) {
     while (!data.empty()) {
       TlsWait wait = TlsWait::kNone;
-      data.remove_prefix(impl_->tls->Write(data, wait));
+      {
+        const SigPipeGuard guard;
+        data.remove_prefix(impl_->tls->Write(data, wait));
+      }
       if (wait != TlsWait::kNone && PollOne(impl_->fd, EventsFor(wait), timeoutMs) == 0) {
         throw SocketTimedOutError();
       }
@@ -258,6 +296,7 @@ ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     TlsWait wait = TlsWait::kNone;
+    const SigPipeGuard guard;  // a read may answer the server, too
     const ReceiveResult got = impl_->tls->Read(buffer, size, wait);
     impl_->readWait = wait == TlsWait::kNone ? TlsWait::kReadable : wait;
     return got;
