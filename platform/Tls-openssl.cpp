@@ -142,9 +142,9 @@ void TlsSession::Throw(int result, const char* during) {
     throw TlsError(std::string("the server closed the connection during ") + during,
                    static_cast<int>(ERR_GET_REASON(code)));
   }
-  throw TlsError(std::string("TLS failed during ") + during + ": " +
-                     (text.empty() ? "unknown error" : text),
-                 static_cast<int>(ERR_GET_REASON(code)));
+  throw TlsError(
+      std::string("TLS failed during ") + during + ": " + (text.empty() ? "unknown error" : text),
+      static_cast<int>(ERR_GET_REASON(code)));
 }
 
 }  // namespace vexmoor

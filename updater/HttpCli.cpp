@@ -26,7 +26,8 @@ std::string ConnectionKey(const THttpUrl& url) {
 }
 
 std::string HostPortText(const THttpUrl& url) {
-  const std::string host = url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
+  const std::string host =
+      url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
   return host + ":" + std::to_string(url.port);
 }
 

@@ -29,9 +29,9 @@ struct THttpUrl {
 
 // Splits `url`; a URL without "scheme://" is taken as http. Throws
 // EHttpException for an empty host or one with spaces or control bytes, a port that is not a number
-// from 1 to 65535, or a scheme other than http and https. A fragment ("#...") is dropped, and spaces, control
-// characters and bytes above 126 in the path are sent percent-encoded so that they cannot break the
-// request line.
+// from 1 to 65535, or a scheme other than http and https. A fragment ("#...") is dropped, and
+// spaces, control characters and bytes above 126 in the path are sent percent-encoded so that they
+// cannot break the request line.
 THttpUrl SplitHttpUrl(std::string_view url);
 
 // The address a redirect leads to from `current`:

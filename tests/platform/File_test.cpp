@@ -60,12 +60,13 @@ std::string Aged(const test::TempDir& dir, const std::string& name, std::chrono:
 }
 
 TEST(OwnTemporaries, AreNamedAfterTheirTargetWithTheMarker) {
-  for (const char* own : {"a.qdat.vexmoor-a1B2c3", "moorscan.vexmoor-ZZZZZZ", ".probe.vexmoor-000000"}) {
+  for (const char* own :
+       {"a.qdat.vexmoor-a1B2c3", "moorscan.vexmoor-ZZZZZZ", ".probe.vexmoor-000000"}) {
     EXPECT_TRUE(IsOwnTemporaryName(own)) << own;
   }
-  for (const char* foreign :
-       {"a.qdat.abc123", "a.qdat.XXXXXX", "a.vexmoor-abc12", "a.vexmoor-abc1234", "a.vexmoor-ab_c12",
-        "a.vexmoor-abc123.bak", ".vexmoor-abc123", "vexmoor-abc123", "a.qdat"}) {
+  for (const char* foreign : {"a.qdat.abc123", "a.qdat.XXXXXX", "a.vexmoor-abc12",
+                              "a.vexmoor-abc1234", "a.vexmoor-ab_c12", "a.vexmoor-abc123.bak",
+                              ".vexmoor-abc123", "vexmoor-abc123", "a.qdat"}) {
     EXPECT_FALSE(IsOwnTemporaryName(foreign)) << foreign;
   }
   test::TempDir dir;
@@ -110,8 +111,7 @@ TEST(OwnTemporaries, TheFirstWriteIntoAFolderSweepsIt) {
   Aged(dir, "Quen-NDS.qdat.vexmoor-Ab12Cd", 30min);
   Aged(dir, "have.txt.vexmoor-k1LLed", 2min);
   WriteFileAtomically(dir / "have.txt", "list");
-  EXPECT_EQ(Names(dir.Path()),
-            (std::vector<std::string>{"have.txt", "have.txt.vexmoor-k1LLed"}));
+  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"have.txt", "have.txt.vexmoor-k1LLed"}));
 }
 
 TEST_F(WriteFileAtomicallyTest, MissingFolderFailsWithIoError) {

@@ -136,8 +136,7 @@ TEST(HttpResponse, EachPartBesideTheBodyHasALimit) {
   EXPECT_EQ(Failure(cookies + "\r\n"), "");  // 100 lines with the empty one
   EXPECT_EQ(Failure(cookies + "Set-Cookie: one=more\r\n\r\n"),
             "HTTP response header too long (more than 100 lines)");
-  EXPECT_EQ(Failure(std::string(200, '\n')),
-            "HTTP response header too long (more than 100 lines)");
+  EXPECT_EQ(Failure(std::string(200, '\n')), "HTTP response header too long (more than 100 lines)");
   const std::string long8k = "X: " + std::string(8000, 'a') + "\r\n";
   std::string big = status;
   for (int i = 0; i < 9; ++i) big += long8k;
@@ -149,7 +148,8 @@ TEST(HttpResponse, EachPartBesideTheBodyHasALimit) {
   EXPECT_EQ(Failure(interim + "HTTP/1.1 102 Processing\r\n\r\n"),
             "Too many interim HTTP responses (more than 10)");
 
-  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n";
+  const std::string chunked =
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n";
   std::string trailer = chunked;
   for (int i = 0; i < 99; ++i) trailer += "X-T: 1\r\n";
   EXPECT_EQ(Failure(trailer + "\r\n"), "");

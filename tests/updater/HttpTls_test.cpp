@@ -136,9 +136,8 @@ TEST_F(HttpTls, TheLowSpeedLimitHoldsOverTls) {
 // A server that accepts and then says nothing, or answers the handshake with
 // plain text: the idle time-out and the handshake's failure end the request.
 TEST(HttpTlsScripted, AServerSilentInTheHandshakeTimesOut) {
-  test::ScriptedServer server([](test::ServerConnection& connection) {
-    connection.WaitForClose();
-  });
+  test::ScriptedServer server(
+      [](test::ServerConnection& connection) { connection.WaitForClose(); });
   THttpCli http;
   http.SetURL("https://127.0.0.1:" + std::to_string(server.Port()) + "/");
   http.SetIdleTimeout(400ms);

@@ -47,9 +47,9 @@ TEST(HttpUrl, EncodesBytesThatWouldBreakTheRequestLine) {
 }
 
 TEST(HttpUrl, RefusesWhatItCannotRequest) {
-  for (const char* bad :
-       {"http://", "http:///path", "http://:80/", "http://h:0/", "http://h:65536/", "http://h:8x/",
-        "http://[::1/", "ftp://h/", "https:///", "HTTPS://h:0/", "http://a\r\nX: y/", "http://a b/"}) {
+  for (const char* bad : {"http://", "http:///path", "http://:80/", "http://h:0/",
+                          "http://h:65536/", "http://h:8x/", "http://[::1/", "ftp://h/",
+                          "https:///", "HTTPS://h:0/", "http://a\r\nX: y/", "http://a b/"}) {
     EXPECT_THROW(SplitHttpUrl(bad), EHttpException) << bad;
   }
 }

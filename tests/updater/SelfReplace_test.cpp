@@ -108,8 +108,10 @@ TEST_F(SelfReplace, AHandOverRemovesThePartialProgramAKilledOneLeft) {
     const std::string path = dir_.Write(fs::path(folder_).filename().string() + "/" + name, "part");
     fs::last_write_time(path, fs::file_time_type::clock::now() - 30min);
   }
-  EXPECT_EQ(RunStartCommand({TStartSwitch::Update, program_}, Context()), TStartOutcome::EndProcess);
-  ASSERT_TRUE(test::WaitUntil([&] { return test::ReadFile(folder_ + "/started.txt").ends_with("end\n"); }));
+  EXPECT_EQ(RunStartCommand({TStartSwitch::Update, program_}, Context()),
+            TStartOutcome::EndProcess);
+  ASSERT_TRUE(
+      test::WaitUntil([&] { return test::ReadFile(folder_ + "/started.txt").ends_with("end\n"); }));
   EXPECT_TRUE(test::WaitUntil([&] { return !fs::exists(build_); }));
   EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "moorscan.Ab12Cd", "started.txt",
                                                "vexmoor-update.log"}));
