@@ -11,7 +11,7 @@ namespace vexmoor {
 // The compiled default base URL of the update service. Its path ends with
 // the segment "update/"; the list and every listed file lie below it. The
 // settings (and `vexmoor update --base-url`) may name another service.
-inline constexpr std::string_view kDefaultUpdateBaseUrl = "http://updates.vexmoor.invalid/update/";
+inline constexpr std::string_view kDefaultUpdateBaseUrl = "https://updates.vexmoor.invalid/update/";
 
 // The update list, relative to the base URL; fetched with a plain GET.
 inline constexpr std::string_view kUpdateListName = "update2.cgi";
