@@ -246,6 +246,7 @@ void TMainForm::FormCreate() {
   settings_->WriteText("ProgramDir", programFolder_);
   // Settings that cannot be saved are reported; the start goes on.
   RunGuarded(this, [this] { settings_->Sync(); });
+  settingsStored_ = TSettingsStore().Holds("ProgramDir");
   scanFolder_ = FileText(settings_->ReadText("ScanFolder"));
   for (const TOptionItem& option : kOptionItems) {
     state_.*option.Option = settings_->ReadFlag(option.SettingName);
@@ -296,6 +297,13 @@ void TMainForm::SaveLayout() {
 
 void TMainForm::FormDestroy() {
   if (!settings_) return;
+  // ProgramDir, written at start, is gone: moorpurge removed the settings
+  // while the window ran, and writing them back would undo the clean upgrade.
+  // (Nothing was written since the start's Sync, so the store writes nothing.)
+  if (settingsStored_ && !TSettingsStore().Holds("ProgramDir")) {
+    settings_.reset();
+    return;
+  }
   // The dat loaded last, by its bare name in the program's folder and by
   // its full path anywhere else; the setting read at start when none was.
   settings_->WriteText("QuenDat", state_.DatPath.empty() ? state_.CurrentDat

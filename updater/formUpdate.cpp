@@ -138,6 +138,7 @@ bool ProgramHandedOver() { return handedOver; }
 TUpdateFormConfig DefaultUpdateFormConfig() {
   TUpdateFormConfig config;
   config.BaseUrl = UpdateBaseUrl(TSettingsStore().ReadText("UpdateURL"));
+  config.PublicKey = TSettingsStore().ReadText("UpdatePublicKey");
   config.ProgramPath = ExecutablePath();
   config.Folder = QFile::encodeName(QDir::currentPath()).toStdString();
   config.Restart = [programPath = config.ProgramPath](const std::string& downloadedPath) {
@@ -263,14 +264,21 @@ void TUpdateForm::UpdateTimerTimer() {
   progress_->setValue(0);
   std::vector<TUpdateRecord> offered;
   try {
+    updater_.SetTrustedKeys(TrustedUpdateKeys(config_.PublicKey));
     offered =
         updater_.Check(config_.ProgramPath, config_.Folder, CanReplaceProgram(config_.ProgramPath));
-  } catch (const std::exception& error) {
+  } catch (const HttpError& error) {
     // A close during the check ended it; there is nothing to report.
     if (updater_.Cancelled()) return;
+    // The server could not be asked: name it, in words, and its setting.
     stateLabel_->setText(QStringLiteral("The update server could not be asked."));
     ShowErrorReport(this, UpdateErrorText(config_.BaseUrl, error.what(),
                                           FileBytes(TSettingsStore().Location())));
+    return;
+  } catch (...) {
+    if (updater_.Cancelled()) return;
+    stateLabel_->setText(QStringLiteral("The update list was refused."));
+    ReportCurrentException(this);
     return;
   }
   stateLabel_->setText(QString());
