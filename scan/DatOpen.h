@@ -71,6 +71,10 @@ std::string DatFailureText(const std::string& path, const std::string& reason, b
 // `path`.
 std::string MissingStartupDatText(const std::string& path);
 
+// What "&Scan..." says while no dat is loaded: there is nothing to mark.
+inline constexpr const char* kNoDatToScanText = "No dat is loaded, so a scan has nothing to look for. "
+                                                "Press F2 to pick a dat, then F3 to scan a folder";
+
 // The loaded dat as the window names it: "FILE: N entries" ("1 entry");
 // "" when no dat is loaded.
 std::string LoadedDatText(const TAuditState& state);

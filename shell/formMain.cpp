@@ -468,6 +468,8 @@ void TMainForm::ReloadCurrentDat(const std::string& arrived) {
 
 void TMainForm::ScanItemClick() {
   if (state_.ScanRunning) return;
+  // Said before the folder is asked for, not after.
+  if (state_.DatPath.empty()) throw Error(kNoDatToScanText);
   const QString folder = TDialogs::ChooseFolder(this, QStringLiteral("Select rom folder"), scanFolder_);
   if (folder.isEmpty() || !IsFolder(FileBytes(folder))) return;
   scanFolder_ = folder;
@@ -475,6 +477,7 @@ void TMainForm::ScanItemClick() {
 }
 
 void TMainForm::ScanFolder(const QString& folder) {
+  if (state_.DatPath.empty()) throw Error(kNoDatToScanText);
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [this](int panel, const std::string& text) { SetPanel(panel, text); };
   // The engine builds the new rows aside (pumping meanwhile) and puts them

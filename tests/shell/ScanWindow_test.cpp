@@ -496,6 +496,20 @@ class TScanWindowTest : public QObject {
     QCOMPARE(view->verticalScrollBar()->value(), scrolled);
   }
 
+  // With no dat loaded a scan has nothing to look for: F3 says so instead
+  // of asking for a folder, and so does a dropped folder.
+  void aScanWithoutADatSaysWhy() {
+    auto form = Start();
+    form->Action(QStringLiteral("ScanItem"))->trigger();
+    QCOMPARE(TDialogs::Shown().size(), size_t{1});
+    QCOMPARE(TDialogs::Shown()[0].Kind, TDialogKind::Message);
+    QVERIFY(TDialogs::Shown()[0].Text.startsWith(QStringLiteral("No dat is loaded")));
+    Drop(*form, RomFolder());
+    QCOMPARE(TDialogs::Shown().size(), size_t{2});
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : n/a"));
+    QVERIFY(!form->Action(QStringLiteral("SaveListItem"))->isVisible());
+  }
+
   void aDroppedDatLoadsAndADroppedFolderScans() {
     auto form = Start();
     Drop(*form, ExamplesFolder() + QStringLiteral("sample-rc.dat"));
