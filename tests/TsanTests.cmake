@@ -16,6 +16,7 @@ add_executable(vexmoor_tsan_tests
   scan/Unexamined_test.cpp
   updater/HttpCli_test.cpp
   updater/ScriptedServer.cpp
+  updater/UpdateSigning.cpp
   updater/Updater_test.cpp
 )
 target_include_directories(vexmoor_tsan_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
