@@ -2,7 +2,7 @@
 """Fails when a source file includes against the layering of the program.
 
 Dependencies run one way:
-    platform, codec -> catalogue -> scan -> reports, encoder, updater -> cli, shell
+    platform, codec -> catalogue -> scan -> reports, rebuild, encoder, updater -> cli, shell
 A file may include its own folder and any folder on a lower level; folders
 on one level do not include each other (codec may use platform, which sits
 below it). purge/ stands alone: it includes nothing of the auditor. The
@@ -21,6 +21,7 @@ LEVELS = {
     "catalogue": 2,
     "scan": 3,
     "reports": 4,
+    "rebuild": 4,
     "encoder": 4,
     "updater": 4,
     "cli": 5,
