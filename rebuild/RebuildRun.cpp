@@ -44,7 +44,8 @@ class TSourceLedger {
   explicit TSourceLedger(const TRebuildPlan& plan) : plan_(plan) {
     for (const TRebuildStep& step : plan.Steps) {
       ++pending_[step.Source.Path];
-      if (!step.Source.Member.empty()) used_[step.Source.Path].insert(step.Source.Member);
+      if (!step.Source.Member.empty())
+        used_[step.Source.Path].insert(SlashedMemberName(step.Source.Member));
     }
   }
 
@@ -83,7 +84,7 @@ class TSourceLedger {
     if (listing == plan_.Archives.end() || !listing->second.Error.empty())
       return "its members could not be listed";
     for (const std::string& member : listing->second.Members)
-      if (!used->second.count(member)) return "the archive holds other files";
+      if (!used->second.count(SlashedMemberName(member))) return "the archive holds other files";
     return "";
   }
 

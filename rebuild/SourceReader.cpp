@@ -18,10 +18,17 @@ constexpr size_t kBlockBytes = size_t{1} << 20;
 bool SameMemberName(archive_entry* entry, const std::string& name) {
   const char* plain = archive_entry_pathname(entry);
   const char* utf8 = archive_entry_pathname_utf8(entry);
-  return (plain && name == plain) || (utf8 && name == utf8);
+  const std::string wanted = SlashedMemberName(name);
+  return (plain && wanted == SlashedMemberName(plain)) || (utf8 && wanted == SlashedMemberName(utf8));
 }
 
 }  // namespace
+
+std::string SlashedMemberName(std::string name) {
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
 
 TArchiveCursor::TArchiveCursor(const std::string& path) : file_(path), block_(kBlockBytes) {
   archive_ = archive_read_new();

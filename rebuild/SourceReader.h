@@ -55,6 +55,10 @@ class TArchiveCursor {
   std::exception_ptr fileError_;
 };
 
+// A stored member name with its folder separators as libarchive gives
+// them: rar stores '\', which libarchive turns into '/'.
+std::string SlashedMemberName(std::string name);
+
 // The regular members of the archive at `path`, by stored name and size.
 struct TArchiveMember {
   std::string Name;
