@@ -1,5 +1,7 @@
 #include "cli/RebuildOutput.h"
 
+#include <initializer_list>
+
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
 
@@ -31,11 +33,25 @@ std::string SourceText(const TRebuildSource& source) {
   return source.Member.empty() ? source.Path : source.Path + '\\' + source.Member;
 }
 
-std::string Notes(const TRebuildPlan& plan, const TRebuildStep& step) {
-  std::string notes;
-  if (step.Source.Trimmed) notes += plan.Options.PadTrimmed ? "\ttrimmed, padded" : "\ttrimmed";
-  if (step.FileName != step.DatFileName) notes += "\tname made safe from \"" + step.DatFileName + "\"";
-  return notes;
+// The fields made printable one by one, tab-separated, and a newline.
+std::string Line(std::initializer_list<std::string> fields) {
+  std::string line;
+  for (const std::string& field : fields) {
+    if (field.empty()) continue;
+    if (!line.empty()) line += '\t';
+    line += PrintableText(field);
+  }
+  return line + '\n';
+}
+
+std::string TrimmedNote(const TRebuildPlan& plan, const TRebuildStep& step) {
+  if (!step.Source.Trimmed) return "";
+  return plan.Options.PadTrimmed ? "trimmed, padded" : "trimmed";
+}
+
+std::string SafeNameNote(const TRebuildStep& step) {
+  if (step.FileName == step.DatFileName) return "";
+  return "name made safe from \"" + step.DatFileName + "\"";
 }
 
 std::string Count(const char* label, size_t count) {
@@ -68,9 +84,8 @@ std::string StepJson(const TRebuildPlan& plan, const TRebuildStep& step, const T
 std::string PlanText(const TRebuildPlan& plan) {
   std::string text;
   for (const TRebuildStep& step : plan.Steps) {
-    text += PrintableText(std::string(ActionWord(plan.Options.Action)) + "\t" + SourceText(step.Source) +
-                          "\t->\t" + step.Target + Notes(plan, step));
-    text += '\n';
+    text += Line({ActionWord(plan.Options.Action), SourceText(step.Source), "->", step.Target,
+                  TrimmedNote(plan, step), SafeNameNote(step)});
   }
   return text;
 }
@@ -81,13 +96,10 @@ std::string ReportText(const TRebuildPlan& plan, const TRebuildReport& report) {
   for (size_t i = 0; i < report.Steps.size(); ++i) {
     const TStepOutcome& outcome = report.Steps[i];
     ++counts[size_t(outcome.State)];
-    std::string line = std::string(StateWord(outcome.State)) + "\t" + plan.Steps[i].Target;
-    if (!outcome.Reason.empty()) line += "\t" + outcome.Reason;
-    text += PrintableText(line) + "\n";
+    text += Line({StateWord(outcome.State), plan.Steps[i].Target, outcome.Reason});
   }
-  for (const std::string& path : report.RemovedSources) text += PrintableText("removed\t" + path) + "\n";
-  for (const TKeptSource& kept : report.KeptSources)
-    text += PrintableText("kept\t" + kept.Path + "\t" + kept.Reason) + "\n";
+  for (const std::string& path : report.RemovedSources) text += Line({"removed", path});
+  for (const TKeptSource& kept : report.KeptSources) text += Line({"kept", kept.Path, kept.Reason});
   return text + Count("Written", counts[0]) + Count("Already present", counts[1]) +
          Count("Skipped", counts[2]) + Count("Failed", counts[3]);
 }
