@@ -132,30 +132,40 @@ TStepOutcome DoStep(const TRebuildPlan& plan, const TRebuildStep& step,
   }
 }
 
+// Each archive is listed once: its members by name (as libarchive gives
+// them) with their sizes.
+std::map<std::string, uint64_t> ListInto(const std::string& path, TArchiveListing& listing) {
+  std::map<std::string, uint64_t> sizes;
+  try {
+    TArchiveCursor cursor(path);
+    std::string name;
+    uint64_t size = 0;
+    while (cursor.NextFile(name, size)) {
+      listing.Members.push_back(name);
+      sizes[SlashedMemberName(name)] = size;
+    }
+  } catch (const Error& error) {
+    listing.Error = error.what();
+  }
+  return sizes;
+}
+
 }  // namespace
 
 void ProbeSources(TRebuildPlan& plan) {
+  std::map<std::string, std::map<std::string, uint64_t>> sizes;
   for (TRebuildStep& step : plan.Steps) {
     if (step.Source.Member.empty()) {
       step.SourceBytes = CurrentFileSystem().Stat(step.Source.Path).Size;
       continue;
     }
-    auto [at, fresh] = plan.Archives.try_emplace(step.Source.Path);
-    std::map<std::string, uint64_t> sizes;
-    try {
-      if (fresh) at->second.Members.clear();
-      TArchiveCursor cursor(step.Source.Path);
-      std::string name;
-      uint64_t size = 0;
-      std::vector<std::string> members;
-      while (cursor.NextFile(name, size)) {
-        if (cursor.CurrentIs(step.Source.Member)) step.SourceBytes = size;
-        members.push_back(name);
-      }
-      if (fresh) at->second.Members = std::move(members);
-    } catch (const Error& error) {
-      at->second.Error = error.what();
+    auto listed = sizes.find(step.Source.Path);
+    if (listed == sizes.end()) {
+      TArchiveListing& listing = plan.Archives[step.Source.Path];
+      listed = sizes.emplace(step.Source.Path, ListInto(step.Source.Path, listing)).first;
     }
+    const auto member = listed->second.find(SlashedMemberName(step.Source.Member));
+    step.SourceBytes = member == listed->second.end() ? 0 : member->second;
   }
 }
 
