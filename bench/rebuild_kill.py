@@ -104,6 +104,9 @@ def check(root, releases, zipped, originals, finished):
         if finished and not at_target:
             problems.append("not moved " + r["name"])
     if finished:
+        left = [name for name in os.listdir(out) if not name.endswith((".nds", ".zip"))]
+        if left:
+            problems.append("temporaries left: " + ", ".join(left))
         for path in originals:
             kept = os.path.exists(path.replace("roms.orig", "roms"))
             if kept != path.endswith("mixed.zip"):

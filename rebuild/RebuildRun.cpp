@@ -1,5 +1,6 @@
 #include "rebuild/RebuildRun.h"
 
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -132,6 +133,31 @@ TStepOutcome DoStep(const TRebuildPlan& plan, const TRebuildStep& step,
   }
 }
 
+// A temporary a killed run left beside a target: the target's name, a dot
+// and the six letters or digits the system's temporary names end in.
+bool IsLeftTemporary(const std::string& name, const std::set<std::string>& targets) {
+  if (name.size() < 8 || name[name.size() - 7] != '.') return false;
+  for (size_t at = name.size() - 6; at < name.size(); ++at)
+    if (!std::isalnum(static_cast<unsigned char>(name[at]))) return false;
+  return targets.count(name.substr(0, name.size() - 7)) > 0;
+}
+
+// Removes what killed runs left beside the plan's targets; a folder that
+// cannot be listed, or a file that cannot be removed, is left as it is.
+void RemoveLeftTemporaries(const TRebuildPlan& plan) {
+  std::map<std::string, std::set<std::string>> targets;  // by folder
+  for (const TRebuildStep& step : plan.Steps)
+    targets[PathFolder(step.Target)].insert(PathFileName(step.Target));
+  for (const auto& [folder, names] : targets) {
+    try {
+      for (const TListedEntry& entry : CurrentFileSystem().List(folder.empty() ? "." : folder))
+        if (!entry.IsFolder && IsLeftTemporary(entry.Name, names)) RemoveFile(folder + entry.Name);
+    } catch (const IoError&) {
+      // Untidy, but nothing is lost: the next run tries again.
+    }
+  }
+}
+
 // Each archive is listed once: its members by name (as libarchive gives
 // them) with their sizes.
 std::map<std::string, uint64_t> ListInto(const std::string& path, TArchiveListing& listing) {
@@ -185,6 +211,7 @@ void CheckFreeSpace(const TRebuildPlan& plan) {
 
 TRebuildReport RunRebuild(const TRebuildPlan& plan, const TRebuildCallbacks& callbacks) {
   CreateFolders(plan.Output);
+  RemoveLeftTemporaries(plan);
   TRebuildReport report;
   TSourceLedger ledger(plan);
   const bool move = plan.Options.Action == TRebuildAction::Move;

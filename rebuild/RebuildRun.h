@@ -10,7 +10,8 @@
 //   an archive is removed only when every file in it went to a target;
 // - a run killed at any point and started again (after a new scan) finds
 //   the finished targets present, removes the sources a move had not yet
-//   removed, and writes the rest.
+//   removed, removes the temporaries the killed run left beside the
+//   targets (TARGET.XXXXXX), and writes the rest.
 #pragma once
 
 #include <atomic>

@@ -80,6 +80,19 @@ TEST_F(RebuildFaultTest, ARunKilledAfterATargetWasPlacedFinishesTheMoveWhenStart
   EXPECT_EQ(ReadFile(OutFile("Half Moved.nds")), data);
 }
 
+TEST_F(RebuildFaultTest, TemporariesAKilledRunLeftBesideTargetsAreRemoved) {
+  const std::string data = Release("1", "Left", Dump("left"));
+  dir_.Write("roms/l.nds", data);
+  dir_.Write("out/Left.nds.a1B2c3", "half");
+  dir_.Write("out/Left.nds.notours", "kept");
+  dir_.Write("out/Other.nds.a1B2c3", "kept");
+  Rebuild();
+  EXPECT_FALSE(Exists(OutFile("Left.nds.a1B2c3")));
+  EXPECT_TRUE(Exists(OutFile("Left.nds.notours")));
+  EXPECT_TRUE(Exists(OutFile("Other.nds.a1B2c3")));
+  EXPECT_EQ(ReadFile(OutFile("Left.nds")), data);
+}
+
 TEST_F(RebuildFaultTest, AMoveNeverRemovesASourceThatIsItsOwnTarget) {
   const std::string data = Release("1", "InPlace", Dump("inplace"));
   dir_.Write("roms/InPlace.nds", data);

@@ -123,6 +123,19 @@ TEST_F(RebuildSetTest, LinksAreMadeForLooseDumpsAndMembersAreSkippedWithAReason)
   EXPECT_EQ(again.Steps[0].State, TStepState::Present);
 }
 
+TEST_F(RebuildSetTest, AMoveOntoLinksOfItsSourcesRemovesNothing) {
+  MakeSet();
+  Rebuild(With(TRebuildAction::SymbolicLink));
+  const TRebuildReport report = Rebuild(With(TRebuildAction::Move));
+  EXPECT_EQ(report.Steps[0].State, TStepState::Present);
+  EXPECT_EQ(ReadFile(Roms() + "/odd name.nds"), loose_);
+  EXPECT_EQ(ReadFile(OutFile("Loose Game.nds")), loose_);
+  bool told = false;
+  for (const TKeptSource& kept : report.KeptSources)
+    told |= kept.Path == Roms() + "/odd name.nds" && kept.Reason == "it is the target itself";
+  EXPECT_TRUE(told);
+}
+
 TEST_F(RebuildSetTest, RarMembersAreReadThroughLibarchive) {
   const std::string rar = test::SharedFixture("rar/test_read_format_rar.rar");
   if (rar.empty()) GTEST_SKIP() << "shared fixtures missing";
