@@ -1,14 +1,13 @@
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
+#include "cli/ScanSteps.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -16,8 +15,9 @@
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
-#include "scan/ChecksumStore.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
+#include "scan/store/ChecksumStore.h"
 
 namespace vexmoor::cli {
 
@@ -81,60 +81,6 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
   options.folder = positional[1];
   return options;
 }
-
-// Opens the dat with the loader its name selects; false after telling why.
-bool LoadDat(TAuditState& state, TRomList& list, TSortState& sort, const std::string& path) {
-  const TDatLoader loader = ChooseDatLoader(PathFileName(path));
-  if (loader == TDatLoader::None) {
-    ReportError("\"" + path +
-                "\" is not a dat: the name must end in .dat (Rom Center, or any format its content "
-                "shows), .qdat (native), .xml or .zip (Logiqx, clrmamepro or OfflineList)");
-    return false;
-  }
-  if (!PathExists(path)) {
-    ReportError("Cannot open file \"" + path + "\". No such file or directory");
-    return false;
-  }
-  const TDatOpened opened = OpenDat(state, list, sort, path, loader);
-  if (opened.Error) {
-    try {
-      std::rethrow_exception(opened.Error);
-    } catch (const std::exception& error) {
-      ReportError(error.what());
-    }
-    return false;
-  }
-  if (opened.Loaded) return true;
-  ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
-  return false;
-}
-
-// The progress line on stderr: redrawn at most ten times a second.
-class TProgress {
- public:
-  explicit TProgress(bool enabled) : enabled_(enabled) {}
-  void Panel(int panel, const std::string& text) {
-    if (!enabled_) return;
-    if (panel == 2) path_ = text;
-    if (panel == 0) matched_ = text;
-    if (panel == 1) skipped_ = text;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - shown_ < std::chrono::milliseconds(100)) return;
-    shown_ = now;
-    std::string path = path_;
-    if (path.size() > 60) path = "..." + path.substr(path.size() - 57);
-    std::fprintf(stderr, "\r\033[K%s |%s |%s", path.c_str(), matched_.c_str(), skipped_.c_str());
-    std::fflush(stderr);
-  }
-  void Done() {
-    if (enabled_) std::fprintf(stderr, "\r\033[K");
-  }
-
- private:
-  bool enabled_;
-  std::string path_, matched_, skipped_;
-  std::chrono::steady_clock::time_point shown_{};
-};
 
 // Ctrl+C during the scan: the same flag the Cancel menu entry sets.
 std::atomic<bool> cancelRequested{false};

@@ -4,14 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "cli/Commands.h"
 #include "cli/RebuildOutput.h"
+#include "cli/ScanSteps.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
-#include "platform/Path.h"
 #include "rebuild/RebuildPlan.h"
 #include "rebuild/RebuildRun.h"
 #include "scan/ScanEngine.h"
@@ -73,33 +71,26 @@ std::optional<TRebuildArgs> ParseRebuildArgs(const Args& args) {
   return parsed;
 }
 
-// Opens the dat with the loader its name selects; false after telling why.
-bool LoadRebuildDat(TAuditState& state, TRomList& list, TSortState& sort, const std::string& path) {
-  const TDatLoader loader = ChooseDatLoader(PathFileName(path));
-  if (loader == TDatLoader::None || !PathExists(path)) {
-    ReportError("\"" + path + "\" is no dat that can be opened");
-    return false;
-  }
-  const TDatOpened opened = OpenDat(state, list, sort, path, loader);
-  try {
-    if (opened.Error) std::rethrow_exception(opened.Error);
-  } catch (const std::exception& error) {
-    ReportError(error.what());
-    return false;
-  }
-  if (!opened.Loaded) ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
-  return opened.Loaded;
-}
-
 std::atomic<bool> cancelRequested{false};
 
 // The scan the plan is made from: every dump is looked at afresh (no cache
 // file: a cached status carries no location).
 bool ScanFolder(TAuditState& state, TRomList& list, TSortState& sort, const std::string& folder) {
-  TScanEngine engine(state, list, sort, cancelRequested, {});
+  TProgress progress(IsTerminal(stderr));
+  TScanCallbacks callbacks;
+  callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
+  TScanEngine engine(state, list, sort, cancelRequested, callbacks);
   InterruptSetsFlag(cancelRequested);
-  const TScanOutcome outcome = engine.Run(folder);
+  TScanOutcome outcome;
+  try {
+    outcome = engine.Run(folder);
+  } catch (...) {
+    InterruptEndsProcess();
+    progress.Done();
+    throw;
+  }
   InterruptEndsProcess();
+  progress.Done();
   for (const std::string& message : outcome.Unexamined) ReportError(message);
   if (outcome.Cancelled) ReportError("the scan was cancelled; nothing was rebuilt");
   return !outcome.Cancelled;
@@ -139,7 +130,7 @@ int RunRebuild(const Args& args) {
   state.CacheResults = false;
   TRomList list;
   TSortState sort;
-  if (!LoadRebuildDat(state, list, sort, parsed->dat)) return 2;
+  if (!LoadDat(state, list, sort, parsed->dat)) return 2;
   if (!IsFolder(parsed->folder)) {
     ReportError("\"" + parsed->folder + "\" is not a folder");
     return 2;

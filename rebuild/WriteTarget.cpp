@@ -12,6 +12,7 @@
 #include "platform/ProgramFolder.h"
 #include "rebuild/SourceReader.h"
 #include "rebuild/ZipWriter.h"
+#include "catalogue/TextLines.h"
 #include "scan/CRC32.h"
 
 namespace vexmoor {
