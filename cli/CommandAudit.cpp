@@ -85,22 +85,6 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
 // Ctrl+C during the scan: the same flag the Cancel menu entry sets.
 std::atomic<bool> cancelRequested{false};
 
-// The checksum store the scan consults, or none with --no-checksum-cache.
-// Its lines (a store set aside, one that cannot be used) go to stderr.
-std::unique_ptr<TChecksumStore> OpenChecksumStore(const TAuditOptions& options,
-                                                  TProgress& progress) {
-  if (options.noChecksumCache) return nullptr;
-  const std::string path = DefaultChecksumStorePath();
-  if (path.empty()) {
-    ReportError("no cache folder ($XDG_CACHE_HOME and $HOME are unset); checksums are not remembered");
-    return nullptr;
-  }
-  return std::make_unique<TChecksumStore>(path, [&progress](const std::string& line) {
-    progress.Done();
-    ReportError(line);
-  });
-}
-
 // The places the reports go, checked before the scan, so that a long scan
 // never ends on a folder that is not there: the lists' folder is created
 // when missing, the fix dat's folder must exist. False after telling why.
@@ -178,22 +162,13 @@ int RunAudit(const Args& args) {
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
   TScanEngine engine(state, list, sort, cancelRequested, callbacks);
-  const std::unique_ptr<TChecksumStore> store = OpenChecksumStore(*options, progress);
+  const std::unique_ptr<TChecksumStore> store =
+      options->noChecksumCache ? nullptr : OpenChecksumStore(progress);
   engine.SetChecksumStore(store.get(), options->rehash);
   TPipelineLimits pipeline;
   pipeline.Workers = options->workers;
   engine.SetPipeline(pipeline);
-  TScanOutcome outcome;
-  InterruptSetsFlag(cancelRequested);
-  try {
-    outcome = engine.Run(options->folder);
-  } catch (...) {
-    InterruptEndsProcess();
-    progress.Done();
-    throw;
-  }
-  InterruptEndsProcess();
-  progress.Done();
+  const TScanOutcome outcome = RunScan(engine, options->folder, cancelRequested, progress);
   // The results first: a report that cannot be written loses nothing.
   const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
   std::fwrite(out.data(), 1, out.size(), stdout);

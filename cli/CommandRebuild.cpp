@@ -1,4 +1,5 @@
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "rebuild/RebuildPlan.h"
 #include "rebuild/RebuildRun.h"
 #include "scan/ScanEngine.h"
+#include "scan/store/ChecksumStore.h"
 
 namespace vexmoor::cli {
 
@@ -73,24 +75,16 @@ std::optional<TRebuildArgs> ParseRebuildArgs(const Args& args) {
 
 std::atomic<bool> cancelRequested{false};
 
-// The scan the plan is made from: every dump is looked at afresh (no cache
-// file: a cached status carries no location).
+// The scan the plan is made from: without the cache file (a cached status
+// carries no location), with the checksum store as the audit uses it.
 bool ScanFolder(TAuditState& state, TRomList& list, TSortState& sort, const std::string& folder) {
   TProgress progress(IsTerminal(stderr));
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
   TScanEngine engine(state, list, sort, cancelRequested, callbacks);
-  InterruptSetsFlag(cancelRequested);
-  TScanOutcome outcome;
-  try {
-    outcome = engine.Run(folder);
-  } catch (...) {
-    InterruptEndsProcess();
-    progress.Done();
-    throw;
-  }
-  InterruptEndsProcess();
-  progress.Done();
+  const std::unique_ptr<TChecksumStore> store = OpenChecksumStore(progress);
+  engine.SetChecksumStore(store.get());
+  const TScanOutcome outcome = RunScan(engine, folder, cancelRequested, progress);
   for (const std::string& message : outcome.Unexamined) ReportError(message);
   if (outcome.Cancelled) ReportError("the scan was cancelled; nothing was rebuilt");
   return !outcome.Cancelled;

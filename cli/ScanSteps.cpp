@@ -2,6 +2,7 @@
 
 #include "catalogue/DatLoader.h"
 #include "cli/Commands.h"
+#include "platform/Console.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "scan/DatOpen.h"
@@ -32,6 +33,34 @@ bool LoadDat(TAuditState& state, TRomList& list, TSortState& sort, const std::st
   if (opened.Loaded) return true;
   ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
   return false;
+}
+
+std::unique_ptr<TChecksumStore> OpenChecksumStore(TProgress& progress) {
+  const std::string path = DefaultChecksumStorePath();
+  if (path.empty()) {
+    ReportError("no cache folder ($XDG_CACHE_HOME and $HOME are unset); checksums are not remembered");
+    return nullptr;
+  }
+  return std::make_unique<TChecksumStore>(path, [&progress](const std::string& line) {
+    progress.Done();
+    ReportError(line);
+  });
+}
+
+TScanOutcome RunScan(TScanEngine& engine, const std::string& folder, std::atomic<bool>& cancel,
+                     TProgress& progress) {
+  TScanOutcome outcome;
+  InterruptSetsFlag(cancel);
+  try {
+    outcome = engine.Run(folder);
+  } catch (...) {
+    InterruptEndsProcess();
+    progress.Done();
+    throw;
+  }
+  InterruptEndsProcess();
+  progress.Done();
+  return outcome;
 }
 
 }  // namespace vexmoor::cli

@@ -2,12 +2,16 @@
 // progress line a scan shows on a terminal.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
+#include "scan/ScanEngine.h"
+#include "scan/store/ChecksumStore.h"
 
 namespace vexmoor::cli {
 
@@ -41,5 +45,16 @@ class TProgress {
   std::string path_, matched_, skipped_;
   std::chrono::steady_clock::time_point shown_{};
 };
+
+// The checksum store at its default place, its lines (a store set aside, one
+// that cannot be used) on stderr after clearing the progress line; none when
+// there is no cache folder (said on stderr).
+std::unique_ptr<TChecksumStore> OpenChecksumStore(TProgress& progress);
+
+// Runs `engine` over `folder` with Ctrl+C setting `cancel` (the Cancel menu
+// entry's flag) meanwhile; the progress line is cleared after, also when the
+// scan throws.
+TScanOutcome RunScan(TScanEngine& engine, const std::string& folder, std::atomic<bool>& cancel,
+                     TProgress& progress);
 
 }  // namespace vexmoor::cli
