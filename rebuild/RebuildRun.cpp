@@ -1,6 +1,5 @@
 #include "rebuild/RebuildRun.h"
 
-#include <cctype>
 #include <map>
 #include <set>
 
@@ -133,13 +132,12 @@ TStepOutcome DoStep(const TRebuildPlan& plan, const TRebuildStep& step,
   }
 }
 
-// A temporary a killed run left beside a target: the target's name, a dot
-// and the six letters or digits the system's temporary names end in.
+// A temporary a killed run left beside a target: the target's name and the
+// ending every temporary of ours has (platform/File.h).
 bool IsLeftTemporary(const std::string& name, const std::set<std::string>& targets) {
-  if (name.size() < 8 || name[name.size() - 7] != '.') return false;
-  for (size_t at = name.size() - 6; at < name.size(); ++at)
-    if (!std::isalnum(static_cast<unsigned char>(name[at]))) return false;
-  return targets.count(name.substr(0, name.size() - 7)) > 0;
+  const size_t ending = kTemporaryMarker.size() + 6;
+  if (!IsOwnTemporaryName(name) || name.size() <= ending) return false;
+  return targets.count(name.substr(0, name.size() - ending)) > 0;
 }
 
 // Removes what killed runs left beside the plan's targets; a folder that

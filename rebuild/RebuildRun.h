@@ -11,7 +11,7 @@
 // - a run killed at any point and started again (after a new scan) finds
 //   the finished targets present, removes the sources a move had not yet
 //   removed, removes the temporaries the killed run left beside the
-//   targets (TARGET.XXXXXX), and writes the rest.
+//   targets (TARGET.vexmoor-XXXXXX) whatever their age, and writes the rest.
 #pragma once
 
 #include <atomic>

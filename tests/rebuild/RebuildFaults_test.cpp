@@ -83,13 +83,13 @@ TEST_F(RebuildFaultTest, ARunKilledAfterATargetWasPlacedFinishesTheMoveWhenStart
 TEST_F(RebuildFaultTest, TemporariesAKilledRunLeftBesideTargetsAreRemoved) {
   const std::string data = Release("1", "Left", Dump("left"));
   dir_.Write("roms/l.nds", data);
-  dir_.Write("out/Left.nds.a1B2c3", "half");
-  dir_.Write("out/Left.nds.notours", "kept");
-  dir_.Write("out/Other.nds.a1B2c3", "kept");
+  dir_.Write("out/Left.nds.vexmoor-a1B2c3", "half");
+  dir_.Write("out/Left.nds.a1B2c3", "kept");
+  dir_.Write("out/Other.nds.vexmoor-a1B2c3", "kept");
   Rebuild();
-  EXPECT_FALSE(Exists(OutFile("Left.nds.a1B2c3")));
-  EXPECT_TRUE(Exists(OutFile("Left.nds.notours")));
-  EXPECT_TRUE(Exists(OutFile("Other.nds.a1B2c3")));
+  EXPECT_FALSE(Exists(OutFile("Left.nds.vexmoor-a1B2c3")));
+  EXPECT_TRUE(Exists(OutFile("Left.nds.a1B2c3")));
+  EXPECT_TRUE(Exists(OutFile("Other.nds.vexmoor-a1B2c3")));
   EXPECT_EQ(ReadFile(OutFile("Left.nds")), data);
 }
 
