@@ -2,10 +2,11 @@
 # Times a copy rebuild against `cp -r` of the same files, and a stored-zip
 # rebuild (--zip-store) against `zip -0 -r`, taking turns, on a page-cached
 # collection of MIB MiB (default 1024) of loose dumps with a dat listing
-# them all. The rebuilds run after one audit that fills the checksum store,
+# them all; the least wall and the least CPU time (user + system) of RUNS
+# runs each. The rebuilds run after one audit that fills the checksum store,
 # as a collector's would, so their scan recalls the loose dumps instead of
 # reading them; the copy itself still checks every byte's CRC. Prints the
-# best wall time and the CPU time (user + system) of each, and the ratios.
+# times and the ratios.
 #   bench/rebuild_vs_cp.sh [BUILD_FOLDER]    (default: build/release)
 # MIB sets the collection's size, RUNS the timed runs of each (default 3).
 set -euo pipefail
@@ -38,7 +39,8 @@ cat "$work"/roms/* >/dev/null
 sleep 3  # the store keeps no row of a file changed within the last two seconds
 "$vexmoor" audit "$work/set.dat" "$work/roms" --no-cache >/dev/null
 
-# Runs "$@" RUNS times, fresh output each time; prints "best-wall cpu-of-best".
+# Runs "$@" RUNS times, fresh output each time; prints the least wall time
+# and the least CPU time (on a loaded machine the two rarely fall together).
 measure() {
   local best="" cpu=""
   for _ in $(seq "$runs"); do
@@ -46,10 +48,9 @@ measure() {
     sync
     /usr/bin/time -f "%e %U %S" -o "$work/t" "$@" >/dev/null 2>&1
     read -r wall user sys <"$work/t"
-    if [ -z "$best" ] || awk "BEGIN{exit !($wall < $best)}"; then
-      best=$wall
-      cpu=$(awk "BEGIN{print $user + $sys}")
-    fi
+    [ -z "$best" ] || awk "BEGIN{exit !($wall < $best)}" && best=$wall
+    used=$(awk "BEGIN{print $user + $sys}")
+    [ -z "$cpu" ] || awk "BEGIN{exit !($used < $cpu)}" && cpu=$used
   done
   echo "$best $cpu"
 }
