@@ -26,6 +26,10 @@ struct TRomItem {
   // Found through a trimmed dump: the file at StatusText is the image with
   // its 0xFF padding cut off. Set by the scan with each marking.
   bool Trimmed = false;
+  // The archive member's stored name when the file at StatusText lies in an
+  // archive (StatusText is then the archive's path, '\' and this name);
+  // empty for a loose dump. Set by the scan with each marking.
+  std::string Member;
   uint32_t RowColor = 0;   // background colour, recomputed on every draw
   // The dump's size in bytes where the dat gives one (Logiqx, clrmamepro and
   // OfflineList dats); native and Rom Center dats leave it empty.

@@ -1,5 +1,4 @@
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -8,6 +7,7 @@
 #include "catalogue/DatLoader.h"
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
+#include "cli/ScanSteps.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -82,78 +82,8 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
   return options;
 }
 
-// Opens the dat with the loader its name selects; false after telling why.
-bool LoadDat(TAuditState& state, TRomList& list, TSortState& sort, const std::string& path) {
-  const TDatLoader loader = ChooseDatLoader(PathFileName(path));
-  if (loader == TDatLoader::None) {
-    ReportError("\"" + path +
-                "\" is not a dat: the name must end in .dat (Rom Center, or any format its content "
-                "shows), .qdat (native), .xml or .zip (Logiqx, clrmamepro or OfflineList)");
-    return false;
-  }
-  if (!PathExists(path)) {
-    ReportError("Cannot open file \"" + path + "\". No such file or directory");
-    return false;
-  }
-  const TDatOpened opened = OpenDat(state, list, sort, path, loader);
-  if (opened.Error) {
-    try {
-      std::rethrow_exception(opened.Error);
-    } catch (const std::exception& error) {
-      ReportError(error.what());
-    }
-    return false;
-  }
-  if (opened.Loaded) return true;
-  ReportError("\"" + path + "\" does not decipher to a packed dat; nothing was loaded");
-  return false;
-}
-
-// The progress line on stderr: redrawn at most ten times a second.
-class TProgress {
- public:
-  explicit TProgress(bool enabled) : enabled_(enabled) {}
-  void Panel(int panel, const std::string& text) {
-    if (!enabled_) return;
-    if (panel == 2) path_ = text;
-    if (panel == 0) matched_ = text;
-    if (panel == 1) skipped_ = text;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - shown_ < std::chrono::milliseconds(100)) return;
-    shown_ = now;
-    std::string path = path_;
-    if (path.size() > 60) path = "..." + path.substr(path.size() - 57);
-    std::fprintf(stderr, "\r\033[K%s |%s |%s", path.c_str(), matched_.c_str(), skipped_.c_str());
-    std::fflush(stderr);
-  }
-  void Done() {
-    if (enabled_) std::fprintf(stderr, "\r\033[K");
-  }
-
- private:
-  bool enabled_;
-  std::string path_, matched_, skipped_;
-  std::chrono::steady_clock::time_point shown_{};
-};
-
 // Ctrl+C during the scan: the same flag the Cancel menu entry sets.
 std::atomic<bool> cancelRequested{false};
-
-// The checksum store the scan consults, or none with --no-checksum-cache.
-// Its lines (a store set aside, one that cannot be used) go to stderr.
-std::unique_ptr<TChecksumStore> OpenChecksumStore(const TAuditOptions& options,
-                                                  TProgress& progress) {
-  if (options.noChecksumCache) return nullptr;
-  const std::string path = DefaultChecksumStorePath();
-  if (path.empty()) {
-    ReportError("no cache folder ($XDG_CACHE_HOME and $HOME are unset); checksums are not remembered");
-    return nullptr;
-  }
-  return std::make_unique<TChecksumStore>(path, [&progress](const std::string& line) {
-    progress.Done();
-    ReportError(line);
-  });
-}
 
 // The places the reports go, checked before the scan, so that a long scan
 // never ends on a folder that is not there: the lists' folder is created
@@ -232,22 +162,13 @@ int RunAudit(const Args& args) {
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [&](int panel, const std::string& text) { progress.Panel(panel, text); };
   TScanEngine engine(state, list, sort, cancelRequested, callbacks);
-  const std::unique_ptr<TChecksumStore> store = OpenChecksumStore(*options, progress);
+  const std::unique_ptr<TChecksumStore> store =
+      options->noChecksumCache ? nullptr : OpenChecksumStore(progress);
   engine.SetChecksumStore(store.get(), options->rehash);
   TPipelineLimits pipeline;
   pipeline.Workers = options->workers;
   engine.SetPipeline(pipeline);
-  TScanOutcome outcome;
-  InterruptSetsFlag(cancelRequested);
-  try {
-    outcome = engine.Run(options->folder);
-  } catch (...) {
-    InterruptEndsProcess();
-    progress.Done();
-    throw;
-  }
-  InterruptEndsProcess();
-  progress.Done();
+  const TScanOutcome outcome = RunScan(engine, options->folder, cancelRequested, progress);
   // The results first: a report that cannot be written loses nothing.
   const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
   std::fwrite(out.data(), 1, out.size(), stdout);

@@ -13,6 +13,12 @@ const std::vector<Command>& AllCommands() {
        "[--fixdat FILE] [--json] [--workers N]",
        "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
        RunAudit},
+      {"rebuild",
+       "DAT FOLDER OUTPUT [--move | --link | --symlink] [--zip | --zip-store] [--pad-trimmed] "
+       "[--subfolder region|letter] [--dry-run] [--json]",
+       "scan FOLDER against DAT and copy (move, link) every found dump into OUTPUT named as the "
+       "dat names it, loose or one zip per release; never replaces a file",
+       RunRebuild},
       {"ls", "ARCHIVE", "list the members of a zip, rar or 7z archive: CRC, packed size, size, name", RunLs},
       {"decode", "FILE", "print the dat text of a native dat (a container is deciphered and unpacked)",
        RunDecode},

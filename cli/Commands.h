@@ -42,6 +42,7 @@ int RunPack(const Args& args);
 int RunPublish(const Args& args);
 int RunUnpack(const Args& args);
 int RunAudit(const Args& args);
+int RunRebuild(const Args& args);
 int RunUpdate(const Args& args);
 
 }  // namespace vexmoor::cli

@@ -180,6 +180,7 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
     return [&, trimmed](TRomItem& item) {
       item.Status = StatusFound;
       item.StatusText = path;
+      item.Member.clear();
       item.Trimmed = trimmed;
       ++outcome_.Matched;
       if (!examined.TestedForBadDump) return;
@@ -201,6 +202,7 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
       return [&, trimmed](TRomItem& item) {
         item.Status = StatusFound;
         item.StatusText = path + '\\' + member.Name;
+        item.Member = member.Name;
         item.Trimmed = trimmed;
         ++outcome_.Matched;
       };

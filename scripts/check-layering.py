@@ -2,7 +2,7 @@
 """Fails when a source file includes against the layering of the program.
 
 Dependencies run one way:
-    platform, crc32, codec -> catalogue -> scan -> reports, encoder, updater -> cli, shell
+    platform, crc32, codec -> catalogue -> scan -> reports, rebuild, encoder, updater -> cli, shell
 A file may include its own folder and any folder on a lower level; folders
 on one level do not include each other (codec may use platform and crc32,
 which sit below it). The CRC-32 of bytes in memory (scan/crc32/) is the
@@ -25,6 +25,7 @@ LEVELS = {
     "catalogue": 2,
     "scan": 3,
     "reports": 4,
+    "rebuild": 4,
     "encoder": 4,
     "updater": 4,
     "cli": 5,

@@ -11,6 +11,7 @@ packages=(
   liblzma-dev                    # unpacks packed 7z headers
   libexpat1-dev                  # the XML dats (Logiqx, OfflineList) are read through expat
   libsqlite3-dev                 # the checksum store
+  libarchive-dev                 # a rebuild reads zip, 7z and rar members through libarchive
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Times a copy rebuild against `cp -r` of the same files, and a stored-zip
+# rebuild (--zip-store) against `zip -0 -r`, taking turns, on a page-cached
+# collection of MIB MiB (default 1024) of loose dumps with a dat listing
+# them all; the least wall and the least CPU time (user + system) of RUNS
+# runs each. The rebuilds run after one audit that fills the checksum store,
+# as a collector's would, so their scan recalls the loose dumps instead of
+# reading them; the copy itself still checks every byte's CRC. Prints the
+# times and the ratios.
+#   bench/rebuild_vs_cp.sh [BUILD_FOLDER]    (default: build/release)
+# MIB sets the collection's size, RUNS the timed runs of each (default 3).
+set -euo pipefail
+
+build=${1:-$(dirname "$0")/../build/release}
+vexmoor=$build/cli/vexmoor
+runs=${RUNS:-3}
+mib=${MIB:-1024}
+for tool in "$vexmoor" zip python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "rebuild_vs_cp.sh: $tool not found" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CACHE_HOME=$work/cache
+python3 - "$work" "$mib" <<'PY'
+import os, random, sys, zlib
+work, mib = sys.argv[1], int(sys.argv[2])
+os.makedirs(work + "/roms")
+rng = random.Random(31)
+with open(work + "/set.dat", "w") as dat:
+    dat.write('clrmamepro (\n\tname "Bench"\n)\n\n')
+    for i in range(mib // 8):
+        data = rng.randbytes(8 << 20)
+        open("%s/roms/dump%04d.nds" % (work, i), "wb").write(data)
+        dat.write('game (\n\tname "Game %04d"\n\trom ( name "Game %04d.nds" size %d crc %08x )\n)\n\n'
+                  % (i, i, len(data), zlib.crc32(data)))
+PY
+cat "$work"/roms/* >/dev/null
+sleep 3  # the store keeps no row of a file changed within the last two seconds
+"$vexmoor" audit "$work/set.dat" "$work/roms" --no-cache >/dev/null
+
+# Runs "$@" RUNS times, fresh output each time; prints the least wall time
+# and the least CPU time (on a loaded machine the two rarely fall together).
+measure() {
+  local best="" cpu=""
+  for _ in $(seq "$runs"); do
+    rm -rf "$work/out" "$work/out.zip"
+    sync
+    /usr/bin/time -f "%e %U %S" -o "$work/t" "$@" >/dev/null 2>&1
+    read -r wall user sys <"$work/t"
+    [ -z "$best" ] || awk "BEGIN{exit !($wall < $best)}" && best=$wall
+    used=$(awk "BEGIN{print $user + $sys}")
+    [ -z "$cpu" ] || awk "BEGIN{exit !($used < $cpu)}" && cpu=$used
+  done
+  echo "$best $cpu"
+}
+
+read -r cp_wall cp_cpu < <(measure cp -r "$work/roms" "$work/out")
+read -r rb_wall rb_cpu < <(measure "$vexmoor" rebuild "$work/set.dat" "$work/roms" "$work/out")
+read -r zip_wall zip_cpu < <(measure bash -c "cd '$work/roms' && zip -q -0 -r '$work/out.zip' .")
+read -r rz_wall rz_cpu < <(measure "$vexmoor" rebuild "$work/set.dat" "$work/roms" "$work/out" --zip-store)
+
+echo "collection: $mib MiB, $((mib / 8)) dumps of 8 MiB, page-cached; best of $runs"
+printf "%-28s %8s s wall %8s s cpu\n" "cp -r" "$cp_wall" "$cp_cpu" "vexmoor rebuild" "$rb_wall" "$rb_cpu" \
+  "zip -0 -r" "$zip_wall" "$zip_cpu" "vexmoor rebuild --zip-store" "$rz_wall" "$rz_cpu"
+awk "BEGIN{printf \"copy: %.2fx cp -r by wall time, %.2fx by cpu time\n\", $cp_wall/$rb_wall, $cp_cpu/$rb_cpu;
+           printf \"zip store: %.2fx zip -0 -r by wall time, %.2fx by cpu time\n\", $zip_wall/$rz_wall, $zip_cpu/$rz_cpu}"

@@ -1,0 +1,60 @@
+#include "rebuild/DumpCheck.h"
+
+#include <vector>
+
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "rebuild/RebuildPlan.h"
+#include "rebuild/SourceReader.h"
+#include "scan/CRC32.h"
+#include "scan/TrimmedImage.h"
+
+namespace vexmoor {
+
+namespace {
+
+constexpr size_t kBlockBytes = size_t{1} << 20;
+
+template <typename Reader>
+TDumpSum SumAll(Reader& reader) {
+  std::vector<char> block(kBlockBytes);
+  TDumpSum sum;
+  for (;;) {
+    const size_t got = reader.Read(block.data(), block.size());
+    if (got == 0) return sum;
+    sum.Crc = Crc32(block.data(), got, sum.Crc);
+    sum.Size += got;
+  }
+}
+
+}  // namespace
+
+std::optional<uint64_t> ReleaseImageSize(const TDumpSum& sum, const TRebuildStep& step) {
+  if (sum.Crc == step.Crc && (!step.Size || *step.Size == sum.Size)) return sum.Size;
+  for (const TPaddedImage& image : PaddedImageCrcs(sum.Crc, sum.Size))
+    if (image.Crc == step.Crc && (!step.Size || *step.Size == image.FullSize)) return image.FullSize;
+  return std::nullopt;
+}
+
+TDumpSum SumFile(const std::string& path) {
+  InputFile file(path);
+  file.AdviseSequential();
+  return SumAll(file);
+}
+
+TDumpSum SumOnlyMember(const std::string& path) {
+  TArchiveCursor cursor(path);
+  std::string name;
+  uint64_t size = 0;
+  if (!cursor.NextFile(name, size)) throw FormatError("\"" + path + "\" holds no file");
+  const TDumpSum sum = SumAll(cursor);
+  if (cursor.NextFile(name, size)) throw FormatError("\"" + path + "\" holds more than one file");
+  return sum;
+}
+
+bool TargetHoldsRelease(const TRebuildStep& step, bool zip) {
+  const TDumpSum sum = zip ? SumOnlyMember(step.Target) : SumFile(step.Target);
+  return ReleaseImageSize(sum, step).has_value();
+}
+
+}  // namespace vexmoor

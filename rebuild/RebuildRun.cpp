@@ -1,0 +1,239 @@
+#include "rebuild/RebuildRun.h"
+
+#include <map>
+#include <set>
+
+#include "platform/DiskPlace.h"
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Folder.h"
+#include "platform/Path.h"
+#include "rebuild/DumpCheck.h"
+#include "rebuild/SourceReader.h"
+#include "rebuild/WriteTarget.h"
+
+namespace vexmoor {
+
+namespace {
+
+// What a zip adds to its member: headers, descriptor, directory, end record.
+constexpr uint64_t kZipOverhead = 1024;
+
+bool IsLink(TRebuildAction action) {
+  return action == TRebuildAction::HardLink || action == TRebuildAction::SymbolicLink;
+}
+
+bool Exists(const std::string& path) {
+  return CurrentFileSystem().Stat(path).Type != TFileType::Missing;
+}
+
+// The nearest folder of `path` (itself included) that exists.
+std::string ExistingFolder(std::string path) {
+  while (!path.empty() && !IsFolder(path)) {
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    path = PathFolder(path);
+  }
+  return path.empty() ? "." : path;
+}
+
+// Move bookkeeping: a source is removed once every step that takes from it
+// has its target in place and checked.
+class TSourceLedger {
+ public:
+  explicit TSourceLedger(const TRebuildPlan& plan) : plan_(plan) {
+    for (const TRebuildStep& step : plan.Steps) {
+      ++pending_[step.Source.Path];
+      if (!step.Source.Member.empty())
+        used_[step.Source.Path].insert(SlashedMemberName(step.Source.Member));
+    }
+  }
+
+  // Step `step` is over; removes its source when nothing else waits for it.
+  void Done(const TRebuildStep& step, bool inPlace, TRebuildReport& report) {
+    const std::string& path = step.Source.Path;
+    if (!inPlace) failed_.insert(path);
+    if (--pending_[path] > 0) return;
+    if (failed_.count(path)) {
+      report.KeptSources.push_back({path, "a release taken from it is not in place"});
+      return;
+    }
+    const std::string why = WhyKept(path);
+    if (!why.empty()) {
+      report.KeptSources.push_back({path, why});
+      return;
+    }
+    try {
+      RemoveFile(path);
+      SyncFolder(PathFolder(path));
+      report.RemovedSources.push_back(path);
+    } catch (const IoError& error) {
+      report.KeptSources.push_back({path, std::string(error.what()) + "; its releases were copied"});
+    }
+  }
+
+ private:
+  // Why `path` must stay although its releases are in place; "" when not.
+  std::string WhyKept(const std::string& path) const {
+    for (const TRebuildStep& step : plan_.Steps)
+      if (step.Source.Path == path && IsSameFile(path, step.Target))
+        return "it is the target itself";
+    const auto used = used_.find(path);
+    if (used == used_.end()) return "";
+    const auto listing = plan_.Archives.find(path);
+    if (listing == plan_.Archives.end() || !listing->second.Error.empty())
+      return "its members could not be listed";
+    for (const std::string& member : listing->second.Members)
+      if (!used->second.count(SlashedMemberName(member))) return "the archive holds other files";
+    return "";
+  }
+
+  const TRebuildPlan& plan_;
+  std::map<std::string, int> pending_;
+  std::map<std::string, std::set<std::string>> used_;
+  std::set<std::string> failed_;
+};
+
+// The target is there: present when it holds the release, a clash when not.
+TStepOutcome ExistingTarget(const TRebuildPlan& plan, const TRebuildStep& step) {
+  try {
+    if (TargetHoldsRelease(step, plan.Options.Zip)) return {TStepState::Present, ""};
+    return {TStepState::Skipped, "another file is in the way at \"" + step.Target + "\""};
+  } catch (const Error& error) {
+    return {TStepState::Skipped, std::string("the file in the way cannot be checked: ") + error.what()};
+  }
+}
+
+// A move's target read back: the bytes that went in must be there.
+void VerifyWritten(const TRebuildPlan& plan, const TRebuildStep& step, const TDumpSum& written) {
+  const TDumpSum read = plan.Options.Zip ? SumOnlyMember(step.Target) : SumFile(step.Target);
+  if (read.Crc == written.Crc && read.Size == written.Size) return;
+  RemoveFile(step.Target);
+  throw TStepRefused("the target read back differs from what was written");
+}
+
+TStepOutcome DoStep(const TRebuildPlan& plan, const TRebuildStep& step,
+                    const TRebuildCallbacks& callbacks, TRebuildReport& report) {
+  try {
+    CreateFolders(PathFolder(step.Target));
+    if (Exists(step.Target)) return ExistingTarget(plan, step);
+    if (IsLink(plan.Options.Action)) {
+      LinkTarget(plan, step);
+      return {TStepState::Written, ""};
+    }
+    const TDumpSum written = CopyToTarget(plan, step, callbacks.Cancel);
+    report.BytesWritten += written.Size;
+    if (plan.Options.Action == TRebuildAction::Move) VerifyWritten(plan, step, written);
+    return {TStepState::Written, ""};
+  } catch (const TStepRefused& refused) {
+    return {TStepState::Skipped, refused.what()};
+  } catch (const Error& error) {
+    return {TStepState::Failed, error.what()};
+  }
+}
+
+// A temporary a killed run left beside a target: the target's name and the
+// ending every temporary of ours has (platform/File.h).
+bool IsLeftTemporary(const std::string& name, const std::set<std::string>& targets) {
+  const size_t ending = kTemporaryMarker.size() + 6;
+  if (!IsOwnTemporaryName(name) || name.size() <= ending) return false;
+  return targets.count(name.substr(0, name.size() - ending)) > 0;
+}
+
+// Removes what killed runs left beside the plan's targets; a folder that
+// cannot be listed, or a file that cannot be removed, is left as it is.
+void RemoveLeftTemporaries(const TRebuildPlan& plan) {
+  std::map<std::string, std::set<std::string>> targets;  // by folder
+  for (const TRebuildStep& step : plan.Steps)
+    targets[PathFolder(step.Target)].insert(PathFileName(step.Target));
+  for (const auto& [folder, names] : targets) {
+    try {
+      for (const TListedEntry& entry : CurrentFileSystem().List(folder.empty() ? "." : folder))
+        if (!entry.IsFolder && IsLeftTemporary(entry.Name, names)) RemoveFile(folder + entry.Name);
+    } catch (const IoError&) {
+      // Untidy, but nothing is lost: the next run tries again.
+    }
+  }
+}
+
+// Each archive is listed once: its members by name (as libarchive gives
+// them) with their sizes.
+std::map<std::string, uint64_t> ListInto(const std::string& path, TArchiveListing& listing) {
+  std::map<std::string, uint64_t> sizes;
+  try {
+    TArchiveCursor cursor(path);
+    std::string name;
+    uint64_t size = 0;
+    while (cursor.NextFile(name, size)) {
+      listing.Members.push_back(name);
+      sizes[SlashedMemberName(name)] = size;
+    }
+  } catch (const Error& error) {
+    listing.Error = error.what();
+  }
+  return sizes;
+}
+
+}  // namespace
+
+void ProbeSources(TRebuildPlan& plan) {
+  std::map<std::string, std::map<std::string, uint64_t>> sizes;
+  for (TRebuildStep& step : plan.Steps) {
+    if (step.Source.Member.empty()) {
+      step.SourceBytes = CurrentFileSystem().Stat(step.Source.Path).Size;
+      continue;
+    }
+    auto listed = sizes.find(step.Source.Path);
+    if (listed == sizes.end()) {
+      TArchiveListing& listing = plan.Archives[step.Source.Path];
+      listed = sizes.emplace(step.Source.Path, ListInto(step.Source.Path, listing)).first;
+    }
+    const auto member = listed->second.find(SlashedMemberName(step.Source.Member));
+    step.SourceBytes = member == listed->second.end() ? 0 : member->second;
+  }
+}
+
+void CheckFreeSpace(const TRebuildPlan& plan) {
+  uint64_t needed = 0;
+  for (const TRebuildStep& step : plan.Steps) {
+    if (Exists(step.Target)) continue;
+    needed += BytesToWrite(plan, step) + (plan.Options.Zip ? kZipOverhead : 0);
+  }
+  if (needed == 0) return;
+  const std::string folder = ExistingFolder(plan.Output);
+  const uint64_t free = FreeBytes(folder);
+  if (needed <= free) return;
+  throw Error("not enough free space in \"" + folder + "\": the rebuild needs " +
+              std::to_string(needed) + " bytes, " + std::to_string(free) + " are free");
+}
+
+TRebuildReport RunRebuild(const TRebuildPlan& plan, const TRebuildCallbacks& callbacks) {
+  CreateFolders(plan.Output);
+  RemoveLeftTemporaries(plan);
+  TRebuildReport report;
+  TSourceLedger ledger(plan);
+  const bool move = plan.Options.Action == TRebuildAction::Move;
+  for (size_t position = 0; position < plan.Steps.size(); ++position) {
+    const TRebuildStep& step = plan.Steps[position];
+    if (callbacks.Cancel && callbacks.Cancel->load()) report.Cancelled = true;
+    if (report.Cancelled) {
+      report.Steps.push_back({TStepState::Skipped, "cancelled"});
+      if (move) ledger.Done(step, false, report);
+      continue;
+    }
+    if (callbacks.StepStarted) callbacks.StepStarted(position, plan.Steps.size(), step);
+    TStepOutcome outcome;
+    try {
+      outcome = DoStep(plan, step, callbacks, report);
+    } catch (const TRebuildCancelled&) {
+      report.Cancelled = true;
+      outcome = {TStepState::Skipped, "cancelled"};
+    }
+    const bool inPlace = outcome.State == TStepState::Written || outcome.State == TStepState::Present;
+    report.Steps.push_back(outcome);
+    if (move) ledger.Done(step, inPlace, report);
+  }
+  return report;
+}
+
+}  // namespace vexmoor
