@@ -5,14 +5,11 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Folder.h"
+#include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
 
 namespace {
-
-bool NamesFolder(const std::string& path) {
-  return !path.empty() && path.back() == kFolderSeparator;
-}
 
 // What a path weighs in the look-ahead: a file its size, a folder nothing.
 uint64_t LookAheadBytes(const std::string& path) {
@@ -145,24 +142,35 @@ void TLookAhead::Expand(const std::function<void()>& pump) {
   }
 }
 
+bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) const {
+  bytes = 0;
+  if (NamesFolder(path)) return true;
+  // Archives and what no mask takes are left for the walk without a look.
+  if (!pumping_ && (!masks_.DatMask.Matches(path) || (sums_ && sums_->Knows(path))))
+    return false;
+  bytes = LookAheadBytes(path);
+  return pumping_ || bytes >= kWorkerMinBytes;
+}
+
 void TLookAhead::Submit() {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
   while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
     TAhead& path = ahead_[submitted_];
     if (!path.Sized) {
-      path.Bytes = LookAheadBytes(path.Path);
+      path.Worker = PaysAWorker(path.Path, path.Bytes);
       path.Sized = true;
     }
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
-    path.Job = std::make_shared<TJob>(path.Path);
+    path.Job = std::make_shared<TJob>(path.Path, !path.Worker);
+    ++submitted_;
+    if (!path.Worker) continue;
     {
       const std::lock_guard lock(mutex_);
       queue_.push_back(path.Job);
     }
-    ++submitted_;
     ++handedOut;
   }
   if (handedOut == 1) workReady_.notify_one();
@@ -170,7 +178,7 @@ void TLookAhead::Submit() {
 }
 
 void TLookAhead::ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock) {
-  queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+  if (!job->Here) queue_.erase(std::find(queue_.begin(), queue_.end(), job));
   job->State = TState::Running;
   lock.unlock();
   TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
@@ -194,13 +202,15 @@ void TLookAhead::WaitPumping(std::unique_lock<std::mutex>& lock, const std::func
 
 TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
                            const std::function<void()>& pump) {
+  if (pumping_ != static_cast<bool>(pump)) stale_ = true;
+  pumping_ = static_cast<bool>(pump);
   if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
   Expand();
   Submit();  // the front always goes: nothing is in flight before it
   const TJobPtr job = ahead_.front().Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
-  const bool examineHere = !pump || workers_.empty();
+  const bool examineHere = !pump || workers_.empty() || job->Here;
   auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   for (;;) {
     std::unique_lock lock(mutex_);

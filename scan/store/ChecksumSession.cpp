@@ -38,6 +38,10 @@ std::string TChecksumSession::Key(const std::string& path) const {
   return keyRoot_ + path.substr(walkRoot_.size());
 }
 
+bool TChecksumSession::Knows(const std::string& path) const {
+  return !known_.empty() && known_.contains(Key(path));
+}
+
 std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
                                                         const TFileStamp& stamp) const {
   if (known_.empty()) return std::nullopt;
