@@ -128,6 +128,7 @@ TEST_F(DatOpenTest, AnUnreadableCacheFileLeavesThePreviousDat) {
   const TFileSystemOverride installed(faults);
   faults.FailCall(TFileOp::Open, 1, EACCES, "other.qcache");
   const TDatOpened opened = Open("other.qdat", TDatLoader::QuenDat);
+  ASSERT_TRUE(opened.Error);
   EXPECT_NE(Message(opened.Error).find("other.qcache"), std::string::npos);
   EXPECT_FALSE(opened.ListRebuilt);
   EXPECT_EQ(state_.DatMask, "*.nds");
@@ -142,9 +143,10 @@ TEST_F(DatOpenTest, ABadCrcSeedsTheEntriesBeforeItButNotThePartialOne) {
   CacheSet(found, 0x0A1B2C3D, kCacheFlagCached);
   CacheSet(found, 0, kCacheFlagCached);
   WriteCacheFile(found, dir_ / "bad.qcache");
-  dir_.Write("bad.qdat", "[INFO]\n[DAT]\n1|0A1B2C3D|a\n2|bad|b\n");
+  dir_.Write("bad.qdat", "[INFO]\n[DAT]\n1|0A1B2C3D|a\n2|xyz|b\n");
   const TDatOpened opened = Open("bad.qdat", TDatLoader::QuenDat);
-  EXPECT_NE(Message(opened.Error).find("'bad' is not a valid CRC32 value"), std::string::npos);
+  ASSERT_TRUE(opened.Error);
+  EXPECT_NE(Message(opened.Error).find("'xyz' is not a valid CRC32 value"), std::string::npos);
   ASSERT_EQ(state_.Catalogue.Count(), 2u);
   EXPECT_EQ(state_.Catalogue[0].Status, StatusCached);
   EXPECT_EQ(state_.Catalogue[1].Status, StatusMissing);
