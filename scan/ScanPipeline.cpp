@@ -142,14 +142,23 @@ void TLookAhead::Expand(const std::function<void()>& pump) {
   }
 }
 
-bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) const {
+bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) {
   bytes = 0;
   if (NamesFolder(path)) return true;
+  if (pumping_) {
+    bytes = LookAheadBytes(path);
+    return true;
+  }
   // Archives and what no mask takes are left for the walk without a look.
-  if (!pumping_ && (!masks_.DatMask.Matches(path) || (sums_ && sums_->Knows(path))))
-    return false;
+  if (!masks_.DatMask.Matches(path) || (sums_ && sums_->Knows(path))) return false;
+  // After a run of small dumps only every kSmallRunSample-th is measured:
+  // the status would cost a fifth of reading it. A large one among them is
+  // still read with the workers' help with its stripes.
+  if (smallRun_ >= kSmallRunLength && ++unmeasured_ % kSmallRunSample != 0) return false;
   bytes = LookAheadBytes(path);
-  return pumping_ || bytes >= kWorkerMinBytes;
+  const bool large = bytes >= kWorkerMinBytes;
+  smallRun_ = large ? 0 : smallRun_ + 1;
+  return large;
 }
 
 void TLookAhead::Submit() {

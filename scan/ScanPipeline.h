@@ -52,6 +52,10 @@ struct TPipelineLimits {
 // no pump: handing it to a worker and taking the result back costs more
 // than the read.
 inline constexpr uint64_t kWorkerMinBytes = uint64_t{1} << 20;
+// Once this many loose dumps in a row measured smaller, the look-ahead
+// measures only one in kSmallRunSample until a large one turns up.
+inline constexpr size_t kSmallRunLength = 16;
+inline constexpr size_t kSmallRunSample = 64;
 
 // The longest the walk's thread waits for a worker without calling its pump.
 inline constexpr std::chrono::milliseconds kPumpSlice{20};
@@ -87,8 +91,9 @@ class TLookAhead {
   // handled even while one large dump is summed or a slow disk is read,
   // and every kEntriesBetweenPumps entries of a large folder's listing.
   // Without `pump`, only what pays goes to the workers: folder listings
-  // (they feed the look-ahead) and loose dumps of kWorkerMinBytes or more,
-  // whose stripes idle workers also help with. A row the checksum store
+  // (they feed the look-ahead) and loose dumps of kWorkerMinBytes or more
+  // (after a run of small ones only a sample is measured); idle workers
+  // also help with the stripes of a large dump this thread reads. A row the checksum store
   // recalls, a smaller dump and an archive's directory cost less than the
   // hand-over and are examined on this thread when their turn comes.
   // An exception from `pump` leaves the look-ahead fit only for destruction.
@@ -127,7 +132,7 @@ class TLookAhead {
   void WakeWorkers();
   void WorkerLoop();
   void ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock);
-  bool PaysAWorker(const std::string& path, uint64_t& bytes) const;
+  bool PaysAWorker(const std::string& path, uint64_t& bytes);
   void WaitPumping(std::unique_lock<std::mutex>& lock, const std::function<void()>& pump,
                    std::chrono::steady_clock::time_point& nextPump);
 
@@ -143,6 +148,8 @@ class TLookAhead {
   TWalkedFolders walked_;       // folders listed by the walk or added above
   bool stale_ = true;           // ahead_ must be rebuilt from the work list
   bool pumping_ = false;        // Take is given a pump: every path goes to a worker
+  size_t smallRun_ = 0;         // loose dumps measured small in a row
+  size_t unmeasured_ = 0;       // counts the dumps of such a run
 
   // Shared with the workers.
   std::mutex mutex_;

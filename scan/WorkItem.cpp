@@ -36,11 +36,11 @@ void ExamineFolder(const std::string& path, const TFileStat& stat, TExamined& re
 // When the store holds a row for the path, takes the file's stamp (one
 // status, no open) and recalls the row if the file is unchanged.
 bool RecallLooseDump(const std::string& path, TExamined& result, const TChecksumSession& sums) {
-  if (!sums.Knows(path)) return false;
+  const TKnownChecksum* row = sums.Known(path);
+  if (row == nullptr) return false;
   const std::optional<TFileStamp> stamp = FileStamp(path);
-  if (!stamp) return false;
-  const std::optional<TStoredChecksum> sum = sums.Recall(path, *stamp);
-  if (!sum) return false;
+  if (!stamp || !(row->Stamp == *stamp)) return false;
+  const TStoredChecksum* sum = &row->Sum;
   result.Kind = TWorkKind::LooseDump;
   result.Crc = sum->Crc;
   result.Size = stamp->Size;
