@@ -63,9 +63,9 @@ sleep 2  # a store row is written only for a file older than two seconds
 
 # Runs a command; sets CPU (ms), WALL (ms) and RSS (KiB).
 measure() {
-  local out
-  out=$( { /usr/bin/time -f '%U %S %e %M' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-  read -r user sys wall rss <<<"$out"
+  local user sys wall rss
+  /usr/bin/time -o "$work/time" -f '%U %S %e %M' "$@" >/dev/null 2>&1 || true
+  read -r user sys wall rss <"$work/time"
   CPU=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%d", (u + s) * 1000 }')
   WALL=$(awk -v w="$wall" 'BEGIN { printf "%d", w * 1000 }')
   RSS=$rss

@@ -142,10 +142,11 @@ void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_vi
     TRomItem& entry = catalogue.Append();
     // A half-filled entry must not pass for found.
     entry.Status = StatusMissing;
-    entry.Index = ItemAt(items, columns.Index);
+    // Built in place rather than assigned: the one allocation a long text needs.
+    entry.Index = std::string(ItemAt(items, columns.Index));
     if (columns.Crc >= 0) entry.Crc = ParseCrc32(ItemAt(items, columns.Crc));
-    entry.Name = ItemAt(items, columns.Name);
-    entry.Country = ItemAt(items, columns.Country);
+    entry.Name = std::string(ItemAt(items, columns.Name));
+    entry.Country = std::string(ItemAt(items, columns.Country));
   }
 }
 
