@@ -92,7 +92,7 @@ for ((i = 0; i < runs; i++)); do
   measure "$vexmoor" info "$work/big.qdat"; keep info
 done
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 row() {  # NAME TEXT
   printf "  %-46s %8d %8d %9d\n" "$2" "${cpu[$1]}" "${wall[$1]}" "${rss[$1]}"
 }
