@@ -161,15 +161,25 @@ bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) {
   return large;
 }
 
-void TLookAhead::Submit() {
+void TLookAhead::Submit(const std::function<void()>& pump) {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
+  auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
-    TAhead& path = ahead_[submitted_];
-    if (!path.Sized) {
-      path.Worker = PaysAWorker(path.Path, path.Bytes);
-      path.Sized = true;
+    if (!ahead_[submitted_].Sized) {
+      // Up to MaxFiles stats in a row when a large folder's entries arrive:
+      // on a cold disk that once held the window for seconds.
+      uint64_t bytes = 0;
+      const bool worker = PaysAWorker(ahead_[submitted_].Path, bytes);
+      ahead_[submitted_].Bytes = bytes;
+      ahead_[submitted_].Worker = worker;
+      ahead_[submitted_].Sized = true;
+      if (pump && std::chrono::steady_clock::now() >= nextPump) {
+        pump();
+        nextPump = std::chrono::steady_clock::now() + kPumpSlice;
+      }
     }
+    TAhead& path = ahead_[submitted_];
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
@@ -214,8 +224,8 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
   if (pumping_ != static_cast<bool>(pump)) stale_ = true;
   pumping_ = static_cast<bool>(pump);
   if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
-  Expand();
-  Submit();  // the front always goes: nothing is in flight before it
+  Expand(pump);
+  Submit(pump);  // the front always goes: nothing is in flight before it
   const TJobPtr job = ahead_.front().Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
@@ -237,7 +247,7 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
       lock.unlock();
     }
     Expand(pump);
-    Submit();
+    Submit(pump);
   }
   Expand(pump);  // the front is done, so its entries join the copy now
   TExamined result = std::move(job->Result);
@@ -248,7 +258,7 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
   // A path listed as a file that is now a folder: the walk adds entries the
   // copy does not know of.
   if (result.Kind == TWorkKind::Folder && !NamesFolder(job->Path)) stale_ = true;
-  if (!stale_) Submit();
+  if (!stale_) Submit(pump);
   return result;
 }
 
