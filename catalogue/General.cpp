@@ -1,5 +1,6 @@
 #include "catalogue/General.h"
 
+#include <cstring>
 #include <string>
 
 #include "platform/Errors.h"
@@ -22,7 +23,12 @@ void ExplodeViews(std::string_view separator, std::string_view text,
                   std::vector<std::string_view>& items) {
   items.clear();
   while (!text.empty()) {
-    const size_t at = text.find(separator);
+    // One separator character: the library's fast search for one byte.
+    const void* one = separator.size() == 1 ? std::memchr(text.data(), separator[0], text.size())
+                                            : nullptr;
+    const size_t at = separator.size() != 1 ? text.find(separator)
+                      : one ? static_cast<size_t>(static_cast<const char*>(one) - text.data())
+                            : std::string_view::npos;
     if (at == std::string_view::npos) {
       items.push_back(text);
       break;
@@ -81,15 +87,22 @@ bool MatchSet(std::string_view mask, size_t at, char c, size_t& next) {
   return matched != negate;
 }
 
-void CheckSetsClosed(std::string_view mask) {
+bool SetsClosed(std::string_view mask) {
   for (size_t at = 0; at < mask.size(); ++at) {
     if (mask[at] != '[') continue;
     const size_t close = mask.find(']', at + 1);
-    if (close == std::string_view::npos) {
-      throw FormatError("Invalid mask \"" + std::string(mask) + "\": unclosed '[' set");
-    }
+    if (close == std::string_view::npos) return false;
     at = close;
   }
+  return true;
+}
+
+[[noreturn]] void ThrowUnclosedSet(std::string_view mask) {
+  throw FormatError("Invalid mask \"" + std::string(mask) + "\": unclosed '[' set");
+}
+
+void CheckSetsClosed(std::string_view mask) {
+  if (!SetsClosed(mask)) ThrowUnclosedSet(mask);
 }
 
 // Tries the mask element at mask[m] against name[n]; on success moves both.
@@ -111,10 +124,8 @@ bool MatchOne(std::string_view name, std::string_view mask, size_t& n, size_t& m
   return true;
 }
 
-}  // namespace
-
-bool MatchesMask(std::string_view name, std::string_view mask) {
-  CheckSetsClosed(mask);
+// MatchesMask for a mask whose sets are known to be closed.
+bool MatchesClosedMask(std::string_view name, std::string_view mask) {
   // Greedy match with backtracking to the last '*' only: a later '*' can
   // always absorb what an earlier one would have, so the work is bounded by
   // name length times mask length, never exponential.
@@ -134,11 +145,44 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
   return m == mask.size();
 }
 
-bool MatchesMaskList(std::string_view name, std::string_view maskList) {
-  for (const std::string& mask : Explode(';', maskList)) {
-    if (MatchesMask(name, mask)) return true;
+// "*" followed by characters that match only themselves.
+bool IsSuffixMask(std::string_view mask) {
+  return mask.size() > 1 && mask[0] == '*' &&
+         mask.find_first_of("*?[", 1) == std::string_view::npos;
+}
+
+bool EndsWithFolded(std::string_view name, std::string_view suffix) {
+  if (name.size() < suffix.size()) return false;
+  name.remove_prefix(name.size() - suffix.size());
+  for (size_t i = 0; i < suffix.size(); ++i)
+    if (FoldCase(name[i]) != FoldCase(suffix[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  CheckSetsClosed(mask);
+  return MatchesClosedMask(name, mask);
+}
+
+TMaskList::TMaskList(std::string_view maskList) : text_(maskList) {
+  for (const std::string_view mask : ExplodeViews(";", maskList))
+    masks_.push_back({std::string(mask), SetsClosed(mask), IsSuffixMask(mask)});
+}
+
+bool TMaskList::Matches(std::string_view name) const {
+  for (const TMask& mask : masks_) {
+    if (!mask.Closed) ThrowUnclosedSet(mask.Text);
+    if (mask.Suffix ? EndsWithFolded(name, std::string_view(mask.Text).substr(1))
+                    : MatchesClosedMask(name, mask.Text))
+      return true;
   }
   return false;
+}
+
+bool MatchesMaskList(std::string_view name, std::string_view maskList) {
+  return TMaskList(maskList).Matches(name);
 }
 
 bool FileHasSignature(const std::string& path, std::string_view signature, uint64_t offset) {

@@ -37,6 +37,26 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 // True when one of the ';'-separated masks matches; tried in order.
 bool MatchesMaskList(std::string_view name, std::string_view maskList);
 
+// A ';'-separated mask list split once, for the many names a scan tests:
+// Matches(name) is MatchesMaskList(name, text), the same answers and the
+// same FormatError for an unclosed set reached before a mask matched.
+class TMaskList {
+ public:
+  TMaskList() = default;
+  explicit TMaskList(std::string_view maskList);
+  bool Matches(std::string_view name) const;
+  const std::string& Text() const { return text_; }
+
+ private:
+  struct TMask {
+    std::string Text;
+    bool Closed = true;   // every '[' has its ']'
+    bool Suffix = false;  // "*" then letters alone: the end of the name is compared
+  };
+  std::string text_;
+  std::vector<TMask> masks_;
+};
+
 // True when the file at `path` holds `signature` at `offset`. A missing or
 // too-short file gives false; a file that exists but cannot be opened
 // throws FileOpenError.

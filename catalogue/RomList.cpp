@@ -85,9 +85,19 @@ void TRomList::Fill(const TCatalogue& catalogue, const TDatHeader& header, TSort
   // Nothing pumps from here on: the new rows and the sort state arrive together.
   rows_ = std::move(rows);
   if (k != -2) sort.SortAscending = true;
+  fresh_ = true;
+  filledGeneration_ = catalogue.Generation();
+}
+
+bool TRomList::TakeFresh(const TCatalogue& catalogue) {
+  const bool fresh =
+      fresh_ && filledGeneration_ == catalogue.Generation() && rows_.size() == catalogue.Count();
+  fresh_ = false;
+  return fresh;
 }
 
 void TRomList::Sort(int k, bool ascending) {
+  fresh_ = false;
   std::stable_sort(rows_.begin(), rows_.end(), [&](const TListRow& a, const TListRow& b) {
     return CompareRows(&a, &b, k, ascending) < 0;
   });

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -58,7 +59,15 @@ class TRomList {
   // `pump` must not change the catalogue or the header.
   void Fill(const TCatalogue& catalogue, const TDatHeader& header, TSortState& sort,
             const std::function<void()>& pump = {});
-  void Clear() { rows_.clear(); }
+  void Clear() {
+    rows_.clear();
+    fresh_ = false;
+  }
+  // True when the rows are as Fill left them for `catalogue` (nothing got
+  // at them since, and the catalogue holds the same entries), so that a
+  // second Fill would build the same rows. Clears that mark: the caller is
+  // about to change the catalogue's statuses (a scan begins).
+  bool TakeFresh(const TCatalogue& catalogue);
 
   // Sorts the rows by column k with CompareRows (rows that compare equal
   // keep their order).
@@ -68,13 +77,18 @@ class TRomList {
   void ColumnClick(int column, TSortState& sort);
 
   size_t Count() const { return rows_.size(); }
-  TListRow& operator[](size_t position) { return rows_[position]; }
+  TListRow& operator[](size_t position) {
+    fresh_ = false;
+    return rows_[position];
+  }
   const TListRow& operator[](size_t position) const { return rows_[position]; }
   auto begin() const { return rows_.begin(); }
   auto end() const { return rows_.end(); }
 
  private:
   std::vector<TListRow> rows_;
+  bool fresh_ = false;
+  uint64_t filledGeneration_ = 0;
 };
 
 // The sub-item a dat's SORT value selects (NAME, INDEX), or -2 for none.

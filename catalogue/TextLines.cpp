@@ -1,21 +1,33 @@
 #include "catalogue/TextLines.h"
 
+#include <cstring>
+
 namespace vexmoor {
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
+  const char* const base = text.data();
+  const size_t size = text.size();
+  // Where the next '\n' lies (size when none is left), searched again only
+  // once a line has passed it, so a text of bare '\r' breaks stays linear.
+  size_t newline = 0;
+  bool newlineKnown = false;
   size_t start = 0;
-  while (start < text.size()) {
-    // A plain loop: find_first_of searches the set once per character.
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    if (end == text.size()) {
+  while (start < size) {
+    if (!newlineKnown || newline < start) {
+      const void* found = std::memchr(base + start, '\n', size - start);
+      newline = found ? static_cast<size_t>(static_cast<const char*>(found) - base) : size;
+      newlineKnown = true;
+    }
+    const void* cr = std::memchr(base + start, '\r', newline - start);
+    const size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - base) : newline;
+    if (end == size) {
       lines.push_back(text.substr(start));
       break;
     }
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+    if (text[end] == '\r' && start < size && text[start] == '\n') ++start;
   }
   return lines;
 }

@@ -19,6 +19,9 @@ namespace vexmoor {
 InputFile::InputFile(const std::string& path)
     : path_(path), file_(CurrentFileSystem().OpenRead(path)) {}
 
+InputFile::InputFile(std::string path, std::unique_ptr<TReadableFile> file)
+    : path_(std::move(path)), file_(std::move(file)) {}
+
 InputFile::~InputFile() = default;
 InputFile::InputFile(InputFile&& other) noexcept = default;
 InputFile& InputFile::operator=(InputFile&& other) noexcept = default;

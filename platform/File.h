@@ -24,6 +24,8 @@ class InputFile {
   // that is not a regular file (a folder, a FIFO, a device) is refused
   // without blocking.
   explicit InputFile(const std::string& path);
+  // A file already opened as `path` (TFileSystem::OpenIfFile).
+  InputFile(std::string path, std::unique_ptr<TReadableFile> file);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;

@@ -1,4 +1,5 @@
 #include "platform/FileStamp.h"
+#include "platform/FileStamp-posix.h"
 
 #include <sys/stat.h>
 
@@ -16,9 +17,7 @@ int64_t Nanoseconds(const timespec& time) {
 
 }  // namespace
 
-std::optional<TFileStamp> FileStamp(const std::string& path) {
-  struct stat info {};
-  if (StatPath(path, info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+TFileStamp StampOfStatus(const struct stat& info) {
   TFileStamp stamp;
   stamp.Device = static_cast<uint64_t>(info.st_dev);
   stamp.Node = static_cast<uint64_t>(info.st_ino);
@@ -26,6 +25,12 @@ std::optional<TFileStamp> FileStamp(const std::string& path) {
   stamp.ModifiedNs = Nanoseconds(info.st_mtim);
   stamp.ChangedNs = Nanoseconds(info.st_ctim);
   return stamp;
+}
+
+std::optional<TFileStamp> FileStamp(const std::string& path) {
+  struct stat info {};
+  if (StatPath(path, info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return StampOfStatus(info);
 }
 
 std::string UserCacheFolder() {

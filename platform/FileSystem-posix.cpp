@@ -7,9 +7,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/FileStamp-posix.h"
 #include "platform/FileSystem.h"
 #include "platform/LongPath-posix.h"
 
@@ -109,6 +111,20 @@ TFileType TypeOf(mode_t mode) {
 }
 
 // A link whose status fails this way is dangling, or a loop.
+TFileStat StatOf(const struct stat& info) {
+  return {TypeOf(info.st_mode), static_cast<uint64_t>(info.st_size),
+          static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+// Opens `path` without blocking on a FIFO or device: -1 with errno set.
+int OpenNonBlocking(const std::string& path) {
+  int fd;
+  do {
+    fd = OpenPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 bool LeadsNowhere(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
 
 // Opens `folder` for reading its entries; throws IoError.
@@ -131,18 +147,15 @@ class TPosixFileSystem : public TFileSystem {
  public:
   std::unique_ptr<TReadableFile> OpenRead(const std::string& path) override {
     // Non-blocking, so that opening a FIFO without a writer returns at once
-    // and its type can be refused below.
-    int fd;
-    do {
-      fd = OpenPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
+    // and its type can be refused below. A regular file reads the same
+    // with the flag set, so it is left on.
+    const int fd = OpenNonBlocking(path);
     if (fd < 0) ThrowFileError(TFileOp::Open, path, errno);
     struct stat info {};
     int error = 0;
     if (::fstat(fd, &info) != 0) error = errno;
     else if (S_ISDIR(info.st_mode)) error = EISDIR;
     else if (!S_ISREG(info.st_mode)) error = EINVAL;
-    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
     if (error != 0) {
       ::close(fd);
       if (error == EINVAL) {
@@ -151,6 +164,39 @@ class TPosixFileSystem : public TFileSystem {
       ThrowFileError(TFileOp::Open, path, error);
     }
     return std::make_unique<TPosixReadableFile>(fd, path);
+  }
+
+  TOpenedPath OpenIfFile(const std::string& path) override {
+    TOpenedPath opened;
+    const int fd = OpenNonBlocking(path);
+    if (fd < 0) {
+      // What is there (a file one may not read, nothing, a folder one may
+      // not open) is told as the plain status and open tell it.
+      const int error = errno;
+      opened.Stat = Stat(path);
+      if (opened.Stat.Type == TFileType::Regular) {
+        try {
+          ThrowFileError(TFileOp::Open, path, error);
+        } catch (const IoError&) {
+          opened.OpenFailure = std::current_exception();
+        }
+      }
+      return opened;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      opened.Stat.Error = errno;
+      ::close(fd);
+      return opened;
+    }
+    opened.Stat = StatOf(info);
+    if (!S_ISREG(info.st_mode)) {
+      ::close(fd);
+      return opened;
+    }
+    opened.Stamp = StampOfStatus(info);
+    opened.File = std::make_unique<TPosixReadableFile>(fd, path);
+    return opened;
   }
 
   std::unique_ptr<TWritableFile> CreateTemporary(const std::string& target,
@@ -207,8 +253,7 @@ class TPosixFileSystem : public TFileSystem {
       missing.Error = errno;
       return missing;
     }
-    return {TypeOf(info.st_mode), static_cast<uint64_t>(info.st_size),
-            static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return StatOf(info);
   }
 
   std::string ResolveLinks(const std::string& path) override {

@@ -44,6 +44,19 @@ void ThrowFileError(TFileOp op, const std::string& path, int error) {
   throw IoError(message, error);
 }
 
+TOpenedPath TFileSystem::OpenIfFile(const std::string& path) {
+  TOpenedPath opened;
+  opened.Stat = Stat(path);
+  if (opened.Stat.Type != TFileType::Regular) return opened;
+  opened.Stamp = FileStamp(path);
+  try {
+    opened.File = OpenRead(path);
+  } catch (const IoError&) {
+    opened.OpenFailure = std::current_exception();
+  }
+  return opened;
+}
+
 TFileSystem& CurrentFileSystem() {
   TFileSystem* const installed = current.load(std::memory_order_acquire);
   return installed ? *installed : DefaultFileSystem();

@@ -13,10 +13,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/FileStamp.h"
 
 namespace vexmoor {
 
@@ -75,6 +79,18 @@ struct TFileStat {
   int Error = 0;
 };
 
+// A path examined and, when it is a regular file, opened: what
+// TFileSystem::OpenIfFile returns. File is set only for a regular file that
+// could be opened; OpenFailure is what OpenRead threw when a regular file
+// could not be; Stamp is the regular file's stamp, taken before any byte is
+// read.
+struct TOpenedPath {
+  TFileStat Stat;
+  std::unique_ptr<TReadableFile> File;
+  std::exception_ptr OpenFailure;
+  std::optional<TFileStamp> Stamp;
+};
+
 // One entry of a folder listing: regular files and folders (links to them
 // count as what they lead to), and entries whose kind could not be told
 // (Error is then the system's reason, IsFolder false): a link that leads
@@ -111,6 +127,13 @@ class TFileSystem {
   // Never throws: what cannot be examined is Missing, with the reason.
   // Paths of any length work.
   virtual TFileStat Stat(const std::string& path) = 0;
+  // Stat and, for a regular file, OpenRead and its stamp in one step; never
+  // throws for the path's sake (only a failed allocation). This version
+  // makes exactly those calls, so a wrapper's faults apply to each; the
+  // system's own opens first and takes the type, size and stamp from the
+  // open file (one open, one status per file, and a FIFO still never
+  // blocks).
+  virtual TOpenedPath OpenIfFile(const std::string& path);
   // The file a link leads to, so that replacing it keeps the link; the
   // path itself when it is no link or leads nowhere.
   virtual std::string ResolveLinks(const std::string& path) = 0;

@@ -16,20 +16,31 @@ const std::array<uint8_t, 84> kSmtBadDump = {
     0x2F, 0xE1, 0x00, 0xFE, 0x7F, 0x02, 0xF2, 0x2F, 0xC8, 0xEC, 0x41, 0x45, 0x21, 0x3F,
 };
 
+namespace {
+
+bool IsBadBlock(const uint8_t* block) {
+  if (std::memcmp(block, kSmtBadDump.data(), kSmtBadDump.size()) != 0) return false;
+  return std::all_of(block + kSmtBadDump.size(), block + kSmtBadDumpBlock,
+                     [](uint8_t b) { return b == 0; });
+}
+
+}  // namespace
+
+bool IsBadSmtDump(InputFile& file) {
+  if (file.Size() < kSmtBadDumpHead) return false;
+  std::array<uint8_t, kSmtBadDumpBlock> block{};
+  // The file shrank under us when fewer bytes come back.
+  if (file.ReadAt(kSmtBadDumpOffset, block.data(), block.size()) != block.size()) return false;
+  return IsBadBlock(block.data());
+}
+
 bool IsBadSmtDump(const std::string& path) {
   InputFile file(path);
-  if (file.Size() < kSmtBadDumpOffset + kSmtBadDumpBlock) return false;
-  std::array<uint8_t, kSmtBadDumpBlock> block{};
-  size_t got = 0;
-  while (got < block.size()) {
-    const size_t read =
-        file.ReadAt(kSmtBadDumpOffset + got, block.data() + got, block.size() - got);
-    if (read == 0) return false;  // the file shrank under us
-    got += read;
-  }
-  if (std::memcmp(block.data(), kSmtBadDump.data(), kSmtBadDump.size()) != 0) return false;
-  return std::all_of(block.begin() + kSmtBadDump.size(), block.end(),
-                     [](uint8_t b) { return b == 0; });
+  return IsBadSmtDump(file);
+}
+
+bool IsBadSmtDumpHead(const uint8_t* head, size_t size) {
+  return size >= kSmtBadDumpHead && IsBadBlock(head + kSmtBadDumpOffset);
 }
 
 }  // namespace vexmoor

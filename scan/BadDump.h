@@ -3,10 +3,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace vexmoor {
+
+class InputFile;
 
 // The signature bytes (the program's SMT_BADDUMP data).
 extern const std::array<uint8_t, 84> kSmtBadDump;
@@ -19,5 +22,11 @@ constexpr size_t kSmtBadDumpBlock = 512;
 // 428 zero bytes. A file too short to hold them is not a bad dump. Throws
 // FileOpenError when the file cannot be opened, IoError when a read fails.
 bool IsBadSmtDump(const std::string& path);
+// The same test on a file already open.
+bool IsBadSmtDump(InputFile& file);
+// The same test on the first `size` bytes of a file held in memory, when
+// they reach past the block (kSmtBadDumpHead bytes) or are the whole file.
+bool IsBadSmtDumpHead(const uint8_t* head, size_t size);
+constexpr size_t kSmtBadDumpHead = kSmtBadDumpOffset + kSmtBadDumpBlock;
 
 }  // namespace vexmoor

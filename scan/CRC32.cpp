@@ -28,6 +28,23 @@ uint32_t FileCrc32Continue(InputFile& file, uint32_t crc, const std::atomic<bool
   return crc;
 }
 
+TFileSum ReadFileOnce(InputFile& file, uint64_t size, const std::atomic<bool>* abandon,
+                      const std::function<void(const uint8_t*, size_t)>& head) {
+  uint8_t* const block = ThreadReadBlock();
+  TFileSum sum;
+  bool first = true;
+  while (!(abandon && abandon->load(std::memory_order_relaxed))) {
+    const size_t got = file.Read(block, kReadBlockBytes);
+    if (first && head) head(block, got);
+    first = false;
+    if (got == 0) break;
+    sum.Crc = Crc32(block, got, sum.Crc);
+    sum.Bytes += got;
+    if (got < kReadBlockBytes && sum.Bytes >= size) break;
+  }
+  return sum;
+}
+
 uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon) {
   // One thread: the scan already keeps every core busy with files.
   InputFile file(path);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "scan/crc32/Crc32Core.h"
@@ -32,5 +33,20 @@ uint8_t* ThreadReadBlock();
 // `crc`; stops early, as above, once `abandon` is set.
 uint32_t FileCrc32Continue(InputFile& file, uint32_t crc,
                            const std::atomic<bool>* abandon = nullptr);
+
+// One pass over a file just opened: the CRC-32 of the bytes read and how
+// many there were.
+struct TFileSum {
+  uint32_t Crc = 0;
+  uint64_t Bytes = 0;
+};
+// Reads an open file from its start to its end, as FileCrc32Continue does;
+// `size` is its size when it was opened. A read that comes back short of a
+// full block once `size` bytes are in is the end, so a small file takes one
+// read and no second call to find the end (bytes appended meanwhile are
+// still taken: they come back in that read). `head`, when given, sees the
+// first block read, however short.
+TFileSum ReadFileOnce(InputFile& file, uint64_t size, const std::atomic<bool>* abandon,
+                      const std::function<void(const uint8_t*, size_t)>& head = {});
 
 }  // namespace vexmoor

@@ -71,7 +71,10 @@ void TScanEngine::Start() {
     for (const auto& [crc, position] : byCrc_) crcHighHalves_[crc >> 22] |= uint64_t{1} << ((crc >> 16) & 63);
   SetPanel(0, MatchedText(0));
   SetPanel(1, SkippedText(0));
-  list_.Fill(state_.Catalogue, state_.DatHeader, sort_, callbacks_.ProcessMessagesBetweenChunks);
+  // A list filled by the dat's load and untouched since is what a fill
+  // would make again (the same rows, order and sort state).
+  if (!list_.TakeFresh(state_.Catalogue))
+    list_.Fill(state_.Catalogue, state_.DatHeader, sort_, callbacks_.ProcessMessagesBetweenChunks);
   Notify(callbacks_.ListRebuilt);
 }
 
@@ -209,7 +212,7 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
     };
     if (ForEachEntryWithCrc(member.Crc, mark(false)) || !matchTrimmed_) continue;
     // The cheap size test first; the mask keeps text files and saves out.
-    if (MayBeTrimmed(member.UnpackedSize) && MatchesMaskList(member.Name, masks_.DatMask))
+    if (MayBeTrimmed(member.UnpackedSize) && masks_.DatMask.Matches(member.Name))
       ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));
   }
 }

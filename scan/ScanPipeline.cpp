@@ -5,14 +5,11 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Folder.h"
+#include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
 
 namespace {
-
-bool NamesFolder(const std::string& path) {
-  return !path.empty() && path.back() == kFolderSeparator;
-}
 
 // What a path weighs in the look-ahead: a file its size, a folder nothing.
 uint64_t LookAheadBytes(const std::string& path) {
@@ -145,6 +142,25 @@ void TLookAhead::Expand(const std::function<void()>& pump) {
   }
 }
 
+bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) {
+  bytes = 0;
+  if (NamesFolder(path)) return true;
+  if (pumping_) {
+    bytes = LookAheadBytes(path);
+    return true;
+  }
+  // Archives and what no mask takes are left for the walk without a look.
+  if (!masks_.DatMask.Matches(path) || (sums_ && sums_->Knows(path))) return false;
+  // After a run of small dumps only every kSmallRunSample-th is measured:
+  // the status would cost a fifth of reading it. A large one among them is
+  // still read with the workers' help with its stripes.
+  if (smallRun_ >= kSmallRunLength && ++unmeasured_ % kSmallRunSample != 0) return false;
+  bytes = LookAheadBytes(path);
+  const bool large = bytes >= kWorkerMinBytes;
+  smallRun_ = large ? 0 : smallRun_ + 1;
+  return large;
+}
+
 void TLookAhead::Submit(const std::function<void()>& pump) {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
@@ -153,8 +169,10 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
     if (!ahead_[submitted_].Sized) {
       // Up to MaxFiles stats in a row when a large folder's entries arrive:
       // on a cold disk that once held the window for seconds.
-      const uint64_t bytes = LookAheadBytes(ahead_[submitted_].Path);
+      uint64_t bytes = 0;
+      const bool worker = PaysAWorker(ahead_[submitted_].Path, bytes);
       ahead_[submitted_].Bytes = bytes;
+      ahead_[submitted_].Worker = worker;
       ahead_[submitted_].Sized = true;
       if (pump && std::chrono::steady_clock::now() >= nextPump) {
         pump();
@@ -165,12 +183,13 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
-    path.Job = std::make_shared<TJob>(path.Path);
+    path.Job = std::make_shared<TJob>(path.Path, !path.Worker);
+    ++submitted_;
+    if (!path.Worker) continue;
     {
       const std::lock_guard lock(mutex_);
       queue_.push_back(path.Job);
     }
-    ++submitted_;
     ++handedOut;
   }
   if (handedOut == 1) workReady_.notify_one();
@@ -178,7 +197,7 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
 }
 
 void TLookAhead::ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock) {
-  queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+  if (!job->Here) queue_.erase(std::find(queue_.begin(), queue_.end(), job));
   job->State = TState::Running;
   lock.unlock();
   TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
@@ -202,13 +221,15 @@ void TLookAhead::WaitPumping(std::unique_lock<std::mutex>& lock, const std::func
 
 TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
                            const std::function<void()>& pump) {
+  if (pumping_ != static_cast<bool>(pump)) stale_ = true;
+  pumping_ = static_cast<bool>(pump);
   if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
   Expand(pump);
   Submit(pump);  // the front always goes: nothing is in flight before it
   const TJobPtr job = ahead_.front().Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
-  const bool examineHere = !pump || workers_.empty();
+  const bool examineHere = !pump || workers_.empty() || job->Here;
   auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   for (;;) {
     std::unique_lock lock(mutex_);

@@ -48,6 +48,15 @@ struct TPipelineLimits {
   uint64_t StripeBytes = kChecksumStripeBytes;
 };
 
+// Below this size a loose dump is read by the walk's thread when it calls
+// no pump: handing it to a worker and taking the result back costs more
+// than the read.
+inline constexpr uint64_t kWorkerMinBytes = uint64_t{1} << 20;
+// Once this many loose dumps in a row measured smaller, the look-ahead
+// measures only one in kSmallRunSample until a large one turns up.
+inline constexpr size_t kSmallRunLength = 16;
+inline constexpr size_t kSmallRunSample = 64;
+
 // The longest the walk's thread waits for a worker without calling its pump.
 inline constexpr std::chrono::milliseconds kPumpSlice{20};
 // While a listed folder's entries join the look-ahead's copy of the work
@@ -81,6 +90,12 @@ class TLookAhead {
   // kPumpSlice and calls `pump` between them, so the caller's events are
   // handled even while one large dump is summed or a slow disk is read,
   // and every kEntriesBetweenPumps entries of a large folder's listing.
+  // Without `pump`, only what pays goes to the workers: folder listings
+  // (they feed the look-ahead) and loose dumps of kWorkerMinBytes or more
+  // (after a run of small ones only a sample is measured); idle workers
+  // also help with the stripes of a large dump this thread reads. A row the checksum store
+  // recalls, a smaller dump and an archive's directory cost less than the
+  // hand-over and are examined on this thread when their turn comes.
   // An exception from `pump` leaves the look-ahead fit only for destruction.
   TExamined Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
                  const std::function<void()>& pump = {});
@@ -91,8 +106,9 @@ class TLookAhead {
  private:
   enum class TState { Queued, Running, Done };
   struct TJob {
-    explicit TJob(std::string path) : Path(std::move(path)) {}
+    TJob(std::string path, bool here) : Path(std::move(path)), Here(here) {}
     const std::string Path;
+    const bool Here;                     // never queued: the walk examines it
     TState State = TState::Queued;       // guarded by mutex_
     TExamined Result;                    // the worker's until State is Done
     std::atomic<bool> Abandoned{false};  // stop examining: nobody will take it
@@ -102,7 +118,8 @@ class TLookAhead {
   struct TAhead {
     std::string Path;
     TJobPtr Job;
-    uint64_t Bytes = 0;  // known once Sized
+    uint64_t Bytes = 0;   // known once Sized, 0 unless it goes to a worker
+    bool Worker = false;  // known once Sized
     bool Sized = false;
   };
 
@@ -118,6 +135,7 @@ class TLookAhead {
   void WakeWorkers();
   void WorkerLoop();
   void ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock);
+  bool PaysAWorker(const std::string& path, uint64_t& bytes);
   void WaitPumping(std::unique_lock<std::mutex>& lock, const std::function<void()>& pump,
                    std::chrono::steady_clock::time_point& nextPump);
 
@@ -132,6 +150,9 @@ class TLookAhead {
   uint64_t bytesInFlight_ = 0;  // file sizes of ahead_[0, submitted_)
   TWalkedFolders walked_;       // folders listed by the walk or added above
   bool stale_ = true;           // ahead_ must be rebuilt from the work list
+  bool pumping_ = false;        // Take is given a pump: every path goes to a worker
+  size_t smallRun_ = 0;         // loose dumps measured small in a row
+  size_t unmeasured_ = 0;       // counts the dumps of such a run
 
   // Shared with the workers.
   std::mutex mutex_;

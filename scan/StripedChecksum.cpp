@@ -16,9 +16,6 @@ bool IsSet(const std::atomic<bool>* flag) {
   return flag && flag->load(std::memory_order_relaxed);
 }
 
-// Too small to be worth a second thread: the single-thread read.
-bool ReadWhole(uint64_t size, uint64_t stripeBytes) { return size / 2 < stripeBytes; }
-
 // After every stripe was worked on: the file's CRC, read again as one
 // stream if it shrank, with anything appended since it was measured.
 uint32_t Finish(InputFile& file, const TStripedSum& sum, uint64_t size,
@@ -34,6 +31,9 @@ uint32_t Finish(InputFile& file, const TStripedSum& sum, uint64_t size,
 }
 
 }  // namespace
+
+// Smaller is not worth a second thread: the single-thread read.
+bool WorthStriping(uint64_t size, uint64_t stripeBytes) { return size / 2 >= stripeBytes; }
 
 TStripedSum::TStripedSum(InputFile& file, uint64_t size, uint64_t stripeBytes,
                          const std::atomic<bool>* abandon)
@@ -139,7 +139,7 @@ uint32_t StripedFileCrc32(const std::string& path, unsigned threads,
   InputFile file(path);
   file.AdviseSequential();
   const uint64_t size = file.Size();
-  if (threads < 2 || ReadWhole(size, stripeBytes)) return FileCrc32Continue(file, 0, abandon);
+  if (threads < 2 || !WorthStriping(size, stripeBytes)) return FileCrc32Continue(file, 0, abandon);
 
   TStripedSum sum(file, size, stripeBytes, abandon);
   std::vector<std::thread> helpers;
@@ -157,11 +157,15 @@ uint32_t StripedFileCrc32(const std::string& path, unsigned threads,
 
 uint32_t SharedFileCrc32(const std::string& path, TStripeHelpers& helpers,
                          const std::atomic<bool>* abandon) {
-  const uint64_t stripeBytes = helpers.StripeBytes();
   InputFile file(path);
+  return SharedFileCrc32(file, file.Size(), helpers, abandon);
+}
+
+uint32_t SharedFileCrc32(InputFile& file, uint64_t size, TStripeHelpers& helpers,
+                         const std::atomic<bool>* abandon) {
+  const uint64_t stripeBytes = helpers.StripeBytes();
   file.AdviseSequential();
-  const uint64_t size = file.Size();
-  if (ReadWhole(size, stripeBytes)) return FileCrc32Continue(file, 0, abandon);
+  if (!WorthStriping(size, stripeBytes)) return FileCrc32Continue(file, 0, abandon);
 
   TStripedSum sum(file, size, stripeBytes, abandon);
   helpers.Offer(sum);

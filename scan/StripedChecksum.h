@@ -99,5 +99,10 @@ uint32_t StripedFileCrc32(const std::string& path, unsigned threads,
 // lends while it runs, in the helpers' stripes.
 uint32_t SharedFileCrc32(const std::string& path, TStripeHelpers& helpers,
                          const std::atomic<bool>* abandon = nullptr);
+// The same on a file already open whose size was `size` when it was opened.
+uint32_t SharedFileCrc32(InputFile& file, uint64_t size, TStripeHelpers& helpers,
+                         const std::atomic<bool>* abandon = nullptr);
+// Whether a file of `size` bytes is worth summing in stripes of `stripeBytes`.
+bool WorthStriping(uint64_t size, uint64_t stripeBytes);
 
 }  // namespace vexmoor

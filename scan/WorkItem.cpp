@@ -19,6 +19,7 @@ namespace {
 // something that may be there.
 bool NothingThere(int error) { return error == 0 || error == ENOENT || error == ENOTDIR; }
 
+
 void ExamineFolder(const std::string& path, const TFileStat& stat, TExamined& result) {
   result.Identity = TFolderIdentity{stat.Device, stat.Node};
   std::vector<TListedEntry> entries;
@@ -32,49 +33,79 @@ void ExamineFolder(const std::string& path, const TFileStat& stat, TExamined& re
     result.Entries.push_back({std::move(entry.Name), entry.IsFolder, entry.Error != 0});
 }
 
-// Takes the file's stamp and, when the store knows it, the store's row.
+// When the store holds a row for the path, takes the file's stamp (one
+// status, no open) and recalls the row if the file is unchanged.
 bool RecallLooseDump(const std::string& path, TExamined& result, const TChecksumSession& sums) {
-  const int64_t checked = sums.Now();
+  const TKnownChecksum* row = sums.Known(path);
+  if (row == nullptr) return false;
   const std::optional<TFileStamp> stamp = FileStamp(path);
-  if (!stamp) return false;
-  if (const std::optional<TStoredChecksum> sum = sums.Recall(path, *stamp)) {
-    result.Crc = sum->Crc;
-    result.Size = stamp->Size;
-    result.TestedForBadDump = sum->TestedForBadDump;
-    result.BadDump = sum->BadDump;
-    result.Recalled = true;
-    return true;
-  }
-  if (TChecksumSession::Settled(*stamp, checked)) result.Stamp = stamp;
-  return false;
+  if (!stamp || !(row->Stamp == *stamp)) return false;
+  const TStoredChecksum* sum = &row->Sum;
+  result.Kind = TWorkKind::LooseDump;
+  result.Crc = sum->Crc;
+  result.Size = stamp->Size;
+  result.TestedForBadDump = sum->TestedForBadDump;
+  result.BadDump = sum->BadDump;
+  result.Recalled = true;
+  return true;
 }
 
-void ExamineLooseDump(const std::string& path, TExamined& result,
-                      const std::atomic<bool>* abandon, TStripeHelpers* helpers,
-                      const TChecksumSession* sums) {
-  if (sums && RecallLooseDump(path, result, *sums)) return;
-  try {
-    result.Crc = helpers ? SharedFileCrc32(path, *helpers, abandon) : FileCrc32Value(path, abandon);
-  } catch (const FileOpenError&) {
-    // Listed a moment ago and gone (deleted, or renamed by another
-    // program): nothing to mark, and no reason to end the scan.
-    if (PathExists(path)) throw;
-    result.Kind = TWorkKind::Ignored;
-    return;
+// Reads an opened loose dump once: its CRC, its size and, for "*.nds"
+// files, the bad-dump verdict, from the bytes of the same reads.
+void ReadLooseDump(InputFile& file, const TFileStamp& stamp, const TScanMasks& masks,
+                   TExamined& result, const std::atomic<bool>* abandon,
+                   TStripeHelpers* helpers) {
+  const bool testBadDump = masks.BadDump.Matches(file.Path());
+  bool testedFromHead = false;
+  if (helpers && WorthStriping(stamp.Size, helpers->StripeBytes())) {
+    result.Crc = SharedFileCrc32(file, stamp.Size, *helpers, abandon);
+    // For the trimmed-image test. Should the file change meanwhile, the
+    // size does not describe the CRC and the test finds nothing.
+    result.Size = stamp.Size;
+  } else {
+    const TFileSum sum = ReadFileOnce(file, stamp.Size, abandon, [&](const uint8_t* head, size_t size) {
+      if (!testBadDump || (size < kSmtBadDumpHead && size < stamp.Size)) return;
+      result.BadDump = IsBadSmtDumpHead(head, size);
+      testedFromHead = true;
+    });
+    result.Crc = sum.Crc;
+    result.Size = sum.Bytes;
   }
   if (abandon && abandon->load()) return;
-  // For the trimmed-image test. Should the file change between the read and
-  // this, the size does not describe the CRC and the test finds nothing.
-  const TFileStat stat = CurrentFileSystem().Stat(path);
-  if (stat.Type == TFileType::Regular) result.Size = stat.Size;
-  if (!MatchesMask(path, kBadDumpMask)) return;
+  if (!testBadDump) return;
   result.TestedForBadDump = true;
+  if (testedFromHead) return;
   try {
-    result.BadDump = IsBadSmtDump(path);
+    result.BadDump = IsBadSmtDump(file);
   } catch (...) {
     result.BadDumpError = std::current_exception();
     result.Stamp.reset();  // tested again next time, to fail the same way
   }
+}
+
+// A path the dat's mask takes for a loose dump: opened and examined in one
+// step. False when it is no regular file; ExamineWorkItem then tells what it
+// is from a status of its own, as for any other path.
+bool ExamineLooseDump(const std::string& path, const TScanMasks& masks, TExamined& result,
+                      const std::atomic<bool>* abandon, TStripeHelpers* helpers,
+                      const TChecksumSession* sums) {
+  if (sums && RecallLooseDump(path, result, *sums)) return true;
+  const int64_t checked = sums ? sums->Now() : 0;
+  TOpenedPath opened = CurrentFileSystem().OpenIfFile(path);
+  if (opened.Stat.Type != TFileType::Regular) return false;
+  result.Kind = TWorkKind::LooseDump;
+  if (opened.OpenFailure) {
+    // Listed a moment ago and gone (deleted, or renamed by another
+    // program): nothing to mark, and no reason to end the scan.
+    if (PathExists(path)) std::rethrow_exception(opened.OpenFailure);
+    result.Kind = TWorkKind::Ignored;
+    return true;
+  }
+  const TFileStamp stamp = opened.Stamp ? *opened.Stamp : TFileStamp{};
+  if (sums && opened.Stamp && TChecksumSession::Settled(stamp, checked)) result.Stamp = stamp;
+  InputFile file(path, std::move(opened.File));
+  ReadLooseDump(file, stamp, masks, result, abandon, helpers);
+  return true;
 }
 
 void ExamineArchive(const std::string& path, TExamined& result) {
@@ -98,15 +129,24 @@ void ExamineArchive(const std::string& path, TExamined& result) {
 
 }  // namespace
 
+bool NamesFolder(const std::string& path) {
+  return !path.empty() && path.back() == kFolderSeparator;
+}
+
 std::optional<std::string> WorkListEntry(const std::string& folder, const TFolderEntry& entry,
                                          const TScanMasks& masks) {
+  if (!entry.IsFolder && !entry.Unknown && !masks.ListingMasks.Matches(entry.Name))
+    return std::nullopt;
   // A path listed as a file may be a folder by the time it is examined; its
-  // entries still go below it.
-  std::string path = folder;
-  if (path.empty() || path.back() != kFolderSeparator) path += kFolderSeparator;
-  if (entry.IsFolder) return path + entry.Name + kFolderSeparator;
-  if (entry.Unknown || MatchesMaskList(entry.Name, masks.ListingMasks)) return path + entry.Name;
-  return std::nullopt;
+  // entries still go below it. Built in one allocation.
+  const bool separated = !folder.empty() && folder.back() == kFolderSeparator;
+  std::string path;
+  path.reserve(folder.size() + entry.Name.size() + 2);
+  path.append(folder);
+  if (!separated) path += kFolderSeparator;
+  path.append(entry.Name);
+  if (entry.IsFolder) path += kFolderSeparator;
+  return path;
 }
 
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
@@ -114,16 +154,29 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
                           const TChecksumSession* sums) {
   TExamined result;
   try {
+    if (!NamesFolder(path) && masks.DatMask.Matches(path) &&
+        ExamineLooseDump(path, masks, result, abandon, helpers, sums))
+      return result;
     const TFileStat stat = CurrentFileSystem().Stat(path);
     if (stat.Type == TFileType::Folder) {
       result.Kind = TWorkKind::Folder;
       ExamineFolder(path, stat, result);
     } else if (stat.Type == TFileType::Missing && !NothingThere(stat.Error)) {
       result.Unexamined = FileErrorText(TFileOp::Stat, path, stat.Error);
-    } else if (MatchesMaskList(path, masks.DatMask)) {
+    } else if (masks.DatMask.Matches(path)) {
+      // Not a regular file (a FIFO, a device), or gone: opening it tells
+      // which, as it would tell it for any loose dump.
       result.Kind = TWorkKind::LooseDump;
-      ExamineLooseDump(path, result, abandon, helpers, sums);
-    } else if (MatchesMaskList(path, kArchiveMasks)) {
+      try {
+        InputFile file(path);
+        TFileStamp stamp;
+        stamp.Size = file.Size();
+        ReadLooseDump(file, stamp, masks, result, abandon, helpers);
+      } catch (const FileOpenError&) {
+        if (PathExists(path)) throw;
+        result.Kind = TWorkKind::Ignored;
+      }
+    } else if (masks.Archives.Matches(path)) {
       result.Kind = TWorkKind::Archive;
       ExamineArchive(path, result);
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/General.h"
 #include "platform/FileStamp.h"
 #include "platform/Folder.h"
 #include "scan/cmpread.h"
@@ -26,10 +27,12 @@ inline constexpr const char* kArchiveMasks = "*.zip;*.rar;*.7z;*.001;";
 // Loose dumps that are tested for the SMT bad-dump signature.
 inline constexpr const char* kBadDumpMask = "*.nds";
 
-// The masks one scan works with.
+// The masks one scan works with, split once for the whole scan.
 struct TScanMasks {
-  std::string DatMask;       // loose dumps, tested on the full path
-  std::string ListingMasks;  // what a folder listing keeps, tested on the name
+  TMaskList DatMask;       // loose dumps, tested on the full path
+  TMaskList ListingMasks;  // what a folder listing keeps, tested on the name
+  TMaskList Archives{kArchiveMasks};
+  TMaskList BadDump{kBadDumpMask};
 
   explicit TScanMasks(const std::string& datMask)
       : DatMask(datMask), ListingMasks(kArchiveMasks + datMask) {}
@@ -74,6 +77,9 @@ struct TExamined {
   // A failure that ends the scan when this path's turn comes.
   std::exception_ptr Error;
 };
+
+// True when a work-list path names a folder (it ends with the separator).
+bool NamesFolder(const std::string& path);
 
 // The path a folder entry adds to the work list behind everything waiting:
 // a folder with the separator appended, a file the listing masks keep or

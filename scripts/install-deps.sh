@@ -18,6 +18,7 @@ packages=(
   libsodium-dev minisign         # update list signatures and file hashes; tests check them against the minisign tool
   libssl-dev openssl             # https through OpenSSL; the tests make their CA with `openssl`
   libdeflate-dev rhash pkgconf   # yardsticks of the CRC and scan benchmarks (bench/ only)
+  time strace                    # CPU times and system-call counts of bench/small_files.sh
   qt6-base-dev qt6-svg-dev       # moorscan and moorpurge (Widgets, Test), the SVG images
   fonts-dejavu-core              # a font for the offscreen GUI tests and the screenshot
   xvfb                           # scripts/screenshot.sh

@@ -35,15 +35,23 @@ TChecksumSession::~TChecksumSession() { End(false); }
 
 std::string TChecksumSession::Key(const std::string& path) const {
   if (path.compare(0, walkRoot_.size(), walkRoot_) != 0) return path;
-  return keyRoot_ + path.substr(walkRoot_.size());
+  std::string key;
+  key.reserve(keyRoot_.size() + path.size() - walkRoot_.size());
+  key.append(keyRoot_).append(path, walkRoot_.size());
+  return key;
+}
+
+const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
+  if (known_.empty()) return nullptr;
+  const auto row = known_.find(Key(path));
+  return row == known_.end() ? nullptr : &row->second;
 }
 
 std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
                                                         const TFileStamp& stamp) const {
-  if (known_.empty()) return std::nullopt;
-  const auto row = known_.find(Key(path));
-  if (row == known_.end() || !(row->second.Stamp == stamp)) return std::nullopt;
-  return row->second.Sum;
+  const TKnownChecksum* row = Known(path);
+  if (row == nullptr || !(row->Stamp == stamp)) return std::nullopt;
+  return row->Sum;
 }
 
 void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp,

@@ -44,6 +44,10 @@ class TChecksumSession {
 
   // Any thread. What the store holds for `path` when its stamp is `stamp`.
   std::optional<TStoredChecksum> Recall(const std::string& path, const TFileStamp& stamp) const;
+  // Any thread. The row the store holds for `path`, whatever its stamp, or
+  // nullptr: without one the file need not be looked at before it is read.
+  const TKnownChecksum* Known(const std::string& path) const;
+  bool Knows(const std::string& path) const { return Known(path) != nullptr; }
   // Any thread. The clock, read just before a file's stamp is taken.
   int64_t Now() const { return store_.Now(); }
   // Whether a file stamped `stamp` when the clock read `checkedNs` may have a

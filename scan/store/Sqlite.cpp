@@ -24,8 +24,12 @@ bool SqliteError::Busy() const {
 }
 
 TSqliteDb::TSqliteDb(const std::string& path) {
+  // One thread at a time uses a connection (the store's owner, then the
+  // session's writer, then the owner again), so sqlite's own locking of
+  // every call, a mutex per column read, is left out.
   const int code = sqlite3_open_v2(path.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
   if (code != SQLITE_OK) {
     const std::string message = Describe(db_, code);
     sqlite3_close_v2(db_);

@@ -57,6 +57,26 @@ TEST(ParseCrc32, ErrorNamesTheBadText) {
   }
 }
 
+// Lines end at "\r\n", "\n" or a bare "\r", in any mix; the last line needs
+// no end, and a text of nothing but bare "\r" breaks splits as any other.
+TEST(SplitLinesTest, EveryLineEndAndMixOfThem) {
+  using Lines = std::vector<std::string_view>;
+  EXPECT_EQ(SplitLines(""), Lines{});
+  EXPECT_EQ(SplitLines("a"), Lines{"a"});
+  EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\r\r\nb\n\n"), (Lines{"a", "", "b", ""}));
+  EXPECT_EQ(SplitLines("\n\r"), (Lines{"", ""}));
+  EXPECT_EQ(SplitLines("x\r\n"), Lines{"x"});
+  std::string bare;
+  for (int i = 0; i < 5000; ++i) bare += "line\r";
+  bare += "end\nlast";
+  const Lines lines = SplitLines(bare);
+  ASSERT_EQ(lines.size(), 5002u);
+  EXPECT_EQ(lines[4999], "line");
+  EXPECT_EQ(lines[5000], "end");
+  EXPECT_EQ(lines[5001], "last");
+}
+
 size_t DataStart(std::string_view text) { return NativeDataStart(text, SplitLines(text)); }
 
 TEST(NativeDataStart, MarkerRule) {

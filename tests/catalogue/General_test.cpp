@@ -105,6 +105,28 @@ TEST(MatchesMaskList, TriesEachMaskInOrder) {
   EXPECT_THROW(MatchesMaskList("x.nds", "*.zip;[bad"), FormatError);
 }
 
+// The list a scan splits once answers every name as the list text does,
+// the end-of-name shortcut for "*.ext" masks included.
+TEST(MatchesMaskList, TheListSplitOnceAnswersAsTheText) {
+  const std::vector<std::string> lists = {"*.nds", "*.zip;*.rar;*.7z;*.001;*.nds;*.bin",
+                                          "*.NDS;*.r??;*]x", "*;", "", ";;", "game*.nds;*.n[a-d]s"};
+  const std::vector<std::string> names = {"x.nds", "X.NDS", "nds", ".nds", "/a/b.Nds", "x.ndsx",
+                                          "set.r00", "a]x", "]x", "", "x.zip", "game1.nds",
+                                          "y.nbs", "y.nes"};
+  for (const std::string& list : lists) {
+    const TMaskList compiled(list);
+    EXPECT_EQ(compiled.Text(), list);
+    for (const std::string& name : names) {
+      bool any = false;
+      for (const std::string& mask : Explode(';', list)) any = any || MatchesMask(name, mask);
+      EXPECT_EQ(compiled.Matches(name), any) << list << " / " << name;
+    }
+  }
+  const TMaskList bad("*.zip;[bad");
+  EXPECT_TRUE(bad.Matches("x.zip"));
+  EXPECT_THROW(bad.Matches("x.nds"), FormatError);
+}
+
 class FileHasSignatureTest : public test::TempDirTest {};
 
 TEST_F(FileHasSignatureTest, ComparesBytesAtTheOffset) {

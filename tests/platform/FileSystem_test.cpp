@@ -14,6 +14,7 @@
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
 #include "platform/File.h"
+#include "platform/FileStamp.h"
 #include "platform/Folder.h"
 #include "support/TempDir.h"
 
@@ -162,7 +163,10 @@ TEST_F(FaultTest, AFolderThatCannotBeListedGivesNoEntries) {
   EXPECT_EQ(ListFolder(dir_ / "sub"), std::vector<std::string>{"x.nds"});
 }
 
-class NotRegularTest : public test::TempDirTest {};
+class NotRegularTest : public test::TempDirTest {
+ protected:
+  TFaultFileSystem faults_;  // passes every call on: the step as separate calls
+};
 
 TEST_F(NotRegularTest, AFifoOrFolderIsRefusedAtOnceNotWaitedFor) {
   ASSERT_EQ(::mkfifo((dir_ / "x.nds").c_str(), 0600), 0);
@@ -174,6 +178,55 @@ TEST_F(NotRegularTest, AFifoOrFolderIsRefusedAtOnceNotWaitedFor) {
     } catch (const FileOpenError& error) {
       EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
     }
+  }
+}
+
+// The scan's one step per loose dump: only a regular file comes back open,
+// with the stamp and size of the same open; nothing else is opened for
+// reading or waited for, and what is not there says why.
+TEST_F(NotRegularTest, OpenIfFileOpensOnlyARegularFileAndStampsItFromTheSameOpen) {
+  const std::string dump = dir_.Write("x.nds", "the dump");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.nds").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "folder.nds");
+  fs::create_symlink(dir_ / "x.nds", dir_ / "link.nds");
+  fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.nds");
+  for (TFileSystem* system : {&DefaultFileSystem(), static_cast<TFileSystem*>(&faults_)}) {
+    for (const char* name : {"x.nds", "link.nds"}) {
+      TOpenedPath opened = system->OpenIfFile(dir_ / name);
+      EXPECT_EQ(opened.Stat.Type, TFileType::Regular) << name;
+      EXPECT_EQ(opened.Stat.Size, 8u);
+      ASSERT_TRUE(opened.File && opened.Stamp) << name;
+      EXPECT_EQ(*opened.Stamp, *FileStamp(dump));
+      InputFile file(dir_ / name, std::move(opened.File));
+      std::string read(16, '\0');
+      read.resize(file.ReadFull(read.data(), read.size()));
+      EXPECT_EQ(read, "the dump");
+    }
+    const TOpenedPath fifo = system->OpenIfFile(dir_ / "fifo.nds");
+    EXPECT_EQ(fifo.Stat.Type, TFileType::Other);
+    EXPECT_FALSE(fifo.File || fifo.OpenFailure || fifo.Stamp);
+    EXPECT_EQ(system->OpenIfFile(dir_ / "folder.nds").Stat.Type, TFileType::Folder);
+    for (const char* name : {"gone.nds", "dangling.nds"}) {
+      const TOpenedPath missing = system->OpenIfFile(dir_ / name);
+      EXPECT_EQ(missing.Stat.Type, TFileType::Missing);
+      EXPECT_EQ(missing.Stat.Error, ENOENT);
+      EXPECT_FALSE(missing.File || missing.OpenFailure);
+    }
+  }
+}
+
+TEST_F(NotRegularTest, OpenIfFileTellsAFileThatCannotBeOpenedAsTheOpenWould) {
+  dir_.Write("locked.nds", "x");
+  faults_.FailCall(TFileOp::Open, 1, EACCES, "locked.nds");
+  const TOpenedPath opened = faults_.OpenIfFile(dir_ / "locked.nds");
+  EXPECT_EQ(opened.Stat.Type, TFileType::Regular);
+  ASSERT_TRUE(opened.OpenFailure);
+  EXPECT_FALSE(opened.File);
+  try {
+    std::rethrow_exception(opened.OpenFailure);
+  } catch (const FileOpenError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot open file \"" + (dir_ / "locked.nds") + "\". Permission denied");
   }
 }
 

@@ -51,6 +51,11 @@ TEST_F(LongPathTest, AFolderPastTheLimitIsListedExaminedAndItsFilesRead) {
   ASSERT_TRUE(stamp);
   EXPECT_EQ(stamp->Size, 8u);
   EXPECT_EQ(stamp->Node, file.Node);
+  // The scan's single open of a loose dump reaches it too.
+  TOpenedPath opened = system_.OpenIfFile(dump);
+  ASSERT_TRUE(opened.File);
+  EXPECT_EQ(opened.Stamp, stamp);
+  EXPECT_EQ(system_.OpenIfFile(bottom + "/").Stat.Type, TFileType::Folder);
 }
 
 TEST_F(LongPathTest, LinksAndDotDotOnTheWayAndAtTheEndAreFollowed) {

@@ -6,6 +6,7 @@
 
 #include "catalogue/TextLines.h"
 #include "platform/Errors.h"
+#include "platform/File.h"
 #include "support/RandomData.h"
 #include "support/TempDir.h"
 
@@ -80,6 +81,31 @@ TEST_F(FileCrc32Test, MissingFileRaisesOpenErrorWithPathAndReason) {
   } catch (const FileOpenError& error) {
     EXPECT_NE(std::string(error.what()).find(path), std::string::npos);
     EXPECT_NE(std::string(error.what()).find("No such file"), std::string::npos);
+  }
+}
+
+// The scan's single pass: one read for a file smaller than a block, the
+// bytes and CRC of the whole file around block boundaries, and bytes that
+// arrived after the size was taken still read.
+TEST_F(FileCrc32Test, ReadFileOnceSumsTheWholeFileAndShowsTheFirstBlock) {
+  for (size_t size : {size_t{0}, size_t{256}, kReadBlockBytes - 1, kReadBlockBytes,
+                      kReadBlockBytes + 1, 2 * kReadBlockBytes + 7}) {
+    SCOPED_TRACE(size);
+    const std::string data = RandomBytes(size, static_cast<uint32_t>(size) + 1);
+    const std::string path = dir_.Write("f" + std::to_string(size), data);
+    for (const uint64_t told : {uint64_t{size}, uint64_t{size / 2}}) {
+      InputFile file(path);
+      std::string head;
+      int heads = 0;
+      const TFileSum sum = ReadFileOnce(file, told, nullptr, [&](const uint8_t* bytes, size_t got) {
+        head.assign(reinterpret_cast<const char*>(bytes), got);
+        ++heads;
+      });
+      EXPECT_EQ(sum.Crc, ZlibCrc(data));
+      EXPECT_EQ(sum.Bytes, data.size());
+      EXPECT_EQ(heads, 1);
+      EXPECT_EQ(head, data.substr(0, kReadBlockBytes));
+    }
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "scan/BadDump.h"
 #include "support/TempDir.h"
 #include "tests/scan/ScanTestUtil.h"
@@ -126,6 +129,37 @@ TEST_F(EndPassFileTest, ShortFilesAreNotBadDumps) {
   EXPECT_FALSE(IsBadSmtDump(dir_.Write("padding.nds", exact)));
   exact.pop_back();
   EXPECT_FALSE(IsBadSmtDump(dir_.Write("short.nds", exact)));
+}
+
+// The scan tests a loose dump from the bytes it read for the CRC (the first
+// block, or one read of the block when the first came back short); its
+// verdicts, CRC and size are the file test's and the file's.
+TEST_F(EndPassFileTest, TheScanTellsBadDumpsFromTheBytesItReadAsTheFileTestDoes) {
+  std::string exact = test::BadDump("x").substr(0, kSmtBadDumpOffset + kSmtBadDumpBlock);
+  std::string padding = exact;
+  padding.back() = '\x01';
+  std::string large = test::BadDump("large");
+  large.resize(size_t{3} << 20, 'L');  // read in several blocks
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"tiny.nds", ""},           {"exact.NDS", exact},
+      {"padding.nds", padding},   {"short.nds", exact.substr(0, exact.size() - 1)},
+      {"large.nds", large},       {"plain.nds", test::Dump("plain", 40000)}};
+  const TScanMasks masks("*.nds");
+  for (const auto& [name, data] : files) {
+    SCOPED_TRACE(name);
+    const std::string path = dir_.Write(name, data);
+    const TExamined examined = ExamineWorkItem(path, masks);
+    EXPECT_EQ(examined.Kind, TWorkKind::LooseDump);
+    EXPECT_TRUE(examined.TestedForBadDump);
+    EXPECT_EQ(examined.BadDump, IsBadSmtDump(path));
+    EXPECT_EQ(examined.BadDump, name == "exact.NDS" || name == "large.nds");
+    EXPECT_EQ(examined.Crc, test::CrcOf(data));
+    EXPECT_EQ(examined.Size, data.size());
+    EXPECT_EQ(IsBadSmtDumpHead(reinterpret_cast<const uint8_t*>(data.data()), data.size()),
+              examined.BadDump);
+  }
+  // A file the dat's mask takes but the bad-dump mask does not is not tested.
+  EXPECT_FALSE(ExamineWorkItem(dir_.Write("x.bin", exact), TScanMasks("*.bin")).TestedForBadDump);
 }
 
 }  // namespace

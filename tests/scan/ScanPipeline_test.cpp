@@ -198,6 +198,20 @@ TEST_F(ScanPipelineTest, AFullScanIsTheSameWithAnyNumberOfWorkers) {
   EXPECT_FALSE(plain.Cache.empty());
 }
 
+// Without a pump the walk reads small dumps itself and, after a run of
+// them, measures only a sample: large dumps among them (found by a sample
+// or not) still give what the plain walk gives.
+TEST_F(ScanPipelineTest, LargeDumpsAmongManySmallOnesAreTheSameWithAnyNumberOfWorkers) {
+  MakeCollection();
+  for (size_t i = 0; i < kSmallRunLength + 2 * kSmallRunSample; ++i) {
+    const bool large = i == kSmallRunLength + 3 || i == kSmallRunLength + kSmallRunSample;
+    const std::string data = Dump("run" + std::to_string(i), large ? kWorkerMinBytes + 5 : 300);
+    dir_.Write("roms/Run/" + std::to_string(1000 + i) + ".nds", data);
+    dumps_.push_back(CrcOf(data));
+  }
+  ExpectPipelineMatchesPlainWalk();
+}
+
 TEST_F(ScanPipelineTest, ScansThatRecallChecksumsGiveWhatAFullScanGives) {
   MakeCollection();
   const TScanRecord full = Scan({});

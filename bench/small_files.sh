@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The figures of many small files, re-scans and a large dat, as ratios:
+#  1. FILES (default 100,000) loose dumps of 256 bytes, page-cached:
+#     `vexmoor audit` (no store) against a bare open/pread/close loop
+#     (bench_pread_loop) and `rhash --crc32 -r`;
+#  2. a re-scan that recalls every file from the checksum store, with the
+#     default workers against one worker, and against a full scan without
+#     the store;
+#  3. a first scan that fills the store against a scan without it (one
+#     worker);
+#  4. a dat of ENTRIES (default 100,000) releases: the peak memory of
+#     `vexmoor audit` of an empty folder against `vexmoor info`.
+# Every figure is CPU time (user + system, the steadier figure on a busy
+# machine) and the best of RUNS rounds (default 3) taken in turns; wall
+# times are printed beside. With STRACE=1 the system calls per file of
+# the audit and of the loop are counted too.
+#   bench/small_files.sh [BUILD_FOLDER]     (default: build/release)
+set -euo pipefail
+
+build=${1:-$(dirname "$0")/../build/release}
+vexmoor=$build/cli/vexmoor
+loop=$build/bench/bench_pread_loop
+runs=${RUNS:-3}
+files=${FILES:-100000}
+entries=${ENTRIES:-100000}
+for tool in "$vexmoor" "$loop" rhash python3 /usr/bin/time; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "small_files.sh: $tool not found" >&2
+    exit 1
+  fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CACHE_HOME=$work/cache
+store=$XDG_CACHE_HOME/vexmoor/checksums.sqlite3
+
+python3 - "$work/small" "$work/small.qdat" "$files" "$work/big.qdat" "$entries" <<'PY'
+import os, random, sys, zlib
+root, dat, count, bigdat, entries = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], int(sys.argv[5])
+rng = random.Random(33)
+lines = ["[INFO]", "MASK=*.nds", "[DAT]"]
+for i in range(count):
+    folder = os.path.join(root, "f%03d" % (i // 1000))
+    if i % 1000 == 0:
+        os.makedirs(folder, exist_ok=True)
+    data = rng.randbytes(256)
+    with open(os.path.join(folder, "d%06d.nds" % i), "wb") as out:
+        out.write(data)
+    if i % 10 == 0:
+        lines.append("%d|%08X|Release %d" % (i, zlib.crc32(data), i))
+with open(dat, "w", newline="\r\n") as out:
+    out.write("\n".join(lines) + "\n")
+lines = ["[INFO]", "MASK=*.nds", "[DAT]"]
+for i in range(entries):
+    lines.append("%d|%08X|Release number %d of the large dat (Europe) (En,Fr,De)" % (i + 1, rng.getrandbits(32), i + 1))
+with open(bigdat, "w", newline="\r\n") as out:
+    out.write("\n".join(lines) + "\n")
+PY
+mkdir -p "$work/empty"
+find "$work/small" -type f -exec cat {} + >/dev/null
+sleep 2  # a store row is written only for a file older than two seconds
+
+# Runs a command; sets CPU (ms), WALL (ms) and RSS (KiB).
+measure() {
+  local user sys wall rss
+  /usr/bin/time -o "$work/time" -f '%U %S %e %M' "$@" >/dev/null 2>&1 || true
+  read -r user sys wall rss <"$work/time"
+  CPU=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%d", (u + s) * 1000 }')
+  WALL=$(awk -v w="$wall" 'BEGIN { printf "%d", w * 1000 }')
+  RSS=$rss
+}
+declare -A cpu wall rss
+keep() {  # NAME: keeps the best CPU time of NAME, its wall time and its peak memory
+  if [ -z "${cpu[$1]:-}" ] || [ "$CPU" -lt "${cpu[$1]}" ]; then
+    cpu[$1]=$CPU wall[$1]=$WALL rss[$1]=$RSS
+  fi
+}
+forget_store() { rm -f "$store" "$store-wal" "$store-shm"; }
+audit=("$vexmoor" audit --no-cache)
+
+for ((i = 0; i < runs; i++)); do
+  measure "${audit[@]}" --no-checksum-cache "$work/small.qdat" "$work/small"; keep scan
+  measure "$loop" "$work/small"; keep loop
+  measure rhash --crc32 -r "$work/small"; keep rhash
+  measure "${audit[@]}" --no-checksum-cache --workers 1 "$work/small.qdat" "$work/small"; keep scan1
+  forget_store
+  measure "${audit[@]}" --workers 1 "$work/small.qdat" "$work/small"; keep fill1
+  measure "${audit[@]}" "$work/small.qdat" "$work/small"; keep rescan
+  measure "${audit[@]}" --workers 1 "$work/small.qdat" "$work/small"; keep rescan1
+  measure "${audit[@]}" --no-checksum-cache "$work/big.qdat" "$work/empty"; keep dat
+  measure "$vexmoor" info "$work/big.qdat"; keep info
+done
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+row() {  # NAME TEXT
+  printf "  %-46s %8d %8d %9d\n" "$2" "${cpu[$1]}" "${wall[$1]}" "${rss[$1]}"
+}
+echo "best of $runs rounds, taking turns; CPU = user + system"
+printf "  %-46s %8s %8s %9s\n" "" "CPU ms" "wall ms" "peak KiB"
+row scan "audit, $files files of 256 bytes"
+row scan1 "  the same, one worker"
+row loop "open/pread/close loop"
+row rhash "rhash --crc32 -r"
+row fill1 "first scan filling the store, one worker"
+row rescan "re-scan from the store"
+row rescan1 "  the same, one worker"
+row dat "audit of an empty folder, $entries-entry dat"
+row info "vexmoor info, the same dat"
+echo "ratios (target in brackets)"
+echo "  audit / pread loop, CPU                  $(ratio "${cpu[scan]}" "${cpu[loop]}")  (<= 1.5)"
+echo "  rhash / audit, CPU                       $(ratio "${cpu[rhash]}" "${cpu[scan]}")  (>= 1.5)"
+echo "  re-scan default / one worker, wall       $(ratio "${wall[rescan]}" "${wall[rescan1]}")  (<= 1.0)"
+echo "  re-scan default / one worker, CPU        $(ratio "${cpu[rescan]}" "${cpu[rescan1]}")  (<= 1.0)"
+echo "  re-scan / full scan without store, CPU   $(ratio "${cpu[rescan]}" "${cpu[scan]}")  (<= 0.2)"
+echo "  first scan filling / no store, CPU       $(ratio "${cpu[fill1]}" "${cpu[scan1]}")  (<= 1.15)"
+echo "  dat audit / info, peak memory            $(ratio "${rss[dat]}" "${rss[info]}")  (<= 1.3)"
+
+if [ "${STRACE:-0}" = 1 ] && command -v strace >/dev/null; then
+  calls() {  # the system calls of a command, per file
+    strace -f -c -o "$work/strace" "$@" >/dev/null 2>&1 || true
+    awk -v n="$files" '$NF == "total" { printf "%.1f", $4 / n }' "$work/strace"
+  }
+  echo "system calls per file"
+  echo "  audit, no store                          $(calls "${audit[@]}" --no-checksum-cache "$work/small.qdat" "$work/small")"
+  echo "  open/pread/close loop                    $(calls "$loop" "$work/small")"
+  echo "  rhash --crc32 -r                         $(calls rhash --crc32 -r "$work/small")"
+  echo "  re-scan from the store                   $(calls "${audit[@]}" "$work/small.qdat" "$work/small")"
+fi
