@@ -1,8 +1,10 @@
 #include "reports/FixDat.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
+#include "catalogue/TextLines.h"
 #include "platform/File.h"
 
 namespace vexmoor {
@@ -11,7 +13,29 @@ namespace {
 
 constexpr const char* kEol = "\r\n";
 
-std::string Quoted(const std::string& text) { return '"' + text + '"'; }
+bool IsTokenEnd(char c) { return static_cast<unsigned char>(c) <= ' ' || c == ')'; }
+
+// True when a reader would end the quoted `text` early: a clrmamepro quoted
+// text ends at the first '"' that a blank or ')' follows and after which
+// its line holds an even number of quotes (the closing one included).
+bool EndsEarly(std::string_view text) {
+  size_t quotesAfter = static_cast<size_t>(std::count(text.begin(), text.end(), '"'));
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != '"') continue;
+    --quotesAfter;
+    if (at + 1 < text.size() && IsTokenEnd(text[at + 1]) && (quotesAfter + 1) % 2 == 0) return true;
+  }
+  return false;
+}
+
+// `text` as a quoted value that reads back as written: control characters
+// (a CR or LF would end the line, and with it the value) become blanks, and
+// when a '"' inside would end the value early, every '"' becomes '\''.
+std::string Quoted(std::string_view text) {
+  std::string safe = OneLineText(text);
+  if (EndsEarly(safe)) std::replace(safe.begin(), safe.end(), '"', '\'');
+  return '"' + safe + '"';
+}
 
 }  // namespace
 

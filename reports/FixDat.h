@@ -16,8 +16,11 @@ std::string FixDatFileName(const TAuditState& state);
 // row whose entry's Status is not 0, from the row's name and CRC texts and
 // the dat's EXT value; " size N" follows the CRC when the entry has a Size
 // (dats of the game-based formats), so native and Rom Center dats give the
-// same text as ever. Names are written as they stand (a '"' inside is not
-// escaped); every line ends in CR LF.
+// same text as ever. Every quoted value reads back as written: control
+// characters in it (CR, LF, ESC ...) are written as blanks, and a value in
+// which a '"' would end the text early has its '"' written as '\''; a '"'
+// that cannot end it early stays (`"Zed "Quoted""`). Every line ends in
+// CR LF.
 std::string BuildFixDat(const TAuditState& state, const TRomList& list);
 
 // Writes BuildFixDat to `path`, replacing any file there. Throws IoError.
