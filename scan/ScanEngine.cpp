@@ -188,10 +188,7 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
 }
 
 void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
-  if (examined.Skipped) {
-    ++outcome_.Skipped;
-    return;
-  }
+  if (examined.Skipped) ++outcome_.Skipped;  // its readable members still count
   for (const TCmpRecord& member : examined.Members) {
     const auto mark = [&](bool trimmed) {
       return [&, trimmed](TRomItem& item) {

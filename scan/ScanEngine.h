@@ -48,9 +48,8 @@
 // does a load (OpenDat). A window also disables the commands that would
 // replace or walk the catalogue.
 //
-// A throw (a loose dump that cannot be read, "Unknown compression format.",
-// "Bad rar filename.", a failed allocation, or an exception thrown by a
-// callback) ends the scan at that point and leaves: the statuses set so far
+// A throw (a loose dump that cannot be read, a failed allocation, or an
+// exception thrown by a callback) ends the scan at that point and leaves: the statuses set so far
 // in the catalogue; the list as step 2 rebuilt it (if the throw came after
 // it), its Status texts not written (StatusTextsWritten does not run);
 // FoundCount 0; the cache table and file untouched; panels 0 and 1 with the
@@ -110,15 +109,15 @@ struct TScanCallbacks {
 struct TScanOutcome {
   bool Cancelled = false;  // the cancel flag stopped the walk early
   int32_t Matched = 0;     // markings made (an entry matched twice counts 2)
-  int32_t Skipped = 0;     // archives that could not be opened
+  int32_t Skipped = 0;     // archives that could not be opened or read whole
   // The cache file could not be written (IoError). Everything else of the
   // end pass ran: the results are complete and should be shown; the error
   // is for the caller's error report.
   std::exception_ptr CacheWriteError;
   // What the walk could not look into, in work-list order, one message
-  // each naming the path and the system's reason: folders that could not be
-  // listed, paths that could not be examined, archives that could not be
-  // opened (also counted in Skipped). The walk went on past them; files
+  // each naming the path and the reason: folders that could not be listed,
+  // paths that could not be examined, archives that could not be opened or
+  // read whole (also counted in Skipped; their readable members counted). The walk went on past them; files
   // that vanished meanwhile are not among them.
   std::vector<std::string> Unexamined;
 };
@@ -145,7 +144,7 @@ class TScanEngine {
 
   // Runs one complete scan of `folder` as the comment at the top of this
   // file describes. Any failure other than an archive that cannot be opened
-  // or a cache file that cannot be written ends the scan at once and is
+  // or read, or a cache file that cannot be written, ends the scan at once and is
   // thrown. Throws Error when a scan of `state` is already running.
   TScanOutcome Run(const std::string& folder);
 

@@ -9,6 +9,7 @@
 #include "scan/BadDump.h"
 #include "scan/ChecksumSession.h"
 #include "scan/CRC32.h"
+#include "scan/RarVolumeName.h"
 #include "scan/StripedChecksum.h"
 
 namespace vexmoor {
@@ -77,7 +78,18 @@ void ExamineLooseDump(const std::string& path, TExamined& result,
   }
 }
 
-void ExamineArchive(const std::string& path, TExamined& result) {
+// A later volume of a rar set whose first volume the walk reads as an
+// archive itself (it lies in the same folder, and its name makes it an
+// archive, not a loose dump): the set is read once, from there, instead of
+// once per volume.
+bool IsLaterRarVolume(const std::string& path, const TScanMasks& masks) {
+  if (ReadSignature(path) != kRarSignature) return false;
+  std::string first = path;
+  if (!RarVolumeName(first, TVolumeDirection::First) || first == path) return false;
+  return MatchesMaskList(first, kArchiveMasks) && !MatchesMaskList(first, masks.DatMask);
+}
+
+void ExamineArchive(const std::string& path, const TScanMasks& masks, TExamined& result) {
   // A file listed a moment ago may be gone; the reader would keep the
   // previous archive's members, so a fresh reader per archive is used and a
   // vanished one is left out.
@@ -85,15 +97,27 @@ void ExamineArchive(const std::string& path, TExamined& result) {
     result.Kind = TWorkKind::Ignored;
     return;
   }
+  // One damaged or foreign archive ends nothing: it is named and skipped,
+  // with the members read before the damage.
   TCmpRead reader;
   try {
+    if (IsLaterRarVolume(path, masks)) {
+      result.Kind = TWorkKind::Ignored;
+      return;
+    }
     reader.SetFileName(path);
-  } catch (const FileOpenError& error) {
+  } catch (const IoError& error) {  // the message names the path
     result.Skipped = true;
     result.Unexamined = error.what();
-    return;
+  } catch (const FormatError& error) {  // "Unknown compression format." ...
+    result.Skipped = true;
+    result.Unexamined = ArchiveProblemText(path, error.what());
   }
   result.Members = reader.Entries();
+  if (!result.Skipped && !reader.Damage().empty()) {
+    result.Skipped = true;
+    result.Unexamined = ArchiveProblemText(path, reader.Damage());
+  }
 }
 
 }  // namespace
@@ -125,7 +149,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
       ExamineLooseDump(path, result, abandon, helpers, sums);
     } else if (MatchesMaskList(path, kArchiveMasks)) {
       result.Kind = TWorkKind::Archive;
-      ExamineArchive(path, result);
+      ExamineArchive(path, masks, result);
     }
   } catch (...) {
     result.Error = std::current_exception();

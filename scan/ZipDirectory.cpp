@@ -17,6 +17,9 @@ constexpr uint32_t kZip64LocatorSignature = 0x07064B50;  // "PK" 06 07
 constexpr uint32_t kZip64EndSignature = 0x06064B50;      // "PK" 06 06
 constexpr uint32_t kSaturated = 0xFFFFFFFF;
 constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint16_t kAesExtraId = 0x9901;
+constexpr uint16_t kAesMethod = 99;
+constexpr uint16_t kAesWithoutCrc = 2;  // AE-2: the CRC field holds 0
 constexpr size_t kEndRecordSize = 22;
 constexpr size_t kZip64LocatorSize = 20;
 constexpr size_t kZip64EndSize = 56;
@@ -25,9 +28,16 @@ constexpr size_t kCentralFixedSize = 42;  // after the signature
 // always holds it; only commented archives need the whole search span.
 constexpr uint64_t kFirstSearchSpan = kEndRecordSize + 1024;
 
-// The central directory offset of a zip64 archive: the locator just before
-// the end record names the zip64 end record, which holds the offset.
-std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord) {
+// Where the central directory starts and how many headers the end record
+// announces.
+struct TDirectoryPlace {
+  uint64_t Offset = 0;
+  uint64_t Count = 0;
+};
+
+// The central directory of a zip64 archive: the locator just before the end
+// record names the zip64 end record, which holds the offset and the count.
+std::optional<TDirectoryPlace> Zip64DirectoryPlace(InputFile& file, uint64_t endRecord) {
   if (endRecord < kZip64LocatorSize) return std::nullopt;
   uint8_t locator[kZip64LocatorSize];
   if (file.ReadAt(endRecord - kZip64LocatorSize, locator, sizeof locator) != sizeof locator ||
@@ -39,7 +49,7 @@ std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord
       LoadU32(end) != kZip64EndSignature) {
     return std::nullopt;
   }
-  return LoadU64(end + 48);
+  return TDirectoryPlace{LoadU64(end + 48), LoadU64(end + 32)};
 }
 
 // What an end record candidate's directory offset leads to.
@@ -56,14 +66,13 @@ TCandidate TestCandidate(InputFile& file, uint64_t endRecord, uint64_t offset) {
   return LoadU32(signature) == kCentralSignature ? TCandidate::Directory : TCandidate::Rejected;
 }
 
-// Where the central directory starts: the directory of the last end-record
-// candidate, searched from size - 22 back to size - 65557, that leads to a
-// central header; failing that, the last candidate with an empty directory;
-// nothing when neither exists.
-std::optional<uint64_t> DirectoryOffset(InputFile& file, uint64_t size) {
+// The directory of the last end-record candidate, searched from size - 22
+// back to size - 65557, that leads to a central header; failing that, the
+// last candidate with an empty directory; nothing when neither exists.
+std::optional<TDirectoryPlace> DirectoryPlace(InputFile& file, uint64_t size) {
   if (size < kEndRecordSize) return std::nullopt;
   std::vector<uint8_t> tail;
-  std::optional<uint64_t> empty;
+  std::optional<TDirectoryPlace> empty;
   uint64_t untested = size - kEndRecordSize + 1;  // candidates below this one are untested
   for (const uint64_t span : {kFirstSearchSpan, kZipEndSearchSpan}) {
     const size_t length = static_cast<size_t>(std::min(span, size));
@@ -73,11 +82,11 @@ std::optional<uint64_t> DirectoryOffset(InputFile& file, uint64_t size) {
     for (size_t at = static_cast<size_t>(untested - start); at-- > 0;) {
       if (LoadU32(&tail[at]) != kEndSignature) continue;
       const uint64_t endRecord = start + at;
-      uint64_t offset = LoadU32(&tail[at + 16]);
-      if (offset == kSaturated) offset = Zip64DirectoryOffset(file, endRecord).value_or(offset);
-      const TCandidate candidate = TestCandidate(file, endRecord, offset);
-      if (candidate == TCandidate::Directory) return offset;
-      if (candidate == TCandidate::Empty && !empty) empty = offset;
+      TDirectoryPlace place{LoadU32(&tail[at + 16]), LoadU16(&tail[at + 10])};
+      if (place.Offset == kSaturated) place = Zip64DirectoryPlace(file, endRecord).value_or(place);
+      const TCandidate candidate = TestCandidate(file, endRecord, place.Offset);
+      if (candidate == TCandidate::Directory) return place;
+      if (candidate == TCandidate::Empty && !empty) empty = TDirectoryPlace{place.Offset, 0};
     }
     untested = start;
     if (length == size) break;
@@ -124,7 +133,7 @@ bool ReadCentralHeader(BufferedReader& reader, TZipRecord& record) {
   record.CommentLength = LoadU16(fixed + 28);
   record.InternalAttributes = LoadU16(fixed + 32);
   record.ExternalAttributes = LoadU32(fixed + 34);
-  std::string extra;
+  std::string& extra = record.Extra;
   if (!reader.ReadString(record.Name, record.NameLength) ||
       !reader.ReadString(extra, record.ExtraLength) ||
       record.CommentLength > reader.Size() - reader.Position()) {
@@ -135,25 +144,49 @@ bool ReadCentralHeader(BufferedReader& reader, TZipRecord& record) {
   return true;
 }
 
-void AddZipEntry(std::vector<TCmpRecord>& entries, TZipRecord& record) {
-  entries.push_back({std::move(record.Name), record.Crc, record.PackedSize, record.UnpackedSize});
+// The AES extra field's vendor version (1: AE-1, 2: AE-2), 0 without one.
+uint16_t AesVersion(std::string_view extra) {
+  while (extra.size() >= 4) {
+    const auto* head = reinterpret_cast<const uint8_t*>(extra.data());
+    const size_t length = std::min<size_t>(LoadU16(head + 2), extra.size() - 4);
+    if (LoadU16(head) == kAesExtraId && length >= 2) return LoadU16(head + 4);
+    extra.remove_prefix(4 + length);
+  }
+  return 0;
 }
 
 }  // namespace
 
-void ReadZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries) {
+std::string ReadZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries) {
   InputFile file(path);
   const uint64_t size = file.Size();
-  const std::optional<uint64_t> offset = DirectoryOffset(file, size);
-  if (!offset) return;
+  const std::optional<TDirectoryPlace> place = DirectoryPlace(file, size);
+  if (!place) return "Damaged zip archive: no end record leads to its directory (is it cut short?).";
   BufferedReader reader(file);
-  reader.Seek(*offset);
+  reader.Seek(place->Offset);
+  uint64_t headers = 0;
+  uint64_t withoutCrc = 0;
   uint32_t signature = 0;
   while (reader.ReadU32(signature) && signature == kCentralSignature) {
     TZipRecord record;
     if (!ReadCentralHeader(reader, record)) break;
-    AddZipEntry(entries, record);
+    ++headers;
+    // An AE-2 member stores no CRC of its contents: it cannot be matched.
+    if (record.Method == kAesMethod && record.UnpackedSize != 0 &&
+        AesVersion(record.Extra) == kAesWithoutCrc) {
+      ++withoutCrc;
+      continue;
+    }
+    entries.push_back({std::move(record.Name), record.Crc, record.PackedSize, record.UnpackedSize});
   }
+  // The end record's count is 16 bits wide; a larger directory saturates it.
+  if (headers < place->Count && place->Count != 0xFFFF)
+    return "Damaged zip archive: its directory ends after " + std::to_string(headers) + " of " +
+           std::to_string(place->Count) + " members.";
+  if (withoutCrc != 0)
+    return "Encrypted zip archive: " + std::to_string(withoutCrc) +
+           " AES-encrypted members store no CRC.";
+  return {};
 }
 
 }  // namespace vexmoor
