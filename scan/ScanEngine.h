@@ -177,9 +177,10 @@ class TScanEngine {
   void ApplyLooseDump(const std::string& path, const TExamined& examined);
   void RememberChecksum(const std::string& path, const TExamined& examined);
   void ApplyArchive(const std::string& path, const TExamined& examined);
-  // Marks every entry whose CRC is `crc`; false when there is none.
+  // Marks every entry whose CRC is `crc` and whose Size, where the dat
+  // gives one, is `size`; false when there is none.
   template <typename Mark>
-  bool ForEachEntryWithCrc(uint32_t crc, Mark mark);
+  bool ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark);
   // Marks every entry whose CRC is that of a full image the dump with `crc`
   // and `size` may have been trimmed from.
   template <typename Mark>

@@ -197,7 +197,7 @@ TEST_F(GameDatLoaderTest, TheFixDatReadsBackAsTheEntriesNotFound) {
   TSortState sort;
   list.Fill(state_.Catalogue, state_.DatHeader, sort);
   const std::string fixDat = BuildFixDat(state_, list);
-  EXPECT_NE(fixDat.find("  rom ( name \"Echo Tactics.nds\" crc 55667788 size 8388608 )\r\n"),
+  EXPECT_NE(fixDat.find("  rom ( name \"Echo Tactics.nds\" size 8388608 crc 55667788 )\r\n"),
             std::string::npos);
   const TAuditState found = state_;
   state_ = TAuditState();
@@ -210,6 +210,7 @@ TEST_F(GameDatLoaderTest, TheFixDatReadsBackAsTheEntriesNotFound) {
     EXPECT_EQ(state_.Catalogue[i].Name, found.Catalogue[notFound[i]].Name);
     EXPECT_EQ(state_.Catalogue[i].Crc, found.Catalogue[notFound[i]].Crc);
     EXPECT_EQ(state_.Catalogue[i].Size, found.Catalogue[notFound[i]].Size);
+    EXPECT_EQ(state_.Catalogue[i].RomName, found.Catalogue[notFound[i]].RomName);
   }
 }
 
