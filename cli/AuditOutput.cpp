@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "catalogue/TextEncoding.h"
+#include "catalogue/TextLines.h"
 #include "cli/Commands.h"
-#include "scan/CRC32.h"
 #include "scan/EndPass.h"
 
 namespace vexmoor::cli {

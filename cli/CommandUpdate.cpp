@@ -14,13 +14,13 @@ namespace vexmoor::cli {
 
 namespace {
 
-struct UpdateArgs {
+struct TUpdateArgs {
   std::string baseUrl{kDefaultUpdateBaseUrl};
   std::string dir;
   bool checkOnly = false;
 };
 
-bool ReadUpdateArgs(const Args& args, UpdateArgs& out) {
+bool ReadUpdateArgs(const Args& args, TUpdateArgs& out) {
   for (size_t i = 0; i < args.size(); ++i) {
     const bool hasValue = i + 1 < args.size();
     if (args[i] == "--check") {
@@ -89,7 +89,7 @@ int DownloadDats(TUpdater& updater, const std::vector<TUpdateRecord>& offered,
 }  // namespace
 
 int RunUpdate(const Args& args) {
-  UpdateArgs options;
+  TUpdateArgs options;
   if (!ReadUpdateArgs(args, options)) return UsageError("update");
   if (!options.dir.empty() && !IsFolder(options.dir)) {
     ReportError("\"" + options.dir + "\" is not a folder");

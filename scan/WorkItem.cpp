@@ -7,10 +7,10 @@
 #include "platform/File.h"
 #include "platform/Folder.h"
 #include "scan/BadDump.h"
-#include "scan/ChecksumSession.h"
 #include "scan/CRC32.h"
 #include "scan/RarVolumeName.h"
 #include "scan/StripedChecksum.h"
+#include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
 

@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "catalogue/General.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
@@ -28,10 +27,11 @@
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
 #include "reports/SelectionCopy.h"
-#include "scan/ChecksumStore.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
 #include "scan/ThrottledPump.h"
 #include "scan/Unexamined.h"
+#include "scan/store/ChecksumStore.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorReport.h"
 #include "shell/FlatMenuStyle.h"
@@ -40,8 +40,8 @@
 #include "shell/KeyPreview.h"
 #include "shell/MessageBoxWithIcon.h"
 #include "shell/RomListModel.h"
-#include "shell/StatusPanel.h"
 #include "shell/ShownText.h"
+#include "shell/StatusPanel.h"
 #include "updater/formUpdate.h"
 
 namespace vexmoor::shell {

@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/AuditState.h"
-#include "catalogue/DatOpen.h"
 #include "catalogue/RomList.h"
-#include "scan/ChecksumStore.h"
+#include "scan/AuditState.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanPipeline.h"
+#include "scan/store/ChecksumStore.h"
 #include "shell/MenuBuilder.h"
 
 class QTableView;

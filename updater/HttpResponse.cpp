@@ -13,12 +13,6 @@ namespace vexmoor {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A decimal content length; -1 when the text is not one.
@@ -38,7 +32,7 @@ bool HasToken(std::string_view value, std::string_view token) {
   std::string_view rest = lower;
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
-    if (Trim(rest.substr(0, comma)) == token) return true;
+    if (TrimSpacesAndTabs(rest.substr(0, comma)) == token) return true;
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
@@ -180,8 +174,8 @@ void THttpResponseParser::OnHeaderLine() {
   }
   const size_t colon = line_.find(':');
   if (colon == std::string::npos) return;
-  const std::string name = AsciiLower(Trim(std::string_view(line_).substr(0, colon)));
-  const std::string value(Trim(std::string_view(line_).substr(colon + 1)));
+  const std::string name = AsciiLower(TrimSpacesAndTabs(std::string_view(line_).substr(0, colon)));
+  const std::string value(TrimSpacesAndTabs(std::string_view(line_).substr(colon + 1)));
   if (name == "location") {
     header_.location = value;
   } else if (name == "content-length") {
@@ -229,7 +223,7 @@ void THttpResponseParser::OnHeaderEnd() {
 }
 
 void THttpResponseParser::OnChunkSizeLine() {
-  const std::string_view line = Trim(line_);
+  const std::string_view line = TrimSpacesAndTabs(line_);
   int64_t size = 0;
   size_t digits = 0;
   for (; digits < line.size() && std::isxdigit(static_cast<unsigned char>(line[digits]));
