@@ -14,8 +14,8 @@
 #include <fstream>
 #include <string>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 #include "scan/ScanEngine.h"
 #include "tests/support/ArchiveBuilder.h"
 

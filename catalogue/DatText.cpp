@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "catalogue/GameDat.h"
 #include "catalogue/TextLines.h"
 #include "platform/Errors.h"
 
@@ -161,6 +162,8 @@ void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string
     entry.Crc = ParseCrc32(items[6]);
     entry.Name = items[2];
     entry.Country = " ";
+    entry.RomName = items[5];
+    entry.Size = ParseRomSize(items[7]);
   }
 }
 

@@ -73,6 +73,15 @@ void TGameDat::NoteRomName(std::string_view romName) {
                                                                             : romName.substr(dot));
 }
 
+std::string ExtensionMask(const TGameDat& dat) {
+  std::string mask;
+  for (const std::string& extension : dat.Extensions) {
+    if (!mask.empty()) mask += ';';
+    mask += '*' + extension;
+  }
+  return mask;
+}
+
 std::string HexDigest(std::string_view text, size_t digits) {
   if (text.size() != digits) return {};
   for (const char c : text) {

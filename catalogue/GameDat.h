@@ -39,6 +39,10 @@ struct TGameDat {
   void NoteRomName(std::string_view romName);
 };
 
+// The loose-dump mask of the rom names a dat lists: "*" and each of
+// `dat`'s Extensions, ';'-separated ("*.nds;*.bin"); "" when it lists none.
+std::string ExtensionMask(const TGameDat& dat);
+
 // A release number for the ID column: `id` when it is not empty, else the
 // game's 1-based `position`; digits-only numbers get zeros in front up to
 // four digits (7 -> 0007, 12345 stays), other texts stay as they are.

@@ -8,8 +8,8 @@
 #include "platform/Folder.h"
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
-#include "scan/RarVolumeName.h"
 #include "scan/StripedChecksum.h"
+#include "scan/archive/RarVolumeName.h"
 #include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {

@@ -138,8 +138,8 @@ TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
              "d\xAC"
              "r.nds\xAC" +
                  crc +
-                 "\xAC"
-                 "1\xAC\xAC\xAC\r\n");
+                 "\xAC" +
+                 std::to_string(data.size()) + "\xAC\xAC\xAC\r\n");
   dir_.Write("roms/\xE9t\xE9.zip", test::BuildZip({{"caf\xC3\xA9.nds", data}}));
   const auto json = RunCli("audit --no-cache --json " + ShellQuote(dir_ / "rc.dat") + " " +
                            ShellQuote(dir_ / "roms"));
