@@ -204,9 +204,7 @@ TEST_F(ScanEngineTest, ARarSetIsReadOnceFromItsFirstVolume) {
   dir_.Write("old.r00", test::BuildRarVolume({{"p.nds", "p"}}));
   for (const unsigned workers : {0u, 4u}) {
     SCOPED_TRACE(workers);
-    TScanEngine engine(state_, list_, sort_, cancel_, Recording());
-    engine.SetPipeline({workers});
-    const TScanOutcome outcome = engine.Run(dir_.Path());
+    const TScanOutcome outcome = Scan(dir_.Path(), workers);
     EXPECT_EQ(outcome.Matched, 4);
     EXPECT_TRUE(outcome.Unexamined.empty());
     for (int v = 1; v <= 4; ++v)
