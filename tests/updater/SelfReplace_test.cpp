@@ -99,6 +99,24 @@ TEST_F(SelfReplace, ThreeGenerationsHandOverThroughTheFiles) {
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
 }
 
+// A killed "-update" left its partial copy of the program for good: the next
+// hand-over removes it, and nothing that only looks alike.
+TEST_F(SelfReplace, AHandOverRemovesThePartialProgramAKilledOneLeft) {
+  test::CopyProgram(test::DriverProgram(), program_);
+  test::CopyProgram(test::DriverProgram(), build_);
+  for (const char* name : {"moorscan.vexmoor-Ab12Cd", "moorscan.Ab12Cd"}) {
+    const std::string path = dir_.Write(fs::path(folder_).filename().string() + "/" + name, "part");
+    fs::last_write_time(path, fs::file_time_type::clock::now() - 30min);
+  }
+  EXPECT_EQ(RunStartCommand({TStartSwitch::Update, program_}, Context()),
+            TStartOutcome::EndProcess);
+  ASSERT_TRUE(
+      test::WaitUntil([&] { return test::ReadFile(folder_ + "/started.txt").ends_with("end\n"); }));
+  EXPECT_TRUE(test::WaitUntil([&] { return !fs::exists(build_); }));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "moorscan.Ab12Cd", "started.txt",
+                                               "vexmoor-update.log"}));
+}
+
 TEST_F(SelfReplace, UpdateLeavesAProgramStillRunningAtTheBound) {
   test::StartBusyProgram(program_, 5);
   const std::string old = test::ReadFile(program_);
