@@ -33,9 +33,10 @@ fs::path SetFolder(size_t volumes) {
   for (size_t v = 1; v <= volumes; ++v) {
     char name[64];
     std::snprintf(name, sizeof name, "set.part%04zu.rar", v);
-    const std::string bytes =
-        test::BuildRarVolume({{"Release " + std::to_string(v) + ".nds", "volume " + std::to_string(v)}});
-    std::ofstream(folder / name, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    const std::string bytes = test::BuildRarVolume(
+        {{"Release " + std::to_string(v) + ".nds", "volume " + std::to_string(v)}});
+    std::ofstream(folder / name, std::ios::binary)
+        .write(bytes.data(), std::streamsize(bytes.size()));
   }
   std::ofstream(folder / "done") << "";
   return folder;

@@ -175,7 +175,8 @@ bool ReadTolerantHeader(TBufferedReader& reader, TZipRecord& record) {
 
 std::string ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>& each) {
   const std::optional<TDirectoryPlace> place = DirectoryPlace(file, file.Size());
-  if (!place) return "Damaged zip archive: no end record leads to its directory (is it cut short?).";
+  if (!place)
+    return "Damaged zip archive: no end record leads to its directory (is it cut short?).";
   TBufferedReader reader(file);
   reader.Seek(place->Offset);
   uint64_t headers = 0;

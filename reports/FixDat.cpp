@@ -44,8 +44,8 @@ std::string Quoted(std::string_view text) {
 // the dat's EXT, as ever.
 std::string NamedByRelease(const TRomItem& item, const TListRow& row, const std::string& ext) {
   return "  rom ( name " + Quoted(row.SubItems[kSubItemName] + "." + ext) + " crc " +
-         row.SubItems[kSubItemCrc] + (item.Size ? " size " + std::to_string(*item.Size) : std::string()) +
-         " )" + kEol;
+         row.SubItems[kSubItemCrc] +
+         (item.Size ? " size " + std::to_string(*item.Size) : std::string()) + " )" + kEol;
 }
 
 // The rom line of an entry whose dat named its rom file: that name, with

@@ -80,7 +80,8 @@ void RunEndPass(TAuditState& state, TRomList& list, const std::function<void()>&
   // Without a loaded dat the table holds nothing of this scan, and the
   // cache file the settings' bare name leads to belongs to a dat that is
   // missing: writing would wipe it.
-  if (state.CacheResults && !state.DatPath.empty()) WriteCacheFile(state.CacheTable, CacheFilePath(state));
+  if (state.CacheResults && !state.DatPath.empty())
+    WriteCacheFile(state.CacheTable, CacheFilePath(state));
 }
 
 }  // namespace vexmoor

@@ -205,7 +205,8 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
         ++outcome_.Matched;
       };
     };
-    if (ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) || !matchTrimmed_) continue;
+    if (ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) || !matchTrimmed_)
+      continue;
     // The cheap size test first; the mask keeps text files and saves out.
     if (MayBeTrimmed(member.UnpackedSize) && MatchesMaskList(member.Name, masks_.DatMask))
       ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));

@@ -17,8 +17,9 @@
 // A throw (a loose dump that cannot be read, a failed allocation, a
 // callback's exception; never a damaged archive) ends the scan at once: the
 // statuses set so far stay, the Status texts, FoundCount, the cache table
-// and file are untouched, ScanRunning is cleared and the workers joined. docs/scan.md tells each step in order,
-// with the panels and callbacks a window sees.
+// and file are untouched, ScanRunning is cleared and the workers joined.
+// docs/scan.md tells each step in order, with the panels and callbacks a
+// window sees.
 #pragma once
 
 #include <atomic>
@@ -80,8 +81,9 @@ struct TScanOutcome {
   // What the walk could not look into, in work-list order, one message
   // each naming the path and the reason: folders that could not be listed,
   // paths that could not be examined, archives that could not be opened or
-  // read whole (also counted in Skipped; their readable members counted). The walk went on past them; files
-  // that vanished meanwhile are not among them.
+  // read whole (also counted in Skipped; their readable members counted).
+  // The walk went on past them; files that vanished meanwhile are not among
+  // them.
   std::vector<std::string> Unexamined;
 };
 

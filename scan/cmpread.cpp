@@ -63,7 +63,8 @@ void TCmpRead::ReadRarSet() {
   while (visited.insert(volume).second) {
     fileName_ = volume;
     if (!ReadRarDirectory(volume, list)) {
-      if (visited.size() == 1) list.NoteDamage("Unsupported rar archive: only rar 1.5 to 4.x headers are read.");
+      if (visited.size() == 1)
+        list.NoteDamage("Unsupported rar archive: only rar 1.5 to 4.x headers are read.");
       break;
     }
     if (!RarVolumeName(volume, TVolumeDirection::Next)) break;

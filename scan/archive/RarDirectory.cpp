@@ -68,7 +68,8 @@ TBlockRead ReadBlockHeader(InputFile& file, uint64_t offset, std::vector<uint8_t
   header.resize(length);
   std::memcpy(header.data(), base, sizeof base);
   const size_t rest = length - sizeof base;
-  if (file.ReadAt(offset + sizeof base, header.data() + sizeof base, rest) != rest) return TBlockRead::CutShort;
+  if (file.ReadAt(offset + sizeof base, header.data() + sizeof base, rest) != rest)
+    return TBlockRead::CutShort;
   return TBlockRead::Read;
 }
 
@@ -100,7 +101,8 @@ bool ReadRarDirectory(const std::string& volume, TRarEntryList& list) {
   uint64_t block = sizeof kRarMarker;
   while (block < size) {
     const TBlockRead read = ReadBlockHeader(file, block, header);
-    if (read == TBlockRead::CutShort) list.NoteDamage("Damaged rar archive: a header is cut short.");
+    if (read == TBlockRead::CutShort)
+      list.NoteDamage("Damaged rar archive: a header is cut short.");
     if (read != TBlockRead::Read) break;
     const uint8_t type = header[2];
     const uint16_t flags = LoadU16(&header[3]);

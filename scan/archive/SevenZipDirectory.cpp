@@ -108,7 +108,8 @@ std::string ReadSevenZipDirectory(const std::string& path, std::vector<TCmpRecor
   TSevenZipVolumes volumes(SevenZipVolumePaths(path));
   TSevenZipListing listing = ListSevenZip(volumes);
   for (TCmpRecord& entry : listing.Entries) entries.push_back(std::move(entry));
-  if (listing.Status == TSevenZipStatus::Encrypted) return "Encrypted 7z archive: its headers are encrypted.";
+  if (listing.Status == TSevenZipStatus::Encrypted)
+    return "Encrypted 7z archive: its headers are encrypted.";
   return listing.Problem;
 }
 

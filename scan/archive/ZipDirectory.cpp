@@ -32,16 +32,20 @@ uint16_t AesVersion(std::string_view extra) {
 std::string ReadZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries) {
   InputFile file(path);
   uint64_t withoutCrc = 0;
-  const std::string damage = ReadZipCentralDirectory(file, TZipReading::Tolerant, [&](TZipRecord& record) {
-    // An AE-2 member stores no CRC of its contents: it cannot be matched.
-    if (record.Method == kAesMethod && record.UnpackedSize != 0 && AesVersion(record.Extra) == kAesWithoutCrc) {
-      ++withoutCrc;
-      return;
-    }
-    entries.push_back({std::move(record.Name), record.Crc, record.PackedSize, record.UnpackedSize});
-  });
+  const std::string damage =
+      ReadZipCentralDirectory(file, TZipReading::Tolerant, [&](TZipRecord& record) {
+        // An AE-2 member stores no CRC of its contents: it cannot be matched.
+        if (record.Method == kAesMethod && record.UnpackedSize != 0 &&
+            AesVersion(record.Extra) == kAesWithoutCrc) {
+          ++withoutCrc;
+          return;
+        }
+        entries.push_back(
+            {std::move(record.Name), record.Crc, record.PackedSize, record.UnpackedSize});
+      });
   if (!damage.empty() || withoutCrc == 0) return damage;
-  return "Encrypted zip archive: " + std::to_string(withoutCrc) + " AES-encrypted members store no CRC.";
+  return "Encrypted zip archive: " + std::to_string(withoutCrc) +
+         " AES-encrypted members store no CRC.";
 }
 
 }  // namespace vexmoor

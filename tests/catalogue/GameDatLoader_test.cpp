@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <unordered_set>
 #include <vector>
-#include <string>
 
 #include "catalogue/DatLoader.h"
 #include "catalogue/DatZip.h"
@@ -243,14 +243,16 @@ TEST_F(GameDatLoaderTest, TheFixDatOfTheRealDsDatNamesEveryRomWithItsExtension) 
   ASSERT_TRUE(Load(dir_.Write("ds-fix.dat", fixDat), TDatLoader::RomCenter));
   // The same roms, by everything the fix dat carries; a game name that
   // several releases of the dat share comes back with its number added.
-  using TRom = std::tuple<std::string, uint32_t, std::optional<uint64_t>, std::string, std::string, std::string>;
+  using TRom = std::tuple<std::string, uint32_t, std::optional<uint64_t>, std::string, std::string,
+                          std::string>;
   const std::unordered_set<std::string> repeated = RepeatedNames(written.Catalogue);
   std::vector<TRom> expected, loaded;
   for (const TRomItem& entry : written.Catalogue) {
     const size_t dot = entry.RomName.rfind('.');
     ASSERT_NE(dot, std::string::npos) << entry.RomName;
     EXPECT_GE(entry.RomName.size() - dot, 4u) << entry.RomName;  // ".nds", ".bin", ".ids" ...
-    const std::string name = repeated.count(entry.Name) ? UniqueGameName(entry.Name, entry.Index) : entry.Name;
+    const std::string name =
+        repeated.count(entry.Name) ? UniqueGameName(entry.Name, entry.Index) : entry.Name;
     expected.emplace_back(entry.RomName, entry.Crc, entry.Size, entry.Sha1, entry.Md5, name);
   }
   for (const TRomItem& entry : state_.Catalogue)
@@ -291,8 +293,22 @@ TEST_F(GameDatLoaderTest, RepeatedOfflineListTitlesGetUniqueGameAndRomNames) {
 // dat gave an empty mask, so no loose file was ever checksummed.
 TEST_F(GameDatLoaderTest, ARomCenterDatsMaskIsTheExtensionsOfItsRomColumn) {
   const std::string text =
-      "[GAMES]\r\n\xAC" "p\xAC" "d\xAC" "Game One\xAC" "d\xAC" "one.nds\xAC" "0000000A\xAC" "16\xAC\xAC\xAC\r\n"
-      "\xAC" "p\xAC" "d\xAC" "Game Two\xAC" "d\xAC" "two.SRL\xAC" "0000000B\xAC" "32\xAC\xAC\xAC\r\n";
+      "[GAMES]\r\n\xAC"
+      "p\xAC"
+      "d\xAC"
+      "Game One\xAC"
+      "d\xAC"
+      "one.nds\xAC"
+      "0000000A\xAC"
+      "16\xAC\xAC\xAC\r\n"
+      "\xAC"
+      "p\xAC"
+      "d\xAC"
+      "Game Two\xAC"
+      "d\xAC"
+      "two.SRL\xAC"
+      "0000000B\xAC"
+      "32\xAC\xAC\xAC\r\n";
   ASSERT_TRUE(Load(dir_.Write("rc.dat", text), TDatLoader::RomCenter));
   EXPECT_EQ(state_.DatMask, "*.nds;*.SRL");
   EXPECT_EQ(state_.Catalogue[1].RomName, "two.SRL");

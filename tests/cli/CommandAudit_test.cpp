@@ -103,8 +103,8 @@ TEST_F(AuditTest, OneDamagedArchiveAmongGoodDumpsPrintsEveryResultAndNamesIt) {
   const auto json = RunCli("audit --json " + dat + " " + ShellQuote(dir_ / "roms"));
   EXPECT_EQ(json.exitCode, 0);
   EXPECT_NE(json.out.find("\"skipped\":1,"), std::string::npos) << json.out;
-  EXPECT_NE(json.out.find("],\"unexamined\":[\"Cannot read the archive \\\"" + (dir_ / "roms/a.zip") +
-                          "\\\". Unknown compression format.\"]}\n"),
+  EXPECT_NE(json.out.find("],\"unexamined\":[\"Cannot read the archive \\\"" +
+                          (dir_ / "roms/a.zip") + "\\\". Unknown compression format.\"]}\n"),
             std::string::npos)
       << json.out;
 }
@@ -116,14 +116,16 @@ TEST_F(AuditTest, ANameWithALineEndOrEscapeForgesNoLine) {
   const std::string data = test::Dump("escaped");
   const std::string crc = HexLong(test::CrcOf(data));
   dir_.Write("roms/e.zip", test::BuildZip({{"x\x1B[2J.nds", data}}));
-  const std::string dat = ShellQuote(dir_.Write(
-      "l.xml", "<?xml version=\"1.0\"?>\n<datafile><header><name>N</name></header>"
-               "<game name=\"Real&#13;&#10;0999&#9;CAFEBABE&#9;found&#9;Forged\">"
-               "<rom name=\"r.nds\" size=\"" + std::to_string(data.size()) + "\" crc=\"" + crc +
-               "\"/></game></datafile>\n"));
+  const std::string dat = ShellQuote(
+      dir_.Write("l.xml",
+                 "<?xml version=\"1.0\"?>\n<datafile><header><name>N</name></header>"
+                 "<game name=\"Real&#13;&#10;0999&#9;CAFEBABE&#9;found&#9;Forged\">"
+                 "<rom name=\"r.nds\" size=\"" +
+                     std::to_string(data.size()) + "\" crc=\"" + crc + "\"/></game></datafile>\n"));
   const auto run = RunCli("audit --no-cache " + dat + " " + ShellQuote(dir_ / "roms"));
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "0001\t" + crc + "\tfound\tReal\\x0D\\x0A0999\\x09CAFEBABE\\x09found\\x09Forged\t" +
+  EXPECT_EQ(run.out, "0001\t" + crc +
+                         "\tfound\tReal\\x0D\\x0A0999\\x09CAFEBABE\\x09found\\x09Forged\t" +
                          (dir_ / "roms/e.zip") + "\\x\\x1B[2J.nds\n Found : 1\n Missing : 0\n");
 }
 
@@ -137,9 +139,7 @@ TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
              "p\xAC"
              "d\xAC"
              "r.nds\xAC" +
-                 crc +
-                 "\xAC" +
-                 std::to_string(data.size()) + "\xAC\xAC\xAC\r\n");
+                 crc + "\xAC" + std::to_string(data.size()) + "\xAC\xAC\xAC\r\n");
   dir_.Write("roms/\xE9t\xE9.zip", test::BuildZip({{"caf\xC3\xA9.nds", data}}));
   const auto json = RunCli("audit --no-cache --json " + ShellQuote(dir_ / "rc.dat") + " " +
                            ShellQuote(dir_ / "roms"));

@@ -32,20 +32,25 @@ TEST_F(LsTest, PrintsOneLinePerEntryAndReportsErrors) {
   EXPECT_NE(missing.err.find(dir_ / "missing.zip"), std::string::npos);
   const auto badName = RunCli("ls " + ShellQuote(dir_.Write("x.rab", test::BuildRarVolume({}))));
   EXPECT_EQ(badName.exitCode, 1);
-  EXPECT_EQ(badName.err, "vexmoor: Cannot read the archive \"" + (dir_ / "x.rab") + "\". Bad rar filename.\n");
+  EXPECT_EQ(badName.err,
+            "vexmoor: Cannot read the archive \"" + (dir_ / "x.rab") + "\". Bad rar filename.\n");
 }
 
 // Regression: damaged archives passed as empty: a zip cut short listed 0
 // members and exited 0.
 TEST_F(LsTest, ADamagedArchiveExitsOneSayingWhyAfterItsReadableMembers) {
   const std::string whole = test::BuildZip({{"a.nds", "aaaa"}});
-  const auto cut = RunCli("ls " + ShellQuote(dir_.Write("cut.zip", whole.substr(0, whole.size() - 1))));
+  const auto cut =
+      RunCli("ls " + ShellQuote(dir_.Write("cut.zip", whole.substr(0, whole.size() - 1))));
   EXPECT_EQ(cut.exitCode, 1);
   EXPECT_EQ(cut.out, "");
-  EXPECT_EQ(cut.err, "vexmoor: Cannot read the archive \"" + (dir_ / "cut.zip") +
-                         "\". Damaged zip archive: no end record leads to its directory (is it cut short?).\n");
+  EXPECT_EQ(
+      cut.err,
+      "vexmoor: Cannot read the archive \"" + (dir_ / "cut.zip") +
+          "\". Damaged zip archive: no end record leads to its directory (is it cut short?).\n");
   const std::string rar = test::BuildRarVolume({{"a.nds", "a"}, {"b.nds", "b"}});
-  const auto partly = RunCli("ls " + ShellQuote(dir_.Write("cut.rar", rar.substr(0, rar.size() - 12))));
+  const auto partly =
+      RunCli("ls " + ShellQuote(dir_.Write("cut.rar", rar.substr(0, rar.size() - 12))));
   EXPECT_EQ(partly.exitCode, 1);
   EXPECT_EQ(partly.out, "E8B7BE43  1  1  a.nds\n");
   EXPECT_NE(partly.err.find("Damaged rar archive"), std::string::npos);

@@ -43,7 +43,8 @@ TEST_F(NameInjectionTest, TheFixDatLoadsBackToExactlyTheEntriesWritten) {
   EXPECT_EQ(back.System, "DS\"  ) Fix Dat");
   std::map<uint32_t, std::string> names;
   for (const TRomItem& entry : back.Entries) names[entry.Crc] = entry.Name;
-  EXPECT_EQ(names[0x11111111], "Real'    rom ( name 'x' crc 00000000 )  )    game (    name 'Forged");
+  EXPECT_EQ(names[0x11111111],
+            "Real'    rom ( name 'x' crc 00000000 )  )    game (    name 'Forged");
   EXPECT_EQ(names[0x22222222], "Line 0999 CAFEBABE found Forged [2J");
   EXPECT_EQ(names[0x33333333], "Zed 'Quoted' 'x");
   EXPECT_EQ(names[0x44444444], "Plain");

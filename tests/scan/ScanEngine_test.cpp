@@ -159,15 +159,15 @@ TEST_F(ScanEngineTest, OneDamagedArchiveNeverEndsTheAudit) {
   const std::string unknown = "\". Unknown compression format.";
   std::vector<std::string> named = outcome.Unexamined;
   std::sort(named.begin(), named.end());
-  EXPECT_EQ(named,
-            (std::vector<std::string>{
-                "Cannot read the archive \"" + Root() + "b/a-empty.zip" + unknown,
-                "Cannot read the archive \"" + Root() + "b/b-text.zip" + unknown,
-                "Cannot read the archive \"" + Root() + "b/c-random.rar" + unknown,
-                "Cannot read the archive \"" + Root() + "b/d-random.001" + unknown,
-                "Cannot read the archive \"" + Root() +
-                    "b/e-cut.zip\". Damaged zip archive: no end record leads to its directory (is it cut short?).",
-            }));
+  EXPECT_EQ(named, (std::vector<std::string>{
+                       "Cannot read the archive \"" + Root() + "b/a-empty.zip" + unknown,
+                       "Cannot read the archive \"" + Root() + "b/b-text.zip" + unknown,
+                       "Cannot read the archive \"" + Root() + "b/c-random.rar" + unknown,
+                       "Cannot read the archive \"" + Root() + "b/d-random.001" + unknown,
+                       "Cannot read the archive \"" + Root() +
+                           "b/e-cut.zip\". Damaged zip archive: no end record leads to its "
+                           "directory (is it cut short?).",
+                   }));
   EXPECT_TRUE(fs::exists(dir_ / "x.qcache"));
   EXPECT_EQ(panels_[2], " Scanning complete.");
 }
@@ -183,8 +183,9 @@ TEST_F(ScanEngineTest, ADamagedArchiveKeepsItsReadableMembersAndIsNamed) {
   EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);
   EXPECT_EQ(outcome.Skipped, 1);
   ASSERT_EQ(outcome.Unexamined.size(), 1u);
-  EXPECT_EQ(outcome.Unexamined[0], "Cannot read the archive \"" + Root() +
-                                       "two.zip\". Damaged zip archive: its directory ends after 1 of 2 members.");
+  EXPECT_EQ(outcome.Unexamined[0],
+            "Cannot read the archive \"" + Root() +
+                "two.zip\". Damaged zip archive: its directory ends after 1 of 2 members.");
 }
 
 // Regression: rar part-volume sets cost N²: every .partK.rar re-read the

@@ -1,3 +1,5 @@
+#include "scan/cmpread.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 
 #include "platform/Errors.h"
 #include "scan/archive/ArchiveTestUtil.h"
-#include "scan/cmpread.h"
 #include "support/ArchiveBuilder.h"
 #include "support/SevenZipBuilder.h"
 #include "support/TempDir.h"
@@ -68,7 +69,8 @@ TEST_F(CmpReadTest, DamagedArchivesAreToldFromEmptyOnes) {
   EXPECT_EQ(reader.Damage(), "");
   const std::string whole = test::BuildZip({{"a.nds", "aaaa"}, {"b.nds", "bbbb"}});
   reader.SetFileName(dir_.Write("cut.zip", whole.substr(0, whole.size() / 2)));
-  EXPECT_EQ(reader.Damage(), "Damaged zip archive: no end record leads to its directory (is it cut short?).");
+  EXPECT_EQ(reader.Damage(),
+            "Damaged zip archive: no end record leads to its directory (is it cut short?).");
   // A directory cut short before the count its end record gives keeps the
   // members read.
   std::string fewer = whole;
