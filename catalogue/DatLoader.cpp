@@ -42,6 +42,39 @@ std::optional<std::string> ReadHead(const std::string& path, bool quiet) {
   }
 }
 
+// Runs `append`; a FormatError it throws ("line 12: ...") names the file.
+template <typename Append>
+void AppendNamingTheFile(const std::string& path, Append append) {
+  try {
+    append();
+  } catch (const FormatError& error) {
+    throw FormatError("\"" + PathFileName(path) + "\", " + error.what());
+  }
+}
+
+// The loader the text's own sections call for, whatever was chosen: a
+// "[GAMES]" line is Rom Center's, an "[INFO]" line (without "[GAMES]")
+// native. None when the text shows neither.
+TDatLoader LoaderBySections(std::string_view text) {
+  bool info = false;
+  for (const std::string_view line : SplitLines(WithoutByteOrderMark(text))) {
+    const std::string_view trimmed = TrimBlanks(line);
+    if (SameText(trimmed, "[GAMES]")) return TDatLoader::RomCenter;
+    if (SameText(trimmed, "[INFO]")) info = true;
+  }
+  return info ? TDatLoader::QuenDat : TDatLoader::None;
+}
+
+// The native or Rom Center loader the content of `path` calls for: a
+// container is native; plain text goes by its sections; `chosen` otherwise.
+TDatLoader LoaderByContent(const std::string& path, TDatLoader chosen) {
+  const std::optional<std::string> head = ReadHead(path, true);
+  if (!head) return chosen;
+  if (head->compare(0, kContainerMagic.size(), kContainerMagic) == 0) return TDatLoader::QuenDat;
+  const TDatLoader bySections = LoaderBySections(ReadWholeFile(path));
+  return bySections == TDatLoader::None ? chosen : bySections;
+}
+
 [[noreturn]] void ThrowUnknownDat(const std::string& name) {
   throw FormatError("\"" + name +
                     "\" is neither a Logiqx, clrmamepro nor OfflineList dat, nor a zip holding one");
@@ -103,7 +136,9 @@ void LoadNativeText(TLoadedDat& dat, const std::string& path, std::string_view t
   dat.DatFields = dat.DatHeader.ReadString(kInfoSection, "FIELDS", kDefaultFields);
   dat.Catalogue.Clear();
   const size_t first = NativeDataStart(text, lines);
-  AppendNativeEntries(dat.Catalogue, lines, first, NativeColumns(dat.DatFields));
+  AppendNamingTheFile(path, [&] {
+    AppendNativeEntries(dat.Catalogue, lines, first, NativeColumns(dat.DatFields));
+  });
 }
 
 void LoadRomCenter(TLoadedDat& dat, const std::string& path) {
@@ -117,7 +152,7 @@ void LoadRomCenterText(TLoadedDat& dat, const std::string& path, std::string_vie
   dat.DatMask.clear();
   dat.Catalogue.Clear();
   const size_t first = RomCenterDataStart(lines);
-  AppendRomCenterEntries(dat.Catalogue, lines, first);
+  AppendNamingTheFile(path, [&] { AppendRomCenterEntries(dat.Catalogue, lines, first); });
   // The loose dumps are the files of the extensions the rom column names.
   TGameDat names;
   for (const TRomItem& entry : dat.Catalogue) names.NoteRomName(entry.RomName);
@@ -157,7 +192,7 @@ bool LoadDatWith(TLoadedDat& dat, const std::string& path, TDatLoader loader) {
   if (loader == TDatLoader::None) return false;
   if (loader == TDatLoader::OtherDat) return LoadOtherDat(dat, path);
   if (const std::optional<bool> loaded = LoadDatByContent(dat, path, loader)) return *loaded;
-  if (loader == TDatLoader::QuenDat) return LoadQuenDat(dat, path);
+  if (LoaderByContent(path, loader) == TDatLoader::QuenDat) return LoadQuenDat(dat, path);
   LoadRomCenter(dat, path);
   return true;
 }

@@ -7,9 +7,9 @@
 // What a load leaves behind:
 // - file unreadable, unpacking failed (throws), or a container that does not
 //   decipher to a packed block (returns false): nothing changes;
-// - a bad CRC text (throws FormatError): DatHeader, DatMask, DatFields and
-//   DatPath are the new dat's, and the catalogue holds the entries before
-//   the bad line plus, last, the bad line's partly filled entry;
+// - a bad CRC text (throws FormatError naming the file and the line):
+//   DatHeader, DatMask, DatFields and DatPath are the new dat's, and the
+//   catalogue holds the entries before the bad line;
 // - no "[GAMES]" line, or "[DAT]" in the text but on no line of its own
 //   (throws FormatError): the new header values and an empty catalogue.
 // - a Logiqx, clrmamepro or OfflineList dat, or a zip, that cannot be read
@@ -65,11 +65,14 @@ bool LoadOtherDat(TLoadedDat& dat, const std::string& path);
 // after it has the text).
 void LoadNativeText(TLoadedDat& dat, const std::string& path, std::string_view text);
 
-// Calls the loader that `loader` names, after LoadDatByContent had the
-// first word: a file whose content is a Logiqx, clrmamepro or OfflineList
-// dat, or a zip, is loaded as that whichever loader was chosen (files the
-// native and Rom Center rules load keep loading as before). Returns false
-// when `loader` is None or the load stopped without a message.
+// Calls the loader that `loader` names, after the content had the first
+// word: a file whose content is a Logiqx, clrmamepro or OfflineList dat, or
+// a zip, is loaded as that whichever loader was chosen; of the native and
+// Rom Center loaders, a container ("QDAT") and plain text with an "[INFO]"
+// line but no "[GAMES]" line take the native one, plain text with a
+// "[GAMES]" line the Rom Center one, and other text the one chosen. A bad
+// CRC's FormatError names the file and the line. Returns false when
+// `loader` is None or the load stopped without a message.
 bool LoadDatWith(TLoadedDat& dat, const std::string& path, TDatLoader loader);
 
 // The entries of the "&Pick Dat..." dialog's filter, in order, and the

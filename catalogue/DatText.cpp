@@ -40,6 +40,15 @@ std::string_view ItemAt(const std::vector<std::string_view>& items, int position
   return position < 0 ? std::string_view() : items[static_cast<size_t>(position)];
 }
 
+// The CRC of data line `at` (0-based): a bad one names the line.
+uint32_t LineCrc(std::string_view text, size_t at) {
+  try {
+    return ParseCrc32(text);
+  } catch (const FormatError& error) {
+    throw FormatError("line " + std::to_string(at + 1) + ": " + error.what());
+  }
+}
+
 // Four digits at least: 0001, 0012, 12345.
 std::string LineNumberText(size_t number) {
   char text[24];
@@ -140,11 +149,12 @@ void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_vi
   for (size_t at = first; at < lines.size(); ++at) {
     ExplodeViews("|", lines[at], items);
     if (items.size() != columns.Count) continue;
+    // The CRC first: a bad one leaves no half-filled entry behind.
+    const uint32_t crc = columns.Crc >= 0 ? LineCrc(ItemAt(items, columns.Crc), at) : 0;
     TRomItem& entry = catalogue.Append();
-    // A half-filled entry must not pass for found.
     entry.Status = StatusMissing;
     entry.Index = ItemAt(items, columns.Index);
-    if (columns.Crc >= 0) entry.Crc = ParseCrc32(ItemAt(items, columns.Crc));
+    entry.Crc = crc;
     entry.Name = ItemAt(items, columns.Name);
     entry.Country = ItemAt(items, columns.Country);
   }
@@ -156,10 +166,11 @@ void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string
   for (size_t at = first; at < lines.size(); ++at) {
     const std::vector<std::string_view> items = SplitRomCenterLine(lines[at]);
     if (items.size() != kRomCenterItems) continue;
+    const uint32_t crc = LineCrc(items[6], at);
     TRomItem& entry = catalogue.Append();
     entry.Status = StatusMissing;
     entry.Index = LineNumberText(at - first + 1);
-    entry.Crc = ParseCrc32(items[6]);
+    entry.Crc = crc;
     entry.Name = items[2];
     entry.Country = " ";
     entry.RomName = items[5];

@@ -55,14 +55,16 @@ bool IsValidUtf8(std::string_view text);
 // Appends one entry for each accepted line from lines[first] on, each with
 // Status StatusMissing (the audit session seeds statuses from its cache).
 // Lines with the wrong number of items are skipped. A bad CRC text throws
-// FormatError; the entries before it stay, and the entry of the bad line,
-// the last, keeps the fields filled before its CRC.
+// FormatError whose message starts with the line's 1-based number in
+// `lines` ("line 12: 'ZZZZ' is not a valid CRC32 value"); the entries before
+// it stay, and the bad line adds none.
 void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
                          size_t first, const TNativeColumns& columns);
 // Rom Center lines must have exactly 10 items: Name from item 2, RomName
 // from item 5, Crc from item 6, Size from item 7 (when it is a decimal
 // number), Index the line's 1-based number after the "[GAMES]" line
 // (skipped lines counted) with at least four digits, Country a single blank.
+// A bad CRC throws as for native lines.
 void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
                             size_t first);
 

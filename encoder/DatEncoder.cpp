@@ -27,6 +27,9 @@ void CheckSource(const std::string& source, const std::string& output, std::stri
   if (text.substr(0, kContainerMagic.size()) == kContainerMagic) {
     throw FormatError("\"" + source + "\" is already an encoded dat");
   }
+  if (const std::string reason = NotDatTextReason(text); !reason.empty()) {
+    throw FormatError("\"" + source + "\" is not encoded: " + reason);
+  }
   if (SameText(source, output)) {
     throw FormatError("\"" + source + "\" cannot be encoded: its encoded file would replace it");
   }
@@ -77,6 +80,29 @@ TUpdateKey EncodeOne(const std::string& source, const std::string& output, doubl
 
 std::string EncodedDatPath(const std::string& source) {
   return PathFolder(source) + ChangeExt(PathFileName(source), ".qdat");
+}
+
+std::string NotDatTextReason(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return std::string(kNotTextReason);
+  for (const std::string_view line : SplitLines(WithoutByteOrderMark(text))) {
+    const std::string_view trimmed = TrimBlanks(line);
+    if (SameText(trimmed, "[INFO]") || SameText(trimmed, "[DAT]")) return {};
+  }
+  return std::string(kNoSectionReason);
+}
+
+std::string NotDatFileReason(const std::string& path) {
+  try {
+    InputFile file(path);
+    // The head first: a dump is told apart without reading it whole.
+    std::string head(kDatTextProbeSize, '\0');
+    head.resize(file.ReadFull(head.data(), head.size()));
+    if (head.find('\0') != std::string::npos) return std::string(kNotTextReason);
+    if (file.Size() > kMaxDatTextSize) return std::string(kTooLargeReason);
+    return NotDatTextReason(ReadWholeFile(path));
+  } catch (const IoError& error) {
+    return error.what();
+  }
 }
 
 std::string EncoderRowName(const std::string& path) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,23 @@ struct TEncodeResult {
   std::string KeysFile;
 };
 
+// Why a file is not encoded: it is not dat text.
+inline constexpr std::string_view kNotTextReason = "not a dat: binary data (NUL bytes)";
+inline constexpr std::string_view kNoSectionReason = "not a dat: no [INFO] or [DAT] section";
+inline constexpr std::string_view kTooLargeReason = "not a dat: larger than 256 MiB";
+// A file's head that NotDatFileReason reads first, and the largest file it
+// reads whole.
+inline constexpr size_t kDatTextProbeSize = 64 * 1024;
+inline constexpr uint64_t kMaxDatTextSize = uint64_t{256} << 20;
+
+// Why `text` is not dat text, or "" when it is: dat text holds no NUL byte
+// and has an "[INFO]" or "[DAT]" line (trimmed, any letter case).
+std::string NotDatTextReason(std::string_view text);
+// The same for the file at `path`, reading only its head when that already
+// holds a NUL byte (a dump), and nothing more of a file larger than
+// kMaxDatTextSize; a file that cannot be read gives the system's reason.
+std::string NotDatFileReason(const std::string& path);
+
 // The container path of a source: its file name's extension replaced with
 // ".qdat" (added when it has none); dots in folder names are left alone.
 std::string EncodedDatPath(const std::string& source);
@@ -64,7 +82,8 @@ std::string EncoderRowName(const std::string& path);
 // created or changed. Each source is read, stamped, checked and packed in
 // memory first, and its container and stamped text replace their files
 // together: a failure to write either leaves both as they were. Throws
-// FormatError, touching nothing, for a source that is already a container,
+// FormatError, touching nothing, for a source that is not dat text
+// (NotDatTextReason) or is already a container,
 // whose container path would be the source itself, or (with the keys file
 // on) whose NAME or VERSION holds a '|'.
 TEncodeResult EncodeDats(const std::vector<std::string>& sources, const TEncodeOptions& options,

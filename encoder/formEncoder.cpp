@@ -197,8 +197,11 @@ void TEncoderForm::EncodeButtonClick() {
   options.CreateUpdateKeysFile = updateCheckBox_->isChecked();
   try {
     const TBusyCursor busy;
-    EncodeDats(EncoderRowPaths(rows_), options,
-               [this](size_t row, std::string_view status) { SetRowStatus(row, status); });
+    // Skipped rows are left out; the run's positions map back to the rows.
+    const std::vector<size_t> positions = EncodableRows(rows_);
+    EncodeDats(EncoderRowPaths(rows_), options, [this, &positions](size_t row, std::string_view status) {
+      SetRowStatus(positions.at(row), status);
+    });
   } catch (...) {
     ReportCurrentException(this);
   }

@@ -108,11 +108,18 @@ void TFaultFileSystem::SlowReads(std::chrono::milliseconds delay, const std::str
   delayPath_ = pathPart;
 }
 
+void TFaultFileSystem::SlowStats(std::chrono::milliseconds delay, const std::string& pathPart) {
+  const std::lock_guard lock(mutex_);
+  statDelay_ = delay;
+  statDelayPath_ = pathPart;
+}
+
 void TFaultFileSystem::Clear() {
   const std::lock_guard lock(mutex_);
   calls_.clear();
   limits_.clear();
   delay_ = std::chrono::milliseconds{0};
+  statDelay_ = std::chrono::milliseconds{0};
   std::fill(std::begin(counts_), std::end(counts_), 0);
   written_ = 0;
 }
@@ -195,6 +202,12 @@ std::vector<TListedEntry> TFaultFileSystem::List(const std::string& folder) {
 }
 
 TFileStat TFaultFileSystem::Stat(const std::string& path) {
+  std::chrono::milliseconds delay{0};
+  {
+    const std::lock_guard lock(mutex_);
+    if (Holds(path, statDelayPath_)) delay = statDelay_;
+  }
+  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   try {
     Check(TFileOp::Stat, path);
   } catch (const IoError& error) {

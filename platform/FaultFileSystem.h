@@ -39,6 +39,9 @@ class TFaultFileSystem : public TFileSystemWrapper {
   // Every Read and ReadAt of a file whose path holds `pathPart` first waits
   // `delay`.
   void SlowReads(std::chrono::milliseconds delay, const std::string& pathPart = "");
+  // Every Stat of a path that holds `pathPart` first waits `delay` (a cold
+  // or slow disk looking up its files).
+  void SlowStats(std::chrono::milliseconds delay, const std::string& pathPart = "");
   // Forgets every fault and count.
   void Clear();
 
@@ -83,6 +86,8 @@ class TFaultFileSystem : public TFileSystemWrapper {
   std::vector<TLimit> limits_;
   std::chrono::milliseconds delay_{0};
   std::string delayPath_;
+  std::chrono::milliseconds statDelay_{0};
+  std::string statDelayPath_;
   int counts_[8] = {};
   uint64_t written_ = 0;
 };

@@ -28,10 +28,10 @@ bool RunDatLoader(TAuditState& state, const std::string& path) {
   try {
     if (!LoadDatWith(state, path, state.DatLoader)) return false;
   } catch (...) {
-    const size_t left = state.Catalogue.Count();
-    if (state.Catalogue.Generation() != generation && left > 0) {
+    // A bad CRC leaves only whole entries (the bad line adds none).
+    if (state.Catalogue.Generation() != generation && state.Catalogue.Count() > 0) {
       adopt();
-      SeedStatuses(state.Catalogue, state.CacheTable, left - 1);
+      SeedStatuses(state.Catalogue, state.CacheTable);
     }
     throw;
   }

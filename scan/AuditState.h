@@ -64,10 +64,9 @@ inline void SeedStatuses(TCatalogue& catalogue, const TCacheTable& cache) {
 // cache file throws; what the loader throws before it replaced the
 // catalogue (an unreadable file, a malformed game dat or zip). A loader that
 // throws after replacing the catalogue leaves what its contract says (a bad
-// CRC text: the entries before the bad line and, last, the bad line's partly
-// filled one; no data section: none); the table read then replaces CacheTable
-// only when entries are left, and they take their statuses from it, but for
-// the partly filled last one, which stays StatusMissing.
+// CRC text: the entries before the bad line; no data section: none); the
+// table read then replaces CacheTable only when entries are left, and they
+// take their statuses from it.
 bool RunDatLoader(TAuditState& state, const std::string& path);
 
 }  // namespace vexmoor

@@ -35,22 +35,69 @@ TDatOpened OpenDat(TAuditState& state, TRomList& list, TSortState& sort, const s
     opened.Widths = SetupColumns(state.DatFields);
     return opened;
   }
+  // A load that fails half-way must leave the previous dat in place, with
+  // the list that shows it; the copy is what it is put back from.
+  TAuditState previous = state;
   state.CurrentDat = PathFileName(path);
   if (loader != TDatLoader::None) state.DatLoader = loader;
-  const uint64_t generation = state.Catalogue.Generation();
   try {
+    if (state.DatLoader == TDatLoader::None)
+      throw FormatError("\"" + path + "\" is not a dat by its name (.qdat, .dat, .xml or .zip)");
     opened.Loaded = RunDatLoader(state, path);
+    if (!opened.Loaded) throw FormatError(NotDecipheredText(path));
   } catch (...) {
     opened.Error = std::current_exception();
-    // Only a load that got as far as replacing the entries leaves rows
-    // behind that refer to nothing.
-    if (state.Catalogue.Generation() == generation) {
-      opened.Widths = SetupColumns(state.DatFields);
-      return opened;
-    }
+  }
+  if (opened.Error || !opened.Loaded) {
+    state = std::move(previous);
+    opened.Loaded = false;
+    opened.Widths = SetupColumns(state.DatFields);
+    return opened;
   }
   RebuildList(state, list, sort, opened);
   return opened;
+}
+
+std::string NotDecipheredText(const std::string& path) {
+  return "\"" + path + "\" does not decipher to a packed dat (another key, or a damaged file)";
+}
+
+std::string DatFailureText(const std::string& path, const std::string& reason, bool listKept) {
+  std::string_view shown = reason;
+  while (!shown.empty() && shown.back() == '.') shown.remove_suffix(1);
+  return "The dat \"" + path + "\" could not be loaded: " + std::string(shown) + ".\n" +
+         (listKept ? "The list shown before is kept." : "No dat is loaded; press F2 to pick one.");
+}
+
+std::string MissingStartupDatText(const std::string& path) {
+  return "The dat \"" + path + "\" that was loaded last is not there any more.\n"
+         "No dat is loaded; press F2 to pick one.";
+}
+
+std::string LoadedDatText(const TAuditState& state) {
+  if (state.DatPath.empty()) return {};
+  const size_t count = state.Catalogue.Count();
+  return PathFileName(state.DatPath) + ": " + std::to_string(count) + (count == 1 ? " entry" : " entries");
+}
+
+namespace {
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && kPathSeparators.find(folder.back()) == std::string_view::npos)
+    folder += kPathSeparators.front();
+  return folder;
+}
+
+}  // namespace
+
+std::string DatSettingValue(const std::string& datPath, const std::string& programFolder) {
+  if (!programFolder.empty() && PathFolder(datPath) == WithSeparator(programFolder)) return PathFileName(datPath);
+  return datPath;
+}
+
+std::string DatSettingPath(const std::string& value, const std::string& programFolder) {
+  if (value.empty() || !PathFolder(value).empty()) return value;
+  return WithSeparator(programFolder) + value;
 }
 
 }  // namespace vexmoor

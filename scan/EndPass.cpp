@@ -27,6 +27,14 @@ TLocationParts SplitLocation(const std::string& location) {
   return {location.substr(slash + 1), location.substr(0, slash + 1)};
 }
 
+std::string FoundDumpFile(const TRomItem& item) {
+  if ((item.Status != StatusFound && item.Status != StatusBad) || IsBlank(item.StatusText)) return {};
+  const TLocationParts parts = SplitLocation(item.StatusText);
+  // A member's folder part is the archive's path and its '\'.
+  if (!parts.Folder.empty() && parts.Folder.back() == '\\') return parts.Folder.substr(0, parts.Folder.size() - 1);
+  return item.StatusText;
+}
+
 std::optional<std::string> EndPassStatusText(const TRomItem& item) {
   switch (item.Status) {
     case StatusMissing:

@@ -23,6 +23,11 @@ struct TLocationParts {
 };
 TLocationParts SplitLocation(const std::string& location);
 
+// The file on disk a found or bad entry's dump lies in: the loose dump, or
+// the archive that holds it as a member; "" for any other entry or a found
+// entry without a location.
+std::string FoundDumpFile(const TRomItem& item);
+
 // The Status column text the end pass gives `item`, or nothing when the
 // column keeps its text (a found entry without a location, or a status
 // outside the four known ones). A found entry's location is followed by

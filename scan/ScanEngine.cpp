@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "catalogue/General.h"
+#include "catalogue/StatusCounts.h"
 #include "platform/Errors.h"
 #include "scan/EndPass.h"
 #include "scan/TrimmedImage.h"
@@ -100,6 +101,7 @@ void TScanEngine::Walk(const std::string& folder) {
     one.MaxFiles = 1;
     ahead.emplace(masks_, one, session_);
   }
+  size_t done = 0;
   while (!cancelRequested_) {
     const std::string path = work.Front();
     SetPanel(2, path);
@@ -108,6 +110,8 @@ void TScanEngine::Walk(const std::string& folder) {
                                : ExamineWorkItem(path, masks_, nullptr, nullptr, session_);
     Apply(path, examined, work);
     work.PopFront();
+    ++done;
+    if (callbacks_.PathsDone) callbacks_.PathsDone(done, done + work.Paths().size());
     SetPanel(0, MatchedText(outcome_.Matched));
     SetPanel(1, SkippedText(outcome_.Skipped));
     if (work.Empty()) cancelRequested_ = true;
@@ -222,7 +226,9 @@ void TScanEngine::Finish() {
   }
   Notify(callbacks_.StatusTextsWritten);
   SetPanel(0, FoundText(state_.FoundCount));
-  SetPanel(1, MissingText(static_cast<int32_t>(state_.Catalogue.Count()) - state_.FoundCount));
+  // Counted by status, as the rows show it: cached and bad entries are not
+  // missing.
+  SetPanel(1, MissingText(CountByStatus(state_.Catalogue).Missing));
   SetPanel(2, kScanCompleteText);
 }
 

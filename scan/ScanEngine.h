@@ -10,16 +10,17 @@
 // list is rebuilt (ListRebuilt), the walk sets entries' Status and
 // StatusText in the catalogue but changes no row, and the end pass writes
 // every row's Status text, FoundCount, the cache table and, with
-// CacheResults on, the cache file (StatusTextsWritten). The cancel flag stops
-// the walk after the current path (the end pass still runs); after Run() it
-// is set either way, so a window reads the outcome's Cancelled. While Run()
-// runs, state.ScanRunning is set and a second Run() or a load throws Error.
-// A throw (a loose dump that cannot be read, a failed allocation, a
-// callback's exception; never a damaged archive) ends the scan at once: the
-// statuses set so far stay, the Status texts, FoundCount, the cache table
-// and file are untouched, ScanRunning is cleared and the workers joined.
-// docs/scan.md tells each step in order, with the panels and callbacks a
-// window sees.
+// CacheResults on, the cache file (StatusTextsWritten); panels 0 and 1 then
+// show FoundCount and the missing entries by CountByStatus. The cancel flag
+// stops the walk after the current path (the end pass still runs); after
+// Run() it is set either way, so a window reads the outcome's Cancelled.
+// While Run() runs, state.ScanRunning is set and a second Run() or a load
+// throws Error. A throw (a loose dump that cannot be read, a failed
+// allocation, a callback's exception; never a damaged archive) ends the scan
+// at once: the statuses set so far stay, the Status texts, FoundCount, the
+// cache table and file are untouched, ScanRunning is cleared and the workers
+// joined. docs/scan.md tells each step in order, with the panels and
+// callbacks a window sees.
 #pragma once
 
 #include <atomic>
@@ -68,6 +69,10 @@ struct TScanCallbacks {
   // The end pass wrote the Status text of every row (once, after the walk,
   // also after a cancel and when the cache file could not be written).
   std::function<void()> StatusTextsWritten;
+  // After each work-list path: how many paths are done, and how many the
+  // walk knows of so far (done plus those waiting in the work list); the
+  // second grows as folders are listed. Called often: store, don't draw.
+  std::function<void(size_t done, size_t known)> PathsDone;
 };
 
 struct TScanOutcome {

@@ -145,15 +145,23 @@ void TLookAhead::Expand(const std::function<void()>& pump) {
   }
 }
 
-void TLookAhead::Submit() {
+void TLookAhead::Submit(const std::function<void()>& pump) {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
+  auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
-    TAhead& path = ahead_[submitted_];
-    if (!path.Sized) {
-      path.Bytes = LookAheadBytes(path.Path);
-      path.Sized = true;
+    if (!ahead_[submitted_].Sized) {
+      // Up to MaxFiles stats in a row when a large folder's entries arrive:
+      // on a cold disk that once held the window for seconds.
+      const uint64_t bytes = LookAheadBytes(ahead_[submitted_].Path);
+      ahead_[submitted_].Bytes = bytes;
+      ahead_[submitted_].Sized = true;
+      if (pump && std::chrono::steady_clock::now() >= nextPump) {
+        pump();
+        nextPump = std::chrono::steady_clock::now() + kPumpSlice;
+      }
     }
+    TAhead& path = ahead_[submitted_];
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
@@ -195,8 +203,8 @@ void TLookAhead::WaitPumping(std::unique_lock<std::mutex>& lock, const std::func
 TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
                            const std::function<void()>& pump) {
   if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
-  Expand();
-  Submit();  // the front always goes: nothing is in flight before it
+  Expand(pump);
+  Submit(pump);  // the front always goes: nothing is in flight before it
   const TJobPtr job = ahead_.front().Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
@@ -218,7 +226,7 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
       lock.unlock();
     }
     Expand(pump);
-    Submit();
+    Submit(pump);
   }
   Expand(pump);  // the front is done, so its entries join the copy now
   TExamined result = std::move(job->Result);
@@ -229,7 +237,7 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
   // A path listed as a file that is now a folder: the walk adds entries the
   // copy does not know of.
   if (result.Kind == TWorkKind::Folder && !NamesFolder(job->Path)) stale_ = true;
-  if (!stale_) Submit();
+  if (!stale_) Submit(pump);
   return result;
 }
 

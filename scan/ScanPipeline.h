@@ -111,7 +111,10 @@ class TLookAhead {
   // Adds the entries of the folders done to the copy of the work list,
   // calling `pump` (when set) every kEntriesBetweenPumps entries.
   void Expand(const std::function<void()>& pump = {});
-  void Submit();
+  // Hands out the paths ahead up to the limits. Sizing a path is a stat on
+  // this thread, which a slow or cold disk can hold up: `pump` (when set)
+  // runs whenever kPumpSlice has passed since the last one.
+  void Submit(const std::function<void()>& pump = {});
   void WakeWorkers();
   void WorkerLoop();
   void ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock);

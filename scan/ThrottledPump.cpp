@@ -20,7 +20,7 @@ TThrottledCallbacks::TThrottledCallbacks(TScanCallbacks window, TPumpThrottle th
     : window_(std::move(window)), throttle_(std::move(throttle)) {}
 
 // Every callback is passed on below; a new one must be too.
-static_assert(sizeof(TScanCallbacks) == 6 * sizeof(std::function<void()>));
+static_assert(sizeof(TScanCallbacks) == 7 * sizeof(std::function<void()>));
 
 TScanCallbacks TThrottledCallbacks::Callbacks() {
   TScanCallbacks callbacks;
@@ -37,6 +37,7 @@ TScanCallbacks TThrottledCallbacks::Callbacks() {
   callbacks.ProcessMessagesBetweenChunks = throttled(&TScanCallbacks::ProcessMessagesBetweenChunks);
   callbacks.ListRebuilt = [this] { Pass(window_.ListRebuilt); };
   callbacks.StatusTextsWritten = [this] { Pass(window_.StatusTextsWritten); };
+  callbacks.PathsDone = window_.PathsDone;
   return callbacks;
 }
 

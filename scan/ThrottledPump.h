@@ -45,7 +45,8 @@ class TPumpThrottle {
 // in panel order, then the window's pump of the same name runs. A pump the
 // window leaves unset stays unset, so the engine behaves as it would with
 // the window's own callbacks. ListRebuilt and StatusTextsWritten pass
-// straight through, after the texts recorded so far are shown.
+// straight through, after the texts recorded so far are shown; PathsDone
+// passes straight through.
 // Flush() shows the texts not yet shown: call it when Run() returns or
 // throws, so the window always ends with the engine's last texts.
 class TThrottledCallbacks {

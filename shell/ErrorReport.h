@@ -15,6 +15,11 @@ class QWidget;
 
 namespace vexmoor::shell {
 
+// What "-upgrade" says when the auditor of its folder is already running.
+inline constexpr const char* kAlreadyRunningText =
+    "Vexmoor is already running from this folder. Use its \"Update...\" entry (F5) to fetch the "
+    "dats, or close it and start the clean upgrade again";
+
 // Shows the report for `message` (dat and path bytes are decoded as the
 // window shows them) through the dialog seam.
 void ShowErrorReport(QWidget* owner, const std::string& message);

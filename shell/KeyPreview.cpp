@@ -12,7 +12,10 @@ TKeyPreview::TKeyPreview(QWidget* window, QAction* specialMenu)
 bool TKeyPreview::IsSpecialMenuKey(int key, Qt::KeyboardModifiers modifiers) {
   const Qt::KeyboardModifiers held =
       modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-  return key == Qt::Key_F11 && held == (Qt::ControlModifier | Qt::AltModifier);
+  // Ctrl+Alt+F11, and Ctrl+Shift+F11 for desktops that take Ctrl+Alt+F11
+  // for switching to a text console.
+  return key == Qt::Key_F11 &&
+         (held == (Qt::ControlModifier | Qt::AltModifier) || held == (Qt::ControlModifier | Qt::ShiftModifier));
 }
 
 bool TKeyPreview::eventFilter(QObject* watched, QEvent* event) {

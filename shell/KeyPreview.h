@@ -1,7 +1,9 @@
 // The main window's keyboard preview: sees every key press of the
 // application before the focused control does. It handles one key only,
-// F11 with exactly Ctrl and Alt held, which shows the Special menu for the
-// rest of the run; every key goes on to its control unchanged.
+// F11 with exactly Ctrl and Alt held, or with exactly Ctrl and Shift held
+// (X and Wayland desktops take Ctrl+Alt+F11 for their text console 11),
+// which shows the Special menu for the rest of the run; every key goes on
+// to its control unchanged.
 #pragma once
 
 #include <QObject>
@@ -20,7 +22,7 @@ class TKeyPreview : public QObject {
   // filter.
   TKeyPreview(QWidget* window, QAction* specialMenu);
 
-  // True for F11 with Ctrl and Alt and no other modifier (Shift, Meta).
+  // True for F11 with exactly Ctrl and Alt, or exactly Ctrl and Shift.
   static bool IsSpecialMenuKey(int key, Qt::KeyboardModifiers modifiers);
 
  protected:

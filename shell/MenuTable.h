@@ -27,6 +27,7 @@ struct TMenuEntry {
 inline constexpr TMenuEntry kMainMenu[] = {
     {0, TMenuKind::Submenu, "Menu", "&Menu", "", -1, true},
     {1, TMenuKind::Command, "PickItem", "&Pick Dat...", "F2", 0, true},
+    {1, TMenuKind::Submenu, "RecentMenu", "&Recent Dats", "", -1, true},
     {1, TMenuKind::Command, "ScanItem", "&Scan...", "F3", 1, true},
     {1, TMenuKind::Separator, "", "", "", -1, true},
     {1, TMenuKind::Command, "SaveListItem", "Save Lists...", "", 2, false},
@@ -44,7 +45,9 @@ inline constexpr TMenuEntry kMainMenu[] = {
     {0, TMenuKind::Submenu, "SelectionMenu", "&Selection", "", -1, false},
     {1, TMenuKind::Command, "CopyItem", "&Copy", "Ctrl+C", 8, true},
     {0, TMenuKind::Submenu, "SpecialMenu", "&Special", "", -1, false},
-    {1, TMenuKind::Command, "DatEncoderItem", "Dat Encoder", "", 9, true},
+    // Ctrl+Shift+F11 also shows the Special menu (TKeyPreview); once it is
+    // there, the chord opens the encoder.
+    {1, TMenuKind::Command, "DatEncoderItem", "Dat Encoder", "Ctrl+Shift+F11", 9, true},
     {0, TMenuKind::Submenu, "HelpMenu", "&Help", "", -1, true},
     {1, TMenuKind::Command, "HomepageItem", "&Homepage", "", 10, true},
     {1, TMenuKind::Command, "ForumItem", "&Forum", "", 11, true},
@@ -70,9 +73,9 @@ inline constexpr TOptionItem kOptionItems[] = {
 };
 
 // The entries a running scan disables: they would replace or walk the
-// catalogue under it.
+// catalogue under it, or (the options) change nothing until the next scan.
 inline constexpr std::string_view kDisabledWhileScanning[] = {
-    "PickItem", "ScanItem", "SaveListItem", "FixDatItem", "UpdateItem",
+    "PickItem", "RecentMenu", "ScanItem", "SaveListItem", "FixDatItem", "OptionsMenu", "UpdateItem",
 };
 
 }  // namespace vexmoor::shell

@@ -43,6 +43,12 @@ QVariant TRomListModel::data(const QModelIndex& index, int role) const {
       QString text = Decoded(column == 0 ? row.Caption : row.SubItems[static_cast<size_t>(column - 1)]);
       return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     }
+    case Qt::ToolTipRole: {
+      // The whole text of a cell the column may cut, on its own lines.
+      if (column == 0) return {};
+      const QString text = Decoded(row.SubItems[static_cast<size_t>(column - 1)]).trimmed();
+      return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     case Qt::DecorationRole:
       if (column == 0 && row.Image >= 0) return FlagPixmap(row.Image);
       return {};

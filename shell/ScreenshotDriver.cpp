@@ -5,6 +5,7 @@
 // keeps its settings in a temporary folder of its own.
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -44,9 +45,9 @@ int main(int argc, char** argv) {
   form.ScanFolder(roms);
   form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
   form.ScanFolder(roms + QStringLiteral("/Europe"));
-  form.Model().ColumnClick(4, form.Sort());
+  emit form.ListView()->horizontalHeader()->sectionClicked(4);  // a header click, arrow and all
   for (const int row : {9, 11}) {
-    form.ListView()->selectionModel()->select(form.Model().index(row, 0),
+    form.ListView()->selectionModel()->select(form.ViewIndex(row, 0),
                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
   int status = 1;

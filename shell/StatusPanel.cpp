@@ -17,10 +17,21 @@ TStatusPanel::TStatusPanel(int width, QWidget* parent) : QWidget(parent), width_
 void TStatusPanel::SetText(const QString& text) {
   if (text == text_) return;
   text_ = text;
+  // A panel of fixed width grows (never shrinks) to show a count whole;
+  // only then does the bar lay out again.
+  if (width_ > 0) {
+    const int needed = fontMetrics().horizontalAdvance(text_) + 2 * kPadding + 2;
+    if (needed > fitted_) {
+      fitted_ = needed;
+      updateGeometry();
+    }
+  }
   update();
 }
 
-QSize TStatusPanel::sizeHint() const { return {width_, fontMetrics().height() + 2 * kPadding}; }
+QSize TStatusPanel::sizeHint() const {
+  return {width_ > 0 ? qMax(width_, fitted_) : width_, fontMetrics().height() + 2 * kPadding};
+}
 
 QSize TStatusPanel::minimumSizeHint() const { return sizeHint(); }
 

@@ -1,7 +1,9 @@
-// One panel of the status bar. Its size never follows its text, and a new
-// text only repaints the panel (no layout pass): the scan sets the panels
-// once per path. A text that does not fit is elided in the middle, so a
-// long path keeps its start and its file name.
+// One panel of the status bar. A panel given a width keeps it until a text
+// needs more (a large count): it then grows to show the text whole, and
+// never shrinks back. Otherwise a new text only repaints the panel (no
+// layout pass): the scan sets the panels once per path. The panel that
+// takes the rest of the bar elides a text that does not fit in the middle,
+// so a long path keeps its start and its file name.
 #pragma once
 
 #include <QWidget>
@@ -26,6 +28,7 @@ class TStatusPanel : public QWidget {
 
  private:
   int width_;
+  int fitted_ = 0;  // the widest text's need so far
   QString text_;
 };
 

@@ -6,9 +6,13 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
@@ -18,6 +22,8 @@
 
 #include "catalogue/DatLoader.h"
 #include "catalogue/General.h"
+#include "catalogue/RecentDats.h"
+#include "catalogue/StatusCounts.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -26,8 +32,10 @@
 #include "platform/qt/Settings.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
+#include "reports/ReportNotices.h"
 #include "reports/SelectionCopy.h"
 #include "scan/DatOpen.h"
+#include "scan/EndPass.h"
 #include "scan/ScanEngine.h"
 #include "scan/ThrottledPump.h"
 #include "scan/Unexamined.h"
@@ -38,7 +46,9 @@
 #include "shell/HelpLinks.h"
 #include "shell/Images.h"
 #include "shell/KeyPreview.h"
+#include "shell/ListFilterBar.h"
 #include "shell/MessageBoxWithIcon.h"
+#include "shell/RomFilterModel.h"
 #include "shell/RomListModel.h"
 #include "shell/ShownText.h"
 #include "shell/StatusPanel.h"
@@ -72,7 +82,25 @@ const THandlerEntry kHandlers[] = {
     {"IrcMenu", &TMainForm::IrcMenuClick},
     {"EmailItem", &TMainForm::EmailItemClick},
     {"AboutItem", &TMainForm::AboutItemClick},
+    {"CopyPathItem", &TMainForm::CopyPathItemClick},
+    {"OpenFolderItem", &TMainForm::OpenFolderItemClick},
 };
+
+// The right-click menu on rows: the list's own Copy, then the found dump's.
+struct TContextEntry {
+  const char* Name;
+  const char* Caption;
+};
+const TContextEntry kContextEntries[] = {
+    {"CopyNameItem", "Copy &Name"},
+    {"CopyPathItem", "Copy &Path"},
+    {"OpenFolderItem", "&Open Containing Folder"},
+};
+
+// What the list says while no dat is loaded.
+constexpr const char* kFirstStartText = "Press F2 to pick a dat, then F3 to scan a folder";
+
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // A dropped local file or folder, if the drop holds one.
 QString DroppedPath(const QMimeData* data) {
@@ -96,43 +124,65 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::BuildWindow() {
-  setWindowTitle(QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())));
+  setWindowTitle(Text(kProductName));
   setWindowIcon(ProgramIcon(1));
   setAcceptDrops(true);
   menuStyle_ = new TFlatMenuStyle();
   menuStyle_->setParent(this);
   actions_ = BuildMenus(menuBar(), kMainMenu, menuStyle_);
   qApp->installEventFilter(new TKeyPreview(this, actions_.value(QStringLiteral("SpecialMenu"))));
+  // Help entries without an address (a build-time setting) are hidden.
+  for (const THelpEntry& entry : kHelpEntries)
+    Action(QString::fromLatin1(entry.MenuName))->setVisible(entry.Address[0] != '\0');
 
   auto* panel = new QWidget(this);
   auto* layout = new QVBoxLayout(panel);
   layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(0);
+  filterBar_ = new TListFilterBar(panel);
+  layout->addWidget(filterBar_);
+  BuildListView(panel);
+  layout->addWidget(view_, 1);
+  setCentralWidget(panel);
+  BuildStatusBar();
+  BuildContextMenu();
+
+  resize(581, 350);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+void TMainForm::BuildListView(QWidget* panel) {
   model_ = new TRomListModel(list_, state_.Catalogue, this);
+  filter_ = new TRomFilterModel(list_, state_.Catalogue, this);
+  filter_->setSourceModel(model_);
   view_ = new QTableView(panel);
-  view_->setModel(model_);
+  view_->setModel(filter_);
   view_->setShowGrid(true);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setWordWrap(false);
   view_->setIconSize(QSize(16, 16));
+  view_->setContextMenuPolicy(Qt::CustomContextMenu);
   view_->verticalHeader()->hide();
   view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   view_->verticalHeader()->setDefaultSectionSize(qMax(18, view_->fontMetrics().height() + 4));
-  view_->horizontalHeader()->setSectionsClickable(true);
-  view_->horizontalHeader()->setHighlightSections(false);
-  view_->horizontalHeader()->setStretchLastSection(false);
-  view_->horizontalHeader()->setMinimumSectionSize(0);
-  for (int column = 0; column < kColumnCount; ++column) view_->setColumnWidth(column, kDesignWidths[column]);
-  view_->setColumnWidth(3, CrcColumnWidth(kDesignWidths[3]));
+  QHeaderView* header = view_->horizontalHeader();
+  header->setSectionsClickable(true);
+  header->setHighlightSections(false);
+  header->setStretchLastSection(false);
+  header->setMinimumSectionSize(0);
+  header->setSortIndicatorShown(true);
+  UpdateSortArrow(-1);
+  SetupColumns({kDesignWidths[0], kDesignWidths[1], kDesignWidths[2], kDesignWidths[3]});
+  view_->setColumnWidth(kStatusColumn, kDesignWidths[kStatusColumn]);
   view_->installEventFilter(this);
-  layout->addWidget(view_);
-  setCentralWidget(panel);
-  BuildStatusBar();
-
-  resize(581, 350);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  emptyHint_ = new QLabel(Text(kFirstStartText), view_->viewport());
+  emptyHint_->setObjectName(QStringLiteral("EmptyHint"));
+  emptyHint_->setAlignment(Qt::AlignCenter);
+  emptyHint_->setWordWrap(true);
+  emptyHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void TMainForm::BuildStatusBar() {
@@ -142,6 +192,25 @@ void TMainForm::BuildStatusBar() {
     panels_[i] = new TStatusPanel(widths[i], statusBar());
     panels_[i]->SetText(QString::fromLatin1(initial[i]));
     statusBar()->addWidget(panels_[i], widths[i] == 0 ? 1 : 0);
+  }
+  progress_ = new QProgressBar(statusBar());
+  progress_->setObjectName(QStringLiteral("ScanProgress"));
+  progress_->setFixedWidth(120);
+  progress_->setMaximumHeight(panels_[0]->sizeHint().height());
+  progress_->hide();
+  statusBar()->addPermanentWidget(progress_);
+  datLabel_ = new QLabel(statusBar());
+  datLabel_->setObjectName(QStringLiteral("DatLabel"));
+  statusBar()->addPermanentWidget(datLabel_);
+}
+
+void TMainForm::BuildContextMenu() {
+  contextMenu_ = new QMenu(this);
+  contextMenu_->setStyle(menuStyle_);
+  for (const TContextEntry& entry : kContextEntries) {
+    QAction* action = contextMenu_->addAction(QString::fromLatin1(entry.Caption));
+    action->setObjectName(QString::fromLatin1(entry.Name));
+    actions_.insert(QString::fromLatin1(entry.Name), action);
   }
 }
 
@@ -157,10 +226,17 @@ void TMainForm::ConnectHandlers() {
     const auto field = option.Option;
     connect(action, &QAction::toggled, this, [this, field](bool checked) { state_.*field = checked; });
   }
-  connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this,
-          Guarded(this, [this](int column) { model_->ColumnClick(column, sort_); }));
+  connect(Action(QStringLiteral("CopyNameItem")), &QAction::triggered, this, Guarded(this, [this] { CopyItemClick(); }));
+  connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, Guarded(this, [this](int column) {
+            model_->ColumnClick(column, sort_);
+            UpdateSortArrow(sort_.LastSortColumn);
+          }));
   connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ListViewChange(); });
-  connect(model_, &QAbstractItemModel::modelReset, this, [this] { ListViewChange(); });
+  connect(filter_, &QAbstractItemModel::modelReset, this, [this] { ListViewChange(); });
+  connect(view_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) { ShowContextMenu(at); });
+  connect(filterBar_, &TListFilterBar::nameChanged, this, [this](const QString& text) { filter_->SetNameFilter(text); });
+  connect(filterBar_, &TListFilterBar::statusChanged, this,
+          [this](TStatusFilter status) { filter_->SetStatusFilter(status); });
 }
 
 // --- creation and destruction ---------------------------------------------
@@ -174,19 +250,49 @@ void TMainForm::FormCreate() {
   scanFolder_ = FileText(settings_->ReadText("ScanFolder"));
   for (const TOptionItem& option : kOptionItems) {
     state_.*option.Option = settings_->ReadFlag(option.SettingName);
-    Action(QString::fromUtf8(option.MenuName.data(), qsizetype(option.MenuName.size())))
-        ->setChecked(state_.*option.Option);
+    Action(Text(option.MenuName))->setChecked(state_.*option.Option);
   }
   state_.CurrentDat = settings_->ReadText("QuenDat");
-  LoadStartupDat();
+  recentDats_ = ParseRecentDats(settings_->ReadText("RecentDats"));
+  RebuildRecentMenu();
+  // A dat that fails to load is reported; the rest of the start goes on.
+  RunGuarded(this, [this] { LoadStartupDat(); });
+  RestoreLayout();
   RegisterFileTypes({ProgramIconSvg(101), ProgramIconSvg(102)});
   setWindowTitle(QString::fromStdString(ProgramCaption(QLocale().decimalPoint().toStdString())));
 }
 
 void TMainForm::LoadStartupDat() {
-  // CurrentDat is a bare name: start-up made the program's folder current.
-  if (state_.CurrentDat.empty() || !PathExists(state_.CurrentDat)) return;
-  LoadAndFill(state_.CurrentDat, ChooseDatLoader(state_.CurrentDat));
+  // A bare name lies in the program's folder; a dat elsewhere is kept with
+  // its folder.
+  const std::string path = DatSettingPath(state_.CurrentDat, programFolder_);
+  if (path.empty()) return;
+  if (!PathExists(path)) {
+    // Only a dat of the user's own choice is missed; the default one is
+    // simply not there yet on a first start.
+    if (state_.CurrentDat != SettingDef("QuenDat").Default) throw Error(MissingStartupDatText(path));
+    return;
+  }
+  LoadAndFill(path, ChooseDatLoader(path));
+}
+
+void TMainForm::RestoreLayout() {
+  const QByteArray geometry = QByteArray::fromBase64(QByteArray::fromStdString(settings_->ReadText("WindowGeometry")));
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
+  const QStringList widths = QString::fromStdString(settings_->ReadText("ColumnWidths")).split(QLatin1Char(','));
+  for (int column = 0; column < kStatusColumn && column < widths.size(); ++column) {
+    const int width = widths[column].toInt();
+    if (width > 0 && !view_->isColumnHidden(column)) view_->setColumnWidth(column, width);
+  }
+  ListViewResize();
+}
+
+void TMainForm::SaveLayout() {
+  settings_->WriteText("WindowGeometry", saveGeometry().toBase64().toStdString());
+  QStringList widths;
+  for (int column = 0; column < kStatusColumn; ++column)
+    widths << QString::number(view_->isColumnHidden(column) ? 0 : view_->columnWidth(column));
+  settings_->WriteText("ColumnWidths", widths.join(QLatin1Char(',')).toStdString());
 }
 
 void TMainForm::FormDestroy() {
@@ -198,9 +304,14 @@ void TMainForm::FormDestroy() {
     settings_.reset();
     return;
   }
-  settings_->WriteText("QuenDat", state_.CurrentDat);
+  // The dat loaded last, by its bare name in the program's folder and by
+  // its full path anywhere else; the setting read at start when none was.
+  settings_->WriteText("QuenDat", state_.DatPath.empty() ? state_.CurrentDat
+                                                         : DatSettingValue(state_.DatPath, programFolder_));
   settings_->WriteText("ScanFolder", FileBytes(scanFolder_));
   for (const TOptionItem& option : kOptionItems) settings_->WriteFlag(option.SettingName, state_.*option.Option);
+  settings_->WriteText("RecentDats", RecentDatsText(recentDats_));
+  SaveLayout();
   settings_->Sync();
   settings_.reset();
 }
@@ -211,9 +322,44 @@ void TMainForm::LoadAndFill(const std::string& path, TDatLoader loader) {
   model_->BeginRebuild();
   const TDatOpened opened = vexmoor::OpenDat(state_, list_, sort_, path, loader);
   model_->EndRebuild();
+  if (opened.Error) {
+    // Nothing changed; the report says what failed and that the list stays.
+    try {
+      std::rethrow_exception(opened.Error);
+    } catch (const std::exception& error) {
+      throw Error(DatFailureText(path, error.what(), list_.Count() > 0));
+    }
+  }
   SetupColumns(opened.Widths);
-  if (opened.ListRebuilt) SetPanel(2, opened.LoadedText);
-  if (opened.Error) std::rethrow_exception(opened.Error);
+  SetPanel(2, opened.LoadedText);
+  DatChanged();
+}
+
+void TMainForm::DatChanged() {
+  // The counts of the old dat (or the last scan) no longer apply.
+  SetPanel(0, " Found : n/a");
+  SetPanel(1, " Missing : n/a");
+  ShowCounts();
+  datLabel_->setText(Shown(LoadedDatText(state_)));
+  recentDats_ = AddRecentDat(recentDats_, state_.DatPath);
+  RebuildRecentMenu();
+  UpdateSortArrow(SortKeyColumn(state_.DatHeader) + 1);
+}
+
+void TMainForm::ShowCounts() {
+  filterBar_->SetCounts(CountByStatus(state_.Catalogue));
+  emptyHint_->setVisible(state_.DatPath.empty() && list_.Count() == 0);
+}
+
+void TMainForm::RebuildRecentMenu() {
+  QMenu* menu = Action(QStringLiteral("RecentMenu"))->menu();
+  menu->clear();
+  for (const std::string& path : recentDats_) {
+    QAction* action = menu->addAction(FileText(path));
+    connect(action, &QAction::triggered, this,
+            Guarded(this, [this, path] { OpenDat(FileText(path), ChooseDatLoader(path)); }));
+  }
+  Action(QStringLiteral("RecentMenu"))->setEnabled(!recentDats_.empty() && !state_.ScanRunning);
 }
 
 void TMainForm::FillList() {
@@ -221,21 +367,37 @@ void TMainForm::FillList() {
   list_.Fill(state_.Catalogue, state_.DatHeader, sort_);
   model_->EndRebuild();
   SetPanel(2, LoadedItemsText(state_.Catalogue.Count()));
+  ShowCounts();
 }
 
 void TMainForm::SetupColumns(const TColumnWidths& widths) {
   for (int column = 0; column < kStatusColumn; ++column) {
     const int width = widths[static_cast<size_t>(column)];
     view_->setColumnHidden(column, width == 0);
-    if (width > 0) view_->setColumnWidth(column, column == 3 ? CrcColumnWidth(width) : width);
+    if (width == 0) continue;
+    // Five-digit IDs and eight-digit CRCs show whole in any UI font.
+    if (column == 1) view_->setColumnWidth(column, FittedColumnWidth(width, QStringLiteral("00000")));
+    else if (column == 3) view_->setColumnWidth(column, FittedColumnWidth(width, QStringLiteral("DDDDDDDD")));
+    else view_->setColumnWidth(column, width);
   }
 }
 
-int TMainForm::CrcColumnWidth(int width) const {
-  // The widths suit an 8-point UI font; a wider system font still shows all
-  // eight digits of a CRC rather than an elided one.
+int TMainForm::FittedColumnWidth(int width, const QString& sample) const {
   const int margin = view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1;
-  return qMax(width, view_->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDDD")) + 2 * margin + 2);
+  return qMax(width, view_->fontMetrics().horizontalAdvance(sample) + 2 * margin + 2);
+}
+
+void TMainForm::UpdateSortArrow(int column) {
+  QHeaderView* header = view_->horizontalHeader();
+  if (column < 0 || column >= kColumnCount) {
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    return;
+  }
+  header->setSortIndicator(column, sort_.SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+QModelIndex TMainForm::ViewIndex(int row, int column) const {
+  return filter_->mapFromSource(model_->index(row, column));
 }
 
 void TMainForm::ListViewResize() {
@@ -253,7 +415,17 @@ void TMainForm::ListViewChange() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == view_ && event->type() == QEvent::Resize) ListViewResize();
+  // Ctrl+C that the Copy entry did not take (no row selected, so its menu
+  // is hidden): the current row's name, never the bare cell the view copies.
+  if (watched == view_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    RunGuarded(this, [this] { CopyItemClick(); });
+    return true;
+  }
+  if (watched == view_ && event->type() == QEvent::Resize) {
+    ListViewResize();
+    emptyHint_->setGeometry(view_->viewport()->rect());
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -280,15 +452,24 @@ void TMainForm::OpenDat(const QString& path, TDatLoader loader) {
   ListViewResize();
 }
 
-void TMainForm::ReloadCurrentDat() {
-  if (state_.DatLoader == TDatLoader::None || !PathExists(state_.CurrentDat)) return;
-  LoadAndFill(state_.CurrentDat, TDatLoader::None);
+void TMainForm::ReloadCurrentDat(const std::string& arrived) {
+  // The dat loaded, or (none yet) the one the settings name, which an
+  // update may just have brought.
+  const std::string path =
+      state_.DatPath.empty() ? DatSettingPath(state_.CurrentDat, programFolder_) : state_.DatPath;
+  if (!path.empty() && PathExists(path)) {
+    const TDatLoader loader = state_.DatLoader == TDatLoader::None ? ChooseDatLoader(path) : TDatLoader::None;
+    LoadAndFill(path, loader);
+  }
+  if (!arrived.empty()) SetPanel(2, " " + arrived);
 }
 
 // --- scanning --------------------------------------------------------------
 
 void TMainForm::ScanItemClick() {
   if (state_.ScanRunning) return;
+  // Said before the folder is asked for, not after.
+  if (state_.DatPath.empty()) throw Error(kNoDatToScanText);
   const QString folder = TDialogs::ChooseFolder(this, QStringLiteral("Select rom folder"), scanFolder_);
   if (folder.isEmpty() || !IsFolder(FileBytes(folder))) return;
   scanFolder_ = folder;
@@ -296,18 +477,29 @@ void TMainForm::ScanItemClick() {
 }
 
 void TMainForm::ScanFolder(const QString& folder) {
+  if (state_.DatPath.empty()) throw Error(kNoDatToScanText);
   TScanCallbacks callbacks;
   callbacks.SetPanelText = [this](int panel, const std::string& text) { SetPanel(panel, text); };
-  callbacks.ProcessMessages = [] { QCoreApplication::processEvents(); };
-  callbacks.ProcessMessagesWhileWaiting = callbacks.ProcessMessages;
-  callbacks.ProcessMessagesBetweenChunks = callbacks.ProcessMessages;
   // The engine builds the new rows aside (pumping meanwhile) and puts them
   // in place just before this, with no pump between: nothing has read them.
   callbacks.ListRebuilt = [this] {
     model_->BeginRebuild();
     model_->EndRebuild();
   };
-  callbacks.StatusTextsWritten = [this] { model_->StatusTextsChanged(); };
+  callbacks.StatusTextsWritten = [this] {
+    model_->StatusTextsChanged();
+    filter_->Refilter();
+  };
+  callbacks.PathsDone = [this](size_t done, size_t known) {
+    pathsDone_ = done;
+    pathsKnown_ = known;
+  };
+  callbacks.ProcessMessages = [this] {
+    ShowProgress();
+    QCoreApplication::processEvents();
+  };
+  callbacks.ProcessMessagesWhileWaiting = callbacks.ProcessMessages;
+  callbacks.ProcessMessagesBetweenChunks = callbacks.ProcessMessages;
   // Events and panel texts at most once per pump interval, not once per path.
   TThrottledCallbacks throttled(std::move(callbacks));
   TScanEngine engine(state_, list_, sort_, cancelRequested_, throttled.Callbacks());
@@ -329,10 +521,12 @@ void TMainForm::ScanFolder(const QString& folder) {
     // The menus stay as they were, but for Cancel: the scan is over.
     SetScanning(false);
     tellStore();
+    ShowCounts();
     throw;
   }
   SetScanning(false);
   tellStore();
+  ShowCounts();
   Action(QStringLiteral("SaveListItem"))->setVisible(true);
   Action(QStringLiteral("FixDatItem"))->setVisible(true);
   // The results are complete and shown; what the scan could not look into
@@ -357,9 +551,20 @@ TChecksumStore* TMainForm::ChecksumStore() {
 
 void TMainForm::SetScanning(bool running) {
   Action(QStringLiteral("CancelItem"))->setVisible(running);
-  for (const std::string_view name : kDisabledWhileScanning)
-    Action(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))->setEnabled(!running);
+  for (const std::string_view name : kDisabledWhileScanning) Action(Text(name))->setEnabled(!running);
+  if (!running) Action(QStringLiteral("RecentMenu"))->setEnabled(!recentDats_.empty());
+  pathsDone_ = pathsKnown_ = 0;
+  progress_->setRange(0, 0);  // busy until the walk knows its first paths
+  progress_->setVisible(running);
   emit scanRunningChanged(running);
+}
+
+void TMainForm::ShowProgress() {
+  if (pathsKnown_ == 0) return;
+  // QProgressBar counts in int; the fraction is what matters.
+  constexpr size_t kSteps = 1000;
+  progress_->setRange(0, static_cast<int>(kSteps));
+  progress_->setValue(static_cast<int>(pathsDone_ * kSteps / pathsKnown_));
 }
 
 void TMainForm::CancelItemClick() { cancelRequested_ = true; }
@@ -371,6 +576,7 @@ void TMainForm::SaveListItemClick() {
       TDialogs::ChooseFolder(this, QStringLiteral("Select have/miss list folder"), scanFolder_);
   if (folder.isEmpty()) return;
   SaveHaveMissLists(state_, FileBytes(folder));
+  SetPanel(2, SavedListsText(FileBytes(folder)));
 }
 
 void TMainForm::FixDatItemClick() {
@@ -378,20 +584,66 @@ void TMainForm::FixDatItemClick() {
                                           QStringLiteral("ClrMame Dat Files (*.dat)"), QStringLiteral("dat"));
   if (path.isEmpty()) return;
   SaveFixDat(state_, list_, FileBytes(path));
+  SetPanel(2, FixDatWrittenText(FixDatEntryCount(CountByStatus(state_.Catalogue)), FileBytes(path)));
+}
+
+std::vector<bool> TMainForm::SelectedOrCurrentRows() const {
+  std::vector<bool> selected(list_.Count(), false);
+  QModelIndexList rows = view_->selectionModel()->selectedRows();
+  // Nothing selected: the row with the focus, as a selection of one.
+  if (rows.isEmpty() && view_->currentIndex().isValid()) rows.push_back(view_->currentIndex());
+  for (const QModelIndex& row : rows) {
+    const QModelIndex source = filter_->mapToSource(row);
+    if (source.isValid()) selected[static_cast<size_t>(source.row())] = true;
+  }
+  return selected;
 }
 
 void TMainForm::CopyItemClick() {
-  std::vector<bool> selected(list_.Count(), false);
-  for (const QModelIndex& row : view_->selectionModel()->selectedRows())
-    selected[static_cast<size_t>(row.row())] = true;
-  // Each name decoded as the list shows it.
+  // Each name decoded as the list shows it, each line ended.
   QString text;
-  const std::string names = BuildSelectionCopy(list_, selected);
+  const std::string names = BuildSelectionCopy(list_, SelectedOrCurrentRows());
   for (const std::string_view line : ExplodeViews("\r\n", names))
-    text += Shown(std::string(line)) + QStringLiteral("\r\n");
+    if (!line.empty()) text += Shown(std::string(line)) + QStringLiteral("\r\n");
+  if (text.isEmpty()) return;
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->setText(text);
   if (clipboard->text() != text) throw Error("Cannot open clipboard");
+}
+
+const TRomItem* TMainForm::CurrentItem() const {
+  const QModelIndex source = filter_->mapToSource(view_->currentIndex());
+  if (!source.isValid() || static_cast<size_t>(source.row()) >= list_.Count()) return nullptr;
+  return &state_.Catalogue[list_[static_cast<size_t>(source.row())].Entry];
+}
+
+void TMainForm::ShowContextMenu(const QPoint& at) {
+  const QModelIndex index = view_->indexAt(at);
+  if (!index.isValid()) return;
+  if (!view_->selectionModel()->isRowSelected(index.row(), {}))
+    view_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  else
+    view_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  const TRomItem* item = CurrentItem();
+  const bool found = item != nullptr && !FoundDumpFile(*item).empty();
+  Action(QStringLiteral("CopyPathItem"))->setEnabled(found);
+  Action(QStringLiteral("OpenFolderItem"))->setEnabled(found);
+  contextMenu_->popup(view_->viewport()->mapToGlobal(at));
+}
+
+void TMainForm::CopyPathItemClick() {
+  const TRomItem* item = CurrentItem();
+  if (item == nullptr || FoundDumpFile(*item).empty()) return;
+  const QString text = FileText(FoundDumpFile(*item)) + QStringLiteral("\r\n");
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText(text);
+  if (clipboard->text() != text) throw Error("Cannot open clipboard");
+}
+
+void TMainForm::OpenFolderItemClick() {
+  const TRomItem* item = CurrentItem();
+  if (item == nullptr || FoundDumpFile(*item).empty()) return;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(FileText(PathFolder(FoundDumpFile(*item)))));
 }
 
 // --- the rest of the menu ----------------------------------------------------
@@ -404,7 +656,8 @@ void TMainForm::ExitItemClick() {
 void TMainForm::UpdateItemClick() {
   // The reload would replace the catalogue under the running scan.
   if (state_.ScanRunning) throw Error("The update cannot run while a scan is running.");
-  if (RunUpdateWindow(this, DefaultUpdateFormConfig()) == 1) ReloadCurrentDat();
+  std::string arrived;
+  if (RunUpdateWindow(this, DefaultUpdateFormConfig(), &arrived) == 1) ReloadCurrentDat(arrived);
 }
 
 void TMainForm::DatEncoderItemClick() {
@@ -434,8 +687,9 @@ void TMainForm::IrcMenuClick() {
 }
 
 void TMainForm::AboutItemClick() {
-  MessageBoxWithIcon(this, QString::fromUtf8(kAboutText), QString::fromUtf8(kAboutCaption), QMessageBox::Ok,
-                     kAboutIconId);
+  const QString text = QString::fromUtf8(kAboutTitle) + QStringLiteral("\nVersion ") +
+                       QString::fromLatin1(kProgramVersionText) + QLatin1Char('\n') + QString::fromUtf8(kAboutCredits);
+  MessageBoxWithIcon(this, text, QString::fromUtf8(kAboutCaption), QMessageBox::Ok, kAboutIconId);
 }
 
 // --- window events -----------------------------------------------------------

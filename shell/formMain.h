@@ -12,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
@@ -20,6 +21,9 @@
 #include "scan/store/ChecksumStore.h"
 #include "shell/MenuBuilder.h"
 
+class QLabel;
+class QMenu;
+class QProgressBar;
 class QTableView;
 
 namespace vexmoor {
@@ -29,6 +33,8 @@ class TSettingsStore;
 namespace vexmoor::shell {
 
 class TFlatMenuStyle;
+class TListFilterBar;
+class TRomFilterModel;
 class TRomListModel;
 class TStatusPanel;
 
@@ -48,16 +54,18 @@ class TMainForm : public QMainWindow {
 
   // Loads `path` as "&Pick Dat..." does after its dialog: CurrentDat becomes
   // the bare name, `loader` (unless None) becomes DatLoader, the list is
-  // rebuilt (also after a load that failed half-way, so no row refers to a
-  // removed entry), "Save Lists..." is hidden and the last column refitted.
-  // Throws what the load throws, and Error while a scan runs.
+  // rebuilt, the counts reset, the dat joins the recent dats, "Save
+  // Lists..." is hidden and the last column refitted. A load that fails
+  // changes nothing (list, columns, counts, setting) and throws Error with
+  // DatFailureText; so does a load while a scan runs.
   void OpenDat(const QString& path, TDatLoader loader);
   // FillList: rebuilds the list from the catalogue in the dat's SORT order
   // and shows " Loaded %d items." in panel 2.
   void FillList();
-  // Loads CurrentDat again with DatLoader, when both are there (after the
-  // update window has fetched new dats).
-  void ReloadCurrentDat();
+  // After the update window fetched new dats: loads the dat again, or the
+  // dat the settings name when none was loaded, when its file is there;
+  // then panel 2 says what arrived (`arrived`, UpdateArrivedText) if any.
+  void ReloadCurrentDat(const std::string& arrived = {});
   // Scans `folder` as "&Scan..." does after its chooser. Returns after the
   // scan; throws what ends it early, and Error while another scan runs.
   void ScanFolder(const QString& folder);
@@ -68,6 +76,16 @@ class TMainForm : public QMainWindow {
   TSortState& Sort() { return sort_; }
   TRomListModel& Model() { return *model_; }
   QTableView* ListView() const { return view_; }
+  TRomFilterModel& Filter() { return *filter_; }
+  TListFilterBar* FilterBar() const { return filterBar_; }
+  QProgressBar* Progress() const { return progress_; }
+  QLabel* DatLabel() const { return datLabel_; }
+  QLabel* EmptyHint() const { return emptyHint_; }
+  QMenu* ContextMenu() const { return contextMenu_; }
+  const std::vector<std::string>& RecentDats() const { return recentDats_; }
+  // The view's index of the list model's row `row`, column `column`
+  // (invalid while the filter hides the row).
+  QModelIndex ViewIndex(int row, int column) const;
   QAction* Action(const QString& name) const { return actions_.value(name); }
   QString PanelText(int panel) const;
   QString ScanFolderSetting() const { return scanFolder_; }
@@ -91,6 +109,10 @@ class TMainForm : public QMainWindow {
   void IrcMenuClick();
   void EmailItemClick();
   void AboutItemClick();
+  // The right-click menu's entries, for the current row: its found dump's
+  // path to the clipboard, and that file's folder opened.
+  void CopyPathItemClick();
+  void OpenFolderItemClick();
 
  signals:
   // A scan began (true) or ended (false); windows that reload the
@@ -105,19 +127,34 @@ class TMainForm : public QMainWindow {
 
  private:
   void BuildWindow();
+  void BuildListView(QWidget* panel);
   void BuildStatusBar();
+  void BuildContextMenu();
   void ConnectHandlers();
   void FormCreate();
   void FormDestroy();
   void LoadStartupDat();
+  void RestoreLayout();
+  void SaveLayout();
   void LoadAndFill(const std::string& path, TDatLoader loader);
+  void DatChanged();
+  void RebuildRecentMenu();
+  void ShowCounts();
   void SetupColumns(const TColumnWidths& widths);
-  // The CRC column's width for the core's `width` in the list's font.
-  int CrcColumnWidth(int width) const;
+  // A column's width for the core's `width`, widened to fit `sample` (the
+  // widest text the column shows) in the list's font.
+  int FittedColumnWidth(int width, const QString& sample) const;
   void ListViewResize();
   void ListViewChange();
+  void UpdateSortArrow(int column);
+  void ShowContextMenu(const QPoint& at);
+  // The list model's rows selected, or the current row when none is.
+  std::vector<bool> SelectedOrCurrentRows() const;
+  // The catalogue entry of the current row, or null.
+  const TRomItem* CurrentItem() const;
   void SetPanel(int panel, const std::string& text);
   void SetScanning(bool running);
+  void ShowProgress();
   TChecksumStore* ChecksumStore();
   void OpenUrl(const char* url);
 
@@ -137,9 +174,21 @@ class TMainForm : public QMainWindow {
   std::vector<std::string> storeNotices_;
   QString scanFolder_;  // where the folder chooser starts and what it returned last
 
+  std::vector<std::string> recentDats_;  // newest first
+  // The scan's progress, shown at the next pump (a repaint per path would
+  // slow the scan down).
+  size_t pathsDone_ = 0;
+  size_t pathsKnown_ = 0;
+
   TRomListModel* model_ = nullptr;
+  TRomFilterModel* filter_ = nullptr;
+  TListFilterBar* filterBar_ = nullptr;
   QTableView* view_ = nullptr;
+  QLabel* emptyHint_ = nullptr;
+  QMenu* contextMenu_ = nullptr;
   std::array<TStatusPanel*, 3> panels_{};
+  QProgressBar* progress_ = nullptr;
+  QLabel* datLabel_ = nullptr;
   TFlatMenuStyle* menuStyle_ = nullptr;
   TMenuActions actions_;
   QWidget* encoder_ = nullptr;

@@ -8,6 +8,8 @@
 #include "encoder/formEncoder.h"
 #include "platform/Process.h"
 #include "platform/ProgramFolder.h"
+#include "platform/qt/InstanceLock.h"
+#include "shell/ErrorReport.h"
 #include "shell/StartHook.h"
 #include "shell/formMain.h"
 #include "updater/SelfReplace.h"
@@ -42,6 +44,15 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vexmoor"));
   vexmoor::shell::PrepareStartedHook();
+  // Held for the whole run: a later start from this folder sees it.
+  const vexmoor::TInstanceLock instance(QString::fromStdString(programFolder));
+  // "-upgrade" (a clean upgrade started it) while this folder's auditor
+  // runs: the running one is left to fetch the dats; no second window
+  // opens on top of it.
+  if (start == vexmoor::TStartOutcome::OpenUpdateWindow && !instance.Held()) {
+    vexmoor::shell::ShowErrorReport(nullptr, vexmoor::shell::kAlreadyRunningText);
+    return 0;
+  }
   // "-upgrade": the update window before anything else, owned by no window;
   // nothing is reloaded afterwards (the main window loads its dat anew).
   if (start == vexmoor::TStartOutcome::OpenUpdateWindow) {

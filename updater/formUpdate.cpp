@@ -30,6 +30,7 @@
 #include "shell/ShownText.h"
 #include "updater/SelfReplace.h"
 #include "updater/UpdateConfig.h"
+#include "updater/UpdateNotices.h"
 
 namespace vexmoor::shell {
 
@@ -156,7 +157,7 @@ TUpdateForm::TUpdateForm(QWidget* owner, TUpdateFormConfig config)
   setObjectName(QStringLiteral("UpdateForm"));
   setWindowTitle(QStringLiteral("Update Program"));
   BuildWindow();
-  resize(390, 223);
+  resize(390, 256);
   updater_.Http().SetWaitSlice(kPumpInterval);
   updater_.Http().SetOnPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
   updater_.SetOnItem(
@@ -179,6 +180,23 @@ void TUpdateForm::BuildWindow() {
   layout->addWidget(BuildMainPanel(), 1);
   layout->addWidget(BuildStatusPanel());
   layout->addWidget(BuildButtonPanel());
+  layout->addWidget(BuildStatePanel());
+}
+
+QWidget* TUpdateForm::BuildStatePanel() {
+  // What the window is doing, and a way out in every state.
+  QWidget* panel = Strip(this, "StatePanel", 33);
+  auto* layout = new QHBoxLayout(panel);
+  layout->setContentsMargins(4, 3, 2, 3);
+  stateLabel_ = new QLabel(Shown(UpdateCheckingText(config_.BaseUrl)), panel);
+  stateLabel_->setObjectName(QStringLiteral("StateLabel"));
+  closeButton_ = new QPushButton(QStringLiteral("Close"), panel);
+  closeButton_->setObjectName(QStringLiteral("CloseButton"));
+  closeButton_->setFixedSize(77, 27);
+  connect(closeButton_, &QPushButton::clicked, this, [this] { reject(); });
+  layout->addWidget(stateLabel_, 1);
+  layout->addWidget(closeButton_);
+  return panel;
 }
 
 QWidget* TUpdateForm::BuildMainPanel() {
@@ -249,11 +267,21 @@ void TUpdateForm::UpdateTimerTimer() {
     updater_.SetTrustedKeys(TrustedUpdateKeys(config_.PublicKey));
     offered =
         updater_.Check(config_.ProgramPath, config_.Folder, CanReplaceProgram(config_.ProgramPath));
-  } catch (...) {
+  } catch (const HttpError& error) {
     // A close during the check ended it; there is nothing to report.
-    if (!updater_.Cancelled()) ReportCurrentException(this);
+    if (updater_.Cancelled()) return;
+    // The server could not be asked: name it, in words, and its setting.
+    stateLabel_->setText(QStringLiteral("The update server could not be asked."));
+    ShowErrorReport(this, UpdateErrorText(config_.BaseUrl, error.what(),
+                                          FileBytes(TSettingsStore().Location())));
+    return;
+  } catch (...) {
+    if (updater_.Cancelled()) return;
+    stateLabel_->setText(QStringLiteral("The update list was refused."));
+    ReportCurrentException(this);
     return;
   }
+  stateLabel_->setText(QString());
   if (updater_.Cancelled()) return;
   ShowOffered(std::move(offered));
 }
@@ -304,6 +332,7 @@ void TUpdateForm::FinishRun(const TUpdateRunResult& run) {
   done(1);
   // A close during the run ended it: nothing more is reported or started.
   if (updater_.Cancelled()) return;
+  arrived_ = UpdateArrivedText(records_, run);
   const std::string failures = UpdateFailuresText(records_, run);
   if (!failures.empty()) ShowErrorReport(this, failures);
   if (!run.ProgramUpdatePath.empty() && config_.Restart) {
@@ -321,9 +350,11 @@ void TUpdateForm::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-int RunUpdateWindow(QWidget* owner, TUpdateFormConfig config) {
+int RunUpdateWindow(QWidget* owner, TUpdateFormConfig config, std::string* arrived) {
   TUpdateForm form(owner, std::move(config));
-  return form.exec();
+  const int result = form.exec();
+  if (arrived != nullptr) *arrived = form.Arrived();
+  return result;
 }
 
 }  // namespace vexmoor::shell

@@ -70,6 +70,10 @@ class TUpdateForm : public QDialog {
   QLabel* BytesPanel() const { return bytesPanel_; }
   QLabel* TotalPanel() const { return totalPanel_; }
   QPushButton* UpdateButton() const { return updateButton_; }
+  QLabel* StateLabel() const { return stateLabel_; }
+  QPushButton* CloseButton() const { return closeButton_; }
+  // UpdateArrivedText of the last run; "" before one.
+  const std::string& Arrived() const { return arrived_; }
 
  public slots:
   void reject() override;
@@ -83,6 +87,7 @@ class TUpdateForm : public QDialog {
   QWidget* BuildMainPanel();
   QWidget* BuildStatusPanel();
   QWidget* BuildButtonPanel();
+  QWidget* BuildStatePanel();
   void ListViewResize();
   void ShowOffered(std::vector<TUpdateRecord> offered);
   void NothingOffered();
@@ -102,10 +107,14 @@ class TUpdateForm : public QDialog {
   QLabel* totalPanel_ = nullptr;
   QPushButton* updateButton_ = nullptr;
   QTimer* updateTimer_ = nullptr;
+  QLabel* stateLabel_ = nullptr;
+  QPushButton* closeButton_ = nullptr;
+  std::string arrived_;
 };
 
 // UpdateItemClick's window: opens the update window modally over `owner`
-// with `config` and returns its result.
-int RunUpdateWindow(QWidget* owner, TUpdateFormConfig config);
+// with `config` and returns its result; `arrived`, when given, receives
+// what the run brought (UpdateArrivedText).
+int RunUpdateWindow(QWidget* owner, TUpdateFormConfig config, std::string* arrived = nullptr);
 
 }  // namespace vexmoor::shell

@@ -35,6 +35,10 @@ inline constexpr TSettingDef kSettingsTable[] = {
     {"InstallDir", TSettingType::Text, ""},  // read by moorpurge only
     {"UpdateURL", TSettingType::Text, ""},   // the update service; "" is the compiled default
     {"UpdatePublicKey", TSettingType::Text, ""},  // a minisign key line trusted for update lists
+    // The main window's layout and menu, kept between runs.
+    {"WindowGeometry", TSettingType::Text, ""},  // size, place and maximised state (base64)
+    {"ColumnWidths", TSettingType::Text, ""},    // the first four columns' widths, ','-separated
+    {"RecentDats", TSettingType::Text, ""},      // the last dats loaded, newest first, one a line
 };
 
 // The definition of `name`; throws std::logic_error for a name not in the table.

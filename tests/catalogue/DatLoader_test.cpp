@@ -135,7 +135,9 @@ TEST_F(DatLoaderTest, UnreadableFileChangesNothing) {
   ExpectPreviousKept();
 }
 
-TEST_F(DatLoaderTest, BadCrcKeepsNewHeaderAndEntriesBeforeIt) {
+// A bad CRC once gave "'ZZZZ' is not a valid CRC32 value." with no file
+// or line, and left a blank half row behind.
+TEST_F(DatLoaderTest, BadCrcNamesFileAndLineAndAddsNoHalfEntry) {
   LoadPrevious();
   const std::string path =
       dir_.Write("bad.qdat", "[INFO]\nMASK=*.nds\n[DAT]\n1|1|a\n2|2x|b\n3|3|c\n");
@@ -143,13 +145,12 @@ TEST_F(DatLoaderTest, BadCrcKeepsNewHeaderAndEntriesBeforeIt) {
     LoadQuenDat(state_, path);
     FAIL();
   } catch (const FormatError& error) {
-    EXPECT_STREQ(error.what(), "'2x' is not a valid CRC32 value");
+    EXPECT_STREQ(error.what(), "\"bad.qdat\", line 5: '2x' is not a valid CRC32 value");
   }
   EXPECT_EQ(state_.DatMask, "*.nds");
   EXPECT_EQ(state_.DatPath, path);
-  ASSERT_EQ(state_.Catalogue.Count(), 2u);
-  EXPECT_EQ(state_.Catalogue[1].Index, "2");
-  EXPECT_EQ(state_.Catalogue[1].Status, StatusMissing);
+  ASSERT_EQ(state_.Catalogue.Count(), 1u);
+  EXPECT_EQ(state_.Catalogue[0].Index, "1");
 }
 
 TEST_F(DatLoaderTest, MarkerOnlyInsideALongerLineEmptiesTheCatalogue) {

@@ -170,13 +170,17 @@ TEST_F(NativeEntries, StatusComesFromTheCache) {
   EXPECT_EQ(catalogue_[3].Status, StatusCached);
 }
 
-TEST_F(NativeEntries, BadCrcKeepsEarlierEntriesAndAPartialOneNotFound) {
-  EXPECT_THROW(Parse(kDefaultFields, "0001|1|a\n0002|XYZ|b\n0003|3|c\n"), FormatError);
-  ASSERT_EQ(catalogue_.Count(), 2u);
-  EXPECT_EQ(catalogue_[1].Index, "0002");
-  EXPECT_EQ(catalogue_[1].Name, "");
-  // The partial entry must not pass for a found one (status 0).
-  EXPECT_EQ(catalogue_[1].Status, StatusMissing);
+// A bad CRC once left a blank half row ("(no name) 00000000") and named
+// no line.
+TEST_F(NativeEntries, BadCrcKeepsEarlierEntriesAndNamesTheLine) {
+  try {
+    Parse(kDefaultFields, "0001|1|a\n0002|XYZ|b\n0003|3|c\n");
+    FAIL();
+  } catch (const FormatError& error) {
+    EXPECT_STREQ(error.what(), "line 2: 'XYZ' is not a valid CRC32 value");
+  }
+  ASSERT_EQ(catalogue_.Count(), 1u);
+  EXPECT_EQ(catalogue_[0].Index, "0001");
 }
 
 std::string RomCenterLine(std::string_view name, std::string_view crc,
@@ -233,12 +237,10 @@ TEST_F(RomCenterEntries, Utf8AndWindows1252LinesBothLoad) {
   EXPECT_EQ(catalogue_[1].Crc, 0xDEADBEEFu);
 }
 
-TEST_F(RomCenterEntries, BadCrcStopsWithPartialEntry) {
+TEST_F(RomCenterEntries, BadCrcStopsWithoutAPartialEntry) {
   EXPECT_THROW(Parse(RomCenterLine("One", "1") + "\n" + RomCenterLine("Two", "zz")), FormatError);
-  ASSERT_EQ(catalogue_.Count(), 2u);
-  EXPECT_EQ(catalogue_[1].Index, "0002");
-  EXPECT_EQ(catalogue_[1].Name, "");
-  EXPECT_EQ(catalogue_[1].Status, StatusMissing);
+  ASSERT_EQ(catalogue_.Count(), 1u);
+  EXPECT_EQ(catalogue_[0].Index, "0001");
 }
 
 }  // namespace

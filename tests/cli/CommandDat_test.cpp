@@ -62,10 +62,9 @@ TEST_F(DatCommands, InfoLoadFailuresExitTwoWithTheLoadMessage) {
   const auto badCrc = RunCli("info " + ShellQuote(dir_.Write("bad.qdat", "[DAT]\n1|XYZ|a\n")));
   EXPECT_EQ(badCrc.exitCode, 2);
   EXPECT_EQ(badCrc.out, "");
-  EXPECT_EQ(badCrc.err, "vexmoor: 'XYZ' is not a valid CRC32 value\n");
-  const std::string qdatAsDat = dir_ / "sample.dat";
-  WriteDatContainer(qdatAsDat, "[INFO]\n", 1);
-  const auto games = RunCli("info " + ShellQuote(qdatAsDat));
+  EXPECT_EQ(badCrc.err, "vexmoor: \"bad.qdat\", line 2: 'XYZ' is not a valid CRC32 value\n");
+  // Rom Center by its name, but no [GAMES] line and nothing else to go by.
+  const auto games = RunCli("info " + ShellQuote(dir_.Write("sample.dat", "[CREDITS]\nauthor=x\n")));
   EXPECT_EQ(games.exitCode, 2);
   EXPECT_EQ(games.err, "vexmoor: The dat has no [GAMES] line\n");
   const auto foreign = RunCli("info " + ShellQuote(dir_.Write("f.qdat", "QDAT12345678xx")));

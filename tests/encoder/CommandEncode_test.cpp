@@ -50,7 +50,9 @@ TEST_F(EncodeCommand, FailureNamesTheDatAndExitsOne) {
   const std::string empty = dir_.Write("empty.dat", "");
   const auto result = RunCli("encode --keep-timestamps " + ShellQuote(a) + " " + ShellQuote(empty));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "vexmoor: cannot encode \"" + empty + "\": Compression error\n");
+  // An empty file is no dat text: refused before anything is packed.
+  EXPECT_EQ(result.err, "vexmoor: cannot encode \"" + empty + "\": \"" + empty +
+                            "\" is not encoded: not a dat: no [INFO] or [DAT] section\n");
   EXPECT_TRUE(PathExists(dir_ / "a.qdat"));
   EXPECT_FALSE(PathExists(dir_ / "empty.qdat"));
   EXPECT_FALSE(PathExists(dir_ / "update_keys.txt"));

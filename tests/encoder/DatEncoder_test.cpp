@@ -176,7 +176,8 @@ TEST_F(DatEncoderTest, FailureStopsTheRunAndKeepsTheOldContainer) {
     Encode({a, empty, b}, Options(false, true));
     FAIL();
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "Compression error");
+    // An empty file is no dat: refused before anything is packed.
+    EXPECT_EQ(std::string(error.what()), "\"" + empty + "\" is not encoded: not a dat: no [INFO] or [DAT] section");
   }
   EXPECT_TRUE(PathExists(dir_ / "A.qdat"));
   EXPECT_EQ(test::ReadFile(dir_ / "E.qdat"), oldContainer);
@@ -267,6 +268,30 @@ TEST_F(DatEncoderTest, RefusesSourcesItWouldDestroy) {
   const std::string plainQdat = dir_.Write("plain.QDAT", kDatA);
   EXPECT_THROW(Encode({plainQdat}, Options()), FormatError);
   EXPECT_EQ(test::ReadFile(plainQdat), kDatA);
+}
+
+// A dropped dump and a notes file were once "Encoded": the dump got an
+// [INFO] section appended (its checksum changed) and a container was
+// written beside each. Only dat text is encoded; nothing else is touched.
+TEST_F(DatEncoderTest, FilesThatAreNotDatTextAreNeverTouched) {
+
+  const std::string rom = dir_.Write("game.nds", std::string("\x24\xFF\xAE\x51\0\0GAME", 10));
+  const std::string notes = dir_.Write("notes.txt", "to do: find the European release\n");
+  for (const std::string& source : {rom, notes}) {
+    const std::string before = test::ReadFile(source);
+    EXPECT_THROW(Encode({source}, Options()), FormatError) << source;
+    EXPECT_EQ(test::ReadFile(source), before);
+    EXPECT_FALSE(PathExists(EncodedDatPath(source)));
+  }
+  EXPECT_FALSE(PathExists(dir_ / "update_keys.txt"));
+  EXPECT_EQ(NotDatTextReason("[INFO]\nNAME=x\n"), "");
+  EXPECT_EQ(NotDatTextReason("  [dat]  \r\n1|2|3\r\n"), "");
+  EXPECT_EQ(NotDatTextReason(std::string_view("[INFO]\n\0", 8)), kNotTextReason);
+  EXPECT_EQ(NotDatTextReason("NAME=[INFO]\n"), kNoSectionReason);
+  EXPECT_EQ(NotDatFileReason(rom), kNotTextReason);
+  EXPECT_EQ(NotDatFileReason(notes), kNoSectionReason);
+  EXPECT_NE(NotDatFileReason(dir_ / "absent.dat").find("absent.dat"), std::string::npos);
+
 }
 
 // A '|' in NAME would shift the fields of the keys line: refused before the

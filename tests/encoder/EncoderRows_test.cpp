@@ -17,16 +17,25 @@ std::vector<std::string> Names(const std::vector<TEncoderRow>& rows) {
   return names;
 }
 
-TEST_F(EncoderRows, EveryDroppedFileGetsASortedLoadedRow) {
+TEST_F(EncoderRows, EveryDroppedFileGetsASortedRowOnlyDatsAreLoaded) {
   const std::string zulu = dir_.Write("1.dat", "[INFO]\r\nNAME=zulu\r\n");
   const std::string alpha = dir_.Write("2.dat", "[INFO]\nNAME=Alpha\n");
-  const std::string image = dir_.Write("b.png", "\x89PNG");
+  const std::string image = dir_.Write("b.png", std::string("\x89PNG\0\0", 6));
+  const std::string notes = dir_.Write("c-notes.txt", "NAME=not a dat\n");
   const std::string missing = dir_ / "a-missing.dat";
-  const std::vector<TEncoderRow> rows = DroppedEncoderRows({zulu, alpha, image, missing});
+  const std::vector<TEncoderRow> rows = DroppedEncoderRows({zulu, alpha, image, notes, missing});
   // Word order, not byte order: "a-missing" before "Alpha", lower-case "zulu" last.
-  EXPECT_EQ(Names(rows), (std::vector<std::string>{"a-missing.dat", "Alpha", "b.png", "zulu"}));
-  EXPECT_EQ(EncoderRowPaths(rows), (std::vector<std::string>{missing, alpha, image, zulu}));
-  for (const TEncoderRow& row : rows) EXPECT_EQ(row.Status, "Loaded");
+  EXPECT_EQ(Names(rows),
+            (std::vector<std::string>{"a-missing.dat", "Alpha", "b.png", "c-notes.txt", "zulu"}));
+  // Only the dats are encoded; the others say why.
+  EXPECT_EQ(EncodableRows(rows), (std::vector<size_t>{1, 4}));
+  EXPECT_EQ(EncoderRowPaths(rows), (std::vector<std::string>{alpha, zulu}));
+  EXPECT_EQ(rows[1].Status, "Loaded");
+  EXPECT_EQ(rows[4].Status, "Loaded");
+  EXPECT_EQ(rows[2].Status, "Skipped: not a dat: binary data (NUL bytes)");
+  EXPECT_EQ(rows[3].Status, "Skipped: not a dat: no [INFO] or [DAT] section");
+  EXPECT_TRUE(rows[0].Status.starts_with("Skipped: ")) << rows[0].Status;
+  EXPECT_NE(rows[0].Status.find("a-missing.dat"), std::string::npos);
   EXPECT_TRUE(DroppedEncoderRows({}).empty());
 }
 

@@ -55,55 +55,88 @@ TEST_F(DatOpenTest, LoadsFillsTheListInSortOrderAndCountsTheEntries) {
   EXPECT_EQ(list_[0].SubItems[kSubItemName], "Alpha");
 }
 
-TEST_F(DatOpenTest, TheCallerChoosesTheLoaderNotTheExtension) {
+// A .qdat picked through "Rom Center Dat Files" once failed with "The dat
+// has no [GAMES] line." and emptied the list: the content decides.
+TEST_F(DatOpenTest, ContentDecidesBetweenNativeAndRomCenterText) {
   dir_.Write("ds.dat", kNative);  // native text under a Rom Center name
   const TDatOpened asRomCenter = Open("ds.dat", TDatLoader::RomCenter);
-  EXPECT_NE(Message(asRomCenter.Error).find("[GAMES]"), std::string::npos);
-  const TDatOpened kept = Open("ds.dat", TDatLoader::None);  // keeps the last choice
-  EXPECT_EQ(state_.DatLoader, TDatLoader::RomCenter);
-  EXPECT_TRUE(kept.Error);
-  EXPECT_FALSE(Open("ds.dat", TDatLoader::QuenDat).Error);
+  EXPECT_FALSE(asRomCenter.Error);
   EXPECT_EQ(state_.Catalogue.Count(), 2u);
+  EXPECT_EQ(state_.DatLoader, TDatLoader::RomCenter);  // the choice is kept for reloads
+  dir_.Write("packed.dat", std::string("QDAT") + std::string(8, '\0'));  // a container by its magic
+  const TDatOpened packed = Open("packed.dat", TDatLoader::RomCenter);
+  EXPECT_NE(Message(packed.Error).find("does not decipher"), std::string::npos);
+  // Text that shows neither section goes by the choice.
+  dir_.Write("plain.qdat", "0001|0A1B2C3D|Zeta\r\n");
+  EXPECT_TRUE(Open("plain.qdat", TDatLoader::QuenDat).Loaded);
+  EXPECT_NE(Message(Open("plain.qdat", TDatLoader::RomCenter).Error).find("[GAMES]"), std::string::npos);
 }
 
-TEST_F(DatOpenTest, AFailureAfterTheEntriesWereReplacedRebuildsTheList) {
-  dir_.Write("ds.qdat", kNative);
-  ASSERT_FALSE(Open("ds.qdat", TDatLoader::QuenDat).Error);
-  dir_.Write("bad.qdat", "[INFO]\r\nFIELDS=INDEX|CRC32|NAME\r\n[DAT]\r\n1|00000001|One\r\n2|XYZ|Two\r\n");
-  const TDatOpened opened = Open("bad.qdat", TDatLoader::QuenDat);
-  EXPECT_TRUE(opened.Error);
-  EXPECT_FALSE(opened.Loaded);
-  EXPECT_TRUE(opened.ListRebuilt);
-  EXPECT_EQ(opened.Widths, (TColumnWidths{0, 40, 280, 68}));
-  // Every row refers to an entry the catalogue still holds.
-  EXPECT_EQ(list_.Count(), state_.Catalogue.Count());
-  for (const TListRow& row : list_) EXPECT_LT(row.Entry, state_.Catalogue.Count());
-  EXPECT_EQ(opened.LoadedText, " Loaded " + std::to_string(state_.Catalogue.Count()) + " items.");
-}
-
-TEST_F(DatOpenTest, AnUnreadableFileLeavesCatalogueAndListAlone) {
+// A damaged dat once left "Loaded 0 items.", hid every column but Status,
+// and the settings named the damaged file; a bad CRC left a half row.
+TEST_F(DatOpenTest, AFailedLoadKeepsThePreviousDatListAndSetting) {
   dir_.Write("ds.qdat", kNative);
   ASSERT_FALSE(Open("ds.qdat", TDatLoader::QuenDat).Error);
   list_.ColumnClick(3, sort_);  // a sort of the user's own survives
   const std::string first = list_[0].SubItems[kSubItemName];
-  const TDatOpened opened = Open("missing.qdat", TDatLoader::QuenDat);
-  EXPECT_NE(Message(opened.Error).find("missing.qdat"), std::string::npos);
-  EXPECT_FALSE(opened.ListRebuilt);
-  EXPECT_TRUE(opened.LoadedText.empty());
-  EXPECT_EQ(list_[0].SubItems[kSubItemName], first);
-  EXPECT_EQ(state_.Catalogue.Count(), 2u);
+  const uint64_t generation = state_.Catalogue.Generation();
+  dir_.Write("bad.qdat", "[INFO]\r\nFIELDS=INDEX|CRC32|NAME\r\n[DAT]\r\n1|00000001|One\r\n2|ZZZZ|Two\r\n");
+  dir_.Write("junk.qdat", "QDAT");  // the magic and no block
+  for (const char* name : {"bad.qdat", "junk.qdat", "missing.qdat"}) {
+    const TDatOpened opened = Open(name, TDatLoader::RomCenter);
+    EXPECT_TRUE(opened.Error) << name;
+    EXPECT_FALSE(opened.Loaded);
+    EXPECT_FALSE(opened.ListRebuilt);
+    EXPECT_TRUE(opened.LoadedText.empty());
+    EXPECT_EQ(opened.Widths, (TColumnWidths{21, 40, 280, 68}));
+    EXPECT_EQ(state_.CurrentDat, "ds.qdat");
+    EXPECT_EQ(state_.DatLoader, TDatLoader::QuenDat);
+    EXPECT_EQ(state_.Catalogue.Count(), 2u);
+    EXPECT_EQ(state_.Catalogue.Generation(), generation);
+    EXPECT_EQ(list_[0].SubItems[kSubItemName], first);
+  }
+  EXPECT_EQ(Message(Open("bad.qdat", TDatLoader::QuenDat).Error),
+            "\"bad.qdat\", line 5: 'ZZZZ' is not a valid CRC32 value");
+  EXPECT_EQ(Message(Open("junk.qdat", TDatLoader::QuenDat).Error),
+            "\"" + dir_ / "junk.qdat" + "\" does not decipher to a packed dat (another key, or a damaged file)");
 }
 
-TEST_F(DatOpenTest, AContainerThatDoesNotDecipherRebuildsTheUnchangedList) {
+// With no loader chosen or set, nothing loads, and the caller hears why.
+TEST_F(DatOpenTest, NoLoaderIsAFailureThatSaysSo) {
+  dir_.Write("notes.txt", kNative);
+  const TDatOpened opened = Open("notes.txt", TDatLoader::None);
+  EXPECT_NE(Message(opened.Error).find("is not a dat by its name"), std::string::npos);
+  EXPECT_FALSE(opened.ListRebuilt);
+  EXPECT_EQ(state_.CurrentDat, "");
+}
+
+TEST(DatOpen, FailureTextNamesThePathAndKeepsOneFullStop) {
+  EXPECT_EQ(DatFailureText("/d/a.qdat", "Cannot open file \"/d/a.qdat\". No such file.", true),
+            "The dat \"/d/a.qdat\" could not be loaded: Cannot open file \"/d/a.qdat\". No such file.\n"
+            "The list shown before is kept.");
+  EXPECT_EQ(DatFailureText("/d/a.qdat", "line 5: bad", false),
+            "The dat \"/d/a.qdat\" could not be loaded: line 5: bad.\nNo dat is loaded; press F2 to pick one.");
+}
+
+TEST_F(DatOpenTest, LoadedDatTextNamesFileAndEntries) {
+  EXPECT_EQ(LoadedDatText(state_), "");
   dir_.Write("ds.qdat", kNative);
-  ASSERT_FALSE(Open("ds.qdat", TDatLoader::QuenDat).Error);
-  dir_.Write("junk.qdat", "QDAT");  // the magic and no block
-  const TDatOpened opened = Open("junk.qdat", TDatLoader::QuenDat);
-  EXPECT_FALSE(opened.Error);
-  EXPECT_FALSE(opened.Loaded);
-  EXPECT_TRUE(opened.ListRebuilt);
-  EXPECT_EQ(opened.LoadedText, " Loaded 2 items.");
-  EXPECT_EQ(state_.CurrentDat, "junk.qdat");
+  ASSERT_TRUE(Open("ds.qdat", TDatLoader::QuenDat).Loaded);
+  EXPECT_EQ(LoadedDatText(state_), "ds.qdat: 2 entries");
+}
+
+// A dat picked from another folder was stored by its bare name and looked
+// for in the program's folder at the next start.
+TEST(DatOpen, TheSettingKeepsTheFolderOfADatElsewhere) {
+  EXPECT_EQ(DatSettingValue("/opt/vexmoor/Quen-NDS.qdat", "/opt/vexmoor/"), "Quen-NDS.qdat");
+  EXPECT_EQ(DatSettingValue("/elsewhere/Bravo.qdat", "/opt/vexmoor/"), "/elsewhere/Bravo.qdat");
+  EXPECT_EQ(DatSettingValue("/opt/vexmoor/sub/Bravo.qdat", "/opt/vexmoor/"), "/opt/vexmoor/sub/Bravo.qdat");
+  EXPECT_EQ(DatSettingValue("", "/opt/vexmoor/"), "");
+  EXPECT_EQ(DatSettingPath("Quen-NDS.qdat", "/opt/vexmoor/"), "/opt/vexmoor/Quen-NDS.qdat");
+  EXPECT_EQ(DatSettingPath("/elsewhere/Bravo.qdat", "/opt/vexmoor/"), "/elsewhere/Bravo.qdat");
+  EXPECT_EQ(DatSettingPath("", "/opt/vexmoor/"), "");
+  EXPECT_EQ(DatSettingValue("/opt/vexmoor/Quen-NDS.qdat", "/opt/vexmoor"), "Quen-NDS.qdat");
+  EXPECT_EQ(DatSettingPath("Quen-NDS.qdat", "/opt/vexmoor"), "/opt/vexmoor/Quen-NDS.qdat");
 }
 
 TEST_F(DatOpenTest, RefusedWhileAScanRunsWithoutTouchingAnything) {
@@ -135,23 +168,26 @@ TEST_F(DatOpenTest, AnUnreadableCacheFileLeavesThePreviousDat) {
   EXPECT_EQ(state_.Catalogue.Count(), 2u);
 }
 
-// A bad CRC leaves the entries before it seeded from the dat's own cache
-// file, and the bad line's partly filled entry missing even when the cache
-// knows the CRC it was left with.
-TEST_F(DatOpenTest, ABadCrcSeedsTheEntriesBeforeItButNotThePartialOne) {
+// The session's load on a bad CRC: the entries before it, seeded from the
+// dat's own cache file, and no partly filled one. OpenDat puts the previous
+// dat back over all of it.
+TEST_F(DatOpenTest, ABadCrcSeedsTheEntriesBeforeItAndOpenDatKeepsThePreviousDat) {
   TCacheTable found;
   CacheSet(found, 0x0A1B2C3D, kCacheFlagCached);
   CacheSet(found, 0, kCacheFlagCached);
   WriteCacheFile(found, dir_ / "bad.qcache");
   dir_.Write("bad.qdat", "[INFO]\n[DAT]\n1|0A1B2C3D|a\n2|xyz|b\n");
+  TAuditState session;
+  session.DatLoader = TDatLoader::QuenDat;
+  EXPECT_THROW(RunDatLoader(session, dir_ / "bad.qdat"), FormatError);
+  ASSERT_EQ(session.Catalogue.Count(), 1u);
+  EXPECT_EQ(session.Catalogue[0].Status, StatusCached);
+  EXPECT_EQ(session.CacheTable.Count(), 2u);
   const TDatOpened opened = Open("bad.qdat", TDatLoader::QuenDat);
-  ASSERT_TRUE(opened.Error);
-  EXPECT_NE(Message(opened.Error).find("'xyz' is not a valid CRC32 value"), std::string::npos);
-  ASSERT_EQ(state_.Catalogue.Count(), 2u);
-  EXPECT_EQ(state_.Catalogue[0].Status, StatusCached);
-  EXPECT_EQ(state_.Catalogue[1].Status, StatusMissing);
-  EXPECT_EQ(state_.CacheTable.Count(), 2u);
-  EXPECT_TRUE(opened.ListRebuilt);
+  EXPECT_NE(Message(opened.Error).find("line 4: 'xyz' is not a valid CRC32 value"), std::string::npos);
+  EXPECT_EQ(state_.Catalogue.Count(), 0u);
+  EXPECT_EQ(state_.CacheTable.Count(), 0u);
+  EXPECT_FALSE(opened.ListRebuilt);
 }
 
 }  // namespace

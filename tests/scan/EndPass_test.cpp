@@ -36,6 +36,24 @@ TEST(EndPassTest, StatusColumnTexts) {
 
 class EndPassFileTest : public test::TempDirTest {};
 
+// The right-click menu's "Open Containing Folder" and "Copy Path".
+TEST(EndPassTest, FoundDumpFileIsTheLooseFileOrTheArchive) {
+  TRomItem item;
+  item.Status = StatusFound;
+  item.StatusText = "/roms/eu/a:b.nds";
+  EXPECT_EQ(FoundDumpFile(item), "/roms/eu/a:b.nds");
+  item.StatusText = "/roms/x.zip\\folder/e.nds";
+  EXPECT_EQ(FoundDumpFile(item), "/roms/x.zip");
+  item.Status = StatusBad;
+  item.StatusText = "/roms/set.part1.rar\\dir\\f.nds";
+  EXPECT_EQ(FoundDumpFile(item), "/roms/set.part1.rar");
+  item.StatusText = " ";
+  EXPECT_EQ(FoundDumpFile(item), "");
+  item.Status = StatusCached;
+  item.StatusText = "Cached";
+  EXPECT_EQ(FoundDumpFile(item), "");
+}
+
 TEST_F(EndPassFileTest, SetsTheColumnInListOrderAndWritesTheCacheBesideTheDat) {
   TAuditState state;
   state.DatPath = dir_ / "my.dat";

@@ -130,6 +130,36 @@ class EncoderFormTest : public QObject {
     QCOMPARE(Column(form, 2), (QStringList{notes}));
   }
 
+  // A dropped dump and notes.txt were once both "Encoded": the dump got
+  // [INFO] and TIMESTAMP= appended (its checksum changed), and rom.qdat and
+  // update_keys.txt were written beside it.
+  void onlyDatTextIsEncodedTheRestSaysWhyAndIsNeverTouched() {
+    shell::TEncoderForm form;
+    const std::string dump("\x24\xFF\xAE\x51\x69\x9A\xA2\x21\0\0\0\0ROM", 15);
+    const QString rom = Write(QStringLiteral("rom.nds"), dump);
+    const QString notes = Write(QStringLiteral("notes.txt"), "buy the Japanese box\n");
+    const QString dat = Write(QStringLiteral("zulu.dat"), kZulu);
+    Drop(form, {rom, notes, dat});
+    QCOMPARE(Column(form, 0), (QStringList{"Alpha Set", "notes.txt", "rom.nds"}));
+    QCOMPARE(Column(form, 1), (QStringList{"Loaded", "Skipped: not a dat: no [INFO] or [DAT] section",
+                                           "Skipped: not a dat: binary data (NUL bytes)"}));
+    form.EncodeButtonClick();
+    QCOMPARE(Column(form, 1)[0], QStringLiteral("Encoded"));
+    QVERIFY(Column(form, 1)[2].startsWith(QStringLiteral("Skipped: ")));
+    QCOMPARE(ReadAll(rom), dump);
+    QCOMPARE(ReadAll(notes), std::string("buy the Japanese box\n"));
+    QVERIFY(!QFile::exists(Path("rom.qdat")));
+    QVERIFY(!QFile::exists(Path("notes.qdat")));
+    QVERIFY(QFile::exists(Path("zulu.qdat")));
+    QVERIFY(shell::TDialogs::Shown().empty());
+    // Nothing but skipped rows: nothing at all is written.
+    QFile::remove(Path("zulu.qdat"));
+    QFile::remove(Path("update_keys.txt"));
+    Drop(form, {rom, notes});
+    form.EncodeButtonClick();
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), (QStringList{"notes.txt", "rom.nds", "zulu.dat"}));
+  }
+
   void encodeWritesContainersKeysAndTimeStamps() {
     shell::TEncoderForm form;
     DropBoth(form);

@@ -7,11 +7,42 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 #include <string>
 
+#include "platform/ProgramFolder.h"
+#include "platform/qt/Settings.h"
 #include "shell/Dialogs.h"
+#include "shell/formMain.h"
 
 namespace vexmoor::test {
+
+// A program folder of its own for one test function: Start() makes it
+// current and opens the main window over it; the settings file is gone
+// before and after, and the folder current before comes back.
+class TWindowFolder {
+ public:
+  TWindowFolder() : start_(CurrentFolder()) {
+    QFile::remove(TSettingsStore().Location());
+    shell::TDialogs::ClearShown();
+  }
+  ~TWindowFolder() {
+    SetCurrentFolder(start_);
+    QFile::remove(TSettingsStore().Location());
+  }
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  std::unique_ptr<shell::TMainForm> Start() const {
+    const std::string folder = QFile::encodeName(dir_.path()).toStdString();
+    SetCurrentFolder(folder);
+    auto form = std::make_unique<shell::TMainForm>(folder + "/");
+    form->show();
+    return form;
+  }
+
+ private:
+  QTemporaryDir dir_;
+  std::string start_;
+};
 
 // The repository's examples folder.
 inline QString ExamplesFolder() { return QStringLiteral(VEXMOOR_SOURCE_DIR "/examples/"); }

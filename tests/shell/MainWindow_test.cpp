@@ -2,6 +2,7 @@
 // sorting and colours, the menus, the key preview and the error report.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
@@ -12,7 +13,9 @@
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Settings.h"
 #include "shell/GuiTest.h"
+#include "shell/HelpLinks.h"
 #include "shell/RomListModel.h"
+#include "shell/ShownText.h"
 #include "shell/StatusPanel.h"
 #include "shell/formMain.h"
 
@@ -107,7 +110,8 @@ class TMainWindowTest : public QObject {
     QVERIFY(form->close());
     form.reset();
     const TSettingsStore settings;
-    QCOMPARE(settings.ReadText("QuenDat"), std::string("sample-rc.dat"));
+    // Picked outside the program's folder: kept with its folder.
+    QCOMPARE(settings.ReadText("QuenDat"), FileBytes(ExamplesFolder() + QStringLiteral("sample-rc.dat")));
     QCOMPARE(settings.ReadFlag("CacheResults"), false);
     QCOMPARE(settings.ReadFlag("ChecksumCache"), false);
     QCOMPARE(QSettings(settings.Location(), QSettings::IniFormat).value(QStringLiteral("ChecksumCache")).toString(),
@@ -201,7 +205,8 @@ class TMainWindowTest : public QObject {
     QCOMPARE(form->PanelText(2), QStringLiteral(" Loaded 40 items."));
     QCOMPARE(form->State().CurrentDat, std::string("sample-ds.qdat"));
     QCOMPARE(view->columnWidth(0), 21);
-    QCOMPARE(view->columnWidth(1), 40);
+    QVERIFY(view->columnWidth(1) >= 40);  // five-digit IDs fit whatever the font
+    QVERIFY(view->columnWidth(1) > view->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
     QCOMPARE(view->columnWidth(2), 280);
     QVERIFY(view->columnWidth(3) >= 68);  // more when the font needs it for eight digits
     QVERIFY(view->columnWidth(3) > view->fontMetrics().horizontalAdvance(Cell(*form, 0, 3)));
@@ -282,6 +287,73 @@ class TMainWindowTest : public QObject {
     }
   }
 
+  // X and Wayland desktops take Ctrl+Alt+F11 for text console 11, so the
+  // encoder could not be reached on Linux.
+  void ctrlShiftF11ShowsTheSpecialMenuTooAndTheEntryShowsIt() {
+    auto form = Start();
+    QAction* special = form->Action(QStringLiteral("SpecialMenu"));
+    QCOMPARE(form->Action(QStringLiteral("DatEncoderItem"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F11")));
+    QTest::keyClick(form->ListView(), Qt::Key_F11, Qt::ShiftModifier);
+    QVERIFY(!special->isVisible());
+    QTest::keyClick(form->ListView(), Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(special->isVisible());
+  }
+
+  // A dat picked elsewhere was stored by its bare name and looked for in the
+  // program's folder at the next start: the window opened empty, silently.
+  void aDatPickedElsewhereIsLoadedAgainAtTheNextStart() {
+    QTemporaryDir elsewhere;
+    const QString bravo = elsewhere.filePath(QStringLiteral("Bravo.qdat"));
+    QVERIFY(QFile::copy(ExamplesFolder() + QStringLiteral("sample-ds.qdat"), bravo));
+    auto form = Start();
+    TDialogs::Answer(TDialogAnswer::File(bravo, 0));
+    form->Action(QStringLiteral("PickItem"))->trigger();
+    form.reset();
+    QCOMPARE(TSettingsStore().ReadText("QuenDat"), FileBytes(bravo));
+    form = Start();
+    QCOMPARE(form->Model().rowCount(), 40);
+    QCOMPARE(form->State().DatPath, FileBytes(bravo));
+    // Inside the program's folder the bare name, as ever.
+    QVERIFY(QFile::copy(bravo, Path(QStringLiteral("Local.qdat"))));
+    form->OpenDat(Path(QStringLiteral("Local.qdat")), TDatLoader::QuenDat);
+    form.reset();
+    QCOMPARE(TSettingsStore().ReadText("QuenDat"), std::string("Local.qdat"));
+    QVERIFY(TDialogs::Shown().size() == 1);  // the open dialog only
+  }
+
+  void aDatNamedInTheSettingsThatIsMissingOrDamagedSaysSoAtStart() {
+    {
+      TSettingsStore settings;
+      settings.WriteText("QuenDat", "/gone/Bravo.qdat");
+    }
+    auto form = Start();
+    QCOMPARE(TDialogs::Shown().size(), size_t{1});
+    QVERIFY2(LastDialog().Text.contains(QStringLiteral("\"/gone/Bravo.qdat\"")), qPrintable(LastDialog().Text));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Vexmoor v0.642 - Fast Rom Checklist"));
+    QVERIFY(form->EmptyHint()->isVisible());
+    form.reset();
+    // The damaged default dat: once "Loaded 0 items." and every column but Status gone.
+    WriteFile(QStringLiteral("Quen-NDS.qdat"), QByteArray("QDAT") + QByteArray(64, '\x33'));
+    QFile::remove(TSettingsStore().Location());
+    TDialogs::ClearShown();
+    form = Start();
+    QCOMPARE(TDialogs::Shown().size(), size_t{1});
+    QVERIFY2(LastDialog().Text.contains(QStringLiteral("does not decipher")), qPrintable(LastDialog().Text));
+    QVERIFY2(LastDialog().Text.contains(QStringLiteral("No dat is loaded")), qPrintable(LastDialog().Text));
+    QCOMPARE(form->PanelText(2), QString());
+    for (int column = 0; column < 5; ++column) QVERIFY(!form->ListView()->isColumnHidden(column));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Vexmoor v0.642 - Fast Rom Checklist"));
+    // The first start without any dat says nothing.
+    form.reset();
+    QFile::remove(Path(QStringLiteral("Quen-NDS.qdat")));
+    QFile::remove(TSettingsStore().Location());
+    TDialogs::ClearShown();
+    form = Start();
+    QVERIFY(TDialogs::Shown().empty());
+    QVERIFY(form->EmptyHint()->isVisible());
+    QCOMPARE(form->EmptyHint()->text(), QStringLiteral("Press F2 to pick a dat, then F3 to scan a folder"));
+  }
+
   void ctrlAltF11AloneShowsTheSpecialMenu() {
     auto form = Start();
     QAction* special = form->Action(QStringLiteral("SpecialMenu"));
@@ -349,12 +421,17 @@ class TMainWindowTest : public QObject {
     form->Action(QStringLiteral("AboutItem"))->trigger();
     QCOMPARE(LastDialog().Caption, QStringLiteral("About Vexmoor - The Quen Team"));
     QCOMPARE(LastDialog().IconId, 100);
+    QVERIFY2(LastDialog().Text.contains(QStringLiteral("Version 0.642")), qPrintable(LastDialog().Text));
     TDialogs::Answer(TDialogAnswer::Press(QMessageBox::No));
     form->Action(QStringLiteral("IrcMenu"))->trigger();
     QCOMPARE(LastDialog().Caption, QStringLiteral("Question"));
     QCOMPARE(LastDialog().IconId, 932);
     QVERIFY(LastDialog().Text.startsWith(QStringLiteral("Connect to ")));
-    QVERIFY(LastDialog().Text.contains(QStringLiteral("#vexmoor  -  irc://")));
+    // The addresses are a build-time setting, empty by default: their
+    // entries are hidden then, and About stays.
+    for (const THelpEntry& entry : kHelpEntries)
+      QCOMPARE(form->Action(QString::fromLatin1(entry.MenuName))->isVisible(), entry.Address[0] != '\0');
+    QVERIFY(form->Action(QStringLiteral("AboutItem"))->isVisible());
   }
 };
 

@@ -5,7 +5,11 @@
 #include <QClipboard>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
@@ -19,7 +23,9 @@
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Settings.h"
 #include "shell/GuiTest.h"
+#include "shell/ListFilterBar.h"
 #include "shell/RomListModel.h"
+#include "shell/StatusPanel.h"
 #include "shell/formMain.h"
 
 namespace vexmoor::shell {
@@ -118,12 +124,49 @@ class TScanWindowTest : public QObject {
     QCOMPARE(form->Model().rowCount(), 6);
     QCOMPARE(form->State().DatLoader, TDatLoader::RomCenter);
     QVERIFY(!ReportShown());
-    // A container through the Rom Center entry has no "[GAMES]" line: the
-    // error is reported and the list shows what the catalogue holds.
+    // A container through the Rom Center entry once failed ("The dat has no
+    // [GAMES] line.") and emptied the list: its content decides.
     Pick(*form, SampleDat(), 1);
-    QVERIFY(ReportShown());
-    QCOMPARE(form->Model().rowCount(), static_cast<int>(form->State().Catalogue.Count()));
-    QCOMPARE(form->Model().rowCount(), 0);
+    QVERIFY(!ReportShown());
+    QCOMPARE(form->Model().rowCount(), 40);
+  }
+
+  // A damaged dat through F2 once did nothing visible while the settings
+  // came to name it; a bad CRC left a half row "(no name) 00000000".
+  void aPickThatFailsSaysWhyAndKeepsListColumnsCountsAndSetting() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    Scan(*form);
+    const QString counts = form->FilterBar()->CountsLabel()->text();
+    QFile junk(Path(QStringLiteral("damaged.qdat")));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray("QDAT") + QByteArray(40, '\x5a'));
+    junk.close();
+    QFile badCrc(Path(QStringLiteral("badcrc.qdat")));
+    QVERIFY(badCrc.open(QIODevice::WriteOnly));
+    badCrc.write("[INFO]\r\nFIELDS=INDEX|CRC32|NAME\r\n[DAT]\r\n1|00000001|One\r\n2|ZZZZ|Two\r\n");
+    badCrc.close();
+    const struct {
+      const char* Name;
+      const char* Says;
+    } cases[] = {{"damaged.qdat", "does not decipher to a packed dat (another key, or a damaged file)"},
+                 {"badcrc.qdat", "\"badcrc.qdat\", line 5: 'ZZZZ' is not a valid CRC32 value"}};
+    for (const auto& bad : cases) {
+      TDialogs::ClearShown();
+      Pick(*form, Path(QString::fromLatin1(bad.Name)), 0);
+      QVERIFY(ReportShown());
+      const QString text = TDialogs::Shown().back().Text;
+      QVERIFY2(text.contains(QString::fromLatin1(bad.Says)), qPrintable(text));
+      QVERIFY2(text.contains(QStringLiteral("The list shown before is kept.")), qPrintable(text));
+      QCOMPARE(form->Model().rowCount(), 40);
+      QCOMPARE(RowOfName(*form, QStringLiteral("One")), -1);
+      for (int column = 0; column < 5; ++column) QVERIFY(!form->ListView()->isColumnHidden(column));
+      QCOMPARE(form->FilterBar()->CountsLabel()->text(), counts);
+      QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : 27"));
+      QCOMPARE(form->State().CurrentDat, std::string("sample-ds.qdat"));
+    }
+    form.reset();
+    QCOMPARE(TSettingsStore().ReadText("QuenDat"), std::string("sample-ds.qdat"));
   }
 
   void theThirdFilterEntryLoadsLogiqxClrMameProAndOfflineListPlainOrZipped() {
@@ -167,7 +210,7 @@ class TScanWindowTest : public QObject {
     QCOMPARE(chooser.Kind, TDialogKind::Folder);
     QCOMPARE(chooser.Caption, QStringLiteral("Select rom folder"));
     QCOMPARE(form->PanelText(0), QStringLiteral(" Found : 12"));
-    QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : 28"));
+    QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : 27"));  // the bad dump is not missing
     QCOMPARE(form->PanelText(2), QStringLiteral(" Scanning complete."));
     QCOMPARE(Cell(*form, RowOfName(*form, QStringLiteral("Copper Comet Rally")), 4),
              QStringLiteral("Found : \"Copper Comet Rally.nds\"  ::  \"%1/USA/\"").arg(RomFolder()));
@@ -227,6 +270,62 @@ class TScanWindowTest : public QObject {
     QVERIFY(!form->Action(QStringLiteral("CancelItem"))->isVisible());
     QVERIFY(form->Action(QStringLiteral("SaveListItem"))->isVisible());
     QVERIFY(QFile::exists(Path(QStringLiteral("sample-ds.qcache"))));
+  }
+
+  // "Missing" once counted bad and cached rows, a cancelled re-scan showed
+  // Missing 42262 with no row saying Missing, a new dat kept the old counts
+  // and the labels were cut ("Match... 11085").
+  void theCountsAgreeWithTheRowsAndShowInFull() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    QCOMPARE(form->FilterBar()->CountsLabel()->text(), QStringLiteral("Found 0   Cached 0   Missing 40   Bad 0"));
+    Scan(*form);
+    const auto rowsSaying = [&](const QString& start) {
+      int rows = 0;
+      for (int row = 0; row < form->Model().rowCount(); ++row) rows += Cell(*form, row, 4).startsWith(start);
+      return rows;
+    };
+    QCOMPARE(rowsSaying(QStringLiteral("Missing")), 27);
+    QCOMPARE(form->FilterBar()->CountsLabel()->text(), QStringLiteral("Found 12   Cached 0   Missing 27   Bad 1"));
+    // A re-scan cancelled at once: the cached finds stay, the counts follow the rows.
+    Pick(*form, SampleDat(), 0);
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : n/a"));
+    QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : n/a"));
+    DuringTheScan([&] { form->Action(QStringLiteral("CancelItem"))->trigger(); });
+    Scan(*form);
+    QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : %1").arg(rowsSaying(QStringLiteral("Missing"))));
+    QCOMPARE(form->FilterBar()->CountsLabel()->text(),
+             QStringLiteral("Found 0   Cached %1   Missing %2   Bad 0")
+                 .arg(rowsSaying(QStringLiteral("Cached")))
+                 .arg(rowsSaying(QStringLiteral("Missing"))));
+    // Another dat: its own counts.
+    Pick(*form, ExamplesFolder() + QStringLiteral("sample-rc.dat"), 1);
+    QCOMPARE(form->FilterBar()->CountsLabel()->text(), QStringLiteral("Found 0   Cached 0   Missing 6   Bad 0"));
+    QCOMPARE(form->PanelText(1), QStringLiteral(" Missing : n/a"));
+    // A large count shows whole in its panel.
+    const QList<TStatusPanel*> panels = form->statusBar()->findChildren<TStatusPanel*>();
+    panels[0]->SetText(QStringLiteral(" Matched : 1108500"));
+    QCoreApplication::processEvents();
+    QVERIFY(panels[0]->width() >= panels[0]->fontMetrics().horizontalAdvance(panels[0]->Text()));
+  }
+
+  // The options could be toggled during a scan, to no effect until the next.
+  void theOptionsAndRecentDatsAreDisabledWhileScanningAndAProgressBarShows() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    bool disabled = false;
+    bool progress = false;
+    DuringTheScan([&] {
+      disabled = !form->Action(QStringLiteral("OptionsMenu"))->isEnabled() &&
+                 !form->Action(QStringLiteral("RecentMenu"))->isEnabled();
+      progress = form->Progress()->isVisible();
+    });
+    Scan(*form);
+    QVERIFY(disabled);
+    QVERIFY(progress);
+    QVERIFY(!form->Progress()->isVisible());
+    QVERIFY(form->Action(QStringLiteral("OptionsMenu"))->isEnabled());
+    QVERIFY(form->Action(QStringLiteral("RecentMenu"))->isEnabled());
   }
 
   void closingTheWindowStopsTheScan() {
@@ -301,7 +400,7 @@ class TScanWindowTest : public QObject {
     Pick(*form, SampleDat(), 0);
     QTableView* view = form->ListView();
     for (const int row : {9, 2, 5})
-      view->selectionModel()->select(form->Model().index(row, 0),
+      view->selectionModel()->select(form->ViewIndex(row, 0),
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QVERIFY(form->Action(QStringLiteral("SelectionMenu"))->isVisible());
     const auto names = [&] {
@@ -332,12 +431,62 @@ class TScanWindowTest : public QObject {
     QCOMPARE(QGuiApplication::clipboard()->text(), byId);
   }
 
+  // With no row selected, Ctrl+C copied the focused cell without a line end.
+  void ctrlCWithoutASelectionCopiesTheCurrentRowsName() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    QTableView* view = form->ListView();
+    view->selectionModel()->setCurrentIndex(form->ViewIndex(4, 3), QItemSelectionModel::NoUpdate);
+    QVERIFY(!view->selectionModel()->hasSelection());
+    QGuiApplication::clipboard()->clear();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), Cell(*form, 4, 2) + QStringLiteral("\r\n"));
+  }
+
+  void theRowMenuCopiesNameAndPathOfAFoundDump() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    Scan(*form);
+    QTableView* view = form->ListView();
+    const auto rightClick = [&](const QString& name) {
+      const QModelIndex index = form->ViewIndex(RowOfName(*form, name), 2);
+      emit view->customContextMenuRequested(view->visualRect(index).center());
+      form->ContextMenu()->hide();
+    };
+    rightClick(QStringLiteral("Copper Comet Rally"));
+    QCOMPARE(form->ContextMenu()->actions().size(), 3);
+    QVERIFY(form->Action(QStringLiteral("CopyPathItem"))->isEnabled());
+    QVERIFY(form->Action(QStringLiteral("OpenFolderItem"))->isEnabled());
+    form->Action(QStringLiteral("CopyNameItem"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Copper Comet Rally\r\n"));
+    form->Action(QStringLiteral("CopyPathItem"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), RomFolder() + QStringLiteral("/USA/Copper Comet Rally.nds\r\n"));
+    rightClick(QStringLiteral("Snowlark Express"));  // missing: no dump to point at
+    QVERIFY(!form->Action(QStringLiteral("CopyPathItem"))->isEnabled());
+    QVERIFY(!form->Action(QStringLiteral("OpenFolderItem"))->isEnabled());
+  }
+
+  void theStatusBarConfirmsTheReports() {
+    auto form = Start();
+    Pick(*form, SampleDat(), 0);
+    Scan(*form);
+    TDialogs::Answer(TDialogAnswer::Folder(dir_->path()));
+    form->Action(QStringLiteral("SaveListItem"))->trigger();
+    QCOMPARE(form->PanelText(2), QStringLiteral(" Saved lists to ") + dir_->path());
+    TDialogs::Answer(TDialogAnswer::File(Path(QStringLiteral("fix.dat"))));
+    form->Action(QStringLiteral("FixDatItem"))->trigger();
+    QCOMPARE(form->PanelText(2), QStringLiteral(" Fix dat written: 28 entries (%1)").arg(Path(QStringLiteral("fix.dat"))));
+  }
+
   void aSortKeepsTheCurrentRowAndTheScrollPosition() {
     auto form = Start();
     Pick(*form, SampleDat(), 0);
     QTableView* view = form->ListView();
-    view->setCurrentIndex(form->Model().index(30, 2));
-    view->scrollTo(form->Model().index(30, 2), QAbstractItemView::PositionAtTop);
+    view->setCurrentIndex(form->ViewIndex(30, 2));
+    view->scrollTo(form->ViewIndex(30, 2), QAbstractItemView::PositionAtTop);
     const int scrolled = view->verticalScrollBar()->value();
     QVERIFY(scrolled > 0);
     const QString current = view->currentIndex().data().toString();
@@ -345,6 +494,20 @@ class TScanWindowTest : public QObject {
                       QPoint(view->horizontalHeader()->sectionViewportPosition(3) + 5, 4));
     QCOMPARE(view->currentIndex().data().toString(), current);
     QCOMPARE(view->verticalScrollBar()->value(), scrolled);
+  }
+
+  // With no dat loaded a scan has nothing to look for: F3 says so instead
+  // of asking for a folder, and so does a dropped folder.
+  void aScanWithoutADatSaysWhy() {
+    auto form = Start();
+    form->Action(QStringLiteral("ScanItem"))->trigger();
+    QCOMPARE(TDialogs::Shown().size(), size_t{1});
+    QCOMPARE(TDialogs::Shown()[0].Kind, TDialogKind::Message);
+    QVERIFY(TDialogs::Shown()[0].Text.startsWith(QStringLiteral("No dat is loaded")));
+    Drop(*form, RomFolder());
+    QCOMPARE(TDialogs::Shown().size(), size_t{2});
+    QCOMPARE(form->PanelText(0), QStringLiteral(" Found : n/a"));
+    QVERIFY(!form->Action(QStringLiteral("SaveListItem"))->isVisible());
   }
 
   void aDroppedDatLoadsAndADroppedFolderScans() {

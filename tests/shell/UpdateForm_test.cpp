@@ -77,6 +77,19 @@ shell::TUpdateForm* OpenUpdateForm() {
   return nullptr;
 }
 
+// "&Update..." of `main`, with "&Update" pressed in the update window as
+// soon as it offers something.
+void UpdateFromMainWindow(shell::TMainForm& main) {
+  QTimer presser;
+  QObject::connect(&presser, &QTimer::timeout, [&] {
+    shell::TUpdateForm* form = OpenUpdateForm();
+    if (form != nullptr && form->ButtonPanel()->isVisible() && form->ButtonPanel()->isEnabled())
+      form->UpdateButtonClick();
+  });
+  presser.start(50);
+  main.UpdateItemClick();
+}
+
 }  // namespace
 
 class UpdateFormTest : public QObject {
@@ -215,8 +228,21 @@ class UpdateFormTest : public QObject {
       QVERIFY(form->isVisible());
       QVERIFY(!form->ButtonPanel()->isVisible());
       QCOMPARE(form->ListView()->model()->rowCount(), 0);
+      // The window does not sit there without a way out.
+      QVERIFY(form->CloseButton()->isVisible());
+      QCOMPARE(form->StateLabel()->text(), QStringLiteral("The update server could not be asked."));
+      form->CloseButton()->click();
+      QVERIFY(!form->isVisible());
+      QCOMPARE(form->result(), 0);
     }
-    QCOMPARE(shell::TDialogs::Shown()[0].Text.left(14), QStringLiteral("can't connect:"));
+    // Once the raw "Connection refused (Error #111)": now the server, the
+    // reason in words, and the setting to change.
+    const QString text = shell::TDialogs::Shown()[0].Text;
+    QVERIFY2(text.startsWith(QStringLiteral("The update server \"127.0.0.1:")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("it refused the connection")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("UpdateURL")), qPrintable(text));
+    QVERIFY2(text.contains(TSettingsStore().Location()), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("Error #")), qPrintable(text));
   }
 
   void theProgramRowRestartsOnlyWhenChecked() {
@@ -319,7 +345,11 @@ class UpdateFormTest : public QObject {
     });
     shell::TUpdateForm form(nullptr, Config(server.Url("/update/")));
     form.show();
-    QTimer::singleShot(600, &form, [&] { form.close(); });
+    // While it waits the window says so, and can be closed.
+    QTRY_VERIFY_WITH_TIMEOUT(form.StateLabel()->text().startsWith(QStringLiteral("Checking for updates at 127.0.0.1:")),
+                             2000);
+    QVERIFY(form.CloseButton()->isVisible());
+    QTimer::singleShot(600, &form, [&] { form.CloseButton()->click(); });
     QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
     QTest::qWait(100);
     QVERIFY(form.Updater().Cancelled());
@@ -343,15 +373,7 @@ class UpdateFormTest : public QObject {
     shell::TMainForm main(Path("local").toStdString());
     main.OpenDat(Path("local/Quen.qdat"), TDatLoader::QuenDat);
     QCOMPARE(main.Model().rowCount(), 1);
-    QTimer presser;
-    connect(&presser, &QTimer::timeout, [&] {
-      shell::TUpdateForm* form = OpenUpdateForm();
-      if (form != nullptr && form->ButtonPanel()->isVisible() && form->ButtonPanel()->isEnabled())
-        form->UpdateButtonClick();
-    });
-    presser.start(50);
-    main.UpdateItemClick();
-    presser.stop();
+    UpdateFromMainWindow(main);
     QCOMPARE(ReadAll(Path("local/Quen.qdat")), served);
     QCOMPARE(main.Model().rowCount(), 2);
     // Refused while a scan runs: the reload would replace its catalogue.
@@ -360,6 +382,30 @@ class UpdateFormTest : public QObject {
     QVERIFY(OpenUpdateForm() == nullptr);
     main.State().ScanRunning = false;
   }
+
+  // After Update brought the default dat, the window stayed empty until a
+  // restart, and nothing said what had arrived or where.
+  void anUpdateLoadsTheDatItBroughtWhenNoneWasLoaded() {
+    EncodeDat(Path("www/update"), 2);
+    QVERIFY(QFile::rename(Path("www/update/Quen.qdat"), Path("www/update/Quen-NDS.qdat")));
+    Serve("[Quen-NDS.qdat]\r\nName=Quen Set\r\nFile=Quen-NDS.qdat\r\nTimestamp=99999\r\n" +
+          Verified(ReadAll(Path("www/update/Quen-NDS.qdat"))));
+    {
+      TSettingsStore settings;
+      settings.RemoveAll();
+      settings.WriteText("UpdateURL", nginx_->Url("/update/"));
+      settings.WriteText("UpdatePublicKey", MinisignPublicKeyLine(TestUpdatePublicKey()));
+    }
+    QDir::setCurrent(Path("local"));
+    shell::TMainForm main(Path("local").toStdString());
+    QCOMPARE(main.Model().rowCount(), 0);
+    UpdateFromMainWindow(main);
+    QVERIFY2(shell::TDialogs::Shown().empty(), qPrintable(shell::TDialogs::Shown()[0].Text));
+    QCOMPARE(main.Model().rowCount(), 2);
+    QCOMPARE(main.PanelText(2),
+             QStringLiteral(" Updated: Quen Set (Quen-NDS.qdat) in %1/").arg(QDir(Path("local")).absolutePath()));
+  }
+
   // Each list the window refuses offers nothing and says why in one report.
   void aRefusedListOffersNothingAndSaysWhy() {
     const std::string list = "[Quen.qdat]\r\nName=Quen\r\nFile=Quen.qdat\r\nTimestamp=99999\r\n" +
