@@ -170,12 +170,14 @@ class TClrMameProParser {
   }
 
   void ReadRom() {
-    std::string_view romName, crc, size;
+    std::string_view romName, crc, size, sha1, md5;
     bool nodump = false;
     ReadBlock([&](std::string_view key, std::string_view value) {
       if (key == "name") romName = value;
       if (key == "crc") crc = value;
       if (key == "size") size = value;
+      if (key == "sha1") sha1 = value;
+      if (key == "md5") md5 = value;
       if ((key == "flags" || key == "status") && value == "nodump") nodump = true;
     });
     if (crc.empty() || nodump) return;
@@ -188,6 +190,9 @@ class TClrMameProParser {
     TRomItem& entry = dat_.Entries.Append();
     entry.Crc = value;
     entry.Size = ParseRomSize(size);
+    entry.RomName = romName;
+    entry.Sha1 = HexDigest(sha1, 40);
+    entry.Md5 = HexDigest(md5, 32);
     dat_.NoteRomName(romName);
   }
 

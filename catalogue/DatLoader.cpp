@@ -6,6 +6,7 @@
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatText.h"
 #include "catalogue/DatZip.h"
+#include "catalogue/GameDat.h"
 #include "catalogue/GameDatLoader.h"
 #include "catalogue/General.h"
 #include "catalogue/TextLines.h"
@@ -152,6 +153,10 @@ void LoadRomCenterText(TLoadedDat& dat, const std::string& path, std::string_vie
   dat.Catalogue.Clear();
   const size_t first = RomCenterDataStart(lines);
   AppendNamingTheFile(path, [&] { AppendRomCenterEntries(dat.Catalogue, lines, first); });
+  // The loose dumps are the files of the extensions the rom column names.
+  TGameDat names;
+  for (const TRomItem& entry : dat.Catalogue) names.NoteRomName(entry.RomName);
+  dat.DatMask = ExtensionMask(names);
 }
 
 std::optional<bool> LoadDatByContent(TLoadedDat& dat, const std::string& path,

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "catalogue/GameDat.h"
 #include "catalogue/TextLines.h"
 #include "platform/Errors.h"
 
@@ -173,6 +174,8 @@ void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string
     entry.Crc = crc;
     entry.Name = items[2];
     entry.Country = " ";
+    entry.RomName = items[5];
+    entry.Size = ParseRomSize(items[7]);
   }
 }
 

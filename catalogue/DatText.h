@@ -60,10 +60,11 @@ bool IsValidUtf8(std::string_view text);
 // it stay, and the bad line adds none.
 void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
                          size_t first, const TNativeColumns& columns);
-// Rom Center lines must have exactly 10 items: Name from item 2, Crc from
-// item 6, Index the line's 1-based number after the "[GAMES]" line (skipped
-// lines counted) with at least four digits, Country a single blank. A bad
-// CRC throws as for native lines.
+// Rom Center lines must have exactly 10 items: Name from item 2, RomName
+// from item 5, Crc from item 6, Size from item 7 (when it is a decimal
+// number), Index the line's 1-based number after the "[GAMES]" line
+// (skipped lines counted) with at least four digits, Country a single blank.
+// A bad CRC throws as for native lines.
 void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
                             size_t first);
 

@@ -1,6 +1,7 @@
 #include "catalogue/GameDat.h"
 
 #include <array>
+#include <unordered_map>
 
 #include "catalogue/TextLines.h"
 
@@ -70,6 +71,37 @@ void TGameDat::NoteRomName(std::string_view romName) {
   const size_t dot = romName.rfind('.');
   NoteExtension(dot == std::string_view::npos || dot + 1 == romName.size() ? std::string_view()
                                                                             : romName.substr(dot));
+}
+
+std::string ExtensionMask(const TGameDat& dat) {
+  std::string mask;
+  for (const std::string& extension : dat.Extensions) {
+    if (!mask.empty()) mask += ';';
+    mask += '*' + extension;
+  }
+  return mask;
+}
+
+std::string HexDigest(std::string_view text, size_t digits) {
+  if (text.size() != digits) return {};
+  for (const char c : text) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return {};
+  }
+  return std::string(text);
+}
+
+std::unordered_set<std::string> RepeatedNames(const TCatalogue& entries) {
+  std::unordered_map<std::string_view, std::string_view> firstIndex;
+  std::unordered_set<std::string> repeated;
+  for (const TRomItem& entry : entries) {
+    const auto [first, added] = firstIndex.emplace(entry.Name, entry.Index);
+    if (!added && first->second != entry.Index) repeated.insert(entry.Name);
+  }
+  return repeated;
+}
+
+std::string UniqueGameName(std::string_view name, std::string_view index) {
+  return std::string(name) + " (" + std::string(index) + ")";
 }
 
 std::string ReleaseIndexText(std::string_view id, size_t position) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "catalogue/DatFormat.h"
@@ -38,6 +39,10 @@ struct TGameDat {
   void NoteRomName(std::string_view romName);
 };
 
+// The loose-dump mask of the rom names a dat lists: "*" and each of
+// `dat`'s Extensions, ';'-separated ("*.nds;*.bin"); "" when it lists none.
+std::string ExtensionMask(const TGameDat& dat);
+
 // A release number for the ID column: `id` when it is not empty, else the
 // game's 1-based `position`; digits-only numbers get zeros in front up to
 // four digits (7 -> 0007, 12345 stays), other texts stay as they are.
@@ -54,6 +59,17 @@ std::string CountryFromName(std::string_view name);
 // three-letter code (USA, EUR, JPN, FRA, CHN, GER, ITA, HOL, SPA, KOR, AUS),
 // any letter case; "" for anything else.
 std::string CountryFromRegion(std::string_view region);
+
+// `text` when it is exactly `digits` hexadecimal digits (40 for a SHA-1, 32
+// for an MD5), else "": a digest is written into other files as a word.
+std::string HexDigest(std::string_view text, size_t digits);
+
+// The names that entries of more than one release number (Index) carry:
+// games of one title that a dat lists apart (OfflineList repeats titles).
+std::unordered_set<std::string> RepeatedNames(const TCatalogue& entries);
+
+// A game name no other release shares: `name` + " (" + `index` + ")".
+std::string UniqueGameName(std::string_view name, std::string_view index);
 
 // A rom size: decimal digits only, fitting in 64 bits; nullopt otherwise.
 std::optional<uint64_t> ParseRomSize(std::string_view text);

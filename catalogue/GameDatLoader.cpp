@@ -12,15 +12,6 @@ namespace vexmoor {
 
 namespace {
 
-std::string MaskOf(const TGameDat& dat) {
-  std::string mask;
-  for (const std::string& extension : dat.Extensions) {
-    if (!mask.empty()) mask += ';';
-    mask += '*' + extension;
-  }
-  return mask;
-}
-
 std::string SharedExtension(const TGameDat& dat) {
   if (dat.Extensions.size() != 1 || dat.RomWithoutExtension) return {};
   return dat.Extensions.front().substr(1);
@@ -45,7 +36,7 @@ TGameDat ParseGameDat(std::string_view text, TDatContent content) {
 }
 
 void LoadGameDat(TLoadedDat& loaded, const std::string& path, TGameDat dat) {
-  loaded.DatMask = MaskOf(dat);
+  loaded.DatMask = ExtensionMask(dat);
   SetHeader(loaded.DatHeader, dat, loaded.DatMask);
   loaded.DatFields = std::string(kGameDatFields);
   loaded.DatPath = AbsoluteDatPath(path);

@@ -47,7 +47,10 @@ void TLogiqxReader::AddRom(const char* const* attributes) {
   entry.Name = name_;
   entry.Country = country_;
   entry.Size = ParseRomSize(XmlAttribute(attributes, "size"));
-  Dat.NoteRomName(XmlAttribute(attributes, "name"));
+  entry.RomName = XmlAttribute(attributes, "name");
+  entry.Sha1 = HexDigest(XmlAttribute(attributes, "sha1"), 40);
+  entry.Md5 = HexDigest(XmlAttribute(attributes, "md5"), 32);
+  Dat.NoteRomName(entry.RomName);
 }
 
 void TLogiqxReader::EndGame() {

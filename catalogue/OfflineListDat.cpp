@@ -71,6 +71,18 @@ void TOfflineListReader::End(std::string_view element, std::string_view text, si
     if (!crc.empty()) roms_.push_back({ParseCrc32(crc), extension_});
   } else if (depth == 1 && section_ == TSection::Configuration && !hasSystem_) {
     Dat.System = Dat.Name;
+  } else if (depth == 0) {
+    NameRepeatedTitlesApart();
+  }
+}
+
+void TOfflineListReader::NameRepeatedTitlesApart() {
+  const std::unordered_set<std::string> repeated = RepeatedNames(Dat.Entries);
+  if (repeated.empty()) return;
+  for (TRomItem& entry : Dat.Entries) {
+    if (repeated.count(entry.Name) == 0) continue;
+    const size_t title = entry.Name.size();
+    entry.RomName = UniqueGameName(entry.Name, entry.Index) + entry.RomName.substr(title);
   }
 }
 
@@ -85,6 +97,7 @@ void TOfflineListReader::EndGame() {
     entry.Name = title_;
     entry.Country = country;
     entry.Size = ParseRomSize(romSize_);
+    entry.RomName = title_ + rom.Extension;
     Dat.NoteExtension(rom.Extension);
   }
 }

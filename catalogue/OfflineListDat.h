@@ -19,7 +19,10 @@ std::string CountryFromLocation(std::string_view location);
 
 // Fills Dat with one entry per romCRC of each game: Name from title, Index
 // from releaseNumber (or the game's 1-based position when it has none),
-// Country from location, Size from romSize; an empty romCRC gives none.
+// Country from location, Size from romSize, RomName the title and the
+// romCRC's extension; an empty romCRC gives none. A title that games of
+// several release numbers share gets the unique game name in its RomName
+// ("Title (0123).nds"), so that no two releases name the same file.
 class TOfflineListReader final : public TXmlDatReader {
  public:
   TOfflineListReader() { Dat.Format = TDatFormat::OfflineList; }
@@ -28,6 +31,7 @@ class TOfflineListReader final : public TXmlDatReader {
 
  private:
   void EndGame();
+  void NameRepeatedTitlesApart();
 
   struct TRom {
     uint32_t Crc = 0;

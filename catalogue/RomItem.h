@@ -34,6 +34,13 @@ struct TRomItem {
   // The dump's size in bytes where the dat gives one (Logiqx, clrmamepro and
   // OfflineList dats); native and Rom Center dats leave it empty.
   std::optional<uint64_t> Size;
+  // The rom's own file name where the dat gives one (Logiqx and clrmamepro
+  // rom names, Rom Center's rom column, OfflineList's title and extension),
+  // and its SHA-1 (40) and MD5 (32 hexadecimal digits) where given; native
+  // dats leave all three empty.
+  std::string RomName;
+  std::string Sha1;
+  std::string Md5;
 };
 
 // The releases in dat order. It grows one entry per accepted dat line and is

@@ -82,6 +82,15 @@ std::string WithCrLfLineEnds(std::string_view text) {
   return out;
 }
 
+std::string OneLineText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return out;
+}
+
 std::string_view WithoutByteOrderMark(std::string_view text) {
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());

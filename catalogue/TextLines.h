@@ -37,6 +37,12 @@ std::string AsciiUpper(std::string_view text);
 // which dat texts are stored in containers.
 std::string WithCrLfLineEnds(std::string_view text);
 
+// `text` with every control character (the bytes below 0x20 and 0x7F: CR,
+// LF, TAB, ESC ...) replaced by a blank, so that a name taken from a dat or
+// an archive stays on one line and cannot steer a terminal. Other bytes are
+// kept as they are.
+std::string OneLineText(std::string_view text);
+
 // `text` without a leading UTF-8 byte order mark.
 std::string_view WithoutByteOrderMark(std::string_view text);
 

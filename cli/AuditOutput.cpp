@@ -4,6 +4,7 @@
 
 #include "catalogue/TextEncoding.h"
 #include "catalogue/TextLines.h"
+#include "cli/Commands.h"
 #include "scan/EndPass.h"
 
 namespace vexmoor::cli {
@@ -27,13 +28,15 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
   for (const TListRow& row : list) {
     const TRomItem& item = state.Catalogue[row.Entry];
     const std::string crc = HexLong(item.Crc);
+    // The dat's texts and the location may hold any byte: escaped, a name
+    // can neither split its line nor forge one, nor steer a terminal.
     for (const std::string_view field : {std::string_view(item.Index), std::string_view(crc),
                                          std::string_view(StatusWord(item.Status)),
                                          std::string_view(item.Name)}) {
-      text += field;
+      text += PrintableText(field);
       text += '\t';
     }
-    text += item.StatusText;
+    text += PrintableText(item.StatusText);
     if (item.Trimmed) text += kTrimmedMark;
     text += '\n';
   }
@@ -103,6 +106,9 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
     if (row != 0) json += ",";
     json += EntryJson(state.Catalogue[list[row].Entry]);
   }
+  json += "],\"unexamined\":[";
+  for (size_t at = 0; at < outcome.Unexamined.size(); ++at)
+    json += (at != 0 ? "," : "") + JsonString(outcome.Unexamined[at]);
   return json + "]}\n";
 }
 

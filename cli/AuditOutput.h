@@ -17,11 +17,14 @@ const char* StatusWord(int32_t status);
 
 // One line per row: ID, CRC32, status word, name and location (StatusText,
 // followed by " (trimmed)" when a trimmed dump found the entry) separated by
-// tabs, then " Found : F" and " Missing : M".
+// tabs, then " Found : F" and " Missing : M". Control characters in the
+// fields (a TAB, CR, LF or ESC in a name or a location) are escaped as
+// `vexmoor ls` escapes them (PrintableText), so one release is one line.
 std::string AuditText(const TAuditState& state, const TRomList& list);
 
 // The JSON object of an audit (UTF-8, one line, newline at the end); an
-// entry a trimmed dump found carries "trimmed":true.
+// entry a trimmed dump found carries "trimmed":true, and "unexamined" lists
+// the outcome's messages of what the scan could not look into.
 std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome);
 
 // A JSON string literal of `text` converted to UTF-8.

@@ -70,7 +70,8 @@ int RunInfo(const Args& args) {
   if (!LoadForInfo(state, path)) return 2;
   for (const THeaderKey& header : kHeaderKeys) {
     const std::string value = state.DatHeader.ReadString(kInfoSection, header.key, header.fallback);
-    std::printf("%s: %s\n", header.key, value.c_str());
+    // A game dat's header text may hold any character its XML can write.
+    std::printf("%s: %s\n", header.key, PrintableText(value).c_str());
   }
   std::printf("LOADER: %s\n", LoaderText(state, path).c_str());
   std::printf("FORMAT: %s\n", FormatText(state).c_str());

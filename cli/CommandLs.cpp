@@ -10,21 +10,34 @@
 namespace vexmoor::cli {
 
 // One line per entry in reader order: CRC, packed size, unpacked size, name
-// (control characters escaped, so a name never breaks its line).
+// (control characters escaped, so a name never breaks its line). An archive
+// that is no archive we read, or whose directory cannot be read whole
+// (damaged, cut short, encrypted), exits 1 after naming it and the reason
+// on stderr; the members that could be read are listed first.
 int RunLs(const Args& args) {
   if (args.size() != 1) return UsageError("ls");
   const std::string& path = args[0];
   // The reader ignores a missing file; on the command line that is an error.
   if (!PathExists(path)) throw FileOpenError("Cannot open file \"" + path + "\". No such file or directory");
   TCmpRead reader;
-  reader.SetFileName(path);
+  try {
+    reader.SetFileName(path);
+  } catch (const FormatError& error) {
+    ReportError(ArchiveProblemText(path, error.what()));
+    return 1;
+  }
   for (const TCmpRecord& entry : reader.Entries()) {
     const std::string name = PrintableText(entry.Name);
     std::printf("%s  %" PRIu64 "  %" PRIu64 "  ", HexLong(entry.Crc).c_str(), entry.PackedSize, entry.UnpackedSize);
     std::fwrite(name.data(), 1, name.size(), stdout);
     std::putchar('\n');
   }
-  return 0;
+  // A damaged or encrypted archive lists what could be read, then says why
+  // the list is not whole.
+  if (reader.Damage().empty()) return 0;
+  std::fflush(stdout);
+  ReportError(ArchiveProblemText(path, reader.Damage()));
+  return 1;
 }
 
 }  // namespace vexmoor::cli

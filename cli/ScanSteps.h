@@ -9,6 +9,7 @@
 #include <string>
 
 #include "catalogue/RomList.h"
+#include "cli/Commands.h"
 #include "scan/AuditState.h"
 #include "scan/ScanEngine.h"
 #include "scan/store/ChecksumStore.h"
@@ -31,7 +32,7 @@ class TProgress {
     const auto now = std::chrono::steady_clock::now();
     if (now - shown_ < std::chrono::milliseconds(100)) return;
     shown_ = now;
-    std::string path = path_;
+    std::string path = PrintableText(path_);
     if (path.size() > 60) path = "..." + path.substr(path.size() - 57);
     std::fprintf(stderr, "\r\033[K%s |%s |%s", path.c_str(), matched_.c_str(), skipped_.c_str());
     std::fflush(stderr);

@@ -29,9 +29,16 @@ constexpr size_t kCentralHeaderSize = 4 + kCentralFixedSize;
 // always holds it; only commented archives need the whole search span.
 constexpr uint64_t kFirstSearchSpan = kEndRecordSize + 1024;
 
-// The central directory offset of a zip64 archive: the locator just before
-// the end record names the zip64 end record, which holds the offset.
-std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord) {
+// Where the central directory starts and how many headers the end record
+// announces.
+struct TDirectoryPlace {
+  uint64_t Offset = 0;
+  uint64_t Count = 0;
+};
+
+// The central directory of a zip64 archive: the locator just before the end
+// record names the zip64 end record, which holds the offset and the count.
+std::optional<TDirectoryPlace> Zip64DirectoryPlace(InputFile& file, uint64_t endRecord) {
   if (endRecord < kZip64LocatorSize) return std::nullopt;
   uint8_t locator[kZip64LocatorSize];
   if (file.ReadAt(endRecord - kZip64LocatorSize, locator, sizeof locator) != sizeof locator ||
@@ -43,7 +50,7 @@ std::optional<uint64_t> Zip64DirectoryOffset(InputFile& file, uint64_t endRecord
       LoadU32(end) != kZip64EndSignature) {
     return std::nullopt;
   }
-  return LoadU64(end + 48);
+  return TDirectoryPlace{LoadU64(end + 48), LoadU64(end + 32)};
 }
 
 // What an end record candidate's directory offset leads to.
@@ -60,14 +67,13 @@ TCandidate TestCandidate(InputFile& file, uint64_t endRecord, uint64_t offset) {
   return LoadU32(signature) == kCentralSignature ? TCandidate::Directory : TCandidate::Rejected;
 }
 
-// Where the central directory starts: the directory of the last end-record
-// candidate, searched from size - 22 back to size - 65557, that leads to a
-// central header; failing that, the last candidate with an empty directory;
-// nothing when neither exists.
-std::optional<uint64_t> DirectoryOffset(InputFile& file, uint64_t size) {
+// The directory of the last end-record candidate, searched from size - 22
+// back to size - 65557, that leads to a central header; failing that, the
+// last candidate with an empty directory; nothing when neither exists.
+std::optional<TDirectoryPlace> DirectoryPlace(InputFile& file, uint64_t size) {
   if (size < kEndRecordSize) return std::nullopt;
   std::vector<uint8_t> tail;
-  std::optional<uint64_t> empty;
+  std::optional<TDirectoryPlace> empty;
   uint64_t untested = size - kEndRecordSize + 1;  // candidates below this one are untested
   for (const uint64_t span : {kFirstSearchSpan, kZipEndSearchSpan}) {
     const size_t length = static_cast<size_t>(std::min(span, size));
@@ -77,11 +83,11 @@ std::optional<uint64_t> DirectoryOffset(InputFile& file, uint64_t size) {
     for (size_t at = static_cast<size_t>(untested - start); at-- > 0;) {
       if (LoadU32(&tail[at]) != kEndSignature) continue;
       const uint64_t endRecord = start + at;
-      uint64_t offset = LoadU32(&tail[at + 16]);
-      if (offset == kSaturated) offset = Zip64DirectoryOffset(file, endRecord).value_or(offset);
-      const TCandidate candidate = TestCandidate(file, endRecord, offset);
-      if (candidate == TCandidate::Directory) return offset;
-      if (candidate == TCandidate::Empty && !empty) empty = offset;
+      TDirectoryPlace place{LoadU32(&tail[at + 16]), LoadU16(&tail[at + 10])};
+      if (place.Offset == kSaturated) place = Zip64DirectoryPlace(file, endRecord).value_or(place);
+      const TCandidate candidate = TestCandidate(file, endRecord, place.Offset);
+      if (candidate == TCandidate::Directory) return place;
+      if (candidate == TCandidate::Empty && !empty) empty = TDirectoryPlace{place.Offset, 0};
     }
     untested = start;
     if (length == size) break;
@@ -156,7 +162,7 @@ bool ReadCentralFixed(TBufferedReader& reader, TZipRecord& record) {
 // Reads one central header after its signature; false when the file ends
 // inside it.
 bool ReadTolerantHeader(TBufferedReader& reader, TZipRecord& record) {
-  std::string extra;
+  std::string& extra = record.Extra;
   if (!ReadCentralFixed(reader, record) || !reader.ReadString(record.Name, record.NameLength) ||
       !reader.ReadString(extra, record.ExtraLength) ||
       record.CommentLength > reader.Size() - reader.Position()) {
@@ -167,17 +173,25 @@ bool ReadTolerantHeader(TBufferedReader& reader, TZipRecord& record) {
   return true;
 }
 
-void ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>& each) {
-  const std::optional<uint64_t> offset = DirectoryOffset(file, file.Size());
-  if (!offset) return;
+std::string ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>& each) {
+  const std::optional<TDirectoryPlace> place = DirectoryPlace(file, file.Size());
+  if (!place)
+    return "Damaged zip archive: no end record leads to its directory (is it cut short?).";
   TBufferedReader reader(file);
-  reader.Seek(*offset);
+  reader.Seek(place->Offset);
+  uint64_t headers = 0;
   uint32_t signature = 0;
   while (reader.ReadU32(signature) && signature == kCentralSignature) {
     TZipRecord record;
     if (!ReadTolerantHeader(reader, record)) break;
+    ++headers;
     each(record);
   }
+  // The end record's count is 16 bits wide; a larger directory saturates it.
+  if (headers < place->Count && place->Count != 0xFFFF)
+    return "Damaged zip archive: its directory ends after " + std::to_string(headers) + " of " +
+           std::to_string(place->Count) + " members.";
+  return {};
 }
 
 void ReadStrict(InputFile& file, const std::function<void(TZipRecord&)>& each) {
@@ -203,13 +217,11 @@ void ReadStrict(InputFile& file, const std::function<void(TZipRecord&)>& each) {
 
 }  // namespace
 
-void ReadZipCentralDirectory(InputFile& file, TZipReading reading,
-                             const std::function<void(TZipRecord&)>& each) {
-  if (reading == TZipReading::Tolerant) {
-    ReadTolerant(file, each);
-  } else {
-    ReadStrict(file, each);
-  }
+std::string ReadZipCentralDirectory(InputFile& file, TZipReading reading,
+                                    const std::function<void(TZipRecord&)>& each) {
+  if (reading == TZipReading::Tolerant) return ReadTolerant(file, each);
+  ReadStrict(file, each);
+  return {};
 }
 
 void ThrowZipDamaged(const std::string& path, const std::string& why) {

@@ -29,6 +29,7 @@ struct TZipRecord {
   uint32_t ExternalAttributes = 0;
   uint32_t LocalHeaderOffset = 0;
   std::string Name;
+  std::string Extra;  // the extra fields as stored (Tolerant)
 };
 
 // The end record lies within the last 22 + 65535 bytes (record plus the
@@ -41,7 +42,10 @@ enum class TZipReading {
   // zip64 records when the offset is saturated), else the last one with an
   // empty directory; a file without one gives no member; the walk stops at
   // the first header that is not a central one or that the end of the file
-  // cuts short, without it.
+  // cuts short, without it. What was not read whole is told, not thrown:
+  // no end record leading to a directory (a zip cut short loses it), or a
+  // walk that ends before the count of headers the end record (or the
+  // zip64 end record) gives; a 16-bit count of 0xFFFF is not checked.
   Tolerant,
   // The dat loader's rules: the end record is the last one in the search
   // span, and the directory its size and offset give must lie within the
@@ -52,9 +56,10 @@ enum class TZipReading {
 };
 
 // Calls `each` with every central header of the zip `file`, in directory
-// order. Throws IoError when a read fails.
-void ReadZipCentralDirectory(InputFile& file, TZipReading reading,
-                             const std::function<void(TZipRecord&)>& each);
+// order, and returns "" or, read Tolerant, why the directory was not read
+// whole ("Damaged zip archive: ..."). Throws IoError when a read fails.
+std::string ReadZipCentralDirectory(InputFile& file, TZipReading reading,
+                                    const std::function<void(TZipRecord&)>& each);
 
 // Throws FormatError "The zip "<path>" cannot be read: <why>".
 [[noreturn]] void ThrowZipDamaged(const std::string& path, const std::string& why);

@@ -1,8 +1,12 @@
 #include "reports/FixDat.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
+#include "catalogue/GameDat.h"
+#include "catalogue/TextLines.h"
 #include "platform/File.h"
 
 namespace vexmoor {
@@ -11,7 +15,55 @@ namespace {
 
 constexpr const char* kEol = "\r\n";
 
-std::string Quoted(const std::string& text) { return '"' + text + '"'; }
+bool IsTokenEnd(char c) { return static_cast<unsigned char>(c) <= ' ' || c == ')'; }
+
+// True when a reader would end the quoted `text` early: a clrmamepro quoted
+// text ends at the first '"' that a blank or ')' follows and after which
+// its line holds an even number of quotes (the closing one included).
+bool EndsEarly(std::string_view text) {
+  size_t quotesAfter = static_cast<size_t>(std::count(text.begin(), text.end(), '"'));
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != '"') continue;
+    --quotesAfter;
+    if (at + 1 < text.size() && IsTokenEnd(text[at + 1]) && (quotesAfter + 1) % 2 == 0) return true;
+  }
+  return false;
+}
+
+// `text` as a quoted value that reads back as written: control characters
+// (a CR or LF would end the line, and with it the value) become blanks, and
+// when a '"' inside would end the value early, every '"' becomes '\''.
+std::string Quoted(std::string_view text) {
+  std::string safe = OneLineText(text);
+  if (EndsEarly(safe)) std::replace(safe.begin(), safe.end(), '"', '\'');
+  return '"' + safe + '"';
+}
+
+// The rom line of an entry whose dat gave no rom name (native and Rom
+// Center dats, and game-dat roms without a name): the release name and
+// the dat's EXT, as ever.
+std::string NamedByRelease(const TRomItem& item, const TListRow& row, const std::string& ext) {
+  return "  rom ( name " + Quoted(row.SubItems[kSubItemName] + "." + ext) + " crc " +
+         row.SubItems[kSubItemCrc] +
+         (item.Size ? " size " + std::to_string(*item.Size) : std::string()) + " )" + kEol;
+}
+
+// The rom line of an entry whose dat named its rom file: that name, with
+// what is known of size, CRC, MD5 and SHA-1, in the order rom managers
+// write them.
+std::string NamedByDat(const TRomItem& item, const TListRow& row) {
+  std::string line = "  rom ( name " + Quoted(item.RomName);
+  if (item.Size) line += " size " + std::to_string(*item.Size);
+  line += " crc " + row.SubItems[kSubItemCrc];
+  if (!item.Md5.empty()) line += " md5 " + item.Md5;
+  if (!item.Sha1.empty()) line += " sha1 " + item.Sha1;
+  return line + " )" + kEol;
+}
+
+std::string GameBlock(const std::string& name, const std::string& roms) {
+  return std::string("game (") + kEol + "  name " + Quoted(name) + kEol + "  description " +
+         Quoted(name) + kEol + roms + ")" + kEol + kEol;
+}
 
 }  // namespace
 
@@ -21,24 +73,37 @@ std::string FixDatFileName(const TAuditState& state) {
 
 std::string BuildFixDat(const TAuditState& state, const TRomList& list) {
   const std::string system = state.DatHeader.ReadString("INFO", "SYSTEM", "");
+  const std::string ext = state.DatHeader.ReadString("INFO", "EXT", "");
   std::string text = std::string("clrmamepro (") + kEol;
   text += "  name " + Quoted(system + " Fix Dat") + kEol;
   text += "  description " + Quoted(system + " Fix Dat") + kEol;
   text += std::string(")") + kEol + kEol;
+  const std::unordered_set<std::string> repeated = RepeatedNames(state.Catalogue);
+  // One game block per release; the roms of one release that follow each
+  // other in the list share its block.
+  const TRomItem* open = nullptr;
+  std::string gameName, roms;
   for (const TListRow& row : list) {
-    if (state.Catalogue[row.Entry].Status == StatusFound) continue;
-    const std::string& name = row.SubItems[kSubItemName];
-    const std::string ext = state.DatHeader.ReadString("INFO", "EXT", "");
-    text += std::string("game (") + kEol;
-    text += "  name " + Quoted(name) + kEol;
-    text += "  description " + Quoted(name) + kEol;
-    // A tool reading the fix dat matches on size and CRC: the size goes in
-    // wherever the dat gave one.
-    const std::optional<uint64_t>& size = state.Catalogue[row.Entry].Size;
-    text += "  rom ( name " + Quoted(name + "." + ext) + " crc " + row.SubItems[kSubItemCrc] +
-            (size ? " size " + std::to_string(*size) : std::string()) + " )" + kEol;
-    text += std::string(")") + kEol + kEol;
+    const TRomItem& item = state.Catalogue[row.Entry];
+    if (item.Status == StatusFound) continue;
+    if (item.RomName.empty()) {
+      if (open) text += GameBlock(gameName, roms);
+      open = nullptr;
+      text += GameBlock(row.SubItems[kSubItemName], NamedByRelease(item, row, ext));
+      continue;
+    }
+    if (open && open->Name == item.Name && open->Index == item.Index) {
+      roms += NamedByDat(item, row);
+      continue;
+    }
+    if (open) text += GameBlock(gameName, roms);
+    open = &item;
+    // A tool rebuilding from the fix dat makes a folder or zip per game:
+    // releases that share a title get names of their own.
+    gameName = repeated.count(item.Name) ? UniqueGameName(item.Name, item.Index) : item.Name;
+    roms = NamedByDat(item, row);
   }
+  if (open) text += GameBlock(gameName, roms);
   return text;
 }
 

@@ -12,12 +12,21 @@ namespace vexmoor {
 // The save dialog's suggested name: NAME + "-fix.dat".
 std::string FixDatFileName(const TAuditState& state);
 
-// The fix dat text: the five header lines with SYSTEM, then six lines per
-// row whose entry's Status is not 0, from the row's name and CRC texts and
-// the dat's EXT value; " size N" follows the CRC when the entry has a Size
-// (dats of the game-based formats), so native and Rom Center dats give the
-// same text as ever. Names are written as they stand (a '"' inside is not
-// escaped); every line ends in CR LF.
+// The fix dat text: the five header lines with SYSTEM, then a game block
+// per release whose entries' Status is not 0, in list order.
+//  - An entry whose dat named its rom file (RomName: Logiqx, clrmamepro,
+//    OfflineList and Rom Center dats) gives "rom ( name "ROMNAME" size N
+//    crc C md5 M sha1 S )" with what the dat gave; the roms of one release
+//    that follow each other in the list share one game block, and a title
+//    that releases of several numbers share (RepeatedNames) is made unique
+//    (UniqueGameName).
+//  - Any other entry (native dats) gives its own block of six lines from
+//    the row's name and CRC texts and the dat's EXT value, " size N" after
+//    the CRC when the entry has a Size: the text as ever.
+// Every quoted value reads back as written: control characters in it (CR,
+// LF, ESC ...) are written as blanks, and a value in which a '"' would end
+// the text early has its '"' written as '\''; a '"' that cannot end it
+// early stays (`"Zed "Quoted""`). Every line ends in CR LF.
 std::string BuildFixDat(const TAuditState& state, const TRomList& list);
 
 // Writes BuildFixDat to `path`, replacing any file there. Throws IoError.

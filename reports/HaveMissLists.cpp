@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "catalogue/TextCompare.h"
+#include "catalogue/TextLines.h"
 #include "platform/File.h"
 #include "platform/Folder.h"
 
@@ -15,12 +16,13 @@ std::string ReportText(const std::string& header, std::vector<std::string> names
   std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     return LocaleCompareNoCase(a, b) < 0;
   });
-  std::string text = header + "\r\n\r\n";
-  for (const std::string& name : names) text += name + "\r\n";
+  std::string text = OneLineText(header) + "\r\n\r\n";
+  for (const std::string& name : names) text += OneLineText(name) + "\r\n";
   return text;
 }
 
-std::string SafeFileName(std::string name) {
+std::string SafeFileName(const std::string& dat) {
+  std::string name = OneLineText(dat);
   std::replace(name.begin(), name.end(), '/', '_');
   std::replace(name.begin(), name.end(), '\\', '_');
   return name;

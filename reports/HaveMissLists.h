@@ -19,8 +19,10 @@ struct THaveMissLists {
 // SYSTEM values. Have: entries with Status 0; miss: Status -1; cached and
 // bad entries go to neither but count as missing in the miss header. Names
 // are sorted with LocaleCompareNoCase; every line ends in CR LF. Bytes are
-// kept as the dat has them. A '/' or '\' in NAME becomes '_' in the file
-// names, so that a dat cannot make the lists land outside the folder.
+// kept as the dat has them, except that control characters (CR, LF, ESC
+// ...) in names, SYSTEM and NAME become blanks (OneLineText): one name is
+// one line. A '/' or '\' in NAME becomes '_' in the file names, so that a
+// dat cannot make the lists land outside the folder.
 THaveMissLists BuildHaveMissLists(const TAuditState& state);
 
 // Writes the have and the miss list into `folder`, replacing files of the

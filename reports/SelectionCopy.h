@@ -10,7 +10,8 @@
 namespace vexmoor {
 
 // For every row whose flag in `selected` (by row position) is set, its name
-// text and CR LF, top to bottom. Rows beyond `selected` count as unselected.
+// text and CR LF, top to bottom: one name a line, its control characters
+// (CR, LF, ESC ...) as blanks. Rows beyond `selected` count as unselected.
 std::string BuildSelectionCopy(const TRomList& list, const std::vector<bool>& selected);
 
 }  // namespace vexmoor

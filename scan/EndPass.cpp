@@ -85,7 +85,11 @@ void RunEndPass(TAuditState& state, TRomList& list, const std::function<void()>&
       list[row].SubItems[kSubItemStatus] = std::move(*text);
   }
   state.FoundCount = found;
-  if (state.CacheResults) WriteCacheFile(state.CacheTable, CacheFilePath(state));
+  // Without a loaded dat the table holds nothing of this scan, and the
+  // cache file the settings' bare name leads to belongs to a dat that is
+  // missing: writing would wipe it.
+  if (state.CacheResults && !state.DatPath.empty())
+    WriteCacheFile(state.CacheTable, CacheFilePath(state));
 }
 
 }  // namespace vexmoor

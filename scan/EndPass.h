@@ -48,7 +48,8 @@ std::string CacheFilePath(const TAuditState& state);
 
 // Runs the end pass over `list` in its current order: each row's Status
 // text, FoundCount, CacheSet(Crc, 1) for every found entry and, when
-// CacheResults is on, the cache file. Throws IoError when the cache file
+// CacheResults is on and a dat is loaded (DatPath is set), the cache file;
+// with no dat loaded no cache file is written. Throws IoError when the cache file
 // cannot be written; the Status texts and FoundCount are then already set.
 // With `pump`, the texts and the cache table are worked out in steps of
 // kRowsBetweenPumps rows, in the rows' order as the pass began, with `pump`

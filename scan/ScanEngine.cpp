@@ -153,18 +153,25 @@ void TScanEngine::ApplyFolder(const std::string& path, const TExamined& examined
 }
 
 template <typename Mark>
-bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, Mark mark) {
+bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark) {
   auto entry = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::pair<uint32_t, size_t>(crc, 0));
-  if (entry == byCrc_.end() || entry->first != crc) return false;
-  for (; entry != byCrc_.end() && entry->first == crc; ++entry) mark(state_.Catalogue[entry->second]);
-  return true;
+  bool marked = false;
+  for (; entry != byCrc_.end() && entry->first == crc; ++entry) {
+    TRomItem& item = state_.Catalogue[entry->second];
+    // A CRC match of another size is another file: where the dat gives a
+    // size, it must be the dump's.
+    if (item.Size && *item.Size != size) continue;
+    mark(item);
+    marked = true;
+  }
+  return marked;
 }
 
 template <typename Mark>
 void TScanEngine::ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark) {
   for (const TPaddedImage& image : PaddedImageCrcs(crc, size)) {
     if (crcHighHalves_[image.Crc >> 22] & (uint64_t{1} << ((image.Crc >> 16) & 63)))
-      ForEachEntryWithCrc(image.Crc, mark);
+      ForEachEntryWithCrc(image.Crc, image.FullSize, mark);
   }
 }
 
@@ -191,15 +198,12 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
       if (examined.BadDump) item.Status = StatusBad;
     };
   };
-  if (ForEachEntryWithCrc(examined.Crc, mark(false)) || !matchTrimmed_) return;
+  if (ForEachEntryWithCrc(examined.Crc, examined.Size, mark(false)) || !matchTrimmed_) return;
   ForEachEntryOfTrimmed(examined.Crc, examined.Size, mark(true));
 }
 
 void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
-  if (examined.Skipped) {
-    ++outcome_.Skipped;
-    return;
-  }
+  if (examined.Skipped) ++outcome_.Skipped;  // its readable members still count
   for (const TCmpRecord& member : examined.Members) {
     const auto mark = [&](bool trimmed) {
       return [&, trimmed](TRomItem& item) {
@@ -210,7 +214,8 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
         ++outcome_.Matched;
       };
     };
-    if (ForEachEntryWithCrc(member.Crc, mark(false)) || !matchTrimmed_) continue;
+    if (ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) || !matchTrimmed_)
+      continue;
     // The cheap size test first; the mask keeps text files and saves out.
     if (MayBeTrimmed(member.UnpackedSize) && masks_.DatMask.Matches(member.Name))
       ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));

@@ -15,10 +15,12 @@
 // stops the walk after the current path (the end pass still runs); after
 // Run() it is set either way, so a window reads the outcome's Cancelled.
 // While Run() runs, state.ScanRunning is set and a second Run() or a load
-// throws Error. A throw ends the scan at once: the statuses set so far stay,
-// the Status texts, FoundCount, the cache table and file are untouched,
-// ScanRunning is cleared and the workers joined. docs/scan.md tells each
-// step in order, with the panels and callbacks a window sees.
+// throws Error. A throw (a loose dump that cannot be read, a failed
+// allocation, a callback's exception; never a damaged archive) ends the scan
+// at once: the statuses set so far stay, the Status texts, FoundCount, the
+// cache table and file are untouched, ScanRunning is cleared and the workers
+// joined. docs/scan.md tells each step in order, with the panels and
+// callbacks a window sees.
 #pragma once
 
 #include <atomic>
@@ -76,16 +78,17 @@ struct TScanCallbacks {
 struct TScanOutcome {
   bool Cancelled = false;  // the cancel flag stopped the walk early
   int32_t Matched = 0;     // markings made (an entry matched twice counts 2)
-  int32_t Skipped = 0;     // archives that could not be opened
+  int32_t Skipped = 0;     // archives that could not be opened or read whole
   // The cache file could not be written (IoError). Everything else of the
   // end pass ran: the results are complete and should be shown; the error
   // is for the caller's error report.
   std::exception_ptr CacheWriteError;
   // What the walk could not look into, in work-list order, one message
-  // each naming the path and the system's reason: folders that could not be
-  // listed, paths that could not be examined, archives that could not be
-  // opened (also counted in Skipped). The walk went on past them; files
-  // that vanished meanwhile are not among them.
+  // each naming the path and the reason: folders that could not be listed,
+  // paths that could not be examined, archives that could not be opened or
+  // read whole (also counted in Skipped; their readable members counted).
+  // The walk went on past them; files that vanished meanwhile are not among
+  // them.
   std::vector<std::string> Unexamined;
 };
 
@@ -111,9 +114,9 @@ class TScanEngine {
 
   // Runs one complete scan of `folder` as the comment at the top of this
   // file (and, step by step, docs/scan.md) describes. Any failure other
-  // than an archive that cannot be opened or a cache file that cannot be
-  // written ends the scan at once and is thrown. Throws Error when a scan of
-  // `state` is already running.
+  // than an archive that cannot be opened or read, or a cache file that
+  // cannot be written, ends the scan at once and is thrown. Throws Error
+  // when a scan of `state` is already running.
   TScanOutcome Run(const std::string& folder);
 
   // How many workers examine the paths ahead of the walk, and how far ahead
@@ -145,9 +148,10 @@ class TScanEngine {
   void ApplyLooseDump(const std::string& path, const TExamined& examined);
   void RememberChecksum(const std::string& path, const TExamined& examined);
   void ApplyArchive(const std::string& path, const TExamined& examined);
-  // Marks every entry whose CRC is `crc`; false when there is none.
+  // Marks every entry whose CRC is `crc` and whose Size, where the dat
+  // gives one, is `size`; false when there is none.
   template <typename Mark>
-  bool ForEachEntryWithCrc(uint32_t crc, Mark mark);
+  bool ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark);
   // Marks every entry whose CRC is that of a full image the dump with `crc`
   // and `size` may have been trimmed from.
   template <typename Mark>

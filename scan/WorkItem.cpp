@@ -9,6 +9,7 @@
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
 #include "scan/StripedChecksum.h"
+#include "scan/archive/RarVolumeName.h"
 #include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
@@ -108,7 +109,18 @@ bool ExamineLooseDump(const std::string& path, const TScanMasks& masks, TExamine
   return true;
 }
 
-void ExamineArchive(const std::string& path, TExamined& result) {
+// A later volume of a rar set whose first volume the walk reads as an
+// archive itself (it lies in the same folder, and its name makes it an
+// archive, not a loose dump): the set is read once, from there, instead of
+// once per volume.
+bool IsLaterRarVolume(const std::string& path, const TScanMasks& masks) {
+  if (ReadSignature(path) != kRarSignature) return false;
+  std::string first = path;
+  if (!RarVolumeName(first, TVolumeDirection::First) || first == path) return false;
+  return masks.Archives.Matches(first) && !masks.DatMask.Matches(first);
+}
+
+void ExamineArchive(const std::string& path, const TScanMasks& masks, TExamined& result) {
   // A file listed a moment ago may be gone; the reader would keep the
   // previous archive's members, so a fresh reader per archive is used and a
   // vanished one is left out.
@@ -116,15 +128,27 @@ void ExamineArchive(const std::string& path, TExamined& result) {
     result.Kind = TWorkKind::Ignored;
     return;
   }
+  // One damaged or foreign archive ends nothing: it is named and skipped,
+  // with the members read before the damage.
   TCmpRead reader;
   try {
+    if (IsLaterRarVolume(path, masks)) {
+      result.Kind = TWorkKind::Ignored;
+      return;
+    }
     reader.SetFileName(path);
-  } catch (const FileOpenError& error) {
+  } catch (const IoError& error) {  // the message names the path
     result.Skipped = true;
     result.Unexamined = error.what();
-    return;
+  } catch (const FormatError& error) {  // "Unknown compression format." ...
+    result.Skipped = true;
+    result.Unexamined = ArchiveProblemText(path, error.what());
   }
   result.Members = reader.Entries();
+  if (!result.Skipped && !reader.Damage().empty()) {
+    result.Skipped = true;
+    result.Unexamined = ArchiveProblemText(path, reader.Damage());
+  }
 }
 
 }  // namespace
@@ -178,7 +202,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
       }
     } else if (masks.Archives.Matches(path)) {
       result.Kind = TWorkKind::Archive;
-      ExamineArchive(path, result);
+      ExamineArchive(path, masks, result);
     }
   } catch (...) {
     result.Error = std::current_exception();

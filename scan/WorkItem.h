@@ -66,13 +66,19 @@ struct TExamined {
   // when a row may be written for it.
   bool Recalled = false;
   std::optional<TFileStamp> Stamp;
-  // Archive: its members, or Skipped when it could not be opened.
+  // Archive: the members its directory lists, and Skipped when it could
+  // not be opened or read whole (its content is no archive we read, it is
+  // cut short, damaged or encrypted): the members read before the damage
+  // are kept. A later volume of a rar set whose first volume the walk reads
+  // itself is Ignored: the set is read once, from its first volume.
   std::vector<TCmpRecord> Members;
   bool Skipped = false;
   // What could not be examined, as a message naming the path and the
-  // system's reason: a folder that could not be listed (its Entries are
-  // then empty), a path whose kind could not be told, an archive that could
-  // not be opened. Empty when all went well; the scan goes on either way.
+  // reason: a folder that could not be listed (its Entries are then empty),
+  // a path whose kind could not be told, an archive that could not be
+  // opened or read whole ("Cannot read the archive "PATH". Unknown
+  // compression format."). Empty when all went well; the scan goes on
+  // either way.
   std::string Unexamined;
   // A failure that ends the scan when this path's turn comes.
   std::exception_ptr Error;

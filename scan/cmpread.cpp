@@ -21,6 +21,10 @@ uint32_t ReadSignature(const std::string& path) {
   return LoadU32(bytes);
 }
 
+std::string ArchiveProblemText(const std::string& path, const std::string& why) {
+  return "Cannot read the archive \"" + path + "\". " + why;
+}
+
 void TCmpRead::SetFileName(const std::string& newName) {
   if (!PathExists(newName)) return;
   const std::string path = newName;  // newName may be FileName() itself
@@ -33,14 +37,18 @@ void TCmpRead::SetFileName(const std::string& newName) {
   } restore{fileName_, path};
   fileName_ = path;
   entries_.clear();
+  damage_.clear();
   const uint32_t signature = ReadSignature(path);
   if (signature == kZipSignature) {
-    ReadZipDirectory(path, entries_);
+    damage_ = ReadZipDirectory(path, entries_);
+  } else if (signature == kZipEmptySignature && ReadZipDirectory(path, entries_).empty()) {
+    // An empty zip is its end record alone: read whole, it holds nothing.
   } else if (signature == kRarSignature) {
     ReadRarSet();
   } else if (signature == kSevenZipSignature || IsLaterSevenZipVolume(path)) {
-    ReadSevenZipDirectory(path, entries_);
+    damage_ = ReadSevenZipDirectory(path, entries_);
   } else {
+    entries_.clear();
     throw FormatError("Unknown compression format.");
   }
 }
@@ -54,9 +62,14 @@ void TCmpRead::ReadRarSet() {
   std::unordered_set<std::string> visited;
   while (visited.insert(volume).second) {
     fileName_ = volume;
-    if (!ReadRarDirectory(volume, list)) break;
+    if (!ReadRarDirectory(volume, list)) {
+      if (visited.size() == 1)
+        list.NoteDamage("Unsupported rar archive: only rar 1.5 to 4.x headers are read.");
+      break;
+    }
     if (!RarVolumeName(volume, TVolumeDirection::Next)) break;
   }
+  damage_ = list.Damage();
 }
 
 TCmpRecord TCmpRead::Items(size_t index) const {

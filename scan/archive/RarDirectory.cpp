@@ -52,20 +52,25 @@ bool ParseFileHeader(const std::vector<uint8_t>& header, uint16_t flags, TRarRec
   return true;
 }
 
+enum class TBlockRead { Read, CutShort, TooSmall };
+
 // Reads the whole header of the block at `offset` into `header`: at least
 // the 7-byte base and the data size field when the flags announce one.
-// False when the file ends inside it or the header size is below 7.
-bool ReadBlockHeader(InputFile& file, uint64_t offset, std::vector<uint8_t>& header) {
+// CutShort when the file ends inside it, TooSmall when the header size is
+// below 7 (padding after the last block, for one).
+TBlockRead ReadBlockHeader(InputFile& file, uint64_t offset, std::vector<uint8_t>& header) {
   uint8_t base[kBlockBaseSize];
-  if (file.ReadAt(offset, base, sizeof base) != sizeof base) return false;
+  if (file.ReadAt(offset, base, sizeof base) != sizeof base) return TBlockRead::CutShort;
   const uint16_t flags = LoadU16(base + 3);
   const uint16_t headSize = LoadU16(base + 5);
-  if (headSize < kBlockBaseSize) return false;
+  if (headSize < kBlockBaseSize) return TBlockRead::TooSmall;
   const size_t length = std::max<size_t>(headSize, (flags & kHasDataSize) ? 11 : kBlockBaseSize);
   header.resize(length);
   std::memcpy(header.data(), base, sizeof base);
   const size_t rest = length - sizeof base;
-  return file.ReadAt(offset + sizeof base, header.data() + sizeof base, rest) == rest;
+  if (file.ReadAt(offset + sizeof base, header.data() + sizeof base, rest) != rest)
+    return TBlockRead::CutShort;
+  return TBlockRead::Read;
 }
 
 }  // namespace
@@ -93,12 +98,19 @@ bool ReadRarDirectory(const std::string& volume, TRarEntryList& list) {
   const uint64_t size = file.Size();
   std::vector<uint8_t> header;
   // Every block moves the walk on by at least its 7-byte header.
-  for (uint64_t block = sizeof kRarMarker; block < size;) {
-    if (!ReadBlockHeader(file, block, header)) break;
+  uint64_t block = sizeof kRarMarker;
+  while (block < size) {
+    const TBlockRead read = ReadBlockHeader(file, block, header);
+    if (read == TBlockRead::CutShort)
+      list.NoteDamage("Damaged rar archive: a header is cut short.");
+    if (read != TBlockRead::Read) break;
     const uint8_t type = header[2];
     const uint16_t flags = LoadU16(&header[3]);
     const uint16_t headSize = LoadU16(&header[5]);
-    if (type == kMainHeader && (flags & kEncryptedHeaders)) break;  // the rest is ciphertext
+    if (type == kMainHeader && (flags & kEncryptedHeaders)) {  // the rest is ciphertext
+      list.NoteDamage("Encrypted rar archive: its headers are encrypted.");
+      break;
+    }
     uint64_t dataSize = (flags & kHasDataSize) ? LoadU32(&header[7]) : 0;
     if ((type == kFileHeader || type == kSubBlock) && (flags & kLargeSizes) && header.size() >= 36) {
       dataSize |= uint64_t(LoadU32(&header[32])) << 32;
@@ -107,6 +119,8 @@ bool ReadRarDirectory(const std::string& volume, TRarEntryList& list) {
     if (type == kFileHeader && ParseFileHeader(header, flags, record)) list.AddRarEntry(record);
     block = SaturatingAdd(block + headSize, dataSize);
   }
+  // A volume cut short in a member's data lost the headers after it.
+  if (block > size) list.NoteDamage("Damaged rar archive: a member runs past the end of the file.");
   return true;
 }
 

@@ -41,7 +41,15 @@ class TRarEntryList {
   // are not split are two entries.
   void AddRarEntry(const TRarRecord& record);
 
+  // Why the set was not listed whole ("" when it was): the first reason
+  // noted is kept.
+  const std::string& Damage() const { return damage_; }
+  void NoteDamage(const std::string& why) {
+    if (damage_.empty()) damage_ = why;
+  }
+
  private:
+  std::string damage_;
   std::vector<TCmpRecord>& entries_;
   std::unordered_map<std::string, size_t> latest_;  // name -> index in entries_
 };
@@ -51,8 +59,10 @@ class TRarEntryList {
 // marker (a rar5 volume, for instance): then no later volume belongs to the
 // set. The walk ends at the end of the file, at a header size below 7, at a
 // header cut short by the end of the file (its entry is dropped) and at a
-// main header that announces encrypted headers. Throws FileOpenError when
-// the volume cannot be opened and IoError when a read fails.
+// main header that announces encrypted headers; the last two, and a
+// member whose data runs past the end of the file, are noted as the list's
+// Damage. Throws FileOpenError when the volume cannot be opened
+// and IoError when a read fails.
 bool ReadRarDirectory(const std::string& volume, TRarEntryList& list);
 
 }  // namespace vexmoor

@@ -104,10 +104,13 @@ TSevenZipListing ListSevenZip(TSevenZipSource& source) {
   }
 }
 
-void ReadSevenZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries) {
+std::string ReadSevenZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries) {
   TSevenZipVolumes volumes(SevenZipVolumePaths(path));
   TSevenZipListing listing = ListSevenZip(volumes);
   for (TCmpRecord& entry : listing.Entries) entries.push_back(std::move(entry));
+  if (listing.Status == TSevenZipStatus::Encrypted)
+    return "Encrypted 7z archive: its headers are encrypted.";
+  return listing.Problem;
 }
 
 bool IsLaterSevenZipVolume(const std::string& path) {

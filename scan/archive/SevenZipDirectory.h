@@ -34,10 +34,12 @@ TSevenZipListing ListSevenZip(TSevenZipSource& source);
 
 // Appends the members of the 7z archive at `path`, with the volumes that
 // follow it when its name ends ".001", ".002" ... (SevenZipVolumePaths), to
-// `entries`. An encrypted or damaged header adds nothing and raises nothing.
+// `entries`, and returns "" or why nothing could be listed: an encrypted
+// header ("Encrypted 7z archive: ...") or a damaged one ("Damaged 7z
+// archive: ...", a set cut short included) adds nothing and is no throw.
 // Throws FileOpenError when a volume cannot be opened, IoError when a read
 // fails.
-void ReadSevenZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries);
+std::string ReadSevenZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries);
 
 // True when `path` is a later volume (".002" ...) of a set whose first
 // volume is a 7z archive.

@@ -172,7 +172,7 @@ TEST_F(DatLoaderTest, RomCenterDatLoads) {
   EXPECT_EQ(state_.Catalogue[1].Name, "Game 2");
   EXPECT_EQ(state_.Catalogue[1].Crc, 0x12u);
   EXPECT_EQ(state_.Catalogue[1].Index, "0002");
-  EXPECT_EQ(state_.DatMask, "");
+  EXPECT_EQ(state_.DatMask, "*.bin");  // the extensions of the rom column
   EXPECT_EQ(state_.DatFields, "INDEX|CRC32|NAME");
   EXPECT_EQ(state_.DatHeader.ReadString("DAT", "version", ""), "1");
   EXPECT_EQ(state_.DatHeader.ReadString("INFO", "NAME", "none"), "none");

@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <unordered_set>
+#include <vector>
 
 #include "catalogue/DatLoader.h"
 #include "catalogue/DatZip.h"
+#include "catalogue/GameDat.h"
 #include "catalogue/RomList.h"
 #include "platform/Errors.h"
 #include "reports/FixDat.h"
@@ -198,7 +204,7 @@ TEST_F(GameDatLoaderTest, TheFixDatReadsBackAsTheEntriesNotFound) {
   TSortState sort;
   list.Fill(state_.Catalogue, state_.DatHeader, sort);
   const std::string fixDat = BuildFixDat(state_, list);
-  EXPECT_NE(fixDat.find("  rom ( name \"Echo Tactics.nds\" crc 55667788 size 8388608 )\r\n"),
+  EXPECT_NE(fixDat.find("  rom ( name \"Echo Tactics.nds\" size 8388608 crc 55667788 )\r\n"),
             std::string::npos);
   const TAuditState found = state_;
   state_ = TAuditState();
@@ -211,7 +217,102 @@ TEST_F(GameDatLoaderTest, TheFixDatReadsBackAsTheEntriesNotFound) {
     EXPECT_EQ(state_.Catalogue[i].Name, found.Catalogue[notFound[i]].Name);
     EXPECT_EQ(state_.Catalogue[i].Crc, found.Catalogue[notFound[i]].Crc);
     EXPECT_EQ(state_.Catalogue[i].Size, found.Catalogue[notFound[i]].Size);
+    EXPECT_EQ(state_.Catalogue[i].RomName, found.Catalogue[notFound[i]].RomName);
   }
+}
+
+// Regression: the fix dat of a real DS dat could not be rebuilt from. The
+// dat mixes .nds, .bin and .ids, so EXT was empty and every rom read
+// "Game (France)."; each rom now keeps the file name the dat gives, with
+// its size, SHA-1 and MD5, and the fix dat loads back to the same entries.
+TEST_F(GameDatLoaderTest, TheFixDatOfTheRealDsDatNamesEveryRomWithItsExtension) {
+  const std::string path = test::SharedFixture("dat/real/Nintendo - Nintendo DS.dat");
+  if (path.empty()) GTEST_SKIP() << "shared fixtures absent";
+  ASSERT_TRUE(Load(path, TDatLoader::RomCenter));
+  ASSERT_GT(state_.Catalogue.Count(), 7000u);
+  EXPECT_EQ(Info("EXT"), "");  // the dat mixes extensions
+  for (TRomItem& entry : state_.Catalogue) entry.Status = StatusMissing;
+  TRomList list;
+  TSortState sort;
+  list.Fill(state_.Catalogue, state_.DatHeader, sort);
+  const std::string fixDat = BuildFixDat(state_, list);
+  EXPECT_EQ(fixDat.find(".\"\r\n"), std::string::npos);
+  EXPECT_EQ(fixDat.find(".\" crc"), std::string::npos);
+  const TAuditState written = state_;
+  state_ = TAuditState();
+  ASSERT_TRUE(Load(dir_.Write("ds-fix.dat", fixDat), TDatLoader::RomCenter));
+  // The same roms, by everything the fix dat carries; a game name that
+  // several releases of the dat share comes back with its number added.
+  using TRom = std::tuple<std::string, uint32_t, std::optional<uint64_t>, std::string, std::string,
+                          std::string>;
+  const std::unordered_set<std::string> repeated = RepeatedNames(written.Catalogue);
+  std::vector<TRom> expected, loaded;
+  for (const TRomItem& entry : written.Catalogue) {
+    const size_t dot = entry.RomName.rfind('.');
+    ASSERT_NE(dot, std::string::npos) << entry.RomName;
+    EXPECT_GE(entry.RomName.size() - dot, 4u) << entry.RomName;  // ".nds", ".bin", ".ids" ...
+    const std::string name =
+        repeated.count(entry.Name) ? UniqueGameName(entry.Name, entry.Index) : entry.Name;
+    expected.emplace_back(entry.RomName, entry.Crc, entry.Size, entry.Sha1, entry.Md5, name);
+  }
+  for (const TRomItem& entry : state_.Catalogue)
+    loaded.emplace_back(entry.RomName, entry.Crc, entry.Size, entry.Sha1, entry.Md5, entry.Name);
+  std::sort(expected.begin(), expected.end());
+  std::sort(loaded.begin(), loaded.end());
+  EXPECT_TRUE(expected == loaded);
+  EXPECT_EQ(written.Catalogue[0].Sha1.size(), 40u);
+}
+
+TEST_F(GameDatLoaderTest, RepeatedOfflineListTitlesGetUniqueGameAndRomNames) {
+  const std::string xml =
+      "<?xml version=\"1.0\"?>\n<dat><configuration><datName>D</datName></configuration><games>"
+      "<game><title>Same</title><releaseNumber>7</releaseNumber><romSize>4</romSize>"
+      "<files><romCRC extension=\".nds\">00000007</romCRC></files></game>"
+      "<game><title>Same</title><releaseNumber>9</releaseNumber><romSize>4</romSize>"
+      "<files><romCRC extension=\".nds\">00000009</romCRC></files></game>"
+      "<game><title>Other</title><releaseNumber>8</releaseNumber>"
+      "<files><romCRC extension=\".srl\">00000008</romCRC></files></game></games></dat>\n";
+  ASSERT_TRUE(Load(dir_.Write("ol.xml", xml), TDatLoader::OtherDat));
+  EXPECT_EQ(state_.Catalogue[0].RomName, "Same (0007).nds");
+  EXPECT_EQ(state_.Catalogue[1].RomName, "Same (0009).nds");
+  EXPECT_EQ(state_.Catalogue[2].RomName, "Other.srl");
+  EXPECT_EQ(state_.DatMask, "*.nds;*.srl");
+  TRomList list;
+  TSortState sort;
+  list.Fill(state_.Catalogue, state_.DatHeader, sort);
+  const std::string fixDat = BuildFixDat(state_, list);
+  EXPECT_NE(fixDat.find("game (\r\n  name \"Same (0007)\"\r\n  description \"Same (0007)\"\r\n"
+                        "  rom ( name \"Same (0007).nds\" size 4 crc 00000007 )\r\n)\r\n"),
+            std::string::npos)
+      << fixDat;
+  EXPECT_NE(fixDat.find("  name \"Same (0009)\"\r\n"), std::string::npos);
+  EXPECT_NE(fixDat.find("  rom ( name \"Other.srl\" crc 00000008 )\r\n"), std::string::npos);
+}
+
+// Regression: loose dumps outside the mask were never read: a Rom Center
+// dat gave an empty mask, so no loose file was ever checksummed.
+TEST_F(GameDatLoaderTest, ARomCenterDatsMaskIsTheExtensionsOfItsRomColumn) {
+  const std::string text =
+      "[GAMES]\r\n\xAC"
+      "p\xAC"
+      "d\xAC"
+      "Game One\xAC"
+      "d\xAC"
+      "one.nds\xAC"
+      "0000000A\xAC"
+      "16\xAC\xAC\xAC\r\n"
+      "\xAC"
+      "p\xAC"
+      "d\xAC"
+      "Game Two\xAC"
+      "d\xAC"
+      "two.SRL\xAC"
+      "0000000B\xAC"
+      "32\xAC\xAC\xAC\r\n";
+  ASSERT_TRUE(Load(dir_.Write("rc.dat", text), TDatLoader::RomCenter));
+  EXPECT_EQ(state_.DatMask, "*.nds;*.SRL");
+  EXPECT_EQ(state_.Catalogue[1].RomName, "two.SRL");
+  EXPECT_EQ(state_.Catalogue[1].Size, 32u);
 }
 
 }  // namespace

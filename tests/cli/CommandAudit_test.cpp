@@ -84,12 +84,49 @@ TEST_F(AuditTest, UsageAndLoadErrorsExitTwoScanErrorsExitOne) {
   const std::string dat =
       ShellQuote(dir_.Write("n.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n"));
   EXPECT_EQ(RunCli("audit " + dat + " " + ShellQuote(dir_ / "nowhere")).exitCode, 2);
-  dir_.Write("roms/empty.zip", test::BuildZip({}));
-  const auto failed = RunCli("audit " + dat + " " + ShellQuote(dir_ / "roms"));
-  EXPECT_EQ(failed.exitCode, 1);
-  EXPECT_EQ(failed.err, "vexmoor: Unknown compression format.\n");
-  EXPECT_EQ(failed.out, "");
-  EXPECT_FALSE(fs::exists(dir_ / "n.qcache"));  // no end pass, no cache
+}
+
+// Regression: one damaged archive ended the whole audit with "vexmoor:
+// Unknown compression format.", exit 1, no results, no JSON and no cache.
+TEST_F(AuditTest, OneDamagedArchiveAmongGoodDumpsPrintsEveryResultAndNamesIt) {
+  const std::string good = test::Dump("good");
+  const std::string dat = ShellQuote(dir_.Write(
+      "n.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|" + HexLong(test::CrcOf(good)) + "|A\r\n"));
+  dir_.Write("roms/a.zip", "half a download");
+  dir_.Write("roms/b.nds", good);
+  const auto text = RunCli("audit " + dat + " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(text.exitCode, 0);
+  EXPECT_NE(text.out.find("0001\t" + HexLong(test::CrcOf(good)) + "\tfound"), std::string::npos);
+  EXPECT_EQ(text.err, "vexmoor: Cannot read the archive \"" + (dir_ / "roms/a.zip") +
+                          "\". Unknown compression format.\n");
+  EXPECT_TRUE(fs::exists(dir_ / "n.qcache"));
+  const auto json = RunCli("audit --json " + dat + " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_NE(json.out.find("\"skipped\":1,"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("],\"unexamined\":[\"Cannot read the archive \\\"" +
+                          (dir_ / "roms/a.zip") + "\\\". Unknown compression format.\"]}\n"),
+            std::string::npos)
+      << json.out;
+}
+
+// Regression: a dat name holding a line end forged a line of the text
+// output ("0999 CAFEBABE found ..."), and ESC sequences in member names
+// reached the terminal.
+TEST_F(AuditTest, ANameWithALineEndOrEscapeForgesNoLine) {
+  const std::string data = test::Dump("escaped");
+  const std::string crc = HexLong(test::CrcOf(data));
+  dir_.Write("roms/e.zip", test::BuildZip({{"x\x1B[2J.nds", data}}));
+  const std::string dat = ShellQuote(
+      dir_.Write("l.xml",
+                 "<?xml version=\"1.0\"?>\n<datafile><header><name>N</name></header>"
+                 "<game name=\"Real&#13;&#10;0999&#9;CAFEBABE&#9;found&#9;Forged\">"
+                 "<rom name=\"r.nds\" size=\"" +
+                     std::to_string(data.size()) + "\" crc=\"" + crc + "\"/></game></datafile>\n"));
+  const auto run = RunCli("audit --no-cache " + dat + " " + ShellQuote(dir_ / "roms"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "0001\t" + crc +
+                         "\tfound\tReal\\x0D\\x0A0999\\x09CAFEBABE\\x09found\\x09Forged\t" +
+                         (dir_ / "roms/e.zip") + "\\x\\x1B[2J.nds\n Found : 1\n Missing : 0\n");
 }
 
 TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
@@ -102,9 +139,7 @@ TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
              "p\xAC"
              "d\xAC"
              "r.nds\xAC" +
-                 crc +
-                 "\xAC"
-                 "1\xAC\xAC\xAC\r\n");
+                 crc + "\xAC" + std::to_string(data.size()) + "\xAC\xAC\xAC\r\n");
   dir_.Write("roms/\xE9t\xE9.zip", test::BuildZip({{"caf\xC3\xA9.nds", data}}));
   const auto json = RunCli("audit --no-cache --json " + ShellQuote(dir_ / "rc.dat") + " " +
                            ShellQuote(dir_ / "roms"));
@@ -161,10 +196,11 @@ TEST_F(AuditTest, WorkersGiveTheSameJsonAndCacheFile) {
   EXPECT_NE(plain.find("bad"), std::string::npos);
   for (const char* workers : {"0", "2", "3", "8"}) EXPECT_EQ(run(workers), plain) << workers;
 
-  dir_.Write("roms/USA/A/empty.zip", test::BuildZip({}));  // ends the scan
-  const std::string failed = run("1");
-  EXPECT_EQ(failed, "1\n\nvexmoor: Unknown compression format.\n\n");
-  for (const char* workers : {"2", "5"}) EXPECT_EQ(run(workers), failed) << workers;
+  dir_.Write("roms/USA/A/damaged.zip", "not a zip");  // named, and the scan goes on
+  const std::string named = run("1");
+  EXPECT_NE(named.find("\"skipped\":2"), std::string::npos) << named;
+  EXPECT_NE(named.find("vexmoor: Cannot read the archive \""), std::string::npos) << named;
+  for (const char* workers : {"2", "5"}) EXPECT_EQ(run(workers), named) << workers;
 
   EXPECT_EQ(RunCli("audit --workers " + args).exitCode, 2);
   EXPECT_EQ(RunCli("audit --workers -1 " + args).exitCode, 2);

@@ -25,13 +25,38 @@ TEST_F(LsTest, PrintsOneLinePerEntryAndReportsErrors) {
   EXPECT_EQ(usage.err, "usage: vexmoor ls ARCHIVE\n");
   const auto unknown = RunCli("ls " + ShellQuote(dir_.Write("x.zip", "not an archive")));
   EXPECT_EQ(unknown.exitCode, 1);
-  EXPECT_EQ(unknown.err, "vexmoor: Unknown compression format.\n");
+  EXPECT_EQ(unknown.err, "vexmoor: Cannot read the archive \"" + (dir_ / "x.zip") +
+                             "\". Unknown compression format.\n");
   const auto missing = RunCli("ls " + ShellQuote(dir_ / "missing.zip"));
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find(dir_ / "missing.zip"), std::string::npos);
   const auto badName = RunCli("ls " + ShellQuote(dir_.Write("x.rab", test::BuildRarVolume({}))));
   EXPECT_EQ(badName.exitCode, 1);
-  EXPECT_EQ(badName.err, "vexmoor: Bad rar filename.\n");
+  EXPECT_EQ(badName.err,
+            "vexmoor: Cannot read the archive \"" + (dir_ / "x.rab") + "\". Bad rar filename.\n");
+}
+
+// Regression: damaged archives passed as empty: a zip cut short listed 0
+// members and exited 0.
+TEST_F(LsTest, ADamagedArchiveExitsOneSayingWhyAfterItsReadableMembers) {
+  const std::string whole = test::BuildZip({{"a.nds", "aaaa"}});
+  const auto cut =
+      RunCli("ls " + ShellQuote(dir_.Write("cut.zip", whole.substr(0, whole.size() - 1))));
+  EXPECT_EQ(cut.exitCode, 1);
+  EXPECT_EQ(cut.out, "");
+  EXPECT_EQ(
+      cut.err,
+      "vexmoor: Cannot read the archive \"" + (dir_ / "cut.zip") +
+          "\". Damaged zip archive: no end record leads to its directory (is it cut short?).\n");
+  const std::string rar = test::BuildRarVolume({{"a.nds", "a"}, {"b.nds", "b"}});
+  const auto partly =
+      RunCli("ls " + ShellQuote(dir_.Write("cut.rar", rar.substr(0, rar.size() - 12))));
+  EXPECT_EQ(partly.exitCode, 1);
+  EXPECT_EQ(partly.out, "E8B7BE43  1  1  a.nds\n");
+  EXPECT_NE(partly.err.find("Damaged rar archive"), std::string::npos);
+  const auto empty = RunCli("ls " + ShellQuote(dir_.Write("empty.zip", test::BuildZip({}))));
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(empty.out + empty.err, "");
 }
 
 TEST_F(LsTest, ControlCharactersInMemberNamesAreEscaped) {

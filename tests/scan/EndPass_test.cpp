@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -119,6 +120,25 @@ TEST_F(EndPassFileTest, APumpedPassMatchesTheOneShotPassEvenWhenAPumpSortsTheLis
     EXPECT_EQ(row.SubItems[kSubItemStatus], byEntry[row.Entry]) << row.Entry;
   // The cache table grew in the rows' order as the pass began.
   EXPECT_EQ(test::ReadFile(dir_ / "pumped.qcache"), test::ReadFile(dir_ / "plain.qcache"));
+}
+
+// Regression: a scan with no dat loaded wiped a cache. The settings named a
+// dat that is missing; its cache beside the bare name was replaced by an
+// empty one.
+TEST_F(EndPassFileTest, AScanWithNoDatLoadedWipesNoCache) {
+  // The bare name leads into the current folder, as in the window.
+  struct TInside {
+    std::filesystem::path before = std::filesystem::current_path();
+    ~TInside() { std::filesystem::current_path(before); }
+  } inside;
+  std::filesystem::current_path(dir_.Path());
+  const std::string held = std::string("QCAC\xE8\x03\x01\0\0\0\x11\x11\x11\x11\x01", 15);
+  dir_.Write("kill.qcache", held);
+  TAuditState state;
+  state.CurrentDat = "kill.qdat";  // as the settings name it; nothing loaded
+  TRomList list;
+  RunEndPass(state, list);
+  EXPECT_EQ(test::ReadFile(dir_ / "kill.qcache"), held);
 }
 
 TEST_F(EndPassFileTest, ShortFilesAreNotBadDumps) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -131,25 +132,90 @@ TEST_F(ScanEngineTest, DatMaskTestsTheFullPathAndAnEmptyMaskReadsArchivesOnly) {
   EXPECT_EQ(state_.Catalogue[1].StatusText, Root() + "set.zip\\m.nds");
 }
 
-TEST_F(ScanEngineTest, AnUnknownArchiveEndsTheScanWithoutTheEndPass) {
+// Regression: one damaged archive ended the whole audit. A 0-byte zip, a
+// text file named .zip, random bytes named .rar or .001 threw "Unknown
+// compression format." and nothing else came out; a zip cut short passed
+// as empty and counted nothing skipped.
+TEST_F(ScanEngineTest, OneDamagedArchiveNeverEndsTheAudit) {
   state_.CacheResults = true;
   state_.DatPath = dir_ / "x.qdat";
-  const std::string early = Dump("early");
+  const std::string early = Dump("early"), late = Dump("late"), zipped = Dump("zipped");
   AddEntry(state_, "1", "Early", CrcOf(early));
-  dir_.Write("early.nds", early);  // the top folder's files come first
-  dir_.Write("b/empty.zip", test::BuildZip({}));
-  dir_.Write("b/c/late.nds", Dump("late"));
-  try {
-    Scan(dir_.Path());
-    FAIL() << "the scan ran to its end";
-  } catch (const FormatError& error) {
-    EXPECT_STREQ(error.what(), "Unknown compression format.");
+  AddEntry(state_, "2", "Late", CrcOf(late));
+  AddEntry(state_, "3", "Zipped", CrcOf(zipped));
+  dir_.Write("early.nds", early);
+  dir_.Write("b/a-empty.zip", "");
+  dir_.Write("b/b-text.zip", "not an archive at all\n");
+  dir_.Write("b/c-random.rar", std::string("\x93\x11\xfe\x07random", 10));
+  dir_.Write("b/d-random.001", std::string("\x01\x02\x03\x04\x05", 5));
+  const std::string whole = test::BuildZip({{"z.nds", zipped}, {"y.nds", "y"}});
+  dir_.Write("b/e-cut.zip", whole.substr(0, whole.size() - 30));
+  dir_.Write("b/f-members.zip", whole);
+  dir_.Write("b/c/late.nds", late);
+  const TScanOutcome outcome = Scan(dir_.Path());
+  for (const TRomItem& item : state_.Catalogue) EXPECT_EQ(item.Status, StatusFound) << item.Name;
+  EXPECT_EQ(state_.FoundCount, 3);
+  EXPECT_EQ(outcome.Skipped, 5);
+  const std::string unknown = "\". Unknown compression format.";
+  std::vector<std::string> named = outcome.Unexamined;
+  std::sort(named.begin(), named.end());
+  EXPECT_EQ(named, (std::vector<std::string>{
+                       "Cannot read the archive \"" + Root() + "b/a-empty.zip" + unknown,
+                       "Cannot read the archive \"" + Root() + "b/b-text.zip" + unknown,
+                       "Cannot read the archive \"" + Root() + "b/c-random.rar" + unknown,
+                       "Cannot read the archive \"" + Root() + "b/d-random.001" + unknown,
+                       "Cannot read the archive \"" + Root() +
+                           "b/e-cut.zip\". Damaged zip archive: no end record leads to its "
+                           "directory (is it cut short?).",
+                   }));
+  EXPECT_TRUE(fs::exists(dir_ / "x.qcache"));
+  EXPECT_EQ(panels_[2], " Scanning complete.");
+}
+
+TEST_F(ScanEngineTest, ADamagedArchiveKeepsItsReadableMembersAndIsNamed) {
+  const std::string member = Dump("member");
+  AddEntry(state_, "1", "Member", CrcOf(member));
+  std::string zip = test::BuildZip({{"m.nds", member}});
+  zip[zip.size() - 12] = 2;  // the end record announces two members
+  zip[zip.size() - 14] = 2;
+  dir_.Write("two.zip", zip);
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);
+  EXPECT_EQ(outcome.Skipped, 1);
+  ASSERT_EQ(outcome.Unexamined.size(), 1u);
+  EXPECT_EQ(outcome.Unexamined[0],
+            "Cannot read the archive \"" + Root() +
+                "two.zip\". Damaged zip archive: its directory ends after 1 of 2 members.");
+}
+
+// Regression: rar part-volume sets cost N²: every .partK.rar re-read the
+// whole set. The set is read once, from its first volume.
+TEST_F(ScanEngineTest, ARarSetIsReadOnceFromItsFirstVolume) {
+  std::vector<std::string> members;
+  for (int v = 1; v <= 4; ++v) {
+    members.push_back(Dump("member " + std::to_string(v)));
+    AddEntry(state_, std::to_string(v), "M" + std::to_string(v), CrcOf(members.back()));
   }
-  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);  // marked before the error
-  EXPECT_EQ(state_.FoundCount, 0);
-  EXPECT_EQ(panels_[2], Root() + "b/empty.zip");
-  EXPECT_FALSE(fs::exists(dir_ / "x.qcache"));
-  EXPECT_FALSE(state_.ScanRunning);
+  // The walk meets the later volumes first (a folder's entries in any
+  // order); the set counts once and is placed at its first volume.
+  for (int v = 4; v >= 1; --v)
+    dir_.Write("set.part" + std::to_string(v) + ".rar",
+               test::BuildRarVolume({{"m" + std::to_string(v) + ".nds", members[size_t(v - 1)]}}));
+  dir_.Write("old.rar", test::BuildRarVolume({{"o.nds", "o"}}));
+  dir_.Write("old.r00", test::BuildRarVolume({{"p.nds", "p"}}));
+  for (const unsigned workers : {0u, 4u}) {
+    SCOPED_TRACE(workers);
+    const TScanOutcome outcome = Scan(dir_.Path(), workers);
+    EXPECT_EQ(outcome.Matched, 4);
+    EXPECT_TRUE(outcome.Unexamined.empty());
+    for (int v = 1; v <= 4; ++v)
+      EXPECT_EQ(state_.Catalogue[size_t(v - 1)].StatusText,
+                Root() + "set.part1.rar\\m" + std::to_string(v) + ".nds");
+  }
+  // Without its first volume a set is read from the volume the walk meets.
+  fs::remove(dir_ / "set.part1.rar");
+  EXPECT_EQ(ExamineWorkItem(dir_ / "set.part3.rar", TScanMasks("*.nds")).Kind, TWorkKind::Archive);
+  EXPECT_EQ(ExamineWorkItem(dir_ / "set.part3.rar", TScanMasks("*.nds")).Members.size(), 2u);
 }
 
 TEST_F(ScanEngineTest, CancelStopsAfterTheCurrentPathAndStillRunsTheEndPass) {
@@ -303,16 +369,19 @@ TEST_F(ScanEngineTest, AWindowIsPumpedWhileOneSlowDumpIsRead) {
   }
 }
 
-TEST_F(ScanEngineTest, AnArchiveThatCannotBeOpenedIsSkipped) {
+TEST_F(ScanEngineTest, AnArchiveThatCannotBeOpenedIsSkippedKeepingWhatWasRead) {
   // The set's second volume x.r00 is a folder: it exists but cannot be
-  // opened as a file, which skips the whole set.
+  // opened as a file. The set is skipped and named; the member of its first
+  // volume, read before, still counts.
   const std::string member = Dump("member");
   AddEntry(state_, "1", "Member", CrcOf(member));
   dir_.Write("x.rar", test::BuildRarVolume({{"m.nds", member}}));
   fs::create_directory(dir_ / "x.r00");
   const TScanOutcome outcome = Scan(dir_.Path());
   EXPECT_EQ(outcome.Skipped, 1);
-  EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
+  ASSERT_EQ(outcome.Unexamined.size(), 1u);
+  EXPECT_NE(outcome.Unexamined[0].find(Root() + "x.r00"), std::string::npos);
+  EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);
   EXPECT_EQ(panels_[2], " Scanning complete.");
 }
 
@@ -416,13 +485,16 @@ TEST_F(ScanEngineTest, ACacheFileThatCannotBeWrittenKeepsTheFinishedResults) {
 
 TEST_F(ScanEngineTest, AThrowLeavesTheStatusTextsUnwritten) {
   AddEntry(state_, "1", "Gone", 0x22222222);
-  dir_.Write("b/empty.zip", test::BuildZip({}));
+  dir_.Write("b/locked.nds", Dump("locked"));
+  TFaultFileSystem faults;
+  const TFileSystemOverride installed(faults);
+  faults.FailCall(TFileOp::Open, 1, EACCES, "locked.nds", true);
   bool rebuilt = false, written = false;
   TScanCallbacks callbacks = Recording();
   callbacks.ListRebuilt = [&] { rebuilt = true; };
   callbacks.StatusTextsWritten = [&] { written = true; };
   TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
-  EXPECT_THROW(engine.Run(dir_.Path()), FormatError);
+  EXPECT_THROW(engine.Run(dir_.Path()), FileOpenError);
   EXPECT_TRUE(rebuilt);
   EXPECT_FALSE(written);
   EXPECT_FALSE(cancel_);

@@ -83,6 +83,12 @@ class ScanTest : public TempDirTest {
     TScanEngine engine(state_, list_, sort_, cancel_, Recording());
     return engine.Run(folder);
   }
+  // The same with `workers` examining ahead of the walk.
+  TScanOutcome Scan(const std::string& folder, unsigned workers) {
+    TScanEngine engine(state_, list_, sort_, cancel_, Recording());
+    engine.SetPipeline({workers});
+    return engine.Run(folder);
+  }
 
   std::string Root() const { return dir_.Path() + "/"; }
 

@@ -234,5 +234,27 @@ TEST_F(TrimmedScanTest, ReportsCacheAndCountsTakeATrimmedFindAsFound) {
   EXPECT_NE(fixDat.find("Not There"), std::string::npos);
 }
 
+// Regression: size was ignored. A file carrying the CRC of a release of
+// another size was found, and a trimmed dump whose padded CRC equals that
+// of a release of another size was found (trimmed). Where the dat gives a
+// size, the dump's size (a trimmed dump's full image size) must equal it;
+// the native dat gives none and matches by CRC alone.
+TEST_F(TrimmedScanTest, ACrcMatchOfTheWrongSizeIsNotFound) {
+  const std::string dump = Dump("one", 4096), image = Image(70000, 128 * kKiB, 7);
+  AddEntry(state_, "1", "Right size", CrcOf(dump)).Size = dump.size();
+  AddEntry(state_, "2", "Eight MiB", CrcOf(dump)).Size = 8u << 20;
+  AddEntry(state_, "3", "No size", CrcOf(dump));
+  AddEntry(state_, "4", "Image", CrcOf(image)).Size = image.size();
+  AddEntry(state_, "5", "Image of another size", CrcOf(image)).Size = 256 * kKiB;
+  dir_.Write("a.nds", dump);
+  dir_.Write("z.zip", test::BuildZip({{"t.nds", Trimmed(image, 70000)}}));
+  const TScanOutcome outcome = Scan(dir_.Path());
+  EXPECT_EQ(outcome.Matched, 3);
+  const int32_t expected[] = {StatusFound, StatusMissing, StatusFound, StatusFound, StatusMissing};
+  for (size_t entry = 0; entry < 5; ++entry)
+    EXPECT_EQ(state_.Catalogue[entry].Status, expected[entry]) << state_.Catalogue[entry].Name;
+  EXPECT_TRUE(state_.Catalogue[3].Trimmed);
+}
+
 }  // namespace
 }  // namespace vexmoor

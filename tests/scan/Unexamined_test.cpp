@@ -38,9 +38,7 @@ TEST_F(DeepScanTest, DumpsAndArchivesPastThePathLimitAreFound) {
   ASSERT_GT(dump.size(), 4096u);
   for (const unsigned workers : {1u, 3u}) {
     SCOPED_TRACE(workers);
-    TScanEngine engine(state_, list_, sort_, cancel_, Recording());
-    engine.SetPipeline({workers});
-    const TScanOutcome outcome = engine.Run(dir_.Path());
+    const TScanOutcome outcome = Scan(dir_.Path(), workers);
     EXPECT_EQ(outcome.Matched, 3);
     EXPECT_EQ(outcome.Skipped, 0);
     EXPECT_TRUE(outcome.Unexamined.empty());
