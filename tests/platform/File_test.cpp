@@ -26,6 +26,9 @@ TEST_F(WriteFileAtomicallyTest, ReplacesContentsAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(WriteFileAtomicallyTest, KeepsPermissionsAndLinks) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX mode bits; the replacement of a Windows file keeps its attributes through ReplaceFileW";
+#else
   const std::string real = dir_.Write("real.txt", "one");
   ::chmod(real.c_str(), 0640);
   const std::string link = dir_ / "link.txt";
@@ -36,6 +39,7 @@ TEST_F(WriteFileAtomicallyTest, KeepsPermissionsAndLinks) {
   struct stat info {};
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+#endif
 }
 
 TEST_F(WriteFileAtomicallyTest, MissingFolderFailsWithIoError) {

@@ -3,6 +3,7 @@
 // everything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "scan/ChecksumSession.h"
@@ -26,7 +27,7 @@ class ChecksumScanTest : public test::ScanTest {
 
   // Scans roms/ with the store and `workers`, and says what the catalogue
   // holds afterwards.
-  std::string ScanWithStore(unsigned workers = 1, bool rehash = false) {
+  std::string ScanWithStore(unsigned workers = 1, bool rehash = false, std::string root = "") {
     for (TRomItem& item : state_.Catalogue) {
       item.Status = StatusMissing;
       item.StatusText.clear();
@@ -35,7 +36,7 @@ class ChecksumScanTest : public test::ScanTest {
     engine.SetPipeline({workers});
     engine.SetChecksumStore(store_.get(), rehash);
     opened_.Reset();
-    const TScanOutcome outcome = engine.Run(dir_ / "roms");
+    const TScanOutcome outcome = engine.Run(root.empty() ? dir_ / "roms" : root);
     std::string result = std::to_string(outcome.Matched) + "\n";
     for (const TRomItem& item : state_.Catalogue)
       result += std::to_string(item.Status) + " " + item.StatusText + "\n";
@@ -72,6 +73,25 @@ TEST_F(ChecksumScanTest, UnchangedDumpsAreNotReadAgainAndGiveTheSameResults) {
     EXPECT_EQ(ScanWithStore(workers, /*rehash=*/false), first);
   }
   EXPECT_TRUE(notices_.empty());
+}
+
+// On Windows the walk named the folders below the root with '/' while the
+// absolute root has '\', so the keys mixed both, and a scan of the root
+// spelled the other way found none of its rows.
+TEST_F(ChecksumScanTest, StoreKeysHaveOneSeparatorSoEitherSpellingOfTheRootRecallsTheRows) {
+  Known("a.nds", Dump("a"));
+  Known("sub/deeper/b.nds", Dump("b"));
+  EXPECT_EQ(ScanWithStore().substr(0, 2), "2\n");
+  EXPECT_EQ(opened_.Files(), 2u);
+  constexpr auto preferred = static_cast<char>(fs::path::preferred_separator);
+  const char other = preferred == '/' ? '\\' : '/';
+  const TKnownChecksums rows = store_->LoadUnder("");
+  ASSERT_EQ(rows.size(), 2u);
+  for (const auto& [key, row] : rows) EXPECT_EQ(key.find(other), std::string::npos) << key;
+  std::string spelled = dir_ / "roms";
+  std::replace(spelled.begin(), spelled.end(), '/', preferred);
+  EXPECT_EQ(ScanWithStore(1, false, spelled).substr(0, 2), "2\n");
+  EXPECT_EQ(opened_.Files(), 0u);  // both recalled
 }
 
 TEST_F(ChecksumScanTest, ManySmallDumpsThroughSeveralWorkersAreAllRememberedAndRecalled) {

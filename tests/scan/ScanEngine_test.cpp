@@ -253,6 +253,9 @@ TEST_F(ScanEngineTest, ADumpThatFailsToReadHalfWayEndsTheScanNamingIt) {
 }
 
 TEST_F(ScanEngineTest, ADanglingLinkOrFifoNamedLikeADumpNeitherHangsNorEndsTheScan) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a FIFO in a folder exists on POSIX systems only";
+#else
   const std::string data = Dump("real");
   AddEntry(state_, "1", "Real", CrcOf(data));
   dir_.Write("real.nds", data);
@@ -263,6 +266,7 @@ TEST_F(ScanEngineTest, ADanglingLinkOrFifoNamedLikeADumpNeitherHangsNorEndsTheSc
   EXPECT_EQ(outcome.Matched, 1);
   EXPECT_EQ(outcome.Skipped, 0);
   EXPECT_EQ(shown_, (std::vector<std::string>{Root(), Root() + "real.nds", kScanCompleteText}));
+#endif
 }
 
 TEST_F(ScanEngineTest, AFileThatVanishesBetweenListingAndReadingIsPassedOver) {

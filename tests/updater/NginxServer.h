@@ -3,8 +3,6 @@
 // stopped again when the object goes. Tests skip when nginx is not installed.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -37,7 +35,7 @@ class NginxServer {
 
   TempDir prefix_;
   uint16_t port_ = 0;
-  pid_t pid_ = -1;
+  int64_t pid_ = -1;
   bool running_ = false;
 };
 

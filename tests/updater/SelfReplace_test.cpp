@@ -40,11 +40,12 @@ TEST(StartCommand, TheSwitchIsComparedExactly) {
 
 TEST(StartCommand, TheWaitBoundComesFromTheEnvironmentOnlyAsANumber) {
   EXPECT_EQ(FileWaitBound(), kFileWaitBound);
-  ::setenv(kFileWaitBoundVariable, "250", 1);
+  const std::string bound = "250", malformed = "25x";
+  test::SetEnvironment(kFileWaitBoundVariable, &bound);
   EXPECT_EQ(FileWaitBound(), 250ms);
-  ::setenv(kFileWaitBoundVariable, "25x", 1);
+  test::SetEnvironment(kFileWaitBoundVariable, &malformed);
   EXPECT_EQ(FileWaitBound(), kFileWaitBound);
-  ::unsetenv(kFileWaitBoundVariable);
+  test::SetEnvironment(kFileWaitBoundVariable, nullptr);
 }
 
 TEST(StartCommand, LogLinesSayWhenWhoWhatAndHowItEnded) {
@@ -67,7 +68,7 @@ class SelfReplace : public test::TempDirTest {
   std::string Log() const { return test::ReadFile(folder_ + "/vexmoor-update.log"); }
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
