@@ -24,7 +24,7 @@ if(WIN32)
   set(CPACK_STRIP_FILES ON)
   # A 64-bit installer: the programs are 64-bit only, and so is the system
   # that runs them.
-  set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "-XTarget amd64-unicode")
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
   include(CPack)
   return()
 endif()

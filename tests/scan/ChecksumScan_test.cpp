@@ -62,6 +62,7 @@ TEST_F(ChecksumScanTest, UnchangedDumpsAreNotReadAgainAndGiveTheSameResults) {
   AddEntry(state_, "9", "m", CrcOf(Dump("m")));
   dir_.Write("roms/other.nds", Dump("nobody knows"));
   for (unsigned workers : {1u, 2u}) {
+    store_.reset();  // an open file cannot be removed on Windows
     fs::remove(dir_ / "cache/checksums.sqlite3");
     store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
     const std::string first = ScanWithStore(workers);
@@ -101,6 +102,7 @@ TEST_F(ChecksumScanTest, ManySmallDumpsThroughSeveralWorkersAreAllRememberedAndR
   for (size_t i = 0; i < count; ++i)
     Known("f" + std::to_string(i % 7) + "/" + std::to_string(i) + ".nds", Dump(std::to_string(i), 64));
   for (unsigned workers : {2u, 3u, 4u}) {
+    store_.reset();  // an open file cannot be removed on Windows
     fs::remove(dir_ / "cache/checksums.sqlite3");
     store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
     const std::string first = ScanWithStore(workers);

@@ -192,6 +192,9 @@ TEST_F(ScanEngineTest, TenEntriesWithThreeFoundOneCachedOneBad) {
 }
 
 TEST_F(ScanEngineTest, AFolderLinkBackIntoTheTreeIsWalkedOnce) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#else
   const std::string data = Dump("once");
   AddEntry(state_, "1", "Once", CrcOf(data));
   dir_.Write("top/a/once.nds", data);
@@ -200,12 +203,16 @@ TEST_F(ScanEngineTest, AFolderLinkBackIntoTheTreeIsWalkedOnce) {
   const TScanOutcome outcome = Scan(dir_ / "top");
   EXPECT_FALSE(outcome.Cancelled);
   EXPECT_EQ(outcome.Matched, 1);
+#endif
 }
 
 // A name is bytes: Latin-1, a stray continuation byte, a sequence cut
 // short, or the 255 bytes a folder entry holds at most, in a folder whose
 // name is as odd, is found and shown under its own bytes.
 TEST_F(ScanEngineTest, NamesThatAreNotUtf8OrAre255BytesLongAreFoundAsTheyAre) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names are UTF-16: a name whose bytes are not UTF-8 cannot be made";
+#else
   const std::string folder = "caf\xe9 \x80" + std::string(240, 'f');
   const std::vector<std::string> names = {"\xe9t\xe9.nds", "stray \x80\x81.nds", "cut \xe2\x82.nds",
                                           std::string(251, 'L') + ".nds"};
@@ -224,6 +231,7 @@ TEST_F(ScanEngineTest, NamesThatAreNotUtf8OrAre255BytesLongAreFoundAsTheyAre) {
     EXPECT_EQ(state_.Catalogue[i].Status, StatusFound);
     EXPECT_EQ(state_.Catalogue[i].StatusText, Root() + folder + "/" + names[i]);
   }
+#endif
 }
 
 TEST_F(ScanEngineTest, AnUnreadableLooseDumpEndsTheScan) {

@@ -57,7 +57,7 @@ std::string MakeTempFolder() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path folder = fs::temp_directory_path() / ("vexmoor-test-" + std::to_string(random()));
     std::error_code error;
-    if (fs::create_directory(folder, error)) return folder.generic_string();
+    if (fs::create_directory(folder, error)) return folder.string();
   }
   throw std::runtime_error("cannot make a temporary folder");
 }

@@ -176,7 +176,12 @@ TEST_F(Updater, FailedDownloadsLeaveTheFileAloneAndNoTemporary) {
   EXPECT_EQ(FailedDownload(*updater, "bad.qdat"), "Bad Request");
   EXPECT_EQ(FailedDownload(*updater, "cut.qdat"),
             "Connection closed after 10 of 100 bytes of the response body");
-  EXPECT_NE(FailedDownload(*updater, "reset.qdat").find("(Error #"), std::string::npos);
+  const std::string reset = FailedDownload(*updater, "reset.qdat");
+#ifdef _WIN32  // wine reports the reset after the first bytes as the end of the stream
+  EXPECT_NE(reset.find("Connection closed after 10 of 100 bytes"), std::string::npos) << reset;
+#else
+  EXPECT_NE(reset.find("(Error #"), std::string::npos) << reset;
+#endif
   EXPECT_EQ(FailedDownload(*updater, "chunks.qdat"),
             "Connection closed before the end of the chunked response body");
   EXPECT_EQ(FailedDownload(*updater, "gone.qdat"), "Gone");
@@ -253,8 +258,10 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
   EXPECT_FALSE(run.AllSucceeded());
   EXPECT_EQ(run.ProgramUpdatePath, dir_ / "upd-moorscan");
   EXPECT_EQ(test::ReadFile(dir_ / "upd-moorscan"), "new build");
+#ifndef _WIN32  // POSIX mode bits: Windows runs any file it may read
   EXPECT_EQ(::access((dir_ / "upd-moorscan").c_str(), X_OK), 0);
   EXPECT_NE(::access((dir_ / "a.qdat").c_str(), X_OK), 0);
+#endif
   EXPECT_EQ(UpdateFailuresText(records, run),
             "The download of \"missing.qdat\" (missing.qdat) failed: Not Found");
 }
