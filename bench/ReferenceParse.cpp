@@ -181,7 +181,7 @@ std::vector<uint8_t> ReferencePack(const std::string& input, uint32_t maxOffset)
   }
   std::reverse(path.begin(), path.end());
   std::vector<uint8_t> stream(StreamBound(n));
-  BitWriter out(stream.data());
+  TBitWriter out(stream.data());
   out.Byte(in[0]);
   for (const auto& [position, reached] : path) {
     const Node& node = at(position, reached);

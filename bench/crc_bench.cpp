@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "scan/CRC32.h"
-#include "scan/crc32_impl.h"
+#include "scan/crc32/crc32_impl.h"
 
 #ifdef VEXMOOR_HAVE_LIBDEFLATE
 #include <libdeflate.h>

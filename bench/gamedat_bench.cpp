@@ -15,6 +15,7 @@
 
 #include "catalogue/DatLoader.h"
 #include "platform/File.h"
+#include "scan/AuditState.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatLoader.h"
 #include "catalogue/General.h"
+#include "scan/AuditState.h"
 #include "scan/CacheTable.h"
 
 namespace {
@@ -61,7 +62,8 @@ void LoadQdatWithCache(benchmark::State& state) {
   for (auto _ : state) {
     vexmoor::TAuditState audit;
     audit.CacheResults = true;
-    if (!vexmoor::LoadQuenDat(audit, path)) state.SkipWithError("container did not open");
+    audit.DatLoader = vexmoor::TDatLoader::QuenDat;
+    if (!vexmoor::RunDatLoader(audit, path)) state.SkipWithError("container did not open");
     cached = 0;
     for (const auto& entry : audit.Catalogue) cached += entry.Status == vexmoor::StatusCached;
     benchmark::DoNotOptimize(audit.Catalogue.Count());

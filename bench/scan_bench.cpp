@@ -21,8 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "catalogue/TextLines.h"
+#include "scan/AuditState.h"
 #include "scan/CRC32.h"
 #include "scan/ScanEngine.h"
 #include "tests/support/ArchiveBuilder.h"

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 #include "scan/ScanEngine.h"
 #include "scan/TrimmedImage.h"
 #include "tests/support/ArchiveBuilder.h"

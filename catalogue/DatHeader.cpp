@@ -6,14 +6,6 @@ namespace vexmoor {
 
 namespace {
 
-std::string UpperCase(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
 bool IsSectionLine(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
@@ -27,31 +19,31 @@ void TDatHeader::Rebuild(const std::vector<std::string_view>& lines) {
     const std::string_view line = TrimBlanks(raw);
     if (line.empty() || line.front() == ';') continue;
     if (IsSectionLine(line)) {
-      section = &sections_[UpperCase(TrimBlanks(line.substr(1, line.size() - 2)))];
+      section = &sections_[AsciiUpper(TrimBlanks(line.substr(1, line.size() - 2)))];
       continue;
     }
     const size_t equals = line.find('=');
     if (section == nullptr || equals == std::string_view::npos) continue;
-    section->emplace(UpperCase(TrimBlanks(line.substr(0, equals))),
+    section->emplace(AsciiUpper(TrimBlanks(line.substr(0, equals))),
                      std::string(TrimBlanks(line.substr(equals + 1))));
   }
 }
 
 std::string TDatHeader::ReadString(std::string_view section, std::string_view key,
                                    std::string_view fallback) const {
-  const auto keys = sections_.find(UpperCase(section));
+  const auto keys = sections_.find(AsciiUpper(section));
   if (keys == sections_.end()) return std::string(fallback);
-  const auto value = keys->second.find(UpperCase(key));
+  const auto value = keys->second.find(AsciiUpper(key));
   return value == keys->second.end() ? std::string(fallback) : value->second;
 }
 
 void TDatHeader::SetString(std::string_view section, std::string_view key,
                            std::string_view value) {
-  sections_[UpperCase(section)][UpperCase(key)] = std::string(value);
+  sections_[AsciiUpper(section)][AsciiUpper(key)] = std::string(value);
 }
 
 bool TDatHeader::HasSection(std::string_view section) const {
-  return sections_.count(UpperCase(section)) != 0;
+  return sections_.count(AsciiUpper(section)) != 0;
 }
 
 }  // namespace vexmoor

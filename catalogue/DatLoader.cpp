@@ -19,21 +19,12 @@ namespace {
 
 // The steps every load of the two native grammars takes once it has the
 // text.
-void StartLoad(TAuditState& state, const std::string& path,
+void StartLoad(TLoadedDat& dat, const std::string& path,
                const std::vector<std::string_view>& lines, TDatFormat format) {
-  state.DatHeader.Rebuild(lines);
-  state.DatPath = AbsoluteDatPath(path);
-  state.DatFormat = format;
-  state.DatMember.clear();
-}
-
-// The catalogue must not be replaced under a running scan.
-void RefuseWhileScanning(const TAuditState& state) {
-  if (state.ScanRunning) throw Error("A scan is running; the dat cannot be loaded until it ends.");
-}
-
-void ReadCacheIfWanted(TAuditState& state, const std::string& path) {
-  if (state.CacheResults) ReadCacheFile(state.CacheTable, ChangeExt(path, ".qcache"));
+  dat.DatHeader.Rebuild(lines);
+  dat.DatPath = AbsoluteDatPath(path);
+  dat.DatFormat = format;
+  dat.DatMember.clear();
 }
 
 // The first bytes of the file, or nullopt when it cannot be opened and
@@ -57,7 +48,7 @@ std::optional<std::string> ReadHead(const std::string& path, bool quiet) {
 
 // A zip member's text by the loader `fallback` names, when its content is
 // none of the game-based formats.
-bool LoadMemberText(TAuditState& state, const std::string& path, const std::string& text,
+bool LoadMemberText(TLoadedDat& dat, const std::string& path, const std::string& text,
                     TDatLoader fallback, const std::string& member) {
   if (fallback == TDatLoader::OtherDat) fallback = ChooseDatLoader(member);
   if (fallback == TDatLoader::QuenDat) {
@@ -66,24 +57,24 @@ bool LoadMemberText(TAuditState& state, const std::string& path, const std::stri
       native = OpenContainerBlock(text.substr(std::min(text.size(), kContainerHeaderSize)));
     }
     if (!native) return false;
-    LoadNativeText(state, path, *native);
+    LoadNativeText(dat, path, *native);
   } else if (fallback == TDatLoader::RomCenter) {
-    LoadRomCenterText(state, path, text);
+    LoadRomCenterText(dat, path, text);
   } else {
     ThrowUnknownDat(member);
   }
   return true;
 }
 
-bool LoadZipped(TAuditState& state, const std::string& path, TDatLoader fallback) {
+bool LoadZipped(TLoadedDat& dat, const std::string& path, TDatLoader fallback) {
   TZippedDat zipped = ReadZippedDat(path);
   const TDatContent content = RecognizeDatContent(std::string_view(zipped.Text).substr(0, kDatHeadSize));
   if (content == TDatContent::Xml || content == TDatContent::ClrMamePro) {
-    LoadGameDat(state, path, ParseGameDat(zipped.Text, content));
-  } else if (!LoadMemberText(state, path, zipped.Text, fallback, zipped.MemberName)) {
+    LoadGameDat(dat, path, ParseGameDat(zipped.Text, content));
+  } else if (!LoadMemberText(dat, path, zipped.Text, fallback, zipped.MemberName)) {
     return false;
   }
-  state.DatMember = zipped.MemberName;
+  dat.DatMember = zipped.MemberName;
   return true;
 }
 
@@ -96,67 +87,59 @@ TDatLoader ChooseDatLoader(std::string_view fileName) {
   return TDatLoader::None;
 }
 
-bool LoadQuenDat(TAuditState& state, const std::string& path) {
-  RefuseWhileScanning(state);
+bool LoadQuenDat(TLoadedDat& dat, const std::string& path) {
   const std::optional<std::string> text = ReadQuenDatText(path);
   if (!text) return false;
-  LoadNativeText(state, path, *text);
+  LoadNativeText(dat, path, *text);
   return true;
 }
 
-void LoadNativeText(TAuditState& state, const std::string& path, std::string_view text) {
-  RefuseWhileScanning(state);
+void LoadNativeText(TLoadedDat& dat, const std::string& path, std::string_view text) {
   text = WithoutByteOrderMark(text);
   const std::vector<std::string_view> lines = SplitLines(text);
-  StartLoad(state, path, lines, TDatFormat::Native);
-  state.DatMask = state.DatHeader.ReadString(kInfoSection, "MASK", "");
-  state.DatFields = state.DatHeader.ReadString(kInfoSection, "FIELDS", kDefaultFields);
-  state.Catalogue.Clear();
+  StartLoad(dat, path, lines, TDatFormat::Native);
+  dat.DatMask = dat.DatHeader.ReadString(kInfoSection, "MASK", "");
+  dat.DatFields = dat.DatHeader.ReadString(kInfoSection, "FIELDS", kDefaultFields);
+  dat.Catalogue.Clear();
   const size_t first = NativeDataStart(text, lines);
-  ReadCacheIfWanted(state, path);
-  AppendNativeEntries(state.Catalogue, state.CacheTable, lines, first,
-                      NativeColumns(state.DatFields));
+  AppendNativeEntries(dat.Catalogue, lines, first, NativeColumns(dat.DatFields));
 }
 
-void LoadRomCenter(TAuditState& state, const std::string& path) {
-  RefuseWhileScanning(state);
-  LoadRomCenterText(state, path, ReadWholeFile(path));
+void LoadRomCenter(TLoadedDat& dat, const std::string& path) {
+  LoadRomCenterText(dat, path, ReadWholeFile(path));
 }
 
-void LoadRomCenterText(TAuditState& state, const std::string& path, std::string_view text) {
-  RefuseWhileScanning(state);
+void LoadRomCenterText(TLoadedDat& dat, const std::string& path, std::string_view text) {
   const std::vector<std::string_view> lines = SplitLines(WithoutByteOrderMark(text));
-  StartLoad(state, path, lines, TDatFormat::RomCenter);
-  state.DatFields = std::string(kDefaultFields);
-  state.DatMask.clear();
-  state.Catalogue.Clear();
+  StartLoad(dat, path, lines, TDatFormat::RomCenter);
+  dat.DatFields = std::string(kDefaultFields);
+  dat.DatMask.clear();
+  dat.Catalogue.Clear();
   const size_t first = RomCenterDataStart(lines);
-  ReadCacheIfWanted(state, path);
-  AppendRomCenterEntries(state.Catalogue, state.CacheTable, lines, first);
+  AppendRomCenterEntries(dat.Catalogue, lines, first);
 }
 
-std::optional<bool> LoadDatByContent(TAuditState& state, const std::string& path,
+std::optional<bool> LoadDatByContent(TLoadedDat& dat, const std::string& path,
                                      TDatLoader fallback) {
-  RefuseWhileScanning(state);
   const std::optional<std::string> head = ReadHead(path, fallback != TDatLoader::OtherDat);
   if (!head) return std::nullopt;
   const TDatContent content = RecognizeDatContent(*head);
-  if (content == TDatContent::Zip) return LoadZipped(state, path, fallback);
+  if (content == TDatContent::Zip) return LoadZipped(dat, path, fallback);
   if (content == TDatContent::Unknown) return std::nullopt;
-  LoadGameDat(state, path, ParseGameDat(ReadWholeFile(path), content));
-  state.DatMember.clear();
+  LoadGameDat(dat, path, ParseGameDat(ReadWholeFile(path), content));
+  dat.DatMember.clear();
   return true;
 }
 
-bool LoadOtherDat(TAuditState& state, const std::string& path) {
-  if (const std::optional<bool> loaded = LoadDatByContent(state, path, TDatLoader::OtherDat)) {
+bool LoadOtherDat(TLoadedDat& dat, const std::string& path) {
+  if (const std::optional<bool> loaded = LoadDatByContent(dat, path, TDatLoader::OtherDat)) {
     return *loaded;
   }
   switch (ChooseDatLoader(PathFileName(path))) {
     case TDatLoader::QuenDat:
-      return LoadQuenDat(state, path);
+      return LoadQuenDat(dat, path);
     case TDatLoader::RomCenter:
-      LoadRomCenter(state, path);
+      LoadRomCenter(dat, path);
       return true;
     case TDatLoader::OtherDat:
     case TDatLoader::None:
@@ -165,14 +148,12 @@ bool LoadOtherDat(TAuditState& state, const std::string& path) {
   ThrowUnknownDat(PathFileName(path));
 }
 
-bool RunDatLoader(TAuditState& state, const std::string& path) {
-  if (state.DatLoader == TDatLoader::None) return false;
-  if (state.DatLoader == TDatLoader::OtherDat) return LoadOtherDat(state, path);
-  if (const std::optional<bool> loaded = LoadDatByContent(state, path, state.DatLoader)) {
-    return *loaded;
-  }
-  if (state.DatLoader == TDatLoader::QuenDat) return LoadQuenDat(state, path);
-  LoadRomCenter(state, path);
+bool LoadDatWith(TLoadedDat& dat, const std::string& path, TDatLoader loader) {
+  if (loader == TDatLoader::None) return false;
+  if (loader == TDatLoader::OtherDat) return LoadOtherDat(dat, path);
+  if (const std::optional<bool> loaded = LoadDatByContent(dat, path, loader)) return *loaded;
+  if (loader == TDatLoader::QuenDat) return LoadQuenDat(dat, path);
+  LoadRomCenter(dat, path);
   return true;
 }
 

@@ -35,11 +35,6 @@ size_t FirstLineAfter(const std::vector<std::string_view>& lines, std::string_vi
   throw FormatError("The dat has no " + std::string(marker) + " line");
 }
 
-void SetStatusFromCache(TRomItem& entry, const TCacheTable& cache) {
-  entry.Status = CacheLookup(cache, entry.Crc);
-  if (entry.Status == StatusCached) entry.StatusText = "Cached";
-}
-
 std::string_view ItemAt(const std::vector<std::string_view>& items, int position) {
   return position < 0 ? std::string_view() : items[static_cast<size_t>(position)];
 }
@@ -137,27 +132,25 @@ std::vector<std::string_view> SplitRomCenterLine(std::string_view line) {
   return ExplodeViews(kRomCenterSeparator, line);
 }
 
-void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
-                         const std::vector<std::string_view>& lines, size_t first,
-                         const TNativeColumns& columns) {
+void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
+                         size_t first, const TNativeColumns& columns) {
   if (first < lines.size()) catalogue.Reserve(catalogue.Count() + lines.size() - first);
   std::vector<std::string_view> items;  // reused: one allocation, not one a line
   for (size_t at = first; at < lines.size(); ++at) {
     ExplodeViews("|", lines[at], items);
     if (items.size() != columns.Count) continue;
     TRomItem& entry = catalogue.Append();
-    // Until the cache answers, a half-filled entry must not pass for found.
+    // A half-filled entry must not pass for found.
     entry.Status = StatusMissing;
     entry.Index = ItemAt(items, columns.Index);
     if (columns.Crc >= 0) entry.Crc = ParseCrc32(ItemAt(items, columns.Crc));
     entry.Name = ItemAt(items, columns.Name);
     entry.Country = ItemAt(items, columns.Country);
-    SetStatusFromCache(entry, cache);
   }
 }
 
-void AppendRomCenterEntries(TCatalogue& catalogue, const TCacheTable& cache,
-                            const std::vector<std::string_view>& lines, size_t first) {
+void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
+                            size_t first) {
   if (first < lines.size()) catalogue.Reserve(catalogue.Count() + lines.size() - first);
   for (size_t at = first; at < lines.size(); ++at) {
     const std::vector<std::string_view> items = SplitRomCenterLine(lines[at]);
@@ -168,7 +161,6 @@ void AppendRomCenterEntries(TCatalogue& catalogue, const TCacheTable& cache,
     entry.Crc = ParseCrc32(items[6]);
     entry.Name = items[2];
     entry.Country = " ";
-    SetStatusFromCache(entry, cache);
   }
 }
 

@@ -10,7 +10,6 @@
 
 #include "catalogue/General.h"
 #include "catalogue/RomItem.h"
-#include "scan/CacheTable.h"
 
 namespace vexmoor {
 
@@ -53,19 +52,17 @@ std::vector<std::string_view> SplitRomCenterLine(std::string_view line);
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
-// Appends one entry for each accepted line from lines[first] on. Every entry
-// gets its Status from CacheLookup on its Crc, and "Cached" as StatusText when
-// that status is StatusCached. Lines with the wrong number of items are
-// skipped. A bad CRC text throws FormatError; the entries before it stay, and
-// the entry of the bad line keeps the fields filled before its CRC, with
-// Status StatusMissing.
-void AppendNativeEntries(TCatalogue& catalogue, const TCacheTable& cache,
-                         const std::vector<std::string_view>& lines, size_t first,
-                         const TNativeColumns& columns);
+// Appends one entry for each accepted line from lines[first] on, each with
+// Status StatusMissing (the audit session seeds statuses from its cache).
+// Lines with the wrong number of items are skipped. A bad CRC text throws
+// FormatError; the entries before it stay, and the entry of the bad line,
+// the last, keeps the fields filled before its CRC.
+void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
+                         size_t first, const TNativeColumns& columns);
 // Rom Center lines must have exactly 10 items: Name from item 2, Crc from
 // item 6, Index the line's 1-based number after the "[GAMES]" line (skipped
 // lines counted) with at least four digits, Country a single blank.
-void AppendRomCenterEntries(TCatalogue& catalogue, const TCacheTable& cache,
-                            const std::vector<std::string_view>& lines, size_t first);
+void AppendRomCenterEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
+                            size_t first);
 
 }  // namespace vexmoor

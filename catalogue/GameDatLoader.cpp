@@ -26,13 +26,6 @@ std::string SharedExtension(const TGameDat& dat) {
   return dat.Extensions.front().substr(1);
 }
 
-void SetStatuses(TCatalogue& entries, const TCacheTable& cache) {
-  for (TRomItem& entry : entries) {
-    entry.Status = CacheLookup(cache, entry.Crc);
-    if (entry.Status == StatusCached) entry.StatusText = "Cached";
-  }
-}
-
 void SetHeader(TDatHeader& header, const TGameDat& dat, const std::string& mask) {
   header.Clear();
   header.SetString(kInfoSection, "NAME", dat.Name);
@@ -51,19 +44,13 @@ TGameDat ParseGameDat(std::string_view text, TDatContent content) {
   throw Error("The text is neither XML nor clrmamepro text");
 }
 
-void LoadGameDat(TAuditState& state, const std::string& path, TGameDat dat) {
-  if (state.CacheResults) {
-    TCacheTable fresh;
-    ReadCacheFile(fresh, ChangeExt(path, ".qcache"));
-    state.CacheTable = std::move(fresh);
-  }
-  SetStatuses(dat.Entries, state.CacheTable);
-  state.DatMask = MaskOf(dat);
-  SetHeader(state.DatHeader, dat, state.DatMask);
-  state.DatFields = std::string(kGameDatFields);
-  state.DatPath = AbsoluteDatPath(path);
-  state.DatFormat = dat.Format;
-  state.Catalogue.ReplaceWith(std::move(dat.Entries));
+void LoadGameDat(TLoadedDat& loaded, const std::string& path, TGameDat dat) {
+  loaded.DatMask = MaskOf(dat);
+  SetHeader(loaded.DatHeader, dat, loaded.DatMask);
+  loaded.DatFields = std::string(kGameDatFields);
+  loaded.DatPath = AbsoluteDatPath(path);
+  loaded.DatFormat = dat.Format;
+  loaded.Catalogue.ReplaceWith(std::move(dat.Entries));
 }
 
 std::string AbsoluteDatPath(const std::string& path) {

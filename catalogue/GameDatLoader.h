@@ -1,13 +1,13 @@
 // Loading a game-based dat (Logiqx XML, clrmamepro text, OfflineList XML)
-// into the audit state, once its text is at hand.
+// into a TLoadedDat, once its text is at hand.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/DatFormat.h"
 #include "catalogue/GameDat.h"
+#include "catalogue/LoadedDat.h"
 
 namespace vexmoor {
 
@@ -16,17 +16,14 @@ namespace vexmoor {
 // `content`.
 TGameDat ParseGameDat(std::string_view text, TDatContent content);
 
-// Puts a parsed dat into `state`, all or nothing: when caching is on the
-// cache file ChangeExt(path, ".qcache") is read first, and if that throws
-// nothing has changed. Then the catalogue holds dat.Entries with their
-// statuses from the cache; DatPath is `path` made absolute (the cache file
-// lies beside the file the user chose, a zip included); DatMask has "*" and
+// Puts a parsed dat into `loaded`, all at once: the catalogue holds
+// dat.Entries; DatPath is `path` made absolute; DatMask has "*" and
 // each rom extension, ';'-separated; DatFields and the header's FIELDS are
 // kGameDatFields; the header's section "INFO" holds NAME, SYSTEM, VERSION,
 // MASK and EXT (the one extension all roms share, without its dot, or
 // empty) and nothing else; DatFormat is dat.Format. DatMember is left to the
 // caller.
-void LoadGameDat(TAuditState& state, const std::string& path, TGameDat dat);
+void LoadGameDat(TLoadedDat& loaded, const std::string& path, TGameDat dat);
 
 // `path` made absolute; unchanged when that fails.
 std::string AbsoluteDatPath(const std::string& path);

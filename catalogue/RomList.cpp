@@ -5,7 +5,7 @@
 
 #include "catalogue/ListLayout.h"
 #include "catalogue/TextCompare.h"
-#include "scan/CRC32.h"
+#include "catalogue/TextLines.h"
 
 namespace vexmoor {
 
@@ -16,12 +16,6 @@ const std::string& RowText(const TListRow& row, int k) {
   if (k == -1) return row.Caption;
   if (k < 0 || k >= static_cast<int>(row.SubItems.size())) return empty;
   return row.SubItems[static_cast<size_t>(k)];
-}
-
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 // std::stable_sort's order, reached in runs of kRowsBetweenPumps rows
@@ -59,7 +53,7 @@ int CompareRows(const TListRow* a, const TListRow* b, int k, bool ascending) {
 }
 
 int SortKeyColumn(const TDatHeader& header) {
-  const std::string key = Trimmed(header.ReadString(kInfoSection, "SORT", ""));
+  const std::string key(TrimAny(header.ReadString(kInfoSection, "SORT", ""), " \t\r\n"));
   if (EqualsNoCase(key, "NAME")) return kSubItemName;
   if (EqualsNoCase(key, "INDEX")) return kSubItemIndex;
   return -2;

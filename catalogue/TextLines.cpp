@@ -27,6 +27,14 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+std::string_view TrimAny(std::string_view text, std::string_view set) {
+  const size_t first = text.find_first_not_of(set);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(set) - first + 1);
+}
+
+std::string_view TrimSpacesAndTabs(std::string_view text) { return TrimAny(text, " \t"); }
+
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -44,6 +52,14 @@ std::string AsciiLower(std::string_view text) {
   return lower;
 }
 
+std::string AsciiUpper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
 std::string WithCrLfLineEnds(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);
@@ -59,5 +75,21 @@ std::string_view WithoutByteOrderMark(std::string_view text) {
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
   return text;
 }
+
+namespace {
+
+// The low `count` hex digits of `value`, upper case, most significant first.
+std::string HexDigits(uint32_t value, size_t count) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(count, '0');
+  for (size_t i = count; i-- > 0; value >>= 4) text[i] = kDigits[value & 0xF];
+  return text;
+}
+
+}  // namespace
+
+std::string HexWord(uint16_t value) { return HexDigits(value, 4); }
+
+std::string HexLong(uint32_t value) { return HexDigits(value, 8); }
 
 }  // namespace vexmoor

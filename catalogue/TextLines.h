@@ -2,6 +2,7 @@
 // comparing without regard to letter case.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,11 +18,20 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // byte up to 0x20).
 std::string_view TrimBlanks(std::string_view text);
 
+// `text` without leading and trailing bytes of `set`.
+std::string_view TrimAny(std::string_view text, std::string_view set);
+
+// `text` without leading and trailing spaces and tabs: the optional white
+// space around an HTTP header value or list item.
+std::string_view TrimSpacesAndTabs(std::string_view text);
+
 // Equal when the texts differ only in the case of ASCII letters.
 bool SameText(std::string_view a, std::string_view b);
 
 // `text` with its ASCII letters in lower case; other bytes unchanged.
 std::string AsciiLower(std::string_view text);
+// `text` with its ASCII letters in upper case; other bytes unchanged.
+std::string AsciiUpper(std::string_view text);
 
 // Each line of `text` followed by CR LF, the last one included: the form in
 // which dat texts are stored in containers.
@@ -29,5 +39,9 @@ std::string WithCrLfLineEnds(std::string_view text);
 
 // `text` without a leading UTF-8 byte order mark.
 std::string_view WithoutByteOrderMark(std::string_view text);
+
+// Four and eight upper-case hex digits, most significant first.
+std::string HexWord(uint16_t value);
+std::string HexLong(uint32_t value);
 
 }  // namespace vexmoor

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "catalogue/TextEncoding.h"
-#include "scan/CRC32.h"
+#include "catalogue/TextLines.h"
 #include "scan/EndPass.h"
 
 namespace vexmoor::cli {

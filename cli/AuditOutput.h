@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 #include "scan/ScanEngine.h"
 
 namespace vexmoor::cli {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
 #include "platform/Console.h"
@@ -16,8 +15,9 @@
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
-#include "scan/ChecksumStore.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
+#include "scan/store/ChecksumStore.h"
 
 namespace vexmoor::cli {
 

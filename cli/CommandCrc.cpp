@@ -1,8 +1,8 @@
 #include <cstdio>
 
+#include "catalogue/TextLines.h"
 #include "cli/Commands.h"
 #include "platform/Errors.h"
-#include "scan/CRC32.h"
 #include "scan/ScanPipeline.h"
 #include "scan/StripedChecksum.h"
 

@@ -5,6 +5,7 @@
 #include "catalogue/General.h"
 #include "cli/Commands.h"
 #include "platform/Errors.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor::cli {
 

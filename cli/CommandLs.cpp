@@ -1,10 +1,10 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "catalogue/TextLines.h"
 #include "cli/Commands.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
-#include "scan/CRC32.h"
 #include "scan/cmpread.h"
 
 namespace vexmoor::cli {

@@ -14,19 +14,22 @@ namespace vexmoor::cli {
 
 namespace {
 
-struct UpdateArgs {
+struct TUpdateArgs {
   std::string baseUrl{kDefaultUpdateBaseUrl};
   std::string dir;
+  std::string publicKeyFile;
   bool checkOnly = false;
 };
 
-bool ReadUpdateArgs(const Args& args, UpdateArgs& out) {
+bool ReadUpdateArgs(const Args& args, TUpdateArgs& out) {
   for (size_t i = 0; i < args.size(); ++i) {
     const bool hasValue = i + 1 < args.size();
     if (args[i] == "--check") {
       out.checkOnly = true;
     } else if (args[i] == "--base-url" && hasValue) {
       out.baseUrl = args[++i];
+    } else if (args[i] == "--public-key" && hasValue) {
+      out.publicKeyFile = args[++i];
     } else if (args[i] == "--dir" && hasValue) {
       out.dir = args[++i];
     } else {
@@ -43,14 +46,14 @@ std::string AuditorProgramPath() {
 
 // With `warnRefused`, says which entries a download would refuse.
 void PrintOffered(const std::vector<TUpdateRecord>& offered, const std::string& programPath,
-                  bool warnRefused) {
+                  const std::string& dir, bool warnRefused) {
   for (const TUpdateRecord& record : offered) {
     std::printf(
         "%s\t%s\t%s\t%s%s\n", record.Name.c_str(), UpdateVersionText(record.Version).c_str(),
         UpdateDateTimeText(record.Timestamp).c_str(), record.File.c_str(),
         IsProgramDownload(record, programPath) ? "\t(the program: update it from its update window)"
                                                : "");
-    const auto reason = UnsafeFileNameReason(record.File);
+    const auto reason = RefusedDownloadReason(record, programPath, dir);
     if (warnRefused && reason) {
       ReportError("entry \"" + record.Section + "\" will not be downloaded: " + *reason);
     }
@@ -89,7 +92,7 @@ int DownloadDats(TUpdater& updater, const std::vector<TUpdateRecord>& offered,
 }  // namespace
 
 int RunUpdate(const Args& args) {
-  UpdateArgs options;
+  TUpdateArgs options;
   if (!ReadUpdateArgs(args, options)) return UsageError("update");
   if (!options.dir.empty() && !IsFolder(options.dir)) {
     ReportError("\"" + options.dir + "\" is not a folder");
@@ -99,7 +102,18 @@ int RunUpdate(const Args& args) {
   TUpdater updater(options.baseUrl);
   std::vector<TUpdateRecord> offered;
   try {
+    std::vector<std::string> keyFiles;
+    if (!options.publicKeyFile.empty()) keyFiles.push_back(ReadWholeFile(options.publicKeyFile));
+    updater.SetTrustedKeys(TrustedUpdateKeys("", keyFiles, {options.publicKeyFile}));
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+    return 2;
+  }
+  try {
     offered = updater.Check(programPath, options.dir);
+  } catch (const EUntrustedList& error) {
+    ReportError(error.what());
+    return 2;
   } catch (const std::exception& error) {
     ReportError("cannot fetch the update list from " + updater.BaseUrl() + ": " + error.what());
     return 2;
@@ -108,7 +122,7 @@ int RunUpdate(const Args& args) {
     std::printf("%.*s\n", static_cast<int>(kNoUpdatesText.size()), kNoUpdatesText.data());
     return 0;
   }
-  PrintOffered(offered, programPath, options.checkOnly);
+  PrintOffered(offered, programPath, options.dir, options.checkOnly);
   return options.checkOnly ? 0 : DownloadDats(updater, offered, programPath, options.dir);
 }
 

@@ -24,12 +24,15 @@ const std::vector<Command>& AllCommands() {
       {"info", "DAT", "load a dat (*.dat Rom Center, *.qdat native) and print its header values",
        RunInfo},
       {"pack", "IN OUT", "compress IN into an AP32 block in OUT", RunPack},
-      {"publish", "[--allow-missing] KEYS_FILE",
-       "print an update list (update2.cgi) built from an encoder keys file and the files beside it",
+      {"publish", "[--allow-missing] [--sign SECRET_KEY_FILE] KEYS_FILE",
+       "print an update list (update2.cgi) built from an encoder keys file and the files beside "
+       "it; with --sign (an unencrypted minisign secret key) write update2.cgi and its signature "
+       "update2.cgi.minisig beside the keys file instead",
        RunPublish},
       {"unpack", "IN OUT", "decompress the AP32 block in IN into OUT", RunUnpack},
-      {"update", "[--base-url URL] [--dir DIR] [--check]",
-       "fetch the update list, print the offered entries and, unless --check, download every "
+      {"update", "[--base-url URL] [--public-key FILE] [--dir DIR] [--check]",
+       "fetch the update list, verify its signature against the built-in key and the minisign "
+       "public key FILE, print the offered entries and, unless --check, download every "
        "offered dat into DIR (default: the current folder); the program's own entry is only "
        "listed. Exit 0 when every download succeeded, 1 when one failed, 2 when the list could "
        "not be fetched",

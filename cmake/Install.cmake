@@ -56,8 +56,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The X11 and Wayland platform plugins are a separate package.
+# https checks certificates against the system's CA store; the X11 and
+# Wayland platform plugins are a separate package.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ca-certificates")
 if(VEXMOOR_GUI)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "ca-certificates, qt6-qpa-plugins")
 endif()
 include(CPack)

@@ -20,6 +20,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config finds the prefix's .pc files (libsodium) and no others.
+set(ENV{PKG_CONFIG_LIBDIR} "${VEXMOOR_WINDOWS_PREFIX}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
 # Static archives only: a DLL import library must never be picked up.
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 

@@ -6,7 +6,7 @@
 #include "codec/StreamPack.h"
 #include "codec/StreamUnpack.h"
 #include "codec/aPLib.h"
-#include "scan/CRC32.h"
+#include "scan/crc32/Crc32Core.h"
 
 namespace vexmoor {
 

@@ -8,10 +8,10 @@
 
 namespace vexmoor::ap {
 
-class BitWriter {
+class TBitWriter {
  public:
   // The caller guarantees room for everything written.
-  explicit BitWriter(uint8_t* output) : out_(output) {}
+  explicit TBitWriter(uint8_t* output) : out_(output) {}
 
   void Byte(uint32_t value) { out_[size_++] = static_cast<uint8_t>(value); }
 

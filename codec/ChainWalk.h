@@ -94,7 +94,7 @@ template <bool kNearEnd>
 template <bool kNearEnd>
 class Walk {
  public:
-  Walk(const MatchFinder& finder, const Search& search)
+  Walk(const TMatchFinder& finder, const Search& search)
       : f_(finder),
         position_(search.position),
         maxLength_(finder.MaxLengthAt(position_)),
@@ -103,9 +103,9 @@ class Walk {
         patience_(search.patience),
         here_(finder.input_ + position_) {
     cursor_.steps = search.maxCandidates;
-    cursor_.candidate = MatchFinder::kNone;
+    cursor_.candidate = TMatchFinder::kNone;
     if (maxLength_ < 2) {
-      cursor_.low = MatchFinder::kNone;  // nothing to look at
+      cursor_.low = TMatchFinder::kNone;  // nothing to look at
       return;
     }
     rarity_ = f_.Rarity(position_);
@@ -205,7 +205,7 @@ class Walk {
   void FollowRarestPair(uint32_t offset) {
     covered_ = offset;
     // A pair's key needs both its bytes within the input.
-    const uint32_t limit = std::min({bestLength_ - 1, maxLength_ - 2, offset, MatchFinder::kRarityScan});
+    const uint32_t limit = std::min({bestLength_ - 1, maxLength_ - 2, offset, TMatchFinder::kRarityScan});
     uint32_t rarest = anchor_;
     // The pairs scanned before are no rarer now.
     for (uint32_t ahead = scanned_ + 1; ahead <= limit; ++ahead) {
@@ -219,7 +219,7 @@ class Walk {
     if (rarest != anchor_) SetAnchor(rarest);
   }
 
-  const MatchFinder& f_;
+  const TMatchFinder& f_;
   const uint32_t position_;
   const uint32_t maxLength_;
   const uint32_t niceLength_;

@@ -29,7 +29,7 @@ inline uint32_t ByteBits(const uint8_t* in, uint32_t position) {
 
 // The byte at `position`: the single-byte code for zero or for a byte among
 // the previous 15, otherwise a literal.
-inline void WriteByteAt(BitWriter& out, const uint8_t* in, uint32_t position) {
+inline void WriteByteAt(TBitWriter& out, const uint8_t* in, uint32_t position) {
   const uint32_t distance = in[position] == 0 ? 0 : NearDistance(in, position);
   if (in[position] == 0 || distance != 0) {
     out.Bits(0b111, 3);
@@ -41,14 +41,14 @@ inline void WriteByteAt(BitWriter& out, const uint8_t* in, uint32_t position) {
 }
 
 // A match at the last offset again; only directly after a byte code.
-inline void WriteReuse(BitWriter& out, uint32_t length) {
+inline void WriteReuse(TBitWriter& out, uint32_t length) {
   out.Bits(0b10, 2);
   out.Gamma(2);
   out.Gamma(length);
 }
 
 // A match with its offset: the short code where it fits, else the long one.
-inline void WriteMatch(BitWriter& out, uint32_t offset, uint32_t length, bool afterMatch) {
+inline void WriteMatch(TBitWriter& out, uint32_t offset, uint32_t length, bool afterMatch) {
   if (IsShortMatch(offset, length)) {
     out.Bits(0b110, 3);
     out.Byte((offset << 1) | (length - 2));

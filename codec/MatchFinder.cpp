@@ -10,7 +10,7 @@ namespace vexmoor::ap {
 static_assert((kHeadEntries + kRingEntries) * sizeof(uint32_t) + kPairCounts * sizeof(uint16_t) <= kWorkMemorySize);
 static_assert(kRingEntries > kMaxOffset, "links within the window are never overwritten");
 
-MatchFinder::MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory)
+TMatchFinder::TMatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory)
     : input_(input),
       size_(size),
       head_(reinterpret_cast<uint32_t*>(workMemory)),
@@ -20,7 +20,7 @@ MatchFinder::MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemor
   std::fill_n(counts_, kPairCounts, uint16_t{0});
 }
 
-void MatchFinder::InsertUpTo(uint32_t end) {
+void TMatchFinder::InsertUpTo(uint32_t end) {
   end = std::min(end, size_ - 1);  // a key needs two bytes
   for (; inserted_ < end; ++inserted_) {
     const uint32_t key = Key(inserted_);
@@ -37,44 +37,44 @@ void MatchFinder::InsertUpTo(uint32_t end) {
   }
 }
 
-uint32_t MatchFinder::MaxLengthAt(uint32_t position) const {
+uint32_t TMatchFinder::MaxLengthAt(uint32_t position) const {
   return std::min(kMaxLength, size_ - position);
 }
 
-uint32_t MatchFinder::LengthAt(uint32_t position, uint32_t offset, uint32_t limit) const {
+uint32_t TMatchFinder::LengthAt(uint32_t position, uint32_t offset, uint32_t limit) const {
   return chain::CommonLength(input_ + position, input_ + position - offset, limit);
 }
 
 // How rare the pair at `position` is: the fewer times it occurs within the
 // window, the shorter its chain and the larger this value. Pairs whose keys
 // share a count slot share their count; that only makes a chain look longer.
-uint32_t MatchFinder::Rarity(uint32_t position) const {
+uint32_t TMatchFinder::Rarity(uint32_t position) const {
   return UINT16_MAX + 1 - counts_[CountSlot(Key(position))];
 }
 
 // The key's count slot: a multiplicative hash scaled onto kPairCounts.
-uint32_t MatchFinder::CountSlot(uint32_t key) {
+uint32_t TMatchFinder::CountSlot(uint32_t key) {
   return uint32_t((uint64_t(key * 0x9E3779B1u) * kPairCounts) >> 32);
 }
 
 template <bool kNearEnd>
-Matches MatchFinder::FindOne(const Search& search) const {
+Matches TMatchFinder::FindOne(const Search& search) const {
   chain::Walk<kNearEnd> walk(*this, search);
   chain::Walk<kNearEnd>* const alone = &walk;
   chain::StepUntilOneEnds<1, kNearEnd>(&alone);
   return walk.Result();
 }
 
-Matches MatchFinder::FindAll(const Search& search) const {
+Matches TMatchFinder::FindAll(const Search& search) const {
   if (NearEnd(search.position)) return FindOne<true>(search);
   return FindOne<false>(search);
 }
 
-Match MatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
+Match TMatchFinder::Find(uint32_t position, uint32_t maxCandidates, uint32_t niceLength) const {
   return FindAll({position, maxCandidates, niceLength}).best;
 }
 
-void MatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
+void TMatchFinder::FindMany(const Search* searches, uint32_t count, Matches* found) const {
   // A search near the end of the input runs alone; the others are stepped
   // together, a waiting one taking the place of one that ends.
   std::optional<chain::Walk<false>> walks[kMaxBatch];

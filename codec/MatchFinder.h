@@ -53,12 +53,12 @@ struct Search {
   uint32_t patience = 0;
 };
 
-class MatchFinder {
+class TMatchFinder {
  public:
   // The work area must hold kWorkMemorySize bytes; the head table is
   // cleared. `size` is at most UINT32_MAX - 64, so that a position a few
   // bytes into a match still fits in 32 bits.
-  MatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory);
+  TMatchFinder(const uint8_t* input, uint32_t size, uint8_t* workMemory);
 
   // Adds every position below `end` to the chains (in order, once each).
   void InsertUpTo(uint32_t end);

@@ -32,7 +32,7 @@ constexpr uint32_t kPlanSpan = 4;
 // a better way than the match here. Measured on English text against no
 // limit: 15% fewer instructions for 0.14% more output.
 constexpr uint32_t kPatience[kPlanSpan] = {0, 256, 64, 64};
-static_assert(kPlanSpan <= MatchFinder::kMaxBatch);
+static_assert(kPlanSpan <= TMatchFinder::kMaxBatch);
 // The chains take in the plan's positions before the searches there, so
 // the ring must keep a window's links beyond them.
 static_assert(kRingEntries >= kMaxOffset + kPlanSpan);
@@ -51,9 +51,9 @@ struct Node {
   Code first;  // the way's first code
 };
 
-class Packer {
+class TPacker {
  public:
-  Packer(const uint8_t* input, uint32_t size, uint8_t* output, uint8_t* work)
+  TPacker(const uint8_t* input, uint32_t size, uint8_t* output, uint8_t* work)
       : in_(input), size_(size), finder_(input, size, work), out_(output) {}
 
   size_t Run() {
@@ -198,8 +198,8 @@ class Packer {
 
   const uint8_t* in_;
   uint32_t size_;
-  MatchFinder finder_;
-  BitWriter out_;
+  TMatchFinder finder_;
+  TBitWriter out_;
   Cached cache_[kCacheSlots];
   uint32_t lastOffset_ = 0;  // 0: unset, so no reuse yet
   bool afterMatch_ = false;
@@ -218,7 +218,7 @@ std::optional<size_t> PackStream(const uint8_t* input, size_t inputLength, uint8
   if (input == nullptr || output == nullptr || workMemory == nullptr) return std::nullopt;
   if (inputLength > kMaxInputLength) return std::nullopt;
   if (inputLength == 0) return 0;
-  Packer packer(input, static_cast<uint32_t>(inputLength), output, workMemory);
+  TPacker packer(input, static_cast<uint32_t>(inputLength), output, workMemory);
   return packer.Run();
 }
 

@@ -11,9 +11,9 @@ namespace {
 // Reads tag bits and data bytes from the stream. A read past the end yields
 // zeros and sets `overrun`; the decoder checks it before it trusts a value,
 // which keeps the checks off the per-bit path.
-class BitReader {
+class TBitReader {
  public:
-  BitReader(const uint8_t* data, size_t size) : in_(data), end_(data + size) {}
+  TBitReader(const uint8_t* data, size_t size) : in_(data), end_(data + size) {}
 
   uint32_t Byte() {
     if (in_ == end_) [[unlikely]] {
@@ -104,7 +104,7 @@ std::optional<size_t> UnpackStream(const uint8_t* stream, size_t streamLength, u
   if (stream == nullptr || output == nullptr || streamLength == 0 || outputRoom == 0) {
     return std::nullopt;
   }
-  BitReader reader(stream + 1, streamLength - 1);
+  TBitReader reader(stream + 1, streamLength - 1);
   uint8_t* out = output;
   uint8_t* const outEnd = output + outputRoom;
   *out++ = stream[0];

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "scan/crc32_impl.h"
+#include "scan/crc32/crc32_impl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vexmoor::crc32;

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "scan/ChecksumStore.h"
+#include "scan/store/ChecksumStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vexmoor;

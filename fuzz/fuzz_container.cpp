@@ -29,10 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (!text) return 0;
-  TAuditState state;
-  state.CacheResults = false;
+  TLoadedDat loaded;
   try {
-    LoadNativeText(state, "fuzz.qdat", *text);
+    LoadNativeText(loaded, "fuzz.qdat", *text);
   } catch (const FormatError&) {
   }
   if (text->empty()) return 0;

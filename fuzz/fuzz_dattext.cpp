@@ -1,5 +1,5 @@
 // Arbitrary bytes as a dat text: the header view, the native loader's parse
-// and the Rom Center parse, against a cache table that knows a few CRCs.
+// and the Rom Center parse.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,14 +11,14 @@
 
 namespace {
 
-void ParseRomCenter(std::string_view text, const vexmoor::TCacheTable& cache) {
+void ParseRomCenter(std::string_view text) {
   using namespace vexmoor;
   const auto lines = SplitLines(text);
   TDatHeader header(lines);
   header.ReadString("INFO", "NAME", "");
   TCatalogue catalogue;
   try {
-    AppendRomCenterEntries(catalogue, cache, lines, RomCenterDataStart(lines));
+    AppendRomCenterEntries(catalogue, lines, RomCenterDataStart(lines));
   } catch (const FormatError&) {
   }
   // Every entry has its number; only the last can be cut short by a bad CRC.
@@ -33,19 +33,16 @@ void ParseRomCenter(std::string_view text, const vexmoor::TCacheTable& cache) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vexmoor;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  TAuditState state;
-  state.CacheResults = false;  // no files
-  CacheSet(state.CacheTable, 0x0A1B2C3D, 1);
-  CacheSet(state.CacheTable, 0x00000001, 0x80);
+  TLoadedDat loaded;
   try {
-    LoadNativeText(state, "fuzz.qdat", text);
+    LoadNativeText(loaded, "fuzz.qdat", text);
   } catch (const FormatError&) {
   }
-  const size_t fields = ExplodeViews("|", state.DatFields).size();
-  for (const TRomItem& entry : state.Catalogue) {
-    if (entry.Status == StatusFound) __builtin_trap();  // only the cache sets statuses
+  const size_t fields = ExplodeViews("|", loaded.DatFields).size();
+  for (const TRomItem& entry : loaded.Catalogue) {
+    if (entry.Status == StatusFound) __builtin_trap();  // only the session's cache sets statuses
     if (fields == 0 && !entry.Name.empty()) __builtin_trap();
   }
-  ParseRomCenter(text, state.CacheTable);
+  ParseRomCenter(text);
   return 0;
 }

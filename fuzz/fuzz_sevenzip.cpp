@@ -10,7 +10,7 @@
 #include <string>
 
 #include "scan/CRC32.h"
-#include "scan/SevenZipDirectory.h"
+#include "scan/archive/SevenZipDirectory.h"
 
 namespace {
 

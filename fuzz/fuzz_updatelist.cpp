@@ -1,5 +1,6 @@
 // The update list parser and everything the check derives from a list: the
-// number rules, the offer decision, the file name refusal, the texts shown.
+// number rules, the offer decision with Sha256 and Size, what a record may
+// write, the texts shown.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -16,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto offered = OfferedUpdates(list, "/opt/vexmoor/moorscan", "/nonexistent-vexmoor-fuzz");
   for (const TUpdateRecord& record : offered) {
     (void)UnsafeFileNameReason(record.File);
+    (void)UnsafeDatNameReason(record.File);
+    (void)RefusedDownloadReason(record, "/opt/vexmoor/moorscan", "/nonexistent-vexmoor-fuzz");
     (void)LocalUpdateName(record, "/opt/vexmoor/moorscan");
     (void)UpdateFileUrl("http://localhost/update/", record.File);
     (void)UpdateVersionText(record.Version);

@@ -89,3 +89,25 @@ TWriteProbe ProbeWritable(const std::string& path, int& error) {
 }
 
 }  // namespace vexmoor
+
+namespace vexmoor {
+
+TWriteTargetState ExamineWriteTarget(const std::string& path) {
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) != 0)
+    return {errno == ENOENT ? TWriteTargetKind::Missing : TWriteTargetKind::Other, false};
+  if (S_ISLNK(named.st_mode)) return {TWriteTargetKind::Link, false};
+  if (!S_ISREG(named.st_mode)) return {TWriteTargetKind::Other, false};
+  const int fd = OpenPath(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {errno == ELOOP ? TWriteTargetKind::Link : TWriteTargetKind::Other, false};
+  struct stat opened {};
+  const bool examined = ::fstat(fd, &opened) == 0;
+  ::close(fd);
+  if (!examined || !S_ISREG(opened.st_mode) || opened.st_ino != named.st_ino ||
+      opened.st_dev != named.st_dev) {
+    return {TWriteTargetKind::Other, false};
+  }
+  return {TWriteTargetKind::Regular, (opened.st_mode & 0111) != 0};
+}
+
+}  // namespace vexmoor

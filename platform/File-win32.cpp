@@ -69,6 +69,30 @@ void AppendToFile(const std::string& path, std::string_view text) {
   if (!::CloseHandle(handle)) ThrowIo("Cannot write file", path, LastErrno());
 }
 
+// A reparse point (a symbolic link, a junction) counts as a link; a file
+// "may be run" when Windows would run it by its name.
+TWriteTargetState ExamineWriteTarget(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const int error = LastErrno();
+    return {error == ENOENT ? TWriteTargetKind::Missing : TWriteTargetKind::Other, false};
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return {TWriteTargetKind::Link, false};
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {TWriteTargetKind::Other, false};
+  HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {TWriteTargetKind::Other, false};
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool regular = ::GetFileInformationByHandle(handle, &info) && ::GetFileType(handle) == FILE_TYPE_DISK &&
+                       !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+  ::CloseHandle(handle);
+  if (!regular) return {TWriteTargetKind::Other, false};
+  std::string lower = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return {TWriteTargetKind::Regular, lower == ".exe" || lower == ".com"};
+}
+
 TWriteProbe ProbeWritable(const std::string& path, int& error) {
   const std::wstring wide = WidePath(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());

@@ -1,13 +1,18 @@
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
 
 namespace vexmoor {
 
@@ -67,6 +72,70 @@ std::string ReadWholeFile(const std::string& path) {
   return data;
 }
 
+bool IsOwnTemporaryName(std::string_view name) {
+  const size_t marker = name.rfind(kTemporaryMarker);
+  if (marker == std::string_view::npos || marker == 0) return false;
+  const std::string_view random = name.substr(marker + kTemporaryMarker.size());
+  const auto alphanumeric = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  };
+  return random.size() == 6 && std::all_of(random.begin(), random.end(), alphanumeric);
+}
+
+namespace {
+
+// True when `path` itself (a link not followed) is a regular file that was
+// not modified for `age`.
+bool IsStaleRegularFile(const std::string& path, std::chrono::seconds age) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::symlink_status(path, error).type() != fs::file_type::regular || error) return false;
+  const fs::file_time_type modified = fs::last_write_time(path, error);
+  return !error && fs::file_time_type::clock::now() - modified >= age;
+}
+
+// Sweeps each folder once per run, before the run's first temporary there.
+void SweepOnce(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> swept;
+  {
+    std::lock_guard lock(mutex);
+    if (!swept.insert(folder).second) return;
+  }
+  RemoveStaleTemporaries(folder);
+}
+
+}  // namespace
+
+// The system's own file system, not a test's stand-in: the sweep is no step
+// of a write that a test would fail or count.
+size_t RemoveStaleTemporaries(const std::string& folder, std::chrono::seconds age) {
+  TFileSystem& files = DefaultFileSystem();
+  std::vector<TListedEntry> entries;
+  try {
+    entries = files.List(folder.empty() ? "." : folder);
+  } catch (const IoError&) {
+    return 0;
+  }
+  std::string prefix = folder;
+  if (!prefix.empty() && kPathSeparators.find(prefix.back()) == std::string_view::npos) {
+    prefix += '/';
+  }
+  size_t removed = 0;
+  for (const TListedEntry& entry : entries) {
+    if (entry.IsFolder || !IsOwnTemporaryName(entry.Name)) continue;
+    const std::string path = prefix + entry.Name;
+    if (!IsStaleRegularFile(path, age)) continue;
+    try {
+      files.Remove(path);
+      ++removed;
+    } catch (const IoError&) {
+      // Another run's to remove, or nobody's: it stays.
+    }
+  }
+  return removed;
+}
+
 namespace {
 
 // A failure of any step of a replacement, told as the failure to write the
@@ -77,8 +146,10 @@ namespace {
 
 }  // namespace
 
-TPendingFile::TPendingFile(const std::string& path)
-    : requested_(path), target_(CurrentFileSystem().ResolveLinks(path)) {
+TPendingFile::TPendingFile(const std::string& path, TLinks links)
+    : requested_(path),
+      target_(links == TLinks::Follow ? CurrentFileSystem().ResolveLinks(path) : path) {
+  SweepOnce(PathFolder(target_));
   try {
     file_ = CurrentFileSystem().CreateTemporary(target_, temporary_);
   } catch (const IoError& error) {

@@ -2,6 +2,7 @@
 // platform/FileSystem.h (the system's own unless a test installs another).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -64,8 +65,27 @@ std::string ReadWholeFile(const std::string& path);
 // IoError naming `path`; the old file is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view data);
 
+// Every temporary file the program writes is named after the file it will
+// replace, then kTemporaryMarker and six letters or digits
+// ("Quen-NDS.qdat.vexmoor-a1B2c3"), so that one a killed run left behind is
+// told apart from anybody else's files.
+inline constexpr std::string_view kTemporaryMarker = ".vexmoor-";
+// A temporary of ours that nothing wrote to for this long is stale: every
+// writer writes on (a download fails after 60 s without 1 KiB) or finishes.
+inline constexpr std::chrono::minutes kStaleTemporaryAge{10};
+
+// True for a file name of the kind the program's temporaries have.
+bool IsOwnTemporaryName(std::string_view name);
+// Removes from `folder` every stale temporary of ours: a regular file (never
+// a link, a folder or anything else) whose name IsOwnTemporaryName accepts
+// and that was not modified for `age`. Returns how many went. Never throws:
+// what cannot be listed, examined or removed stays.
+size_t RemoveStaleTemporaries(const std::string& folder,
+                              std::chrono::seconds age = kStaleTemporaryAge);
+
 // A replacement of the file at `path` prepared beside it: a new temporary
-// file in the same folder, filled with Append (or by the constructor that
+// file in the same folder (the first one of a run in a folder first removes
+// the stale temporaries a killed run left there), filled with Append (or by the constructor that
 // takes the data), then renamed over the target by Commit. Destroying it
 // uncommitted removes the temporary and leaves the target as it was.
 // Several files that belong together (the have and the miss list) are
@@ -77,8 +97,13 @@ void WriteFileAtomically(const std::string& path, std::string_view data);
 // Commit throws the same error again.
 class TPendingFile {
  public:
+  // What Commit replaces when `path` is a link: the file it leads to
+  // (Follow), or the link itself, so that nothing is written outside the
+  // link's folder (Replace; a download from the network takes this).
+  enum class TLinks { Follow, Replace };
+
   // Creates the empty temporary, to be filled by Append.
-  explicit TPendingFile(const std::string& path);
+  explicit TPendingFile(const std::string& path, TLinks links = TLinks::Follow);
   // Writes `data` to the temporary and flushes it to stable storage.
   TPendingFile(const std::string& path, std::string_view data);
   ~TPendingFile();
@@ -133,6 +158,21 @@ bool IsSameFile(const std::string& first, const std::string& second);
 // Appends `text` to the file at `path` in one write, creating the file when
 // it is missing. Throws IoError.
 void AppendToFile(const std::string& path, std::string_view text);
+
+// What lies at a path a download is about to replace, the path's last
+// part not followed when it is a link.
+enum class TWriteTargetKind { Missing, Regular, Link, Other };
+struct TWriteTargetState {
+  TWriteTargetKind Kind = TWriteTargetKind::Missing;
+  bool Executable = false;  // a regular file with an executable bit set
+};
+
+// Examines `path` without following a link at its last part: a link is
+// Link wherever it leads; a regular file is opened with no-follow and
+// examined through the open file (so a link put there meanwhile is not
+// taken for a file); a folder, FIFO, socket or device is Other, and so is
+// a path that cannot be examined for another reason than its absence.
+TWriteTargetState ExamineWriteTarget(const std::string& path);
 
 // The system's text for an error number (errno on POSIX).
 std::string SystemErrorText(int error);

@@ -155,7 +155,7 @@ class TPosixFileSystem : public TFileSystem {
 
   std::unique_ptr<TWritableFile> CreateTemporary(const std::string& target,
                                                  std::string& created) override {
-    created = target + ".XXXXXX";
+    created = target + std::string(kTemporaryMarker) + "XXXXXX";
     const int fd = ::mkstemp(created.data());
     if (fd < 0) ThrowFileError(TFileOp::Open, created, errno);
     ::fchmod(fd, ReplacementMode(target));

@@ -172,7 +172,7 @@ class TWin32FileSystem : public TFileSystem {
     const DWORD attributes = old == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL
                                                             : (old & FILE_ATTRIBUTE_HIDDEN) | FILE_ATTRIBUTE_NORMAL;
     for (int attempt = 0;; ++attempt) {
-      created = target + "." + RandomSuffix();
+      created = target + std::string(kTemporaryMarker) + RandomSuffix();
       HANDLE handle = ::CreateFileW(WidePath(created).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                     nullptr, CREATE_NEW, attributes, nullptr);
       if (handle != INVALID_HANDLE_VALUE) return std::make_unique<TWin32WritableFile>(handle, created);

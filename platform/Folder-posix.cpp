@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/File.h"
 #include "platform/Folder.h"
 
 namespace vexmoor {
@@ -11,7 +12,7 @@ namespace vexmoor {
 bool IsWritableFolder(const std::string& folder) {
   std::string probe = folder.empty() ? std::string("./") : folder;
   if (probe.back() != '/') probe += '/';
-  probe += ".vexmoor-probe-XXXXXX";
+  probe += ".probe" + std::string(kTemporaryMarker) + "XXXXXX";
   const int handle = ::mkstemp(probe.data());
   if (handle < 0) return false;
   ::close(handle);

@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 
 #include "platform/File.h"
 #include "platform/Socket.h"
+#include "platform/Tls.h"
 
 namespace vexmoor {
 
@@ -30,6 +32,47 @@ struct Address {
 };
 
 SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
+
+SocketError LastSocketError() { return ErrorFromErrno(errno); }
+
+// OpenSSL writes to the socket with write(), which raises SIGPIPE (ending
+// the program) when the server has gone; plain sends use MSG_NOSIGNAL. While
+// it lives, SIGPIPE is blocked on this thread, and one raised meanwhile is
+// taken back before it is unblocked.
+class SigPipeGuard {
+ public:
+  SigPipeGuard() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    ::pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~SigPipeGuard() {
+    if (!pendingBefore_) {
+      sigset_t pending;
+      sigpending(&pending);
+      const timespec now{};
+      if (sigismember(&pending, SIGPIPE) == 1) ::sigtimedwait(&pipe_, nullptr, &now);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigPipeGuard(const SigPipeGuard&) = delete;
+  SigPipeGuard& operator=(const SigPipeGuard&) = delete;
+
+ private:
+  sigset_t pipe_{}, old_{};
+  bool pendingBefore_ = false;
+};
+
+short EventsFor(TlsWait wait) { return wait == TlsWait::kWritable ? POLLOUT : POLLIN; }
+
+int MsLeft(std::chrono::steady_clock::time_point start, int timeoutMs) {
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+  return std::max(0, timeoutMs - static_cast<int>(spent.count()));
+}
 
 // Waits for `events` on `fd`; returns the events seen, 0 on time-out.
 short PollOne(int fd, short events, int timeoutMs) {
@@ -102,16 +145,37 @@ SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
 
 struct TcpSocket::Impl {
   int fd = -1;
-  bool connected = false;
+  bool tcpConnected = false;
+  bool connected = false;  // and, for TLS, the handshake done
+  Transport transport = Transport::kPlain;
+  std::string host;
+  std::unique_ptr<TlsSession> tls;
+  TlsWait readWait = TlsWait::kReadable;  // what the session's last read waits for
   std::shared_ptr<Lookup> lookup;  // a name look-up still running
   std::vector<Address> addresses;
   size_t next = 0;  // the address to try after the current one
   int lastError = 0;
 
   void CloseFd() {
+    tls.reset();
+    readWait = TlsWait::kReadable;
     if (fd >= 0) ::close(fd);
     fd = -1;
-    connected = false;
+    tcpConnected = connected = false;
+  }
+
+  // Takes the TLS handshake on as far as `timeoutMs` allows.
+  bool Handshake(int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!tls) tls = std::make_unique<TlsSession>(fd, host, LastSocketError);
+    for (;;) {
+      const TlsWait wait = [this] {
+        const SigPipeGuard guard;
+        return tls->Handshake();
+      }();
+      if (wait == TlsWait::kNone) return connected = true;
+      if (PollOne(fd, EventsFor(wait), MsLeft(start, timeoutMs)) == 0) return false;
+    }
   }
 
   // Starts connecting to the next untried address; false when none is left.
@@ -142,8 +206,10 @@ TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
 
 TcpSocket::~TcpSocket() { impl_->CloseFd(); }
 
-void TcpSocket::StartConnect(const std::string& host, uint16_t port) {
+void TcpSocket::StartConnect(const std::string& host, uint16_t port, Transport transport) {
   Close();
+  impl_->transport = transport;
+  impl_->host = host;
   impl_->lookup.reset();
   impl_->addresses.clear();
   impl_->next = 0;
@@ -170,26 +236,41 @@ bool TcpSocket::WaitConnected(int timeoutMs) {
     impl_->addresses = std::move(lookup->addresses);
     lock.unlock();
     if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    timeoutMs = std::max(0, timeoutMs - static_cast<int>(spent.count()));
   }
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
-  if (PollOne(impl_->fd, POLLOUT, timeoutMs) == 0) return false;
-  int error = 0;
-  socklen_t length = sizeof error;
-  if (::getsockopt(impl_->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-  if (error == 0) {
-    impl_->connected = true;
-    return true;
+  if (!impl_->tcpConnected) {
+    if (PollOne(impl_->fd, POLLOUT, MsLeft(start, timeoutMs)) == 0) return false;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(impl_->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    if (error != 0) {
+      impl_->lastError = error;
+      if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+      return false;
+    }
+    impl_->tcpConnected = true;
   }
-  impl_->lastError = error;
-  if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
-  return false;
+  if (impl_->transport == Transport::kPlain) return impl_->connected = true;
+  // A failed handshake is the server's answer, not a reason to try another
+  // address.
+  return impl_->Handshake(MsLeft(start, timeoutMs));
 }
 
 void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
   if (!impl_->connected) throw ErrorFromErrno(ENOTCONN);
+  if (impl_->tls) {
+    while (!data.empty()) {
+      TlsWait wait = TlsWait::kNone;
+      {
+        const SigPipeGuard guard;
+        data.remove_prefix(impl_->tls->Write(data, wait));
+      }
+      if (wait != TlsWait::kNone && PollOne(impl_->fd, EventsFor(wait), timeoutMs) == 0) {
+        throw SocketTimedOutError();
+      }
+    }
+    return;
+  }
   while (!data.empty()) {
     const ssize_t sent = ::send(impl_->fd, data.data(), data.size(), MSG_NOSIGNAL);
     if (sent > 0) {
@@ -204,11 +285,22 @@ void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
 
 bool TcpSocket::WaitReadable(int timeoutMs) {
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  if (impl_->tls) {
+    if (impl_->tls->Pending()) return true;
+    return PollOne(impl_->fd, EventsFor(impl_->readWait), timeoutMs) != 0;
+  }
   return PollOne(impl_->fd, POLLIN, timeoutMs) != 0;
 }
 
 ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
+  if (impl_->tls) {
+    TlsWait wait = TlsWait::kNone;
+    const SigPipeGuard guard;  // a read may answer the server, too
+    const ReceiveResult got = impl_->tls->Read(buffer, size, wait);
+    impl_->readWait = wait == TlsWait::kNone ? TlsWait::kReadable : wait;
+    return got;
+  }
   for (;;) {
     const ssize_t got = ::recv(impl_->fd, buffer, size, 0);
     if (got > 0) return {static_cast<size_t>(got), false};

@@ -18,6 +18,7 @@
 #include "platform/File.h"
 #include "platform/LongPath-win32.h"
 #include "platform/Socket.h"
+#include "platform/Tls.h"
 
 namespace vexmoor {
 
@@ -39,6 +40,12 @@ struct Address {
 
 SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
 SocketError LastSocketError() { return ErrorFromErrno(ErrnoFromWin32(static_cast<DWORD>(::WSAGetLastError()))); }
+
+int MsLeft(std::chrono::steady_clock::time_point start, int timeoutMs) {
+  const auto spent =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  return std::max(0, timeoutMs - static_cast<int>(spent.count()));
+}
 
 // Waits until `socket` is writable (write) or readable; true when it is,
 // false on time-out. A failed connect shows in the exception set.
@@ -110,16 +117,35 @@ SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
 
 struct TcpSocket::Impl {
   SOCKET socket = INVALID_SOCKET;
-  bool connected = false;
+  bool tcpConnected = false;
+  bool connected = false;  // and, for TLS, the handshake done
+  Transport transport = Transport::kPlain;
+  std::string host;
+  std::unique_ptr<TlsSession> tls;
+  TlsWait readWait = TlsWait::kReadable;  // what the session's last read waits for
   std::shared_ptr<Lookup> lookup;
   std::vector<Address> addresses;
   size_t next = 0;
   int lastError = 0;  // an errno value
 
   void CloseSocket() {
+    tls.reset();
+    readWait = TlsWait::kReadable;
     if (socket != INVALID_SOCKET) ::closesocket(socket);
     socket = INVALID_SOCKET;
-    connected = false;
+    tcpConnected = connected = false;
+  }
+
+  // Takes the TLS handshake on as far as `timeoutMs` allows. OpenSSL takes
+  // a Winsock socket as its descriptor; Winsock raises no SIGPIPE.
+  bool Handshake(int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!tls) tls = std::make_unique<TlsSession>(static_cast<int>(socket), host, LastSocketError);
+    for (;;) {
+      const TlsWait wait = tls->Handshake();
+      if (wait == TlsWait::kNone) return connected = true;
+      if (!WaitFor(socket, wait == TlsWait::kWritable, MsLeft(start, timeoutMs))) return false;
+    }
   }
 
   bool ConnectNext() {
@@ -150,8 +176,10 @@ TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) { StartWinsock(); }
 
 TcpSocket::~TcpSocket() { impl_->CloseSocket(); }
 
-void TcpSocket::StartConnect(const std::string& host, uint16_t port) {
+void TcpSocket::StartConnect(const std::string& host, uint16_t port, Transport transport) {
   Close();
+  impl_->transport = transport;
+  impl_->host = host;
   impl_->lookup.reset();
   impl_->addresses.clear();
   impl_->next = 0;
@@ -176,27 +204,38 @@ bool TcpSocket::WaitConnected(int timeoutMs) {
     impl_->addresses = std::move(lookup->addresses);
     lock.unlock();
     if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
-    const auto spent =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    timeoutMs = std::max(0, timeoutMs - static_cast<int>(spent.count()));
   }
   if (impl_->socket == INVALID_SOCKET) throw ErrorFromErrno(ENOTCONN);
-  if (!WaitFor(impl_->socket, true, timeoutMs)) return false;
-  int error = 0;
-  int length = sizeof error;
-  if (::getsockopt(impl_->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
-    error = ::WSAGetLastError();
-  if (error == 0) {
-    impl_->connected = true;
-    return true;
+  if (!impl_->tcpConnected) {
+    if (!WaitFor(impl_->socket, true, MsLeft(start, timeoutMs))) return false;
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(impl_->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+      error = ::WSAGetLastError();
+    if (error != 0) {
+      impl_->lastError = ErrnoFromWin32(static_cast<DWORD>(error));
+      if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
+      return false;
+    }
+    impl_->tcpConnected = true;
   }
-  impl_->lastError = ErrnoFromWin32(static_cast<DWORD>(error));
-  if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
-  return false;
+  if (impl_->transport == Transport::kPlain) return impl_->connected = true;
+  // A failed handshake is the server's answer, not a reason to try another
+  // address.
+  return impl_->Handshake(MsLeft(start, timeoutMs));
 }
 
 void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
   if (!impl_->connected) throw ErrorFromErrno(ENOTCONN);
+  if (impl_->tls) {
+    while (!data.empty()) {
+      TlsWait wait = TlsWait::kNone;
+      data.remove_prefix(impl_->tls->Write(data, wait));
+      if (wait != TlsWait::kNone && !WaitFor(impl_->socket, wait == TlsWait::kWritable, timeoutMs))
+        throw SocketTimedOutError();
+    }
+    return;
+  }
   while (!data.empty()) {
     const int ask = static_cast<int>(std::min<size_t>(data.size(), 1 << 30));
     const int sent = ::send(impl_->socket, data.data(), ask, 0);
@@ -212,11 +251,21 @@ void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
 
 bool TcpSocket::WaitReadable(int timeoutMs) {
   if (impl_->socket == INVALID_SOCKET) throw ErrorFromErrno(ENOTCONN);
+  if (impl_->tls) {
+    if (impl_->tls->Pending()) return true;
+    return WaitFor(impl_->socket, impl_->readWait == TlsWait::kWritable, timeoutMs);
+  }
   return WaitFor(impl_->socket, false, timeoutMs);
 }
 
 ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
   if (impl_->socket == INVALID_SOCKET) throw ErrorFromErrno(ENOTCONN);
+  if (impl_->tls) {
+    TlsWait wait = TlsWait::kNone;
+    const ReceiveResult got = impl_->tls->Read(buffer, size, wait);
+    impl_->readWait = wait == TlsWait::kNone ? TlsWait::kReadable : wait;
+    return got;
+  }
   const int ask = static_cast<int>(std::min<size_t>(size, 1 << 30));
   const int got = ::recv(impl_->socket, buffer, ask, 0);
   if (got > 0) return {static_cast<size_t>(got), false};

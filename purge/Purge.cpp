@@ -48,8 +48,20 @@ bool TPurgeQuestions::Ask(const QString& text, QMessageBox::StandardButton defau
   }
   QMessageBox box(QMessageBox::Question, QString::fromLatin1(kQuestionCaption), text,
                   QMessageBox::Yes | QMessageBox::No);
+  box.setTextFormat(Qt::PlainText);  // the text names a folder, which may hold markup
   box.setDefaultButton(defaultButton);
   return box.exec() == QMessageBox::Yes;
+}
+
+void TPurgeQuestions::Tell(const QString& text) {
+  TScript& script = ScriptState();
+  if (script.Active) {
+    script.Asked << text;
+    return;
+  }
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("moorpurge"), text, QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 void TPurgeQuestions::Script(std::vector<bool> answers) {
@@ -60,6 +72,29 @@ void TPurgeQuestions::Script(std::vector<bool> answers) {
 }
 
 QStringList TPurgeQuestions::Asked() { return ScriptState().Asked; }
+
+QString ConfirmQuestion() {
+  return QString::fromLatin1(kConfirmText) + QStringLiteral("\n\n") + QString::fromLatin1(kKeptText);
+}
+
+QStringList KeptSettings() { return {QStringLiteral("UpdateURL"), QStringLiteral("UpdatePublicKey")}; }
+
+QString RunningAuditor(const QString& folder) {
+  // Linux names each process's executable in /proc/PID/exe; a replaced
+  // file reads with " (deleted)" after its path, and is no longer this one.
+  const QString program = QFileInfo(QDir(folder).filePath(kAuditorFileName)).canonicalFilePath();
+  const QDir processes(QStringLiteral("/proc"));
+  if (program.isEmpty() || !processes.exists()) return QString();
+  for (const QString& entry : processes.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool isProcess = false;
+    entry.toLongLong(&isProcess);
+    if (!isProcess) continue;
+    const QString executable =
+        QFileInfo(processes.filePath(entry + QStringLiteral("/exe"))).symLinkTarget();
+    if (executable == program) return QStringLiteral("process ") + entry;
+  }
+  return QString();
+}
 
 QString PurgeFolder(const QString& currentFolder, const TPurgeSettings& settings) {
   if (QFileInfo(QDir(currentFolder).filePath(kAuditorFileName)).isFile()) return QString();
@@ -103,11 +138,22 @@ void DeleteDats(const QString& folder, TPurgeResult& result) {
 
 TPurgeResult RunPurge(TPurgeSettings& settings, const QString& currentFolder) {
   TPurgeResult result;
-  result.Confirmed = TPurgeQuestions::Ask(QString::fromLatin1(kConfirmText), QMessageBox::No);
-  if (!result.Confirmed) return result;
   const QString chosen = PurgeFolder(currentFolder, settings);
-  result.Folder = chosen.isEmpty() ? currentFolder : chosen;
-  const QString keyFailure = settings.DeleteKey();
+  const QString folder = chosen.isEmpty() ? currentFolder : chosen;
+  const QString running = RunningAuditor(folder);
+  if (!running.isEmpty()) {
+    const QString refusal =
+        QStringLiteral("Vexmoor is running from \"%1\" (%2). Close it first, then prepare the "
+                       "clean upgrade again: it writes its settings back when it closes.")
+            .arg(QDir::toNativeSeparators(folder), running);
+    TPurgeQuestions::Tell(refusal);
+    result.Failures << refusal;
+    return result;
+  }
+  result.Confirmed = TPurgeQuestions::Ask(ConfirmQuestion(), QMessageBox::No);
+  if (!result.Confirmed) return result;
+  result.Folder = folder;
+  const QString keyFailure = settings.DeleteKey(KeptSettings());
   if (!keyFailure.isEmpty()) result.Failures << keyFailure;
   DeleteDats(result.Folder, result);
   if (TPurgeQuestions::Ask(QString::fromLatin1(kLoadText), QMessageBox::Yes)) {

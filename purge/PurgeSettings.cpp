@@ -46,12 +46,16 @@ QString TPurgeSettings::Value(const QString& name) const {
   return settings_ ? settings_->value(name).toString() : QString();
 }
 
-QString TPurgeSettings::DeleteKey() {
+QString TPurgeSettings::DeleteKey(const QStringList& kept) {
   if (!settings_) {
     return QStringLiteral("Cannot delete the settings in \"%1\": it is not a regular file")
         .arg(blocked_);
   }
+  QList<std::pair<QString, QVariant>> keptValues;
+  for (const QString& name : kept)
+    if (settings_->contains(name)) keptValues.append({name, settings_->value(name)});
   settings_->clear();
+  for (const auto& [name, value] : keptValues) settings_->setValue(name, value);
   settings_->sync();
   if (settings_->status() == QSettings::AccessError) {
     return QStringLiteral("Cannot delete the settings in \"%1\"").arg(settings_->fileName());

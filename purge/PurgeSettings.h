@@ -19,9 +19,10 @@ class TPurgeSettings {
   // cannot be read.
   QString Value(const QString& name) const;
 
-  // Deletes every value and subkey of the key and writes the deletion out.
-  // "" when done, else why the key is still there.
-  QString DeleteKey();
+  // Deletes every value and subkey of the key but the values named in
+  // `kept` (they keep their values) and writes the deletion out. "" when
+  // done, else why the key is still there.
+  QString DeleteKey(const QStringList& kept = {});
 
  private:
   std::unique_ptr<QSettings> settings_;  // none when a file is in the way

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor {
 

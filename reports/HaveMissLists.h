@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "catalogue/AuditState.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor {
 

@@ -1,39 +1,11 @@
 #include "scan/CRC32.h"
 
-#include <algorithm>
 #include <memory>
 
+#include "catalogue/TextLines.h"
 #include "platform/File.h"
-#include "scan/crc32_impl.h"
 
 namespace vexmoor {
-
-TCrcTable CrcTable{};
-
-void MakeCrcTable() {
-  const uint32_t* table = crc32::ByteTable();
-  std::copy(table, table + CrcTable.size(), CrcTable.begin());
-}
-
-uint32_t UpdateCrc(uint8_t byte, uint32_t crc) {
-  return CrcTable[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-}
-
-namespace {
-
-// The low `count` hex digits of `value`, upper case, most significant first.
-std::string HexDigits(uint32_t value, size_t count) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text(count, '0');
-  for (size_t i = count; i-- > 0; value >>= 4) text[i] = kDigits[value & 0xF];
-  return text;
-}
-
-}  // namespace
-
-std::string HexWord(uint16_t value) { return HexDigits(value, 4); }
-
-std::string HexLong(uint32_t value) { return HexDigits(value, 8); }
 
 uint8_t* ThreadReadBlock() {
   thread_local const auto block = std::make_unique_for_overwrite<uint8_t[]>(kReadBlockBytes);

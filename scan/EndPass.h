@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor {
 

@@ -6,57 +6,18 @@
 // may have been cut from, with Trimmed set. It knows no window: the caller
 // sees it through callbacks and stops it through the cancel flag.
 //
-// A window drives it like this. Run() is called on the window's thread and
-// returns when the scan is over; everything below happens inside it, on that
-// thread, in this order:
-// 1. The cancel flag is cleared, FoundCount set to 0, panels 0 and 1 show
-//    " Matched : 0" and " Skipped : 0".
-// 2. The list is rebuilt from the catalogue (FillList), then ListRebuilt
-//    runs: every row may differ, so a view over the list resets. With
-//    ProcessMessagesBetweenChunks set, it runs between the steps of the
-//    rebuild, which builds the new rows aside: until ListRebuilt the list
-//    holds the old rows. A cancel meanwhile stops the walk before its
-//    first path.
-// 3. The walk: with a checksum store, its rows under the folder are loaded
-//    first and let go of last, with ProcessMessagesBetweenChunks between
-//    the steps of both. Per work-list path, panel 2 shows the path,
-//    ProcessMessages runs, the path is examined and applied, and panels 0
-//    and 1 show the counters; ProcessMessages also runs once per entry of a
-//    listed folder, and ProcessMessagesWhileWaiting every 20 ms while the
-//    walk's thread waits for the workers that read ahead. Entries' Status
-//    and StatusText change in
-//    the catalogue, but no row of the list changes: the rows' texts stay as
-//    they were until step 4. A view that colours rows by the entry's Status
-//    may therefore show the new colours early if it repaints meanwhile.
-// 4. The end pass writes every row's Status text, sets FoundCount and the
-//    cache table and, with CacheResults on, writes the cache file; then
-//    StatusTextsWritten runs: a view announces that the Status column of
-//    every row changed (and the row colours with it). With
-//    ProcessMessagesBetweenChunks set, it runs between the steps of the
-//    pass; the rows' texts all change after the last one (RunEndPass).
-// 5. Panels 0, 1 and 2 show " Found : %d", " Missing : %d" and
-//    " Scanning complete.", and Run() returns the outcome.
-//
-// The cancel flag: the caller sets it (from ProcessMessages: the Cancel
-// entry, a close) to stop the walk after the current path; the end pass
-// still runs. The engine clears it at the start and sets it itself when the
-// work runs out, so after Run() it is set either way: a window reads the
-// outcome's Cancelled, never the flag.
-//
-// Re-entry: while Run() is inside ProcessMessages, state.ScanRunning is set;
-// a second Run() on the same state throws Error and changes nothing, and so
-// does a load (OpenDat). A window also disables the commands that would
-// replace or walk the catalogue.
-//
-// A throw (a loose dump that cannot be read, "Unknown compression format.",
-// "Bad rar filename.", a failed allocation, or an exception thrown by a
-// callback) ends the scan at that point and leaves: the statuses set so far
-// in the catalogue; the list as step 2 rebuilt it (if the throw came after
-// it), its Status texts not written (StatusTextsWritten does not run);
-// FoundCount 0; the cache table and file untouched; panels 0 and 1 with the
-// last counters and panel 2 with the failing path; ScanRunning cleared; the
-// workers joined. The cancel flag is left as it was. A cache file that
-// cannot be written is not a throw: see TScanOutcome::CacheWriteError.
+// Run() runs on the caller's thread and returns when the scan is over: the
+// list is rebuilt (ListRebuilt), the walk sets entries' Status and
+// StatusText in the catalogue but changes no row, and the end pass writes
+// every row's Status text, FoundCount, the cache table and, with
+// CacheResults on, the cache file (StatusTextsWritten). The cancel flag stops
+// the walk after the current path (the end pass still runs); after Run() it
+// is set either way, so a window reads the outcome's Cancelled. While Run()
+// runs, state.ScanRunning is set and a second Run() or a load throws Error.
+// A throw ends the scan at once: the statuses set so far stay, the Status
+// texts, FoundCount, the cache table and file are untouched, ScanRunning is
+// cleared and the workers joined. docs/scan.md tells each step in order,
+// with the panels and callbacks a window sees.
 #pragma once
 
 #include <atomic>
@@ -69,11 +30,11 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
-#include "scan/ChecksumSession.h"
+#include "scan/AuditState.h"
 #include "scan/ScanPipeline.h"
 #include "scan/WorkItem.h"
+#include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
 
@@ -144,9 +105,10 @@ class TScanEngine {
               std::atomic<bool>& cancelRequested, TScanCallbacks callbacks);
 
   // Runs one complete scan of `folder` as the comment at the top of this
-  // file describes. Any failure other than an archive that cannot be opened
-  // or a cache file that cannot be written ends the scan at once and is
-  // thrown. Throws Error when a scan of `state` is already running.
+  // file (and, step by step, docs/scan.md) describes. Any failure other
+  // than an archive that cannot be opened or a cache file that cannot be
+  // written ends the scan at once and is thrown. Throws Error when a scan of
+  // `state` is already running.
   TScanOutcome Run(const std::string& folder);
 
   // How many workers examine the paths ahead of the walk, and how far ahead

@@ -7,9 +7,9 @@
 #include "platform/File.h"
 #include "platform/Folder.h"
 #include "scan/BadDump.h"
-#include "scan/ChecksumSession.h"
 #include "scan/CRC32.h"
 #include "scan/StripedChecksum.h"
+#include "scan/store/ChecksumSession.h"
 
 namespace vexmoor {
 

@@ -3,13 +3,14 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "codec/BufferedReader.h"
+#include "codec/Coding.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
-#include "scan/BufferedReader.h"
-#include "scan/RarDirectory.h"
-#include "scan/RarVolumeName.h"
-#include "scan/SevenZipDirectory.h"
-#include "scan/ZipDirectory.h"
+#include "scan/archive/RarDirectory.h"
+#include "scan/archive/RarVolumeName.h"
+#include "scan/archive/SevenZipDirectory.h"
+#include "scan/archive/ZipDirectory.h"
 
 namespace vexmoor {
 

@@ -14,6 +14,8 @@ packages=(
   zip unzip python3              # tests build archives with the tools users have
   p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
   nginx                          # the HTTP client tests run it on loopback
+  libsodium-dev minisign         # update list signatures and file hashes; tests check them against the minisign tool
+  libssl-dev openssl             # https through OpenSSL; the tests make their CA with `openssl`
   libdeflate-dev rhash pkgconf   # yardsticks of the CRC and scan benchmarks (bench/ only)
   qt6-base-dev qt6-svg-dev       # moorscan and moorpurge (Widgets, Test), the SVG images
   fonts-dejavu-core              # a font for the offscreen GUI tests and the screenshot

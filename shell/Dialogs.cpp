@@ -48,9 +48,17 @@ QMessageBox::StandardButton TDialogs::Message(QWidget* owner, const TMessage& me
     // The default answer: Ok where there is one, else the first button.
     return message.Buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : FirstButton(message.Buttons);
   }
-  QMessageBox box(message.Icon, message.Caption, message.Text, message.Buttons, owner);
-  if (message.IconId != 0) box.setIconPixmap(ProgramIcon(message.IconId).pixmap(32, 32));
-  return QMessageBox::StandardButton(box.exec());
+  return QMessageBox::StandardButton(MessageBox(owner, message)->exec());
+}
+
+std::unique_ptr<QMessageBox> TDialogs::MessageBox(QWidget* owner, const TMessage& message) {
+  auto box = std::make_unique<QMessageBox>(message.Icon, message.Caption, message.Text,
+                                           message.Buttons, owner);
+  // Texts carry names from dats, lists and servers: markup in them is shown
+  // as it is, never rendered.
+  box->setTextFormat(Qt::PlainText);
+  if (message.IconId != 0) box->setIconPixmap(ProgramIcon(message.IconId).pixmap(32, 32));
+  return box;
 }
 
 std::optional<TChosenFile> TDialogs::OpenFile(QWidget* owner, const QString& caption,

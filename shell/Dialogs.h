@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -68,6 +69,9 @@ class TDialogs {
  public:
   // A message box owned by `owner`; returns the button pressed.
   static QMessageBox::StandardButton Message(QWidget* owner, const TMessage& message);
+  // The box Message shows (unscripted): its text is always plain text, so a
+  // name from outside never renders as a heading, colour or link.
+  static std::unique_ptr<QMessageBox> MessageBox(QWidget* owner, const TMessage& message);
 
   // The open dialog with `filters` ("Quen Dat Files (*.qdat)", ...), starting
   // in the current folder. Nothing when cancelled.

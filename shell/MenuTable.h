@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "catalogue/AuditState.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor::shell {
 

@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "catalogue/DatLoader.h"
-#include "catalogue/DatOpen.h"
 #include "catalogue/General.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
@@ -28,10 +27,11 @@
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
 #include "reports/SelectionCopy.h"
-#include "scan/ChecksumStore.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
 #include "scan/ThrottledPump.h"
 #include "scan/Unexamined.h"
+#include "scan/store/ChecksumStore.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorReport.h"
 #include "shell/FlatMenuStyle.h"
@@ -40,8 +40,8 @@
 #include "shell/KeyPreview.h"
 #include "shell/MessageBoxWithIcon.h"
 #include "shell/RomListModel.h"
-#include "shell/StatusPanel.h"
 #include "shell/ShownText.h"
+#include "shell/StatusPanel.h"
 #include "updater/formUpdate.h"
 
 namespace vexmoor::shell {
@@ -170,6 +170,7 @@ void TMainForm::FormCreate() {
   settings_->WriteText("ProgramDir", programFolder_);
   // Settings that cannot be saved are reported; the start goes on.
   RunGuarded(this, [this] { settings_->Sync(); });
+  settingsStored_ = TSettingsStore().Holds("ProgramDir");
   scanFolder_ = FileText(settings_->ReadText("ScanFolder"));
   for (const TOptionItem& option : kOptionItems) {
     state_.*option.Option = settings_->ReadFlag(option.SettingName);
@@ -190,6 +191,13 @@ void TMainForm::LoadStartupDat() {
 
 void TMainForm::FormDestroy() {
   if (!settings_) return;
+  // ProgramDir, written at start, is gone: moorpurge removed the settings
+  // while the window ran, and writing them back would undo the clean upgrade.
+  // (Nothing was written since the start's Sync, so the store writes nothing.)
+  if (settingsStored_ && !TSettingsStore().Holds("ProgramDir")) {
+    settings_.reset();
+    return;
+  }
   settings_->WriteText("QuenDat", state_.CurrentDat);
   settings_->WriteText("ScanFolder", FileBytes(scanFolder_));
   for (const TOptionItem& option : kOptionItems) settings_->WriteFlag(option.SettingName, state_.*option.Option);

@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/AuditState.h"
-#include "catalogue/DatOpen.h"
 #include "catalogue/RomList.h"
-#include "scan/ChecksumStore.h"
+#include "scan/AuditState.h"
+#include "scan/DatOpen.h"
 #include "scan/ScanPipeline.h"
+#include "scan/store/ChecksumStore.h"
 #include "shell/MenuBuilder.h"
 
 class QTableView;
@@ -127,6 +127,9 @@ class TMainForm : public QMainWindow {
   TSortState sort_;
   std::atomic<bool> cancelRequested_{false};
   std::unique_ptr<TSettingsStore> settings_;
+  // The start stored its settings: their absence at the close means moorpurge
+  // removed them.
+  bool settingsStored_ = false;
   TPipelineLimits pipeline_{DefaultScanWorkers()};
   // Opened at the first scan with Remember Checksums ticked; its lines wait
   // in storeNotices_ until the scan is over, then show in the status bar.

@@ -6,10 +6,10 @@
 add_executable(vexmoor_tsan_tests
   support/DeepTree.cpp
   support/TempDir.cpp
-  scan/ChecksumScan_test.cpp
-  scan/ChecksumStore_test.cpp
+  scan/store/ChecksumScan_test.cpp
+  scan/store/ChecksumStore_test.cpp
   scan/CRC32_test.cpp
-  scan/crc32_variants_test.cpp
+  scan/crc32/crc32_variants_test.cpp
   scan/ScanEngine_test.cpp
   scan/ScanPipeline_test.cpp
   scan/StripedChecksum_test.cpp

@@ -25,6 +25,12 @@ std::string ConnectionKey(const THttpUrl& url) {
   return url.scheme + "://" + url.host + ":" + std::to_string(url.port);
 }
 
+std::string HostPortText(const THttpUrl& url) {
+  const std::string host =
+      url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
+  return host + ":" + std::to_string(url.port);
+}
+
 std::string AmountText(size_t bytes) {
   if (bytes % 1024 == 0) return std::to_string(bytes / 1024) + " KiB";
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
@@ -128,6 +134,7 @@ void THttpCli::Exchange(const THttpUrl& url) {
   bool reused = ReuseConnection(url);
   if (!reused) Connect(url);
   for (;;) {
+    redirectBodyBytes_ = 0;
     const THttpResponseParser* current = nullptr;
     THttpResponseParser parser(
         [this, &current](const char* data, size_t size) { OnBody(*current, data, size); });
@@ -204,7 +211,8 @@ void THttpCli::Connect(const THttpUrl& url) {
   connectedTo_.clear();
   const Clock::time_point start = Clock::now();
   try {
-    socket_->StartConnect(url.host, url.port);
+    socket_->StartConnect(url.host, url.port,
+                          url.scheme == "https" ? Transport::kTls : Transport::kPlain);
     for (;;) {
       CheckAbort();
       if (IdleTooLong(start)) Fail("can't connect: " + SocketErrorText(SocketTimedOutError()));
@@ -213,6 +221,8 @@ void THttpCli::Connect(const THttpUrl& url) {
     }
   } catch (const HostNotFoundError&) {
     Fail("can't resolve hostname to IP address");
+  } catch (const TlsError& error) {
+    Fail("can't connect securely to " + HostPortText(url) + ": " + SocketErrorText(error));
   } catch (const SocketError& error) {
     Fail("can't connect: " + SocketErrorText(error));
   }
@@ -225,6 +235,11 @@ void THttpCli::OnBody(const THttpResponseParser& parser, const char* data, size_
   if (parser.Header().location.empty()) {
     if (rcvdStream_ != nullptr) rcvdStream_->append(data, size);
     if (rcvdSink_) rcvdSink_(data, size);
+  } else {
+    redirectBodyBytes_ += size;
+    if (redirectBodyBytes_ > kMaxRedirectBodySize) {
+      Fail("Redirect response body too long (more than " + AmountText(kMaxRedirectBodySize) + ")");
+    }
   }
   if (onDocData_) onDocData_(*this, data, size);
 }

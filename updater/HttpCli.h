@@ -1,5 +1,7 @@
 // THttpCli: the updater's HTTP/1.0 download client. It issues synchronous GET
-// requests over plain TCP, follows redirects, reuses a connection the server
+// requests over plain TCP or, for https:// addresses, over TLS with the
+// server's certificate checked against the system's CA store, follows
+// redirects (never from https back to http), reuses a connection the server
 // keeps open, and hands each received block of the body to the caller.
 //
 //   THttpCli http;
@@ -45,6 +47,9 @@ class THttpCli {
   static constexpr std::chrono::milliseconds kDefaultIdleTimeout{30000};
   // Redirects followed for one Get; one more fails the request.
   static constexpr int kMaxRedirects = 10;
+  // The most a redirect response's body may bring; it reaches neither the
+  // RcvdStream nor the RcvdSink, so their caps do not hold it.
+  static constexpr size_t kMaxRedirectBodySize = 64 * 1024;
   // The low-speed limit: less than 1 KiB of a response in 60 s fails it.
   static constexpr size_t kDefaultLowSpeedBytes = 1024;
   static constexpr std::chrono::milliseconds kDefaultLowSpeedTime{60000};
@@ -54,7 +59,8 @@ class THttpCli {
   THttpCli(const THttpCli&) = delete;
   THttpCli& operator=(const THttpCli&) = delete;
 
-  // "http://" host, optional ":" port, path with optional query.
+  // "http://" or "https://", host, optional ":" port, path with optional
+  // query.
   void SetURL(std::string url) { url_ = std::move(url); }
   const std::string& URL() const { return url_; }
   // Receives the final response's body, appended to what the string holds.
@@ -96,9 +102,14 @@ class THttpCli {
   //    402 or above (statuses below, 400 and 401 included, return normally);
   //  - with the client's failure text and status 0 when the request failed:
   //    "can't resolve hostname to IP address", "can't connect: TEXT (Error
-  //    #N)", "TEXT (Error #N)" for a broken or idle connection, "Connection
+  //    #N)", "can't connect securely to HOST:PORT: TEXT (Error #N)" for a
+  //    failed TLS handshake (an untrusted certificate, another host's
+  //    name), "TEXT (Error #N)" for a broken or idle connection, "Connection
   //    aborted on request", "HTTP line too long", a malformed response, a
-  //    body shorter than its content length, too many redirects, "URL: the
+  //    part of the response over its limit (the header's lines and bytes,
+  //    interim replies, a chunk trailer, see HttpResponse.h; a redirect's
+  //    body over kMaxRedirectBodySize), a body shorter than its content
+  //    length, too many redirects, a redirect from https to http, "URL: the
   //    transfer is too slow: less than 1 KiB in 60 s" (the low-speed limit,
   //    URL the address asked for at the time);
   //  - with "HTTP component is busy" when called while a Get of this client
@@ -157,6 +168,7 @@ class THttpCli {
   std::unique_ptr<TcpSocket> socket_;
   std::string connectedTo_;  // "scheme://host:port" of a connection kept open
   std::string buffer_;       // receive buffer
+  size_t redirectBodyBytes_ = 0;  // of the response being read
 };
 
 }  // namespace vexmoor

@@ -13,12 +13,6 @@ namespace vexmoor {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A decimal content length; -1 when the text is not one.
@@ -38,7 +32,7 @@ bool HasToken(std::string_view value, std::string_view token) {
   std::string_view rest = lower;
   while (!rest.empty()) {
     const size_t comma = rest.find(',');
-    if (Trim(rest.substr(0, comma)) == token) return true;
+    if (TrimSpacesAndTabs(rest.substr(0, comma)) == token) return true;
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
@@ -51,6 +45,8 @@ bool StartsWithHtmlTag(std::string_view line) {
 }
 
 [[noreturn]] void Fail(const std::string& reason) { throw EHttpException(reason); }
+
+std::string KiBText(size_t bytes) { return std::to_string(bytes / 1024) + " KiB"; }
 
 }  // namespace
 
@@ -116,18 +112,63 @@ bool THttpResponseParser::TakeLine(const char*& data, const char* end) {
       static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
   const char* stop = newline != nullptr ? newline : end;
   line_.append(data, stop);
-  data = newline != nullptr ? newline + 1 : end;
+  const auto taken = static_cast<size_t>((newline != nullptr ? newline + 1 : end) - data);
+  data += taken;
   // A headerless answer is body from its first byte, however long its lines.
   if (state_ == State::kStatusLine && StartsWithHtmlTag(line_)) return newline != nullptr;
   // One byte more is allowed for the CR that is dropped with the LF.
   if (line_.size() > kHttpMaxLineLength + 1) Fail("HTTP line too long");
+  CountLineBytes(taken);
   if (newline == nullptr) return false;
   if (!line_.empty() && line_.back() == '\r') line_.pop_back();
   if (line_.size() > kHttpMaxLineLength) Fail("HTTP line too long");
   return true;
 }
 
+// Counts `size` more bytes of lines towards the limit of the part they
+// belong to, so that an endless head or trailer fails within its limit even
+// while a line is still open.
+void THttpResponseParser::CountLineBytes(size_t size) {
+  switch (state_) {
+    case State::kStatusLine:
+    case State::kHeaderLine:
+      headBytes_ += size;
+      if (headBytes_ > kHttpMaxHeadBytes) {
+        Fail("HTTP response header too long (more than " + KiBText(kHttpMaxHeadBytes) + ")");
+      }
+      break;
+    case State::kTrailer:
+      trailerBytes_ += size;
+      if (trailerBytes_ > kHttpMaxTrailerBytes) {
+        Fail("HTTP chunk trailer too long (more than " + KiBText(kHttpMaxTrailerBytes) + ")");
+      }
+      break;
+    default:  // chunk-size lines and the line ends after chunks
+      framingBytes_ += size;
+      if (framingBytes_ > kHttpChunkFramingAllowance +
+                              kHttpChunkFramingPerByte * static_cast<uint64_t>(bodyBytes_)) {
+        Fail("Chunk framing too long for the body in the HTTP response");
+      }
+      break;
+  }
+}
+
+void THttpResponseParser::CountLine() {
+  if (state_ == State::kStatusLine || state_ == State::kHeaderLine) {
+    if (++headLines_ > kHttpMaxHeadLines) {
+      Fail("HTTP response header too long (more than " + std::to_string(kHttpMaxHeadLines) +
+           " lines)");
+    }
+  } else if (state_ == State::kTrailer) {
+    if (++trailerLines_ > kHttpMaxTrailerLines) {
+      Fail("HTTP chunk trailer too long (more than " + std::to_string(kHttpMaxTrailerLines) +
+           " lines)");
+    }
+  }
+}
+
 void THttpResponseParser::OnLine() {
+  CountLine();
   switch (state_) {
     case State::kStatusLine:
       OnStatusLine();
@@ -180,8 +221,8 @@ void THttpResponseParser::OnHeaderLine() {
   }
   const size_t colon = line_.find(':');
   if (colon == std::string::npos) return;
-  const std::string name = AsciiLower(Trim(std::string_view(line_).substr(0, colon)));
-  const std::string value(Trim(std::string_view(line_).substr(colon + 1)));
+  const std::string name = AsciiLower(TrimSpacesAndTabs(std::string_view(line_).substr(0, colon)));
+  const std::string value(TrimSpacesAndTabs(std::string_view(line_).substr(colon + 1)));
   if (name == "location") {
     header_.location = value;
   } else if (name == "content-length") {
@@ -209,6 +250,10 @@ void THttpResponseParser::OnHeaderLine() {
 void THttpResponseParser::OnHeaderEnd() {
   const int status = header_.statusCode;
   if (status >= 100 && status < 200) {  // interim: the real response follows
+    if (++interimResponses_ > kHttpMaxInterimResponses) {
+      Fail("Too many interim HTTP responses (more than " +
+           std::to_string(kHttpMaxInterimResponses) + ")");
+    }
     state_ = State::kStatusLine;
     return;
   }
@@ -229,7 +274,7 @@ void THttpResponseParser::OnHeaderEnd() {
 }
 
 void THttpResponseParser::OnChunkSizeLine() {
-  const std::string_view line = Trim(line_);
+  const std::string_view line = TrimSpacesAndTabs(line_);
   int64_t size = 0;
   size_t digits = 0;
   for (; digits < line.size() && std::isxdigit(static_cast<unsigned char>(line[digits]));

@@ -14,6 +14,20 @@ namespace vexmoor {
 
 // The longest header or chunk-size line accepted, line end not counted.
 inline constexpr size_t kHttpMaxLineLength = 8192;
+// What one response may bring besides its body. The head counts every line
+// before the body (stray line ends, the status and header lines of the
+// interim 1xx replies and of the final response) with its line end.
+inline constexpr size_t kHttpMaxHeadLines = 100;
+inline constexpr size_t kHttpMaxHeadBytes = 64 * 1024;
+inline constexpr int kHttpMaxInterimResponses = 10;
+// The lines after the last chunk of a chunked body, its ending line included.
+inline constexpr size_t kHttpMaxTrailerLines = 100;
+inline constexpr size_t kHttpMaxTrailerBytes = 64 * 1024;
+// The chunk-size lines and the line ends after the chunks of a chunked body
+// may come to this many bytes plus kHttpChunkFramingPerByte for every body
+// byte: one-byte chunks pass, a stream of long chunk extensions does not.
+inline constexpr size_t kHttpChunkFramingAllowance = 64 * 1024;
+inline constexpr size_t kHttpChunkFramingPerByte = 8;
 
 // The values of the response header that the client uses.
 struct THttpResponseHeader {
@@ -34,7 +48,8 @@ struct THttpResponseHeader {
 
 // Parses one response. Body bytes go to `sink` as they are recognised, in
 // blocks that are valid only during the call; a chunked body arrives decoded.
-// Malformed input raises EHttpException with a text that says what was wrong.
+// Malformed input, or a part of the response over its limit above, raises
+// EHttpException with a text that says what was wrong.
 class THttpResponseParser {
  public:
   using BodySink = std::function<void(const char* data, size_t size)>;
@@ -79,6 +94,8 @@ class THttpResponseParser {
   void OnHeaderLine();
   void OnHeaderEnd();
   void OnChunkSizeLine();
+  void CountLineBytes(size_t size);
+  void CountLine();
   void Emit(const char* data, size_t size);
 
   BodySink sink_;
@@ -89,6 +106,12 @@ class THttpResponseParser {
   bool untilClose_ = false;
   int64_t remaining_ = 0;  // body or chunk bytes still expected
   int64_t bodyBytes_ = 0;
+  size_t headLines_ = 0;
+  size_t headBytes_ = 0;
+  int interimResponses_ = 0;
+  size_t trailerLines_ = 0;
+  size_t trailerBytes_ = 0;
+  uint64_t framingBytes_ = 0;
 };
 
 }  // namespace vexmoor

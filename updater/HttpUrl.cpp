@@ -10,6 +10,13 @@ namespace vexmoor {
 
 namespace {
 
+constexpr uint16_t kHttpPort = 80;
+constexpr uint16_t kHttpsPort = 443;
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return AsciiLower(text.substr(0, prefix.size())) == prefix;
+}
+
 [[noreturn]] void ThrowBadUrl(std::string_view url) {
   throw EHttpException("Invalid URL: " + std::string(url));
 }
@@ -84,7 +91,9 @@ THttpUrl SplitHttpUrl(std::string_view url) {
     result.scheme = AsciiLower(rest.substr(0, marker));
     rest.remove_prefix(marker + 3);
   }
-  if (result.scheme != "http") {
+  if (result.scheme == "https") {
+    result.port = kHttpsPort;
+  } else if (result.scheme != "http") {
     throw EHttpException("Unsupported URL scheme \"" + result.scheme + "\": " + std::string(url));
   }
   const size_t pathStart = rest.find_first_of("/?");
@@ -102,7 +111,14 @@ THttpUrl ResolveLocation(const THttpUrl& current, std::string_view location) {
     next.path = EncodePath(location.substr(0, location.find('#')));
     return next;
   }
-  if (AsciiLower(location.substr(0, 7)) == "http://") return SplitHttpUrl(location);
+  if (StartsWithNoCase(location, "http://") || StartsWithNoCase(location, "https://")) {
+    THttpUrl next = SplitHttpUrl(location);
+    if (current.scheme == "https" && next.scheme != "https") {
+      throw EHttpException("Refused a redirect from the secure address " + HttpUrlText(current) +
+                           " to the plain http address " + HttpUrlText(next));
+    }
+    return next;
+  }
   const size_t marker = location.find("://");
   if (marker != std::string_view::npos && location.find_first_of("/?") > marker) {
     throw EHttpException("Cannot follow a redirect to " + std::string(location));
@@ -126,7 +142,9 @@ std::string HostText(const THttpUrl& url) {
 
 std::string HttpUrlText(const THttpUrl& url) {
   std::string text = url.scheme + "://" + HostText(url);
-  if (url.port != 80) text += ":" + std::to_string(url.port);
+  if (url.port != (url.scheme == "https" ? kHttpsPort : kHttpPort)) {
+    text += ":" + std::to_string(url.port);
+  }
   return text + url.path;
 }
 

@@ -16,7 +16,8 @@ inline constexpr std::string_view kHttpAccept =
 
 // A URL split into the parts the client uses. "http://user:pw@host:81/a?b"
 // gives scheme "http", user "user", password "pw", host "host", port 81 and
-// path "/a?b". A missing port is 80, a missing path "/".
+// path "/a?b". A missing port is 80 for "http" and 443 for "https", a
+// missing path "/".
 struct THttpUrl {
   std::string scheme = "http";
   std::string user;
@@ -28,22 +29,23 @@ struct THttpUrl {
 
 // Splits `url`; a URL without "scheme://" is taken as http. Throws
 // EHttpException for an empty host or one with spaces or control bytes, a port that is not a number
-// from 1 to 65535, or a scheme other than http. A fragment ("#...") is dropped, and spaces, control
-// characters and bytes above 126 in the path are sent percent-encoded so that they cannot break the
-// request line.
+// from 1 to 65535, or a scheme other than http and https. A fragment ("#...") is dropped, and
+// spaces, control characters and bytes above 126 in the path are sent percent-encoded so that they
+// cannot break the request line.
 THttpUrl SplitHttpUrl(std::string_view url);
 
 // The address a redirect leads to from `current`:
 //  - a location beginning with "/" keeps scheme, host and port;
-//  - one that begins with "http://" (any case) is a full URL;
-//  - one that names another scheme ("https://...") throws EHttpException:
-//    the client speaks plain HTTP only;
+//  - one that begins with "http://" or "https://" (any case) is a full URL;
+//    from an https address only another https address is followed: the
+//    way back to plain http throws EHttpException;
+//  - one that names another scheme ("ftp://...") throws EHttpException;
 //  - anything else is relative: appended to the current path cut after its
 //    last "/" or ":" before any "?".
 THttpUrl ResolveLocation(const THttpUrl& current, std::string_view location);
 
 // `url` as a message shows it: "scheme://host[:port]path", the port only
-// when it is not 80, an IPv6 host in brackets, user and password left out.
+// when it is not the scheme's own (80, 443), an IPv6 host in brackets, user and password left out.
 std::string HttpUrlText(const THttpUrl& url);
 
 // The GET request for `url`, byte for byte: the request line, then Accept,

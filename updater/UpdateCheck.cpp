@@ -7,8 +7,10 @@
 #include "catalogue/TextLines.h"
 #include "catalogue/Version.h"
 #include "platform/Errors.h"
+#include "platform/File.h"
 #include "platform/Folder.h"
 #include "platform/Path.h"
+#include "updater/Sodium.h"
 #include "updater/UpdateConfig.h"
 
 namespace vexmoor {
@@ -36,6 +38,12 @@ TUpdateRecord MakeRecord(const TUpdateListSection& section, bool isProgram) {
   record.Size = section.ReadInteger("Size", 0);
   record.Section = section.Name;
   record.IsProgram = isProgram;
+  const std::string sha256 = section.ReadString("Sha256", "");
+  if (IsSha256Hex(sha256)) record.Sha256 = AsciiLower(sha256);
+  if (const std::string* size = section.Find("Size")) {
+    const auto exact = ReadListInteger(*size);
+    if (exact && *exact >= 0) record.ExactSize = *exact;
+  }
   return record;
 }
 
@@ -77,7 +85,10 @@ std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_v
         isProgram ? ProgramVersionValue() : LocalDatTimeStamp(folder, section.Name);
     const double remote =
         isProgram ? section.ReadInteger("Version", 0) / 10000.0 : section.ReadFloat("Timestamp", 0);
-    if (IsNewer(local, remote)) offered.push_back(MakeRecord(section, isProgram));
+    if (!IsNewer(local, remote)) continue;
+    TUpdateRecord record = MakeRecord(section, isProgram);
+    if (isProgram && !record.IsVerifiable()) continue;
+    offered.push_back(std::move(record));
   }
   return offered;
 }
@@ -107,13 +118,47 @@ std::optional<std::string> UnsafeFileNameReason(std::string_view file) {
   return std::nullopt;
 }
 
-bool IsProgramDownload(const TUpdateRecord& record, std::string_view programPath) {
-  return record.IsProgram || IsProgramEntry(programPath, record.File);
+std::optional<std::string> UnsafeDatNameReason(std::string_view file) {
+  constexpr std::string_view kDatSuffix = ".qdat";
+  if (file.size() <= kDatSuffix.size() ||
+      !SameText(file.substr(file.size() - kDatSuffix.size()), kDatSuffix)) {
+    return "a dat entry may only write a \".qdat\" file";
+  }
+  return std::nullopt;
 }
+
+std::optional<std::string> RefusedDownloadReason(const TUpdateRecord& record,
+                                                 std::string_view programPath,
+                                                 const std::string& folder) {
+  if (auto reason = UnsafeFileNameReason(record.File)) return reason;
+  if (!record.IsProgram) {
+    if (auto reason = UnsafeDatNameReason(record.File)) return reason;
+  }
+  if (!record.IsVerifiable()) return "the update list gives no Sha256 and Size for it";
+  if (record.ExactSize > static_cast<int64_t>(kMaxUpdateFileSize))
+    return "its Size is over the " + std::to_string(kMaxUpdateFileSize >> 20) +
+           " MB a download may have";
+  const std::string path = JoinFolder(folder, LocalUpdateName(record, programPath));
+  const TWriteTargetState target = ExamineWriteTarget(path);
+  switch (target.Kind) {
+    case TWriteTargetKind::Link:
+      return "\"" + path + "\" is a link";
+    case TWriteTargetKind::Other:
+      return "\"" + path + "\" is not a regular file";
+    case TWriteTargetKind::Regular:
+      if (target.Executable && !record.IsProgram) return "\"" + path + "\" is an executable";
+      break;
+    case TWriteTargetKind::Missing:
+      break;
+  }
+  return std::nullopt;
+}
+
+bool IsProgramDownload(const TUpdateRecord& record, std::string_view) { return record.IsProgram; }
 
 std::string LocalUpdateName(const TUpdateRecord& record, std::string_view programPath) {
   if (!IsProgramDownload(record, programPath)) return record.File;
-  return std::string(kUpdatedProgramPrefix) + record.File;
+  return std::string(kUpdatedProgramPrefix) + PathFileName(programPath);
 }
 
 std::string JoinFolder(const std::string& folder, std::string_view name) {

@@ -26,6 +26,12 @@ struct TUpdateRecord {
   int32_t Size = 0;        // Size in bytes, the progress maximum
   std::string Section;     // the section's name
   bool IsProgram = false;  // the running program's own entry
+  std::string Sha256;      // Sha256 in lower case when it is 64 hex digits, else ""
+  int64_t ExactSize = -1;  // Size when it is a number from 0 up, else -1
+
+  // True when the list gives both the SHA-256 and the exact size, without
+  // which nothing is written.
+  bool IsVerifiable() const { return !Sha256.empty() && ExactSize >= 0; }
 };
 
 // The program's own version as the check compares it: 0.642.
@@ -49,7 +55,9 @@ double LocalDatTimeStamp(const std::string& folder, std::string_view section);
 // The entries of `list` to offer, in list order: a section matching the
 // program is compared by version (Version / 10000 against the program's),
 // any other by the local dat's time stamp against Timestamp. Without
-// `offerProgram` the program's sections are never offered.
+// `offerProgram` the program's sections are never offered, nor one that
+// lacks Sha256 or Size (IsVerifiable): a build is offered only when its
+// bytes can be checked against the signed list.
 std::vector<TUpdateRecord> OfferedUpdates(const TUpdateList& list, std::string_view programPath,
                                           const std::string& folder, bool offerProgram = true);
 
@@ -71,14 +79,27 @@ std::string UpdateBaseUrl(std::string_view setting);
 // Windows), "..", and control characters.
 std::optional<std::string> UnsafeFileNameReason(std::string_view file);
 
+// Why a dat entry must not write `file` (already a plain name), or nullopt:
+// a dat entry writes only a "*.qdat" name, so never an executable, the
+// programs, the settings or a cache file.
+std::optional<std::string> UnsafeDatNameReason(std::string_view file);
+
+// Why `record` must not be downloaded into `folder`, or nullopt: an unsafe
+// File, a dat name UnsafeDatNameReason refuses, no Sha256 or Size in the
+// list, a Size over kMaxUpdateFileSize, or a local file that is a link, no
+// regular file, or (for a dat) an executable. Nothing is fetched for it.
+std::optional<std::string> RefusedDownloadReason(const TUpdateRecord& record,
+                                                 std::string_view programPath,
+                                                 const std::string& folder);
+
 // True when downloading `record` brings a new program build: it is the
-// program's entry, or its File names the running program (the program's
-// path matches "*" + File). Such a download goes to "upd-" + File and is
-// started through the self-replacement protocol.
+// program's own entry. Such a download goes to "upd-" + the running
+// program's file name and is started through the self-replacement protocol.
 bool IsProgramDownload(const TUpdateRecord& record, std::string_view programPath);
 
-// The local file name a record is written to: its File, or "upd-" + File for
-// a program download, which must never overwrite the running program.
+// The local file name a record is written to: its File, or "upd-" + the
+// program's file name for a program download, which must never overwrite
+// the running program.
 std::string LocalUpdateName(const TUpdateRecord& record, std::string_view programPath);
 
 // `folder` joined with `name`; just `name` for an empty folder.

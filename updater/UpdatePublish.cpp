@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/Path.h"
+#include "updater/Sodium.h"
 #include "updater/UpdateCheck.h"
 
 namespace vexmoor {
@@ -35,7 +36,8 @@ class TListWriter {
     const std::string path = folder_ + key.File;
     const bool present = PathExists(path) && !IsFolder(path);
     if (!present)
-      result_.Warnings.push_back(key.File + " is not beside the keys file: no Size given");
+      result_.Warnings.push_back(key.File +
+                                 " is not beside the keys file: no Size or Sha256 given");
     std::string& text = result_.Text;
     if (!text.empty()) text += "\r\n";
     text += "[" + key.File + "]\r\n";
@@ -43,7 +45,10 @@ class TListWriter {
     AddKey(text, "File", key.File);
     AddKey(text, "Version", key.Version);
     if (!isProgram) AddKey(text, "Timestamp", DatTimeStampText(key, path, present));
-    if (present) AddKey(text, "Size", std::to_string(InputFile(path).Size()));
+    if (present) {
+      AddKey(text, "Size", std::to_string(InputFile(path).Size()));
+      AddKey(text, "Sha256", FileSha256Hex(path));
+    }
   }
 
   TPublishedList Take() { return std::move(result_); }

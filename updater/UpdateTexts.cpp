@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "encoder/EncodeTime.h"
+#include "catalogue/DayCount.h"
 
 namespace vexmoor {
 

@@ -1,7 +1,10 @@
 #include "updater/Updater.h"
 
+#include <algorithm>
+
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "updater/Sodium.h"
 
 namespace vexmoor {
 
@@ -91,10 +94,31 @@ void TUpdater::Fetch(const std::string& url, size_t limit, bool countBytes, cons
   CheckStatus();
 }
 
+std::string TUpdater::FetchSignature(const std::string& listUrl, const std::string& signatureUrl) {
+  std::string signature;
+  try {
+    Fetch(signatureUrl, kMaxUpdateSignatureSize, false,
+          [&signature](std::string_view data) { signature += data; });
+  } catch (const EHttpException& error) {
+    // A server that cannot be reached is a failed request like any other.
+    if (cancelled_ || error.Status() == 0) throw;
+    throw EUntrustedList(UnsignedListText(listUrl, signatureUrl, error.what()));
+  } catch (const Error& error) {
+    if (cancelled_) throw;
+    throw EUntrustedList(UnsignedListText(listUrl, signatureUrl, error.what()));
+  }
+  return signature;
+}
+
 TUpdateList TUpdater::FetchList() {
+  if (trustedKeys_.empty()) throw EUntrustedList(NoTrustedKeyText());
+  const std::string listUrl = baseUrl_ + std::string(kUpdateListName);
+  const std::string signatureUrl = baseUrl_ + std::string(kUpdateSignatureName);
+  // The list stays bytes in memory until its signature is checked.
   std::string list;
-  Fetch(baseUrl_ + std::string(kUpdateListName), kMaxUpdateListSize, false,
-        [&list](std::string_view data) { list += data; });
+  Fetch(listUrl, kMaxUpdateListSize, false, [&list](std::string_view data) { list += data; });
+  const std::string signature = FetchSignature(listUrl, signatureUrl);
+  VerifyUpdateList(list, signature, trustedKeys_, listUrl, signatureUrl);
   return ParseUpdateList(list);
 }
 
@@ -105,17 +129,36 @@ std::vector<TUpdateRecord> TUpdater::Check(std::string_view programPath, const s
 
 std::string TUpdater::Download(const TUpdateRecord& record, std::string_view programPath,
                                const std::string& folder) {
-  if (const auto reason = UnsafeFileNameReason(record.File)) {
+  if (const auto reason = RefusedDownloadReason(record, programPath, folder)) {
     throw FormatError("refusing to download \"" + record.File + "\" of entry \"" + record.Section +
                       "\": " + *reason);
   }
   const std::string path = JoinFolder(folder, LocalUpdateName(record, programPath));
   counters_.StartItem();
   // The body goes straight to a temporary beside the file, which replaces
-  // the file only once the whole body arrived with a 2xx status.
-  TPendingFile pending(path);
-  Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true,
-        [&pending](std::string_view data) { pending.Append(data); });
+  // the file only once the whole body arrived with a 2xx status and is the
+  // file the signed list describes.
+  TPendingFile pending(path, TPendingFile::TLinks::Replace);
+  TSha256 sum;
+  int64_t received = 0;
+  Fetch(UpdateFileUrl(baseUrl_, record.File), kMaxUpdateFileSize, true, [&](std::string_view data) {
+    received += static_cast<int64_t>(data.size());
+    if (received > record.ExactSize) {
+      throw Error("the server sent more than the " + std::to_string(record.ExactSize) +
+                  " bytes the signed list gives; the download was cut off");
+    }
+    sum.Add(data);
+    pending.Append(data);
+  });
+  if (received != record.ExactSize) {
+    throw Error("the server sent " + std::to_string(received) + " bytes, the signed list gives " +
+                std::to_string(record.ExactSize));
+  }
+  const std::string actual = sum.FinishHex();
+  if (actual != record.Sha256) {
+    throw Error("its SHA-256 is " + actual + ", the signed list gives " + record.Sha256 +
+                ": the file was changed after the list was signed");
+  }
   pending.Commit();
   // The new build is started right after the run: it must be a program.
   if (IsProgramDownload(record, programPath)) MakeExecutable(path);
@@ -126,12 +169,20 @@ TUpdateRunResult TUpdater::Run(const std::vector<TUpdateRecord>& records,
                                const std::vector<bool>& checked, std::string_view programPath,
                                const std::string& folder) {
   TUpdateRunResult result;
+  int64_t listed = 0;  // the listed sizes of the run's downloads so far
   for (size_t i = 0; i < records.size(); ++i) {
     if (i >= checked.size() || !checked[i]) continue;
     const TUpdateRecord& record = records[i];
     TUpdateOutcome outcome{i, JoinFolder(folder, LocalUpdateName(record, programPath)), {}};
     if (onItem_) onItem_(record, outcome.LocalPath);
     try {
+      if (record.ExactSize > kMaxUpdateRunSize - listed) {
+        throw FormatError("refusing to download \"" + record.File + "\" of entry \"" +
+                          record.Section + "\": the listed sizes add up to more than the " +
+                          MegaBytes(static_cast<size_t>(kMaxUpdateRunSize)) +
+                          " one update run may fetch");
+      }
+      listed += std::max<int64_t>(record.ExactSize, 0);
       Download(record, programPath, folder);
       if (IsProgramDownload(record, programPath)) result.ProgramUpdatePath = outcome.LocalPath;
     } catch (const Error& error) {

@@ -20,6 +20,7 @@
 #include "updater/UpdateConfig.h"
 #include "updater/UpdateList.h"
 #include "updater/UpdateTexts.h"
+#include "updater/UpdateTrust.h"
 
 namespace vexmoor {
 
@@ -64,10 +65,18 @@ class TUpdater {
   void SetOnProgress(ProgressEvent handler) { onProgress_ = std::move(handler); }
   void SetOnItem(ItemEvent handler) { onItem_ = std::move(handler); }
 
-  // Fetches base URL + "update2.cgi" and parses it. Throws EHttpException
-  // when the request fails or its final status is not 2xx (400 and 401
-  // included, whose body is an error page, not a list), and Error when the
-  // body is larger than kMaxUpdateListSize.
+  // The keys a list must be signed by (see TrustedUpdateKeys); none by
+  // default, and then no list is read.
+  void SetTrustedKeys(std::vector<TMinisignPublicKey> keys) { trustedKeys_ = std::move(keys); }
+
+  // Fetches base URL + "update2.cgi" and "update2.cgi.minisig", verifies
+  // the list against the trusted keys, and only then parses it. Throws
+  // EUntrustedList, before any request, when no key is trusted, and when
+  // the signature is refused by the server (a status of 402 and above),
+  // is too large, does not read or does not verify;
+  // EHttpException when the list's request fails or its final status is not
+  // 2xx (400 and 401 included, whose body is an error page, not a list);
+  // Error when the list is larger than kMaxUpdateListSize.
   TUpdateList FetchList();
 
   // FetchList, then the entries offered to `programPath` whose dats lie in
@@ -78,20 +87,25 @@ class TUpdater {
 
   // Downloads `record` to its local name in `folder` and returns the path
   // written. The body streams into a temporary file beside the target
-  // (memory stays flat whatever its size), which is renamed over the
-  // target only after the whole body arrived with a 2xx status; on any
-  // failure the temporary is removed and an existing file is untouched. A
-  // program build is made executable (MakeExecutable). Counters().Current
-  // starts at 0. Throws FormatError, writing and fetching nothing, for an
-  // unsafe File (UnsafeFileNameReason); IoError, fetching nothing, when no
+  // (memory stays flat whatever its size) while its SHA-256 is summed; the
+  // temporary is renamed over the target (a link there is replaced, never
+  // followed) only after the whole body arrived with a 2xx status, with
+  // exactly the record's ExactSize and Sha256; on any failure the temporary
+  // is removed and an existing file is untouched. A program build is made
+  // executable (MakeExecutable). Counters().Current starts at 0. Throws
+  // FormatError, writing and fetching nothing, for a record
+  // RefusedDownloadReason refuses; IoError, fetching nothing, when no
   // temporary can be created in `folder`; EHttpException for a failed
-  // request or status; Error for a body over kMaxUpdateFileSize; IoError
-  // when the file cannot be written or renamed.
+  // request or status; Error for a body longer or shorter than ExactSize
+  // (a longer one is cut as it passes the size) or of another SHA-256;
+  // IoError when the file cannot be written or renamed.
   std::string Download(const TUpdateRecord& record, std::string_view programPath,
                        const std::string& folder);
 
   // Downloads every record whose `checked` flag is set (a missing flag counts
-  // as unchecked), in order; a failure is recorded and the run goes on.
+  // as unchecked), in order; a failure is recorded and the run goes on. A
+  // record whose ExactSize would take the run's listed sizes past
+  // kMaxUpdateRunSize is refused without a request.
   TUpdateRunResult Run(const std::vector<TUpdateRecord>& records, const std::vector<bool>& checked,
                        std::string_view programPath, const std::string& folder);
 
@@ -107,7 +121,10 @@ class TUpdater {
   void Fetch(const std::string& url, size_t limit, bool countBytes, const BodySink& sink);
   void CheckStatus() const;
 
+  std::string FetchSignature(const std::string& listUrl, const std::string& signatureUrl);
+
   std::string baseUrl_;
+  std::vector<TMinisignPublicKey> trustedKeys_;
   TByteCounters& counters_;
   THttpCli http_;
   ProgressEvent onProgress_;

@@ -137,6 +137,7 @@ bool ProgramHandedOver() { return handedOver; }
 TUpdateFormConfig DefaultUpdateFormConfig() {
   TUpdateFormConfig config;
   config.BaseUrl = UpdateBaseUrl(TSettingsStore().ReadText("UpdateURL"));
+  config.PublicKey = TSettingsStore().ReadText("UpdatePublicKey");
   config.ProgramPath = ExecutablePath();
   config.Folder = QFile::encodeName(QDir::currentPath()).toStdString();
   config.Restart = [programPath = config.ProgramPath](const std::string& downloadedPath) {
@@ -245,6 +246,7 @@ void TUpdateForm::UpdateTimerTimer() {
   progress_->setValue(0);
   std::vector<TUpdateRecord> offered;
   try {
+    updater_.SetTrustedKeys(TrustedUpdateKeys(config_.PublicKey));
     offered =
         updater_.Check(config_.ProgramPath, config_.Folder, CanReplaceProgram(config_.ProgramPath));
   } catch (...) {

@@ -29,6 +29,9 @@ struct TUpdateFormConfig {
   std::string BaseUrl;      // the update service, ending in "update/"
   std::string ProgramPath;  // the running program's full path
   std::string Folder;       // where the dats lie and downloads go; "" is the current folder
+  // The `UpdatePublicKey` setting: a minisign public key line trusted beside
+  // the built-in key (TrustedUpdateKeys); "" for none.
+  std::string PublicKey;
   // Hands over to the downloaded build at `downloadedPath` (started with
   // "-update" and ProgramPath) and ends the application; the window calls it
   // after a run that downloaded the program entry. An error it throws is
@@ -37,9 +40,9 @@ struct TUpdateFormConfig {
 };
 
 // The base URL from the `UpdateURL` setting (the compiled default when it is
-// missing or blank), this program, the current folder (the program's, which
-// start-up made current), and the hand-over of StartProgramUpdate followed
-// by the application's quit.
+// missing or blank), the `UpdatePublicKey` setting, this program, the
+// current folder (the program's, which start-up made current), and the
+// hand-over of StartProgramUpdate followed by the application's quit.
 TUpdateFormConfig DefaultUpdateFormConfig();
 
 // True once the default restart has started a new build to replace this

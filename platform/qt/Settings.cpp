@@ -97,6 +97,11 @@ void TSettingsStore::WriteFlag(std::string_view name, bool value) {
   if (settings_) settings_->setValue(Key(name), value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+bool TSettingsStore::Holds(std::string_view name) const {
+  SettingDef(name);
+  return Readable() && settings_->contains(Key(name));
+}
+
 void TSettingsStore::RemoveAll() {
   if (settings_) settings_->clear();
 }

@@ -34,6 +34,7 @@ inline constexpr TSettingDef kSettingsTable[] = {
     {"QuenDat", TSettingType::Text, "Quen-NDS.qdat"},
     {"InstallDir", TSettingType::Text, ""},  // read by moorpurge only
     {"UpdateURL", TSettingType::Text, ""},   // the update service; "" is the compiled default
+    {"UpdatePublicKey", TSettingType::Text, ""},  // a minisign key line trusted for update lists
 };
 
 // The definition of `name`; throws std::logic_error for a name not in the table.
@@ -59,6 +60,10 @@ class TSettingsStore {
   void WriteText(std::string_view name, const std::string& value);
   // Stored as the text "1" or "0".
   void WriteFlag(std::string_view name, bool value);
+
+  // True when the value is stored (not just defaulted), as read when the
+  // store was made.
+  bool Holds(std::string_view name) const;
 
   // Removes every value of the key (moorpurge's clean upgrade).
   void RemoveAll();

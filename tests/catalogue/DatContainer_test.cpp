@@ -12,6 +12,7 @@
 #include "catalogue/Rc4.h"
 #include "codec/aPLib.h"
 #include "platform/Errors.h"
+#include "scan/AuditState.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Errors.h"
+#include "scan/AuditState.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {
@@ -55,6 +56,11 @@ class DatLoaderTest : public test::TempDirTest {
     EXPECT_EQ(state_.DatFields, "INDEX|CRC32|NAME");
     EXPECT_EQ(state_.DatPath, dir_ / "previous.qdat");
   }
+  // The native loader through the session, which reads the cache.
+  bool LoadQuenDatInSession(const std::string& path) {
+    state_.DatLoader = TDatLoader::QuenDat;
+    return RunDatLoader(state_, path);
+  }
   TAuditState state_;
 };
 
@@ -99,7 +105,7 @@ TEST_F(DatLoaderTest, CacheFileBesideTheDatGivesCachedEntries) {
   CacheSet(found, 0x11111111, 1);
   WriteCacheFile(found, dir_ / "set.qcache");
   CacheSet(state_.CacheTable, 0x0A1B2C3D, 1);  // replaced by the file
-  ASSERT_TRUE(LoadQuenDat(state_, path));
+  ASSERT_TRUE(LoadQuenDatInSession(path));
   EXPECT_EQ(state_.Catalogue[0].Status, StatusMissing);
   EXPECT_EQ(state_.Catalogue[1].Status, StatusCached);
   EXPECT_EQ(state_.Catalogue[1].StatusText, "Cached");
@@ -109,7 +115,7 @@ TEST_F(DatLoaderTest, WithCachingOffTheTableCarriesOver) {
   dir_.Write("set.qcache", "QCAC\xE8\x03\0\0\0\0");
   state_.CacheResults = false;
   CacheSet(state_.CacheTable, 0x22222222, 1);
-  ASSERT_TRUE(LoadQuenDat(state_, dir_.Write("set.qdat", kNative)));
+  ASSERT_TRUE(LoadQuenDatInSession(dir_.Write("set.qdat", kNative)));
   EXPECT_EQ(state_.Catalogue[2].Status, StatusCached);
   EXPECT_EQ(state_.CacheTable.Count(), 1u);
 }
@@ -150,7 +156,7 @@ TEST_F(DatLoaderTest, MarkerOnlyInsideALongerLineEmptiesTheCatalogue) {
   LoadPrevious();
   CacheSet(state_.CacheTable, 1, 1);
   dir_.Write("odd.qcache", "QCAC\xE8\x03\0\0\0\0");
-  EXPECT_THROW(LoadQuenDat(state_, dir_.Write("odd.qdat", "[INFO]\nMASK=*.gba\nX=[DAT]\n1|1|a\n")),
+  EXPECT_THROW(LoadQuenDatInSession(dir_.Write("odd.qdat", "[INFO]\nMASK=*.gba\nX=[DAT]\n1|1|a\n")),
                FormatError);
   EXPECT_EQ(state_.DatMask, "*.gba");
   EXPECT_EQ(state_.Catalogue.Count(), 0u);

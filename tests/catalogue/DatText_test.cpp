@@ -9,6 +9,7 @@
 #include "catalogue/General.h"
 #include "catalogue/TextLines.h"
 #include "platform/Errors.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor {
 namespace {
@@ -108,7 +109,8 @@ class NativeEntries : public ::testing::Test {
  protected:
   void Parse(std::string_view fields, std::string_view text) {
     text_ = std::string(text);
-    AppendNativeEntries(catalogue_, cache_, SplitLines(text_), 0, NativeColumns(fields));
+    AppendNativeEntries(catalogue_, SplitLines(text_), 0, NativeColumns(fields));
+    SeedStatuses(catalogue_, cache_);
   }
   std::string text_;
   TCatalogue catalogue_;
@@ -189,7 +191,8 @@ class RomCenterEntries : public NativeEntries {
  protected:
   void Parse(std::string_view text) {
     text_ = std::string(text);
-    AppendRomCenterEntries(catalogue_, cache_, SplitLines(text_), 0);
+    AppendRomCenterEntries(catalogue_, SplitLines(text_), 0);
+    SeedStatuses(catalogue_, cache_);
   }
 };
 

@@ -8,6 +8,7 @@
 #include "catalogue/DatContainer.h"
 #include "catalogue/DatLoader.h"
 #include "catalogue/TextLines.h"
+#include "scan/AuditState.h"
 
 namespace vexmoor {
 namespace {

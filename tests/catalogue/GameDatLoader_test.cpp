@@ -12,6 +12,7 @@
 #include "catalogue/RomList.h"
 #include "platform/Errors.h"
 #include "reports/FixDat.h"
+#include "scan/AuditState.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "scan/CRC32.h"
-#include "scan/Sqlite.h"
+#include "catalogue/TextLines.h"
+#include "scan/store/Sqlite.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 #include "tests/scan/ScanTestUtil.h"

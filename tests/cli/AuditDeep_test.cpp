@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/TextLines.h"
 #include "cli/Commands.h"
 #include "platform/FaultFileSystem.h"
-#include "scan/CRC32.h"
 #include "support/ArchiveBuilder.h"
 #include "support/DeepTree.h"
 #include "support/TempDir.h"

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "catalogue/TextLines.h"
 #include "cli/AuditOutput.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"

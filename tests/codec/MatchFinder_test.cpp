@@ -15,7 +15,7 @@ namespace vexmoor {
 namespace {
 
 using ap::Match;
-using ap::MatchFinder;
+using ap::TMatchFinder;
 
 class MatchFinderTest : public ::testing::Test {
  protected:
@@ -25,7 +25,7 @@ class MatchFinderTest : public ::testing::Test {
     text_ = std::move(text);
     bytes_.assign(text_.begin(), text_.end());
     work_.assign(ap::kWorkMemorySize, 0xA5);  // stale garbage must not matter
-    finder_ = std::make_unique<MatchFinder>(Bytes(), uint32_t(text_.size()), work_.data());
+    finder_ = std::make_unique<TMatchFinder>(Bytes(), uint32_t(text_.size()), work_.data());
   }
   const uint8_t* Bytes() const { return bytes_.data(); }
 
@@ -42,7 +42,7 @@ class MatchFinderTest : public ::testing::Test {
   std::string text_;
   std::vector<uint8_t> bytes_;
   std::vector<uint8_t> work_;
-  std::unique_ptr<MatchFinder> finder_;
+  std::unique_ptr<TMatchFinder> finder_;
 };
 
 TEST_F(MatchFinderTest, FindsTheRepeatNearestFirst) {
@@ -67,10 +67,10 @@ TEST_F(MatchFinderTest, BatchedSearchesEqualSingleSearches) {
   Load(bench::GeneratedDatText(1500) + bench::GeneratedBinary(60000, 9));
   const uint32_t size = uint32_t(text_.size());
   for (uint32_t position = 1; position < size; position += position + 9 < size ? 7 : 1) {
-    const uint32_t count = std::min(size - position, ap::MatchFinder::kMaxBatch);
+    const uint32_t count = std::min(size - position, ap::TMatchFinder::kMaxBatch);
     finder_->InsertUpTo(position + count);
-    ap::Search searches[ap::MatchFinder::kMaxBatch];
-    ap::Matches found[ap::MatchFinder::kMaxBatch];
+    ap::Search searches[ap::TMatchFinder::kMaxBatch];
+    ap::Matches found[ap::TMatchFinder::kMaxBatch];
     for (uint32_t i = 0; i < count; ++i) searches[i] = {position + i, ap::kMaxCandidates, 256, i == 0 ? 0 : 32u * i};
     finder_->FindMany(searches, count, found);
     for (uint32_t i = 0; i < count; ++i) {
@@ -108,10 +108,10 @@ TEST_F(MatchFinderTest, FindsTheLongestNearestRepeatLikePlainComparison) {
   Load(text);
   const uint32_t size = uint32_t(text_.size());
   for (uint32_t position = 1; position < size;) {
-    const uint32_t count = std::min({1 + position % ap::MatchFinder::kMaxBatch, size - position});
+    const uint32_t count = std::min({1 + position % ap::TMatchFinder::kMaxBatch, size - position});
     finder_->InsertUpTo(position + count);
-    ap::Search searches[ap::MatchFinder::kMaxBatch];
-    ap::Matches found[ap::MatchFinder::kMaxBatch];
+    ap::Search searches[ap::TMatchFinder::kMaxBatch];
+    ap::Matches found[ap::TMatchFinder::kMaxBatch];
     for (uint32_t i = 0; i < count; ++i) searches[i] = {position + i, ap::kMaxCandidates, ap::kMaxLength, 0};
     finder_->FindMany(searches, count, found);
     for (uint32_t i = 0; i < count; ++i, ++position) {

@@ -16,6 +16,7 @@
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
 #include "platform/File.h"
+#include "scan/AuditState.h"
 #include "support/TempDir.h"
 #include "support/WriteFaults.h"
 

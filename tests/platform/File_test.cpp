@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "support/TempDir.h"
@@ -40,6 +44,78 @@ TEST_F(WriteFileAtomicallyTest, KeepsPermissionsAndLinks) {
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
 #endif
+}
+
+// Names in `folder`, sorted.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Writes `name` in `dir` last modified `age` ago.
+std::string Aged(const test::TempDir& dir, const std::string& name, std::chrono::minutes age) {
+  const std::string path = dir.Write(name, "partial");
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
+  return path;
+}
+
+TEST(OwnTemporaries, AreNamedAfterTheirTargetWithTheMarker) {
+  for (const char* own :
+       {"a.qdat.vexmoor-a1B2c3", "moorscan.vexmoor-ZZZZZZ", ".probe.vexmoor-000000"}) {
+    EXPECT_TRUE(IsOwnTemporaryName(own)) << own;
+  }
+  for (const char* foreign : {"a.qdat.abc123", "a.qdat.XXXXXX", "a.vexmoor-abc12",
+                              "a.vexmoor-abc1234", "a.vexmoor-ab_c12", "a.vexmoor-abc123.bak",
+                              ".vexmoor-abc123", "vexmoor-abc123", "a.qdat"}) {
+    EXPECT_FALSE(IsOwnTemporaryName(foreign)) << foreign;
+  }
+  test::TempDir dir;
+  TPendingFile pending(dir / "list.txt");
+  pending.Append("half");
+  const std::vector<std::string> names = Names(dir.Path());
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_TRUE(names[0].starts_with("list.txt.vexmoor-")) << names[0];
+  EXPECT_TRUE(IsOwnTemporaryName(names[0])) << names[0];
+}
+
+// A killed download or self-replacement left its temporary for good: the
+// stale ones of ours go, nothing else does.
+TEST(OwnTemporaries, OnlyStaleOnesOfOursAreRemoved) {
+  using namespace std::chrono_literals;
+  test::TempDir dir, outside;
+  Aged(dir, "Quen-NDS.qdat.vexmoor-Ab12Cd", 11min);
+  Aged(dir, "moorscan.vexmoor-000000", 60min);
+  Aged(dir, "upd-moorscan.vexmoor-fresh1", 1min);  // a run still writing it
+  Aged(dir, "Quen-NDS.qdat.Ab12Cd", 60min);        // not ours
+  Aged(dir, "notes.vexmoor-abcdef.txt", 60min);
+  Aged(dir, "backup.vexmoor-abc", 60min);
+  Aged(dir, "folder.vexmoor-abcdef/inside.vexmoor-abcdef", 60min);
+  std::filesystem::last_write_time(dir / "folder.vexmoor-abcdef",
+                                   std::filesystem::file_time_type::clock::now() - 60min);
+  const std::string target = Aged(outside, "target.vexmoor-abcdef", 60min);
+  std::filesystem::create_symlink(target, dir / "link.vexmoor-abcdef");
+
+  EXPECT_EQ(RemoveStaleTemporaries(dir.Path()), 2u);
+  EXPECT_EQ(Names(dir.Path()),
+            (std::vector<std::string>{"Quen-NDS.qdat.Ab12Cd", "backup.vexmoor-abc",
+                                      "folder.vexmoor-abcdef", "link.vexmoor-abcdef",
+                                      "notes.vexmoor-abcdef.txt", "upd-moorscan.vexmoor-fresh1"}));
+  EXPECT_TRUE(std::filesystem::exists(dir / "folder.vexmoor-abcdef/inside.vexmoor-abcdef"));
+  EXPECT_EQ(test::ReadFile(target), "partial");
+  EXPECT_EQ(RemoveStaleTemporaries(dir / "missing"), 0u);
+}
+
+TEST(OwnTemporaries, TheFirstWriteIntoAFolderSweepsIt) {
+  using namespace std::chrono_literals;
+  test::TempDir dir;
+  Aged(dir, "Quen-NDS.qdat.vexmoor-Ab12Cd", 30min);
+  Aged(dir, "have.txt.vexmoor-k1LLed", 2min);
+  WriteFileAtomically(dir / "have.txt", "list");
+  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"have.txt", "have.txt.vexmoor-k1LLed"}));
 }
 
 TEST_F(WriteFileAtomicallyTest, MissingFolderFailsWithIoError) {

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,7 +80,7 @@ class PurgeTest : public QObject {
     TPurgeSettings settings;
     const TPurgeResult result = RunPurge(settings, other_);
     QVERIFY(!result.Confirmed);
-    QCOMPARE(TPurgeQuestions::Asked(), QStringList{QString::fromLatin1(kConfirmText)});
+    QCOMPARE(TPurgeQuestions::Asked(), QStringList{ConfirmQuestion()});
     QCOMPARE(StoredValue(QStringLiteral("ScanFolder")), QStringLiteral("/roms"));
     QVERIFY(QFile::exists(program_ + QStringLiteral("/Quen-NDS.qdat")));
     QVERIFY(QFile::exists(other_ + QStringLiteral("/Quen-NDS.qdat")));
@@ -90,7 +91,7 @@ class PurgeTest : public QObject {
     TPurgeSettings settings;
     const TPurgeResult result = RunPurge(settings, other_);
     QCOMPARE(TPurgeQuestions::Asked(),
-             (QStringList{QString::fromLatin1(kConfirmText), QString::fromLatin1(kLoadText)}));
+             (QStringList{ConfirmQuestion(), QString::fromLatin1(kLoadText)}));
     QCOMPARE(result.Folder, program_ + QLatin1Char('/'));
     QCOMPARE(StoredValue(QStringLiteral("ProgramDir")), QString());
     QCOMPARE(StoredValue(QStringLiteral("ScanFolder")), QString());
@@ -100,6 +101,47 @@ class PurgeTest : public QObject {
     QCOMPARE(Entries(other_).size(), 4);
     QVERIFY(!result.Started);
     QVERIFY(result.Failures.isEmpty());
+  }
+
+  // A self-hosted update service and its key survive, and the question says so.
+  void theUpdateServiceSettingsAreKept() {
+    {
+      TSettingsStore settings;
+      settings.WriteText("UpdateURL", "https://dats.example/update/");
+      settings.WriteText("UpdatePublicKey", "RWQkey");
+    }
+    TPurgeQuestions::Script({true, false});
+    TPurgeSettings settings;
+    RunPurge(settings, other_);
+    QVERIFY(TPurgeQuestions::Asked()[0].contains(QStringLiteral("UpdateURL and UpdatePublicKey")));
+    QCOMPARE(StoredValue(QStringLiteral("UpdateURL")), QStringLiteral("https://dats.example/update/"));
+    QCOMPARE(StoredValue(QStringLiteral("UpdatePublicKey")), QStringLiteral("RWQkey"));
+    QCOMPARE(StoredValue(QStringLiteral("ScanFolder")), QString());
+  }
+
+  // A running auditor writes its settings back at its close: the purge
+  // refuses while one runs from the folder, and names it.
+  void aRunningAuditorInTheFolderIsRefused() {
+    const QString program = QDir(program_).filePath(QStringLiteral("moorscan"));
+    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+    QProcess running;
+    running.start(program, {QStringLiteral("30")});
+    QVERIFY(running.waitForStarted());
+    TPurgeQuestions::Script({true, false});
+    TPurgeSettings settings;
+    const TPurgeResult result = RunPurge(settings, other_);
+    const qint64 pid = running.processId();
+    running.kill();
+    running.waitForFinished();
+    QVERIFY(!result.Confirmed);
+    QCOMPARE(TPurgeQuestions::Asked().size(), 1);
+    QVERIFY2(TPurgeQuestions::Asked()[0].contains(QStringLiteral("Vexmoor is running from")),
+             qPrintable(TPurgeQuestions::Asked()[0]));
+    QVERIFY(TPurgeQuestions::Asked()[0].contains(QStringLiteral("process %1").arg(pid)));
+    QCOMPARE(result.Failures.size(), 1);
+    QCOMPARE(StoredValue(QStringLiteral("ScanFolder")), QStringLiteral("/roms"));
+    QVERIFY(QFile::exists(program_ + QStringLiteral("/Quen-NDS.qdat")));
+    QCOMPARE(RunningAuditor(program_), QString());  // ended
   }
 
   // A FIFO where the key's file lies would hold the purge for ever if it

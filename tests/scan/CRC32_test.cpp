@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "catalogue/TextLines.h"
 #include "platform/Errors.h"
 #include "support/RandomData.h"
 #include "support/TempDir.h"

@@ -334,6 +334,7 @@ TEST_F(ScanEngineTest, NoSecondScanAndNoLoadWhileOneRuns) {
   const std::string dat =
       dir_.Write("x.qdat", "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n0001|00000001|A\r\n");
   bool refusedScan = false, refusedLoad = false, tried = false;
+  state_.DatLoader = TDatLoader::QuenDat;
   TScanEngine engine(state_, list_, sort_, cancel_, Recording());
   onPump_ = [&] {
     if (std::exchange(tried, true)) return;
@@ -343,7 +344,7 @@ TEST_F(ScanEngineTest, NoSecondScanAndNoLoadWhileOneRuns) {
       refusedScan = true;
     }
     try {
-      LoadQuenDat(state_, dat);
+      RunDatLoader(state_, dat);
     } catch (const Error&) {
       refusedLoad = true;
     }
@@ -352,7 +353,7 @@ TEST_F(ScanEngineTest, NoSecondScanAndNoLoadWhileOneRuns) {
   EXPECT_TRUE(refusedScan);
   EXPECT_TRUE(refusedLoad);
   EXPECT_EQ(state_.Catalogue.Count(), 0u);
-  EXPECT_TRUE(LoadQuenDat(state_, dat));  // allowed again afterwards
+  EXPECT_TRUE(RunDatLoader(state_, dat));  // allowed again afterwards
 }
 
 TEST_F(ScanEngineTest, TellsWhenItRebuildsTheListAndWhenItWritesTheStatusTexts) {

@@ -14,7 +14,7 @@
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
 #include "scan/EndPass.h"
-#include "tests/scan/ChecksumTestUtil.h"
+#include "tests/scan/store/ChecksumTestUtil.h"
 #include "support/ArchiveBuilder.h"
 #include "tests/scan/ScanTestUtil.h"
 

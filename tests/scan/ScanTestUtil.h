@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/AuditState.h"
 #include "catalogue/RomList.h"
+#include "scan/AuditState.h"
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
 #include "scan/ScanEngine.h"

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "platform/Errors.h"
-#include "scan/ArchiveTestUtil.h"
+#include "scan/archive/ArchiveTestUtil.h"
 #include "scan/cmpread.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"

@@ -118,6 +118,24 @@ class TMainWindowTest : public QObject {
     QVERIFY(!form->State().ChecksumCache);
   }
 
+  // moorpurge removed the settings while the window ran: the close must
+  // not write them back and undo the clean upgrade.
+  void settingsRemovedWhileRunningAreNotWrittenBack() {
+    auto form = Start();
+    form->Action(QStringLiteral("CacheItem"))->trigger();
+    {
+      TSettingsStore purge;
+      purge.RemoveAll();
+      purge.Sync();
+    }
+    QVERIFY(form->close());
+    form.reset();
+    const TSettingsStore settings;
+    QVERIFY(!settings.Holds("ProgramDir"));
+    QVERIFY(!settings.Holds("CacheResults"));
+    QVERIFY(!settings.Holds("QuenDat"));
+  }
+
   void matchTrimmedDumpsIsStoredAndReadBack() {
     auto form = Start();
     QAction* item = form->Action(QStringLiteral("TrimmedItem"));

@@ -21,6 +21,7 @@
 #include "shell/formMain.h"
 #include "updater/NginxServer.h"
 #include "updater/ScriptedServer.h"
+#include "updater/UpdateSigning.h"
 #include "updater/formUpdate.h"
 
 namespace vexmoor::test {
@@ -53,6 +54,21 @@ void EncodeDat(const QString& folder, int entries) {
   EncodeDats({(folder + "/Quen.dat").toStdString()}, options);
 }
 
+// The Size and Sha256 lines that describe `data`.
+std::string Verified(std::string_view data) {
+  return "Size=" + std::to_string(data.size()) + "\r\nSha256=" + Sha256Hex(data) + "\r\n";
+}
+
+// Answers a request for the list or its signature with `list`, signed;
+// false for any other request.
+bool ServeSignedList(ServerConnection& connection, const std::string& request,
+                     const std::string& list) {
+  if (request.find("update2.cgi") == std::string::npos) return false;
+  const bool signature = request.find("update2.cgi.minisig") != std::string::npos;
+  connection.Send("HTTP/1.0 200 OK\r\n\r\n" + (signature ? SignList(list) : list));
+  return true;
+}
+
 shell::TUpdateForm* OpenUpdateForm() {
   for (QWidget* widget : QApplication::topLevelWidgets()) {
     auto* form = qobject_cast<shell::TUpdateForm*>(widget);
@@ -73,6 +89,7 @@ class UpdateFormTest : public QObject {
   void Serve(const std::string& list,
              const std::vector<std::pair<QString, std::string>>& files = {}) {
     WriteAll(Path("www/update/update2.cgi"), list);
+    WriteAll(Path("www/update/update2.cgi.minisig"), SignList(list));
     for (const auto& [name, data] : files) WriteAll(Path("www/update/") + name, data);
     nginx_ = std::make_unique<NginxServer>(Path("www").toStdString(), "");
     QVERIFY2(nginx_->Running(), nginx_->ErrorLog().c_str());
@@ -83,6 +100,7 @@ class UpdateFormTest : public QObject {
     config.BaseUrl = baseUrl;
     config.ProgramPath = Path("prog/moorscan").toStdString();
     config.Folder = Path("local").toStdString();
+    config.PublicKey = MinisignPublicKeyLine(TestUpdatePublicKey());
     config.Restart = [this](const std::string& downloadedPath) {
       restarts_.push_back(downloadedPath);
     };
@@ -91,7 +109,10 @@ class UpdateFormTest : public QObject {
 
   // Opens the window and waits for the check to end.
   std::unique_ptr<shell::TUpdateForm> Check(const std::string& baseUrl) {
-    auto form = std::make_unique<shell::TUpdateForm>(nullptr, Config(baseUrl));
+    return Check(Config(baseUrl));
+  }
+  std::unique_ptr<shell::TUpdateForm> Check(shell::TUpdateFormConfig config) {
+    auto form = std::make_unique<shell::TUpdateForm>(nullptr, std::move(config));
     form->show();
     if (!QTest::qWaitFor(
             [&] { return form->ButtonPanel()->isVisible() || !shell::TDialogs::Shown().empty(); },
@@ -127,7 +148,7 @@ class UpdateFormTest : public QObject {
     const std::string file(3000, 'x');
     Serve(
         "[Quen.qdat]\r\nName=Quen "
-        "Set\r\nFile=Quen.qdat\r\nVersion=30000\r\nTimestamp=46000.5\r\nSize=3000\r\n"
+        "Set\r\nFile=Quen.qdat\r\nVersion=30000\r\nTimestamp=46000.5\r\n" + Verified(file) +
         "[Old.qdat]\r\nName=Old\r\nFile=Old.qdat\r\nTimestamp=0.0000000001\r\n"
         "[Midnight.qdat]\r\nName=Midnight\r\nFile=Midnight.qdat\r\nVersion=6430\r\nTimestamp="
         "46000\r\n",
@@ -200,8 +221,9 @@ class UpdateFormTest : public QObject {
 
   void theProgramRowRestartsOnlyWhenChecked() {
     const std::string list =
-        "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\nSize=5\r\n"
-        "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n";
+        "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n" + Verified("build") +
+        "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n" +
+        Verified("dat");
     Serve(list, {{"moorscan", "build"}, {"Quen.qdat", "dat"}});
     auto form = Check(nginx_->Url("/update/"));
     QCOMPARE(Column(*form, 0), (QStringList{"Vexmoor", "Quen Set"}));
@@ -219,7 +241,8 @@ class UpdateFormTest : public QObject {
   }
 
   void aFailedProgramDownloadStartsNothingAndSaysSo() {
-    Serve("[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n");
+    Serve("[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n" +
+          Verified("build"));
     auto form = Check(nginx_->Url("/update/"));
     form->UpdateButtonClick();
     QCOMPARE(form->result(), 1);
@@ -230,9 +253,9 @@ class UpdateFormTest : public QObject {
   }
 
   void aProgramThatCannotBeReplacedIsNotOffered() {
-    Serve(
-        "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n"
-        "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n");
+    Serve("[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n" +
+          Verified("build") +
+          "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n");
     auto config = Config(nginx_->Url("/update/"));
     config.ProgramPath = Path("absent/moorscan").toStdString();
     shell::TUpdateForm form(nullptr, config);
@@ -244,12 +267,9 @@ class UpdateFormTest : public QObject {
   void aStalledServerKeepsTheWindowResponsiveAndACloseEndsTheRequest() {
     ScriptedServer server([](ServerConnection& connection) {
       const std::string request = connection.ReadRequest();
-      if (request.find("update2.cgi") != std::string::npos) {
-        connection.Send(
-            "HTTP/1.0 200 "
-            "OK\r\n\r\n[Quen.qdat]\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\nSize=100000\r\n");
-        return;
-      }
+      const std::string list = "[Quen.qdat]\r\nFile=Quen.qdat\r\nTimestamp=46000.5\r\n" +
+                               Verified(std::string(100000, 'x'));
+      if (ServeSignedList(connection, request, list)) return;
       connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\nfirst bytes");
       connection.WaitForClose();
     });
@@ -273,12 +293,9 @@ class UpdateFormTest : public QObject {
   void aTricklingServerFailsTheDownloadAndTheOldDatStays() {
     ScriptedServer server([](ServerConnection& connection) {
       const std::string request = connection.ReadRequest();
-      if (request.find("update2.cgi") != std::string::npos) {
-        connection.Send(
-            "HTTP/1.0 200 OK\r\n\r\n[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\n"
-            "Timestamp=46000.5\r\n");
-        return;
-      }
+      const std::string list = "[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\n"
+                               "Timestamp=46000.5\r\n" + Verified(std::string(100000, 'x'));
+      if (ServeSignedList(connection, request, list)) return;
       connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n");
       connection.Trickle(std::string(100000, 'x'), 1, std::chrono::milliseconds(10));
     });
@@ -315,10 +332,12 @@ class UpdateFormTest : public QObject {
     EncodeDat(Path("www/update"), 2);
     // The served container is newer than the local one.
     const std::string served = ReadAll(Path("www/update/Quen.qdat"));
-    Serve("[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=99999\r\n");
+    Serve("[Quen.qdat]\r\nName=Quen Set\r\nFile=Quen.qdat\r\nTimestamp=99999\r\n" +
+          Verified(served));
     {
       TSettingsStore settings;
       settings.WriteText("UpdateURL", nginx_->Url("/update/"));
+      settings.WriteText("UpdatePublicKey", MinisignPublicKeyLine(TestUpdatePublicKey()));
     }
     QDir::setCurrent(Path("local"));
     shell::TMainForm main(Path("local").toStdString());
@@ -340,6 +359,82 @@ class UpdateFormTest : public QObject {
     QVERIFY_THROWS_EXCEPTION(Error, main.UpdateItemClick());
     QVERIFY(OpenUpdateForm() == nullptr);
     main.State().ScanRunning = false;
+  }
+  // Each list the window refuses offers nothing and says why in one report.
+  void aRefusedListOffersNothingAndSaysWhy() {
+    const std::string list = "[Quen.qdat]\r\nName=Quen\r\nFile=Quen.qdat\r\nTimestamp=99999\r\n" +
+                             Verified("dat");
+    Serve(list, {{"Quen.qdat", "dat"}});
+    const std::string url = nginx_->Url("/update/");
+    auto expectRefusal = [&](shell::TUpdateFormConfig config, const QString& part) {
+      shell::TDialogs::ClearShown();
+      auto form = Check(std::move(config));
+      QCOMPARE(shell::TDialogs::Shown().size(), size_t{1});
+      QVERIFY2(shell::TDialogs::Shown()[0].Text.contains(part),
+               qPrintable(shell::TDialogs::Shown()[0].Text));
+      QCOMPARE(form->ListView()->model()->rowCount(), 0);
+      QVERIFY(!form->ButtonPanel()->isVisible());
+    };
+    auto noKey = Config(url);
+    noKey.PublicKey = "";
+    expectRefusal(noKey, QStringLiteral("UpdatePublicKey setting"));
+    auto badKey = Config(url);
+    badKey.PublicKey = "RWQ not a key";
+    expectRefusal(badKey, QStringLiteral("UpdatePublicKey setting holds no usable key"));
+    auto stranger = Config(url);
+    stranger.PublicKey = MinisignPublicKeyLine(MinisignPublicKeyOf(MinisignGenerateKey()));
+    expectRefusal(stranger, QStringLiteral("which is not trusted here"));
+    WriteAll(Path("www/update/update2.cgi"), list + "[vexmoor]\r\nFile=vexmoor\r\n");
+    expectRefusal(Config(url), QStringLiteral("changed after signing"));
+    QFile::remove(Path("www/update/update2.cgi.minisig"));
+    expectRefusal(Config(url), QStringLiteral("is not signed"));
+    QVERIFY(!QFile::exists(Path("local/Quen.qdat")));
+  }
+
+  // Regression: an unsigned list that offered a shell script as the new
+  // build had it run after one press of Return.
+  void returnOnAnUnsignedListRunsNothing() {
+    Serve("");
+    WriteAll(Path("www/update/update2.cgi"),
+             "[moorscan]\r\nName=Vexmoor\r\nFile=moorscan\r\nVersion=9999\r\n" +
+                 Verified("#!/bin/sh\n"));
+    WriteAll(Path("www/update/moorscan"), "#!/bin/sh\n");
+    auto form = Check(nginx_->Url("/update/"));
+    QVERIFY(shell::TDialogs::Shown()[0].Text.contains(QStringLiteral("changed after signing")));
+    QTest::keyClick(form.get(), Qt::Key_Return);
+    QTest::qWait(100);
+    QVERIFY(!QFile::exists(Path("local/upd-moorscan")));
+    QVERIFY(restarts_.empty());
+  }
+
+  // Refused entries and a file changed after signing are named; the rest
+  // go on, and the changed file keeps its old bytes.
+  void refusedDownloadsAreNamedAndTheRestGoOn() {
+    Serve("[moorpurge]\r\nName=Purge\r\nFile=moorpurge\r\nTimestamp=99999\r\n" +
+              Verified("evil") +
+              "[Changed.qdat]\r\nName=Changed\r\nFile=Changed.qdat\r\nTimestamp=99999\r\n" +
+              Verified("signed bytes") +
+              "[Good.qdat]\r\nName=Good\r\nFile=Good.qdat\r\nTimestamp=99999\r\n" +
+              Verified("good"),
+          {{"moorpurge", "evil"}, {"Changed.qdat", "other bytes!"}, {"Good.qdat", "good"}});
+    WriteAll(Path("local/Changed.qdat"), "old");
+    auto form = Check(nginx_->Url("/update/"));
+    QCOMPARE(form->ListView()->model()->rowCount(), 3);
+    form->UpdateButtonClick();
+    QCOMPARE(shell::TDialogs::Shown().size(), size_t{1});
+    const QString text = shell::TDialogs::Shown()[0].Text;
+    QVERIFY2(text.contains(QStringLiteral("\"Purge\" (moorpurge) failed: refusing to download")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("(Changed.qdat) failed: its SHA-256")), qPrintable(text));
+    QVERIFY(!QFile::exists(Path("local/moorpurge")));
+    QCOMPARE(ReadAll(Path("local/Changed.qdat")), std::string("old"));
+    QCOMPARE(ReadAll(Path("local/Good.qdat")), std::string("good"));
+  }
+
+  void messageBoxesShowOutsideTextAsPlainText() {
+    const auto box = shell::TDialogs::MessageBox(
+        nullptr, {QStringLiteral("<h1>Quen</h1><a href=\"x\">x</a>"), QStringLiteral("Vexmoor")});
+    QCOMPARE(box->textFormat(), Qt::PlainText);
   }
 };
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "scan/Sqlite.h"
+#include "scan/store/Sqlite.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) return 2;

@@ -208,6 +208,55 @@ TEST(HttpCli, FailsOnAHeaderLineOverTheLimit) {
   EXPECT_EQ(client.http.ReasonPhrase(), "HTTP line too long");
 }
 
+// Sends `start`, then `repeat` again and again until the client goes away
+// (or a bound far past every limit of the client).
+ScriptedServer::Script Endless(std::string start, std::string repeat) {
+  return [start, repeat](ServerConnection& connection) {
+    if (connection.ReadRequest().empty() || !connection.Send(start)) return;
+    std::string block;
+    while (block.size() < 64 * 1024) block += repeat;
+    for (int i = 0; i < 100000 && connection.Send(block); ++i) {
+    }
+  };
+}
+
+// Each of these once read for ever (or until memory ran out): now each ends
+// with the error of the limit it runs into, within seconds, and nothing of
+// it reaches the stream.
+TEST(HttpCli, EndlessResponsesEndWithTheirLimitsError) {
+  struct Case {
+    std::string start;
+    std::string repeat;
+    std::string failure;
+  };
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (const Case& test : {
+           Case{"HTTP/1.0 200 OK\r\n", "Set-Cookie: session=0123456789abcdef\r\n",
+                "HTTP response header too long (more than 100 lines)"},
+           Case{"HTTP/1.0 200 OK\r\n", "X-Pad: " + std::string(8000, 'p') + "\r\n",
+                "HTTP response header too long (more than 64 KiB)"},
+           Case{"", "HTTP/1.1 100 Continue\r\n\r\n",
+                "Too many interim HTTP responses (more than 10)"},
+           Case{chunked + "2\r\nok\r\n0\r\n", "X-Trailer: 1\r\n",
+                "HTTP chunk trailer too long (more than 100 lines)"},
+           Case{"HTTP/1.0 307 Temporary Redirect\r\nLocation: /next\r\n\r\n", "moved ",
+                "Redirect response body too long (more than 64 KiB)"},
+           Case{"HTTP/1.0 302 Found\r\nLocation: /next\r\nContent-Length: 99999999999\r\n\r\n",
+                "moved ", "Redirect response body too long (more than 64 KiB)"},
+           Case{"HTTP/1.1 301 Moved\r\nLocation: /next\r\nTransfer-Encoding: chunked\r\n\r\n",
+                "6\r\nmoved \r\n", "Redirect response body too long (more than 64 KiB)"},
+       }) {
+    ScriptedServer server(Endless(test.start, test.repeat));
+    Client client(server.Url("/"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Failure(), test.failure) << test.repeat;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << test.repeat;
+    EXPECT_EQ(client.http.StatusCode(), 404);
+    EXPECT_LE(client.body.size(), 2u);
+    EXPECT_EQ(server.Requests().size(), 1u);  // no redirect was followed
+  }
+}
+
 TEST(HttpCli, FailsOnABodyShorterThanItsContentLength) {
   ScriptedServer server(
       Always("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'x')));

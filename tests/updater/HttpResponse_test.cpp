@@ -126,6 +126,55 @@ TEST(HttpResponse, LinesUpTo8192BytesPass) {
       "HTTP line too long");
 }
 
+// Every part around the body has a limit: a head of endless lines (Set-Cookie
+// lines grew memory to gigabytes once), endless interim replies, an endless
+// trailer, chunk framing without body.
+TEST(HttpResponse, EachPartBesideTheBodyHasALimit) {
+  const std::string status = "HTTP/1.1 200 OK\r\n";
+  std::string cookies = status;
+  for (int i = 0; i < 98; ++i) cookies += "Set-Cookie: c" + std::to_string(i) + "=1\r\n";
+  EXPECT_EQ(Failure(cookies + "\r\n"), "");  // 100 lines with the empty one
+  EXPECT_EQ(Failure(cookies + "Set-Cookie: one=more\r\n\r\n"),
+            "HTTP response header too long (more than 100 lines)");
+  EXPECT_EQ(Failure(std::string(200, '\n')), "HTTP response header too long (more than 100 lines)");
+  const std::string long8k = "X: " + std::string(8000, 'a') + "\r\n";
+  std::string big = status;
+  for (int i = 0; i < 9; ++i) big += long8k;
+  EXPECT_EQ(Failure(big), "HTTP response header too long (more than 64 KiB)");
+
+  std::string interim;
+  for (int i = 0; i < 10; ++i) interim += "HTTP/1.1 100 Continue\r\n\r\n";
+  EXPECT_EQ(Failure(interim + "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), "");
+  EXPECT_EQ(Failure(interim + "HTTP/1.1 102 Processing\r\n\r\n"),
+            "Too many interim HTTP responses (more than 10)");
+
+  const std::string chunked =
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n";
+  std::string trailer = chunked;
+  for (int i = 0; i < 99; ++i) trailer += "X-T: 1\r\n";
+  EXPECT_EQ(Failure(trailer + "\r\n"), "");
+  EXPECT_EQ(Failure(trailer + "X-T: 1\r\n\r\n"),
+            "HTTP chunk trailer too long (more than 100 lines)");
+  trailer = chunked;
+  for (int i = 0; i < 9; ++i) trailer += long8k;
+  EXPECT_EQ(Failure(trailer), "HTTP chunk trailer too long (more than 64 KiB)");
+
+  // One-byte chunks pass; long chunk extensions around them do not.
+  std::string tiny = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (int i = 0; i < 20000; ++i) tiny += "1\r\nx\r\n";
+  EXPECT_EQ(Failure(tiny + "0\r\n\r\n"), "");
+  std::string extended = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (int i = 0; i < 100; ++i) extended += "1;" + std::string(4000, 'e') + "\r\nx\r\n";
+  EXPECT_EQ(Failure(extended), "Chunk framing too long for the body in the HTTP response");
+}
+
+TEST_F(ParserTest, AHeaderlessAnswerIsNotHeldToTheHeadLimits) {
+  const std::string page = "<html>" + std::string(200000, 'x') + "\n" + std::string(300, '\n');
+  Parse(parser_, page, 70000);
+  parser_.FeedEnd();
+  EXPECT_EQ(body_, page);
+}
+
 TEST_F(ParserTest, InterimResponsesAreDropped) {
   Parse(parser_,
         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: x\r\n\r\n"

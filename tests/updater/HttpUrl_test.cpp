@@ -28,6 +28,18 @@ TEST(HttpUrl, SplitsTheParts) {
   EXPECT_EQ(url.port, 81);
 }
 
+TEST(HttpUrl, HttpsHasItsOwnDefaultPort) {
+  THttpUrl url = SplitHttpUrl("HTTPS://host.example/update/");
+  EXPECT_EQ(url.scheme, "https");
+  EXPECT_EQ(url.port, 443);
+  EXPECT_EQ(url.path, "/update/");
+  EXPECT_EQ(HttpUrlText(url), "https://host.example/update/");
+  url = SplitHttpUrl("https://host.example:8443");
+  EXPECT_EQ(url.port, 8443);
+  EXPECT_EQ(HttpUrlText(url), "https://host.example:8443/");
+  EXPECT_EQ(HttpUrlText(SplitHttpUrl("http://h:443/")), "http://h:443/");
+}
+
 TEST(HttpUrl, EncodesBytesThatWouldBreakTheRequestLine) {
   EXPECT_EQ(SplitHttpUrl("http://h/my dat.qdat").path, "/my%20dat.qdat");
   EXPECT_EQ(SplitHttpUrl("http://h/a\r\nX: y").path, "/a%0D%0AX:%20y");
@@ -35,9 +47,9 @@ TEST(HttpUrl, EncodesBytesThatWouldBreakTheRequestLine) {
 }
 
 TEST(HttpUrl, RefusesWhatItCannotRequest) {
-  for (const char* bad :
-       {"http://", "http:///path", "http://:80/", "http://h:0/", "http://h:65536/", "http://h:8x/",
-        "http://[::1/", "https://h/", "ftp://h/", "http://a\r\nX: y/", "http://a b/"}) {
+  for (const char* bad : {"http://", "http:///path", "http://:80/", "http://h:0/",
+                          "http://h:65536/", "http://h:8x/", "http://[::1/", "ftp://h/",
+                          "https:///", "HTTPS://h:0/", "http://a\r\nX: y/", "http://a b/"}) {
     EXPECT_THROW(SplitHttpUrl(bad), EHttpException) << bad;
   }
 }
@@ -81,8 +93,25 @@ TEST(HttpUrl, TextForMessagesLeavesOutCredentialsAndThePort80) {
   EXPECT_EQ(HttpUrlText(SplitHttpUrl("HTTP://[::1]:8080")), "http://[::1]:8080/");
 }
 
-TEST(HttpUrl, RefusesRedirectsToOtherSchemes) {
-  EXPECT_THROW(ResolveLocation(SplitHttpUrl("http://h/"), "https://h/secure"), EHttpException);
+TEST(HttpUrl, RedirectsMayGoUpToHttpsButNeverDownToHttp) {
+  THttpUrl next = ResolveLocation(SplitHttpUrl("http://h/a"), "HTTPS://h/secure");
+  EXPECT_EQ(next.scheme, "https");
+  EXPECT_EQ(next.port, 443);
+  EXPECT_EQ(next.path, "/secure");
+  // Relative and rooted locations keep the secure scheme.
+  const THttpUrl secure = SplitHttpUrl("https://h:8443/dir/a");
+  EXPECT_EQ(ResolveLocation(secure, "/b").scheme, "https");
+  EXPECT_EQ(ResolveLocation(secure, "b").port, 8443);
+  EXPECT_EQ(ResolveLocation(secure, "https://m/x").host, "m");
+  try {
+    ResolveLocation(secure, "http://h/dir/a");
+    FAIL() << "followed a redirect down to http";
+  } catch (const EHttpException& error) {
+    EXPECT_STREQ(error.what(),
+                 "Refused a redirect from the secure address https://h:8443/dir/a to the plain "
+                 "http address http://h/dir/a");
+  }
+  EXPECT_THROW(ResolveLocation(SplitHttpUrl("http://h/"), "ftp://h/file"), EHttpException);
 }
 
 }  // namespace

@@ -1,22 +1,27 @@
 #include "updater/NginxServer.h"
 
 #ifdef _WIN32
-// nginx is a Linux program here, which a Windows test program cannot start:
-// the tests that need it skip, and the HTTP client's own tests run against
-// the scripted server instead.
+// nginx and the openssl tool are Linux programs here, which a Windows test
+// program cannot start: the tests that need them skip, and the HTTP client's
+// own tests run against the scripted server instead.
 namespace vexmoor::test {
 
 std::string FindNginx() { return ""; }
-NginxServer::NginxServer(const std::string&, std::string_view) {}
+bool MakeTestCertificates(const std::string&, TestCertificates&) { return false; }
+NginxServer::NginxServer(const std::string&, std::string_view, const TestCertificates*) {}
 NginxServer::~NginxServer() = default;
 std::string NginxServer::Url(std::string_view path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+std::string NginxServer::SecureUrl(std::string_view path, std::string_view host) const {
+  return "https://" + std::string(host) + ":" + std::to_string(httpsPort_) + std::string(path);
 }
 std::string NginxServer::ErrorLog() const { return ""; }
 
 }  // namespace vexmoor::test
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -26,7 +31,9 @@ std::string NginxServer::ErrorLog() const { return ""; }
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
+#include <vector>
 
 #include "updater/ScriptedServer.h"
 
@@ -49,7 +56,20 @@ bool Accepts(uint16_t port) {
 }
 
 std::string Config(const std::string& prefix, const std::string& root, uint16_t port,
-                   std::string_view directives) {
+                   uint16_t httpsPort, std::string directives, const TestCertificates* tls) {
+  for (size_t at = directives.find("@HTTPS_PORT@"); at != std::string::npos;
+       at = directives.find("@HTTPS_PORT@", at)) {
+    directives.replace(at, 12, std::to_string(httpsPort));
+  }
+  if (tls != nullptr) {
+    directives = "    listen 127.0.0.1:" + std::to_string(httpsPort) +
+                 " ssl;\n"
+                 "    ssl_certificate " +
+                 tls->cert +
+                 ";\n"
+                 "    ssl_certificate_key " +
+                 tls->key + ";\n" + directives;
+  }
   return "master_process off;\n"
          "pid " +
          prefix +
@@ -82,12 +102,58 @@ std::string Config(const std::string& prefix, const std::string& root, uint16_t 
          std::to_string(port) +
          ";\n"
          "    root " +
-         root + ";\n" + std::string(directives) +
+         root + ";\n" + directives +
          "  }\n"
          "}\n";
 }
 
+// Runs `arguments` (the program first, found on PATH) without a shell, its
+// output dropped; true when it ran and exited 0.
+bool Run(std::vector<std::string> arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+    }
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A self-signed authority: `name`.pem and `name`.key in `folder`.
+bool MakeCa(const std::string& folder, const std::string& name) {
+  return Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+              "-nodes", "-days", "2", "-subj", "/CN=Vexmoor test " + name, "-keyout",
+              folder + "/" + name + ".key", "-out", folder + "/" + name + ".pem", "-addext",
+              "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign"});
+}
+
 }  // namespace
+
+bool MakeTestCertificates(const std::string& folder, TestCertificates& made) {
+  const std::string extensions = folder + "/server.ext";
+  {
+    std::ofstream out(extensions);
+    out << "subjectAltName=DNS:vexmoor.test,IP:127.0.0.1\n"
+           "extendedKeyUsage=serverAuth\n";
+  }
+  made = {folder + "/ca.pem", folder + "/other-ca.pem", folder + "/server.pem",
+          folder + "/server.key"};
+  return MakeCa(folder, "ca") && MakeCa(folder, "other-ca") &&
+         Run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+              "-subj", "/CN=vexmoor.test", "-keyout", made.key, "-out", folder + "/server.csr"}) &&
+         Run({"openssl", "x509", "-req", "-in", folder + "/server.csr", "-CA", made.ca, "-CAkey",
+              folder + "/ca.key", "-CAcreateserial", "-days", "2", "-extfile", extensions, "-out",
+              made.cert});
+}
 
 std::string FindNginx() {
   for (const char* candidate : {"/usr/sbin/nginx", "/usr/local/sbin/nginx", "/usr/bin/nginx"}) {
@@ -96,11 +162,16 @@ std::string FindNginx() {
   return "";
 }
 
-NginxServer::NginxServer(const std::string& root, std::string_view directives) {
+NginxServer::NginxServer(const std::string& root, std::string_view directives,
+                         const TestCertificates* tls) {
   const std::string program = FindNginx();
   if (program.empty()) return;
   port_ = UnusedLoopbackPort();
-  prefix_.Write("nginx.conf", Config(prefix_.Path(), root, port_, directives));
+  do {
+    httpsPort_ = UnusedLoopbackPort();
+  } while (httpsPort_ == port_);
+  prefix_.Write("nginx.conf", Config(prefix_.Path(), root, port_, httpsPort_,
+                                     std::string(directives), tls));
   Start(program);
 }
 
@@ -141,6 +212,10 @@ void NginxServer::Stop() {
 
 std::string NginxServer::Url(std::string_view path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+std::string NginxServer::SecureUrl(std::string_view path, std::string_view host) const {
+  return "https://" + std::string(host) + ":" + std::to_string(httpsPort_) + std::string(path);
 }
 
 std::string NginxServer::ErrorLog() const { return ReadFile(prefix_ / "error.log"); }

@@ -13,6 +13,7 @@
 #include "support/Programs.h"
 #include "support/TempDir.h"
 #include "updater/ScriptedServer.h"
+#include "updater/UpdateSigning.h"
 #include "updater/SelfReplace.h"
 
 namespace vexmoor {
@@ -118,17 +119,25 @@ TEST_F(MoorscanSwitches, UpdateGivesUpOnAProgramThatKeepsRunning) {
 // closes and the program starts as usual.
 TEST_F(MoorscanSwitches, UpgradeOpensTheUpdateWindowBeforeTheMainWindow) {
   test::ScriptedServer server([](test::ServerConnection& connection) {
-    if (!connection.ReadRequest().empty()) connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+    const std::string request = connection.ReadRequest();
+    if (request.empty()) return;
+    // An empty list, signed.
+    const std::string body =
+        request.find(".minisig") != std::string::npos ? test::SignList("") : "";
+    connection.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                    "\r\n\r\n" + body);
   });
   dir_.Write("config/SOFTWARE/Vexmoor.conf",
-             "[General]\nUpdateURL=" + server.Url("/update/") + "\n");
+             "[General]\nUpdateURL=" + server.Url("/update/") + "\nUpdatePublicKey=" +
+                 MinisignPublicKeyLine(test::TestUpdatePublicKey()) + "\n");
   test::CopyProgram(VEXMOOR_MOORSCAN, program_);
   StartProgram(program_, std::string(kUpgradeSwitch), "");
   ASSERT_TRUE(test::WaitUntil([&] { return HasStarted(); }, std::chrono::seconds(60)));
   EXPECT_EQ(Started(), "started|-upgrade\n");
   const std::vector<std::string> requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
+  ASSERT_EQ(requests.size(), 2u);
   EXPECT_TRUE(requests[0].starts_with("GET /update/update2.cgi ")) << requests[0];
+  EXPECT_TRUE(requests[1].starts_with("GET /update/update2.cgi.minisig ")) << requests[1];
 }
 
 }  // namespace

@@ -104,6 +104,24 @@ TEST_F(SelfReplace, ThreeGenerationsHandOverThroughTheFiles) {
 #endif
 }
 
+// A killed "-update" left its partial copy of the program for good: the next
+// hand-over removes it, and nothing that only looks alike.
+TEST_F(SelfReplace, AHandOverRemovesThePartialProgramAKilledOneLeft) {
+  test::CopyProgram(test::DriverProgram(), program_);
+  test::CopyProgram(test::DriverProgram(), build_);
+  for (const char* name : {"moorscan.vexmoor-Ab12Cd", "moorscan.Ab12Cd"}) {
+    const std::string path = dir_.Write(fs::path(folder_).filename().string() + "/" + name, "part");
+    fs::last_write_time(path, fs::file_time_type::clock::now() - 30min);
+  }
+  EXPECT_EQ(RunStartCommand({TStartSwitch::Update, program_}, Context()),
+            TStartOutcome::EndProcess);
+  ASSERT_TRUE(
+      test::WaitUntil([&] { return test::ReadFile(folder_ + "/started.txt").ends_with("end\n"); }));
+  EXPECT_TRUE(test::WaitUntil([&] { return !fs::exists(build_); }));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "moorscan.Ab12Cd", "started.txt",
+                                               "vexmoor-update.log"}));
+}
+
 TEST_F(SelfReplace, UpdateLeavesAProgramStillRunningAtTheBound) {
 #ifdef _WIN32
   GTEST_SKIP() << "not yet on Windows: the hand-over starts the test programs by names without .exe";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "catalogue/DatContainer.h"
@@ -40,13 +41,14 @@ TEST_F(UpdateCheck, ProgramEntryComparesVersionAgainstOurs) {
   EXPECT_TRUE(Offered("[moorscan]\nVersion=6420\n").empty());
   EXPECT_TRUE(Offered("[moorscan]\nVersion=6419\n").empty());
   EXPECT_TRUE(Offered("[moorscan]\nVersion=garbage\n").empty());
-  const auto offered = Offered("[MOORSCAN]\nVersion=6421\nTimestamp=99999\n");
+  const std::string verified = "\nSize=1\nSha256=" + std::string(64, '0') + "\n";
+  const auto offered = Offered("[MOORSCAN]\nVersion=6421\nTimestamp=99999" + verified);
   ASSERT_EQ(offered.size(), 1u);
   EXPECT_TRUE(offered[0].IsProgram);
   EXPECT_EQ(offered[0].Version, 6421);
   // The program's entry ignores Timestamp, and a section matching the path
   // through wildcards is the program's too.
-  EXPECT_EQ(Offered("[m??r*]\nVersion=0x1AF5\n").size(), 1u);
+  EXPECT_EQ(Offered("[m??r*]\nVersion=0x1AF5" + verified).size(), 1u);
 }
 
 TEST_F(UpdateCheck, AProgramThatCannotBeReplacedIsNeverOffered) {
@@ -139,6 +141,68 @@ TEST_F(UpdateCheck, RecordsCarryValuesOrDefaultsInListOrder) {
   EXPECT_FALSE(offered[1].IsProgram);
 }
 
+TEST_F(UpdateCheck, ProgramBuildIsOfferedOnlyWithSha256AndSize) {
+  const std::string sha(64, 'A');
+  EXPECT_TRUE(Offered("[moorscan]\nVersion=6421\nSize=10\n").empty());
+  EXPECT_TRUE(Offered("[moorscan]\nVersion=6421\nSha256=" + sha + "\n").empty());
+  EXPECT_TRUE(Offered("[moorscan]\nVersion=6421\nSize=-1\nSha256=" + sha + "\n").empty());
+  EXPECT_TRUE(Offered("[moorscan]\nVersion=6421\nSize=10\nSha256=" + sha + "0\n").empty());
+  const auto offered = Offered("[moorscan]\nVersion=6421\nSize=10\nSha256=" + sha + "\n");
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_TRUE(offered[0].IsProgram);
+  EXPECT_EQ(offered[0].Sha256, std::string(64, 'a'));
+  EXPECT_EQ(offered[0].ExactSize, 10);
+  // A dat without them is offered; its download is refused with a reason.
+  const auto dat = Offered("[a.qdat]\nFile=a.qdat\nTimestamp=5\nSha256=xyz\n");
+  ASSERT_EQ(dat.size(), 1u);
+  EXPECT_EQ(dat[0].Sha256, "");
+  EXPECT_EQ(dat[0].ExactSize, -1);
+  EXPECT_NE(RefusedDownloadReason(dat[0], kProgram, dir_.Path())->find("no Sha256 and Size"),
+            std::string::npos);
+}
+
+// What a hostile list may name: only *.qdat files that are plain files (or
+// missing) in the folder, and the program entry only "upd-" + the program.
+TEST_F(UpdateCheck, DatEntriesWriteOnlyQdatFilesNeverLinksOrExecutables) {
+  const std::string sha(64, '0');
+  auto dat = [&](const std::string& file) {
+    return TUpdateRecord{file, file, 1, 0, 10, file, false, sha, 10};
+  };
+  dir_.Write("plain.qdat", "x");
+  dir_.Write("outside", "secret");
+  std::filesystem::create_symlink(dir_ / "outside", dir_ / "link.qdat");
+  std::filesystem::create_symlink(dir_ / "missing", dir_ / "dangling.qdat");
+  std::filesystem::create_directory(dir_ / "folder.qdat");
+  dir_.Write("tool.qdat", "#!/bin/sh\n");
+  std::filesystem::permissions(dir_ / "tool.qdat", std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  for (const char* good : {"plain.qdat", "new.QDAT"})
+    EXPECT_EQ(RefusedDownloadReason(dat(good), kProgram, dir_.Path()), std::nullopt) << good;
+  const std::pair<const char*, const char*> refused[] = {
+      {"vexmoor", ".qdat"},          {"moorpurge", ".qdat"},     {"MoorScan", ".qdat"},
+      {"moorscan.exe", ".qdat"},     {"Vexmoor.conf", ".qdat"},  {"Quen.qcache", ".qdat"},
+      {".", ".qdat"},                {".qdat", ".qdat"},         {"..", "\"..\""},
+      {"link.qdat", "is a link"},    {"dangling.qdat", "is a link"},
+      {"folder.qdat", "not a regular file"},                    {"tool.qdat", "an executable"},
+  };
+  for (const auto& [file, reason] : refused) {
+    const auto found = RefusedDownloadReason(dat(file), kProgram, dir_.Path());
+    ASSERT_TRUE(found.has_value()) << file;
+    EXPECT_NE(found->find(reason), std::string::npos) << file << ": " << *found;
+  }
+  TUpdateRecord huge = dat("huge.qdat");
+  huge.ExactSize = static_cast<int64_t>(kMaxUpdateFileSize) + 1;
+  EXPECT_NE(RefusedDownloadReason(huge, kProgram, dir_.Path())->find("over the 256 MB"),
+            std::string::npos);
+  // The program entry writes "upd-MoorScan", never through a link.
+  const TUpdateRecord program{"Vexmoor", "moorscan", 0, 6421, 10, "moorscan", true, sha, 10};
+  const std::string programPath = dir_ / "MoorScan";
+  EXPECT_EQ(RefusedDownloadReason(program, programPath, dir_.Path()), std::nullopt);
+  std::filesystem::create_symlink(dir_ / "outside", dir_ / "upd-MoorScan");
+  EXPECT_NE(RefusedDownloadReason(program, programPath, dir_.Path())->find("is a link"),
+            std::string::npos);
+}
+
 TEST(UpdateFileNames, UnsafeNamesAreRefusedWithAReason) {
   for (const char* safe :
        {"Quen-NDS.qdat", "a.b.qdat", "moorscan", "name with spaces.qdat", "#x"}) {
@@ -165,15 +229,19 @@ TEST(UpdateFileNames, UnsafeNamesAreRefusedWithAReason) {
   }
 }
 
-TEST(UpdateFileNames, ProgramDownloadsGoToTheUpdName) {
-  TUpdateRecord dat{"Dats", "Quen.qdat", 1, 0, 0, "Quen.qdat", false};
-  TUpdateRecord program{"Vexmoor", "moorscan", 0, 6421, 0, "moorscan", true};
-  TUpdateRecord disguised{"Dats", "MOORSCAN", 1, 0, 0, "x.qdat", false};
+TEST(UpdateFileNames, ProgramDownloadsGoToTheUpdNameOfTheRunningProgram) {
+  TUpdateRecord dat{"Dats", "Quen.qdat", 1, 0, 0, "Quen.qdat", false, "", -1};
+  TUpdateRecord program{"Vexmoor", "moorscan", 0, 6421, 0, "moorscan", true, "", -1};
+  TUpdateRecord renamed{"Vexmoor", "../x", 0, 6421, 0, "moorscan", true, "", -1};
   EXPECT_EQ(LocalUpdateName(dat, kProgram), "Quen.qdat");
-  EXPECT_EQ(LocalUpdateName(program, kProgram), "upd-moorscan");
-  // A dat entry whose File names the program never overwrites it either.
-  EXPECT_EQ(LocalUpdateName(disguised, kProgram), "upd-MOORSCAN");
-  EXPECT_TRUE(IsProgramDownload(disguised, kProgram));
+  // The local name is the program's own, whatever the list calls the file.
+  EXPECT_EQ(LocalUpdateName(program, kProgram), "upd-MoorScan");
+  EXPECT_EQ(LocalUpdateName(renamed, kProgram), "upd-MoorScan");
+  // A dat entry whose File names the program is no program download: the
+  // dat rules refuse it.
+  TUpdateRecord disguised{"Dats", "MOORSCAN", 1, 0, 0, "x.qdat", false, "", -1};
+  EXPECT_FALSE(IsProgramDownload(disguised, kProgram));
+  EXPECT_EQ(LocalUpdateName(disguised, kProgram), "MOORSCAN");
 }
 
 TEST(UpdateFileNames, UrlsAndFolders) {

@@ -12,6 +12,7 @@
 #include "updater/NginxServer.h"
 #include "updater/ScriptedServer.h"
 #include "updater/UpdateList.h"
+#include "updater/UpdateSigning.h"
 
 namespace vexmoor {
 namespace {
@@ -26,6 +27,12 @@ constexpr const char* kNoUpdates = "No updates are available at this time.\n";
 
 class UpdateCli : public test::TempDirTest {
  protected:
+  void SetUp() override {
+    test::TempDirTest::SetUp();
+    dir_.Write("keys/test.key", MinisignSecretKeyFileText(test::TestUpdateKey()));
+    dir_.Write("keys/test.pub", MinisignPublicKeyFileText(test::TestUpdatePublicKey()));
+  }
+
   void Encode(const std::string& arguments) {
     const auto encoded = RunCli("encode " + arguments);
     ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
@@ -34,10 +41,13 @@ class UpdateCli : public test::TempDirTest {
   // Publishes src/update_keys.txt and puts the list and `files` on the site
   // (the program build is not among the files).
   void Publish(std::initializer_list<const char*> files) {
-    const auto published =
-        RunCli("publish --allow-missing " + ShellQuote(dir_ / "src/update_keys.txt"));
+    const auto published = RunCli("publish --allow-missing --sign " +
+                                  ShellQuote(dir_ / "keys/test.key") + " " +
+                                  ShellQuote(dir_ / "src/update_keys.txt"));
     ASSERT_EQ(published.exitCode, 0) << published.err;
-    dir_.Write("www/update/update2.cgi", published.out);
+    EXPECT_EQ(published.out, "");
+    for (const char* name : {"update2.cgi", "update2.cgi.minisig"})
+      dir_.Write(std::string("www/update/") + name, test::ReadFile(dir_ / ("src/" + std::string(name))));
     for (const char* file : files) {
       dir_.Write(std::string("www/update/") + file,
                  test::ReadFile(dir_ / ("src/" + std::string(file))));
@@ -45,8 +55,9 @@ class UpdateCli : public test::TempDirTest {
   }
 
   test::CommandResult Update(const std::string& options = "") {
-    return RunCli("update --base-url " + ShellQuote(server_->Url("/update/")) + " --dir " +
-                  ShellQuote(dir_ / "installed") + " " + options);
+    return RunCli("update --base-url " + ShellQuote(server_->Url("/update/")) + " --public-key " +
+                  ShellQuote(dir_ / "keys/test.pub") + " --dir " + ShellQuote(dir_ / "installed") +
+                  " " + options);
   }
 
   bool StartServer() {
@@ -118,6 +129,8 @@ TEST_F(UpdateCli, PublishWritesOneSectionPerLine) {
   EXPECT_EQ(list[1].ReadString("Name", ""), "Vexmoor");
   EXPECT_EQ(list[1].ReadInteger("Version", 0), 6420);
   EXPECT_EQ(list[1].ReadInteger("Size", 0), 7);
+  EXPECT_EQ(list[1].ReadString("Sha256", ""), test::Sha256Hex("a build"));
+  EXPECT_EQ(list[0].ReadString("Sha256", ""), test::Sha256Hex(test::ReadFile(dir_ / "src/Alpha.qdat")));
   EXPECT_EQ(list[1].Find("Timestamp"), nullptr);
   EXPECT_NE(published.out.find("\r\n[" + std::string(kAuditorProgramFileName) + "]\r\n"), std::string::npos);
 
@@ -156,16 +169,18 @@ TEST_F(UpdateCli, ExitCodes) {
   EXPECT_EQ(RunCli("update --dir").exitCode, 2);
   const std::string unused =
       "http://127.0.0.1:" + std::to_string(test::UnusedLoopbackPort()) + "/update/";
-  const auto unreachable = RunCli("update --check --base-url " + ShellQuote(unused));
+  const auto unreachable = RunCli("update --check --base-url " + ShellQuote(unused) +
+                                  " --public-key " + ShellQuote(dir_ / "keys/test.pub"));
   EXPECT_EQ(unreachable.exitCode, 2);
   EXPECT_NE(unreachable.err.find("cannot fetch the update list"), std::string::npos);
   EXPECT_EQ(RunCli("update --check --dir " + ShellQuote(dir_ / "none")).exitCode, 1);
 
   // One download fails (the file is missing, another is unsafe); the rest still run.
-  dir_.Write("www/update/update2.cgi",
-             "[gone.qdat]\r\nTimestamp=1\r\n"
-             "[evil.qdat]\r\nFile=../evil.qdat\r\nTimestamp=1\r\n"
-             "[here.qdat]\r\nFile=here.qdat\r\nTimestamp=1\r\n");
+  const std::string list = "[gone.qdat]\r\nTimestamp=1\r\n"
+                           "[evil.qdat]\r\nFile=../evil.qdat\r\nTimestamp=1\r\n" +
+                           test::DatSection("here.qdat", "QDAT-ish", "1");
+  dir_.Write("www/update/update2.cgi", list);
+  dir_.Write("www/update/update2.cgi.minisig", test::SignList(list));
   dir_.Write("www/update/here.qdat", "QDAT-ish");
   dir_.Write("www/evil.qdat", "outside");
   std::filesystem::create_directory(dir_ / "installed");
@@ -182,6 +197,67 @@ TEST_F(UpdateCli, ExitCodes) {
   EXPECT_NE(checked.err.find("\"evil.qdat\" will not be downloaded: the file name contains a path"),
             std::string::npos)
       << checked.err;
+}
+
+TEST_F(UpdateCli, AListWithoutTheKeysSignatureIsRefusedWithWhatToDo) {
+  const std::string list = test::DatSection("a.qdat", "a dat");
+  dir_.Write("www/update/update2.cgi", list);
+  dir_.Write("www/update/a.qdat", "a dat");
+  std::filesystem::create_directory(dir_ / "installed");
+  if (!StartServer()) GTEST_SKIP() << "nginx is not available";
+  const auto unsigned_ = Update();
+  EXPECT_EQ(unsigned_.exitCode, 2);
+  EXPECT_NE(unsigned_.err.find("is not signed: its signature " +
+                               server_->Url("/update/update2.cgi.minisig")),
+            std::string::npos)
+      << unsigned_.err;
+  dir_.Write("www/update/update2.cgi.minisig", test::SignList(list + " "));
+  const auto changed = Update();
+  EXPECT_EQ(changed.exitCode, 2);
+  EXPECT_NE(changed.err.find("changed after signing"), std::string::npos) << changed.err;
+  dir_.Write("www/update/update2.cgi.minisig", test::SignList(list));
+  const auto noKey = RunCli("update --base-url " + ShellQuote(server_->Url("/update/")));
+  EXPECT_EQ(noKey.exitCode, 2);
+  EXPECT_NE(noKey.err.find("--public-key FILE"), std::string::npos) << noKey.err;
+  const auto badKey = RunCli("update --public-key " + ShellQuote(dir_ / "keys/test.key"));
+  EXPECT_EQ(badKey.exitCode, 2);
+  EXPECT_NE(badKey.err.find("test.key\" holds no usable key"), std::string::npos) << badKey.err;
+  EXPECT_EQ(Update().exitCode, 0);
+  EXPECT_EQ(test::ReadFile(dir_ / "installed/a.qdat"), "a dat");
+}
+
+// Publishers need no tool of ours to check: the signature `publish --sign`
+// writes verifies with `minisign -V`, and the tool signs with our key file.
+TEST_F(UpdateCli, PublishSignsForTheMinisignTool) {
+  dir_.Write("src/Alpha.dat", kAlpha);
+  Encode(ShellQuote(dir_ / "src/Alpha.dat"));
+  dir_.Write("src/moorscan", "a build");
+  const auto published = RunCli("publish --sign " + ShellQuote(dir_ / "keys/test.key") + " " +
+                                ShellQuote(dir_ / "src/update_keys.txt"));
+  ASSERT_EQ(published.exitCode, 0) << published.err;
+  const std::string list = test::ReadFile(dir_ / "src/update2.cgi");
+  const auto signature = ParseMinisignSignature(test::ReadFile(dir_ / "src/update2.cgi.minisig"));
+  EXPECT_EQ(MinisignVerifyFailure(list, signature, test::TestUpdatePublicKey()), std::nullopt);
+  dir_.Write("keys/locked.key", "untrusted comment: x\nRWRTY0Iy" +
+                                    std::string(test::ReadFile(dir_ / "keys/test.key")).substr(
+                                        test::ReadFile(dir_ / "keys/test.key").find('\n') + 9));
+  const auto locked = RunCli("publish --sign " + ShellQuote(dir_ / "keys/locked.key") + " " +
+                             ShellQuote(dir_ / "src/update_keys.txt"));
+  EXPECT_EQ(locked.exitCode, 1);
+  EXPECT_NE(locked.err.find("minisign -S"), std::string::npos) << locked.err;
+  if (std::system("command -v minisign >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "minisign is not installed";
+  const std::string pub = ShellQuote(dir_ / "keys/test.pub");
+  const std::string file = ShellQuote(dir_ / "src/update2.cgi");
+  EXPECT_EQ(std::system(("minisign -Vq -p " + pub + " -m " + file).c_str()), 0);
+  ASSERT_EQ(std::system(("minisign -S -s " + ShellQuote(dir_ / "keys/test.key") + " -m " + file +
+                         " >/dev/null")
+                            .c_str()),
+            0);
+  EXPECT_EQ(MinisignVerifyFailure(
+                list, ParseMinisignSignature(test::ReadFile(dir_ / "src/update2.cgi.minisig")),
+                test::TestUpdatePublicKey()),
+            std::nullopt);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "platform/File.h"
 #include "support/TempDir.h"
 #include "updater/ScriptedServer.h"
+#include "updater/UpdateSigning.h"
 
 namespace vexmoor {
 namespace {
@@ -48,14 +49,25 @@ ScriptedServer::Script Site(std::map<std::string, std::string> responses) {
   };
 }
 
-TUpdateRecord Record(const std::string& file, bool isProgram = false) {
-  return {file, file, 46000, isProgram ? 6421 : 0, 0, file, isProgram};
+// A record whose signed Sha256 and Size describe `expected`.
+TUpdateRecord Record(const std::string& file, const std::string& expected = "",
+                     bool isProgram = false) {
+  return {file,
+          file,
+          46000,
+          isProgram ? 6421 : 0,
+          static_cast<int32_t>(expected.size()),
+          file,
+          isProgram,
+          test::Sha256Hex(expected),
+          static_cast<int64_t>(expected.size())};
 }
 
 class Updater : public test::TempDirTest {
  protected:
   std::unique_ptr<TUpdater> Connect(const ScriptedServer& server) {
     auto updater = std::make_unique<TUpdater>(server.Url("/update"), counters_);
+    updater->SetTrustedKeys({test::TestUpdatePublicKey()});
     updater->Http().SetIdleTimeout(std::chrono::milliseconds(3000));
     return updater;
   }
@@ -70,12 +82,13 @@ class Updater : public test::TempDirTest {
 
   // Downloads `file`, which holds "keep me" before, and returns the failure's
   // text; the old file must be untouched and no temporary left.
-  std::string FailedDownload(TUpdater& updater, const std::string& file) {
+  std::string FailedDownload(TUpdater& updater, const std::string& file,
+                             const std::string& expected = std::string(100, 'x')) {
     dir_.Write(file, "keep me");
     const std::set<std::string> before = Names();
     std::string failure = "no failure";
     try {
-      updater.Download(Record(file), kProgram, dir_.Path());
+      updater.Download(Record(file, expected), kProgram, dir_.Path());
     } catch (const Error& error) {
       failure = error.what();
     }
@@ -88,9 +101,10 @@ class Updater : public test::TempDirTest {
 };
 
 TEST_F(Updater, FetchesAndChecksTheList) {
-  ScriptedServer server(
-      Site({{"/update/update2.cgi", Ok("[new.qdat]\r\nFile=new.qdat\r\nTimestamp=46000\r\n"
-                                       "[moorscan]\r\nVersion=6420\r\n")}}));
+  const std::string list =
+      "[new.qdat]\r\nFile=new.qdat\r\nTimestamp=46000\r\n[moorscan]\r\nVersion=6420\r\n";
+  ScriptedServer server(Site({{"/update/update2.cgi", Ok(list)},
+                              {"/update/update2.cgi.minisig", Ok(test::SignList(list))}}));
   auto updater = Connect(server);
   EXPECT_EQ(updater->BaseUrl(), server.Url("/update/"));
   const auto offered = updater->Check(kProgram, dir_.Path());
@@ -100,11 +114,15 @@ TEST_F(Updater, FetchesAndChecksTheList) {
 }
 
 TEST_F(Updater, ListErrorsFailTheCheck) {
+  const std::string huge = std::string(kMaxUpdateListSize + 1, ';');
   ScriptedServer server(Site({
       {"/a/update/update2.cgi", "HTTP/1.0 401 Unauthorized\r\nContent-Length: 4\r\n\r\n[x]\n"},
-      {"/b/update/update2.cgi", Ok(std::string(kMaxUpdateListSize + 1, ';'))},
+      {"/a/update/update2.cgi.minisig", Ok(test::SignList("[x]\n"))},
+      {"/b/update/update2.cgi", Ok(huge)},
+      {"/b/update/update2.cgi.minisig", Ok(test::SignList(huge))},
   }));
   TUpdater denied(server.Url("/a/update/"), counters_);
+  denied.SetTrustedKeys({test::TestUpdatePublicKey()});
   try {
     denied.FetchList();
     FAIL() << "a 401 list was taken";
@@ -112,9 +130,10 @@ TEST_F(Updater, ListErrorsFailTheCheck) {
     EXPECT_STREQ(error.what(), "Unauthorized");
     EXPECT_EQ(error.Status(), 401);
   }
-  TUpdater huge(server.Url("/b/update/"), counters_);
+  TUpdater oversized(server.Url("/b/update/"), counters_);
+  oversized.SetTrustedKeys({test::TestUpdatePublicKey()});
   try {
-    huge.FetchList();
+    oversized.FetchList();
     FAIL() << "an oversized list was taken";
   } catch (const EHttpException&) {
     FAIL() << "an oversized list should fail with its own message";
@@ -133,15 +152,16 @@ TEST_F(Updater, DownloadWritesTheWholeBodyAndCounts) {
   int progressCalls = 0;
   updater->SetOnProgress([&](const TByteCounters&) { ++progressCalls; });
   dir_.Write("a.qdat", "old");
-  EXPECT_EQ(updater->Download(Record("a.qdat"), kProgram, dir_.Path()), dir_ / "a.qdat");
+  EXPECT_EQ(updater->Download(Record("a.qdat", std::string(3000, 'a')), kProgram, dir_.Path()),
+            dir_ / "a.qdat");
   EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), std::string(3000, 'a'));
   EXPECT_EQ(counters_.Current, 3000);
-  updater->Download(Record("b c.qdat"), kProgram, dir_.Path());
+  updater->Download(Record("b c.qdat", std::string(1000, 'b')), kProgram, dir_.Path());
   EXPECT_EQ(test::ReadFile(dir_ / "b c.qdat"), std::string(1000, 'b'));
   EXPECT_EQ(counters_.Current, 1000);
   EXPECT_EQ(counters_.Total, 4000);
   EXPECT_GE(progressCalls, 2);
-  updater->Download(Record("c.qdat"), kProgram, dir_.Path());
+  updater->Download(Record("c.qdat", "chunked"), kProgram, dir_.Path());
   EXPECT_EQ(test::ReadFile(dir_ / "c.qdat"), "chunked");
   EXPECT_EQ(Names(), (std::set<std::string>{"a.qdat", "b c.qdat", "c.qdat"}));
 }
@@ -203,14 +223,14 @@ TEST_F(Updater, AFullDiskOrAFailedRenameDuringADownloadKeepsTheOldFile) {
   const TFileSystemOverride installed(faults);
   const std::string path = dir_ / "a.qdat";
   faults.FailWritesAfter(70000, ENOSPC, "a.qdat");
-  EXPECT_EQ(FailedDownload(*updater, "a.qdat"),
+  EXPECT_EQ(FailedDownload(*updater, "a.qdat", body),
             "Cannot write file \"" + path + "\". " + SystemErrorText(ENOSPC));
   EXPECT_EQ(updater->Http().StatusCode(), 404);  // the request failed with the write
   faults.Clear();
   faults.FailCall(TFileOp::Rename, 1, EACCES, "a.qdat");
-  EXPECT_EQ(FailedDownload(*updater, "a.qdat"),
+  EXPECT_EQ(FailedDownload(*updater, "a.qdat", body),
             "Cannot write file \"" + path + "\". " + SystemErrorText(EACCES));
-  EXPECT_EQ(updater->Download(Record("a.qdat"), kProgram, dir_.Path()), path);
+  EXPECT_EQ(updater->Download(Record("a.qdat", body), kProgram, dir_.Path()), path);
   EXPECT_TRUE(test::ReadFile(path) == body);
 }
 
@@ -221,7 +241,7 @@ TEST_F(Updater, ARedirectedDownloadHoldsOnlyTheFinalBody) {
       {"/files/a", Ok("the dat")},
   }));
   auto updater = Connect(server);
-  updater->Download(Record("a.qdat"), kProgram, dir_.Path());
+  updater->Download(Record("a.qdat", "the dat"), kProgram, dir_.Path());
   EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), "the dat");
   EXPECT_EQ(Names(), std::set<std::string>{"a.qdat"});
 }
@@ -246,8 +266,9 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
   std::vector<std::string> started;
   updater->SetOnItem(
       [&](const TUpdateRecord& record, const std::string&) { started.push_back(record.File); });
-  const std::vector<TUpdateRecord> records = {Record("missing.qdat"), Record("skipped.qdat"),
-                                              Record("a.qdat"), Record("moorscan", true)};
+  const std::vector<TUpdateRecord> records = {Record("missing.qdat", "M"),
+                                              Record("skipped.qdat", "S"), Record("a.qdat", "A"),
+                                              Record("moorscan", "new build", true)};
   const TUpdateRunResult run =
       updater->Run(records, {true, false, true, true}, kProgram, dir_.Path());
   EXPECT_EQ(started, (std::vector<std::string>{"missing.qdat", "a.qdat", "moorscan"}));
@@ -270,12 +291,13 @@ TEST_F(Updater, AFailedProgramDownloadStartsNothing) {
   ScriptedServer server(Site({}));
   auto updater = Connect(server);
   const TUpdateRunResult run =
-      updater->Run({Record("moorscan", true)}, {true}, kProgram, dir_.Path());
+      updater->Run({Record("moorscan", "new build", true)}, {true}, kProgram, dir_.Path());
   ASSERT_EQ(run.Items.size(), 1u);
   EXPECT_FALSE(run.Items[0].Error.empty());
   EXPECT_EQ(run.ProgramUpdatePath, "");
-  EXPECT_NE(UpdateFailuresText({Record("moorscan", true)}, run).find("(moorscan) failed: "),
-            std::string::npos);
+  EXPECT_NE(
+      UpdateFailuresText({Record("moorscan", "new build", true)}, run).find("(moorscan) failed: "),
+      std::string::npos);
   EXPECT_EQ(UpdateFailuresText({}, TUpdateRunResult{}), "");
 }
 
@@ -289,13 +311,90 @@ TEST_F(Updater, CancelEndsTheRunningDownloadAndEveryLaterOne) {
   updater->SetOnProgress([&](const TByteCounters&) { updater->Cancel(); });
   dir_.Write("a.qdat", "keep me");
   const TUpdateRunResult run =
-      updater->Run({Record("a.qdat"), Record("b.qdat")}, {true, true}, kProgram, dir_.Path());
+      updater->Run({Record("a.qdat", std::string(100000, 'a')), Record("b.qdat", "b")},
+                   {true, true}, kProgram, dir_.Path());
   ASSERT_EQ(run.Items.size(), 2u);
   EXPECT_EQ(run.Items[0].Error, "Connection aborted on request");
   EXPECT_EQ(run.Items[1].Error, "Connection aborted on request");
   EXPECT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), "keep me");
   EXPECT_TRUE(updater->Cancelled());
+}
+
+TEST_F(Updater, AFileChangedAfterSigningOrOfAnotherSizeKeepsTheOldFile) {
+  ScriptedServer server(Site({{"/update/changed.qdat", Ok("the attacker's dat")},
+                              {"/update/short.qdat", Ok("the da")},
+                              {"/update/long.qdat", Ok("the dat, and then much more")}}));
+  auto updater = Connect(server);
+  const std::string changed = FailedDownload(*updater, "changed.qdat", "the dat...........");
+  EXPECT_NE(changed.find("SHA-256"), std::string::npos) << changed;
+  EXPECT_NE(changed.find("changed after the list was signed"), std::string::npos) << changed;
+  EXPECT_EQ(FailedDownload(*updater, "short.qdat", "the dat"),
+            "the server sent 6 bytes, the signed list gives 7");
+  EXPECT_EQ(FailedDownload(*updater, "long.qdat", "the dat"),
+            "the server sent more than the 7 bytes the signed list gives; the download was cut "
+            "off");
+}
+
+// Entries a hostile list may name: each refused one is named, fetches
+// nothing, and the others still go on.
+TEST_F(Updater, ADatEntryWritesNoProgramLinkOrOtherFile) {
+  ScriptedServer server(Site({{"/update/good.qdat", Ok("good")}}));
+  auto updater = Connect(server);
+  dir_.Write("outside/secret", "keep me");
+  std::filesystem::create_symlink(dir_ / "outside/secret", dir_ / "link.qdat");
+  const std::vector<TUpdateRecord> records = {
+      Record("vexmoor", "x"), Record("moorpurge", "x"), Record("link.qdat", "x"),
+      Record(".", "x"),       Record("moorscan", "x"),  Record("good.qdat", "good")};
+  const TUpdateRunResult run =
+      updater->Run(records, std::vector<bool>(records.size(), true), kProgram, dir_.Path());
+  ASSERT_EQ(run.Items.size(), records.size());
+  for (size_t i = 0; i + 1 < records.size(); ++i)
+    EXPECT_NE(run.Items[i].Error.find("refusing to download \"" + records[i].File),
+              std::string::npos)
+        << run.Items[i].Error;
+  EXPECT_NE(run.Items[2].Error.find("is a link"), std::string::npos);
+  EXPECT_EQ(run.Items.back().Error, "");
+  EXPECT_EQ(run.ProgramUpdatePath, "");
+  EXPECT_EQ(test::ReadFile(dir_ / "good.qdat"), "good");
+  EXPECT_EQ(test::ReadFile(dir_ / "outside/secret"), "keep me");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "link.qdat"));
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_NE(UpdateFailuresText(records, run).find("(moorpurge) failed: refusing"),
+            std::string::npos);
+}
+
+// A link put in place after the check is replaced, never written through.
+TEST_F(Updater, ALinkThatAppearsDuringADownloadIsReplacedNotFollowed) {
+  ScriptedServer server(Site({{"/update/a.qdat", Ok("the dat")}}));
+  auto updater = Connect(server);
+  dir_.Write("outside", "keep me");
+  updater->SetOnProgress([&](const TByteCounters&) {
+    if (!std::filesystem::is_symlink(dir_ / "a.qdat"))
+      std::filesystem::create_symlink(dir_ / "outside", dir_ / "a.qdat");
+  });
+  updater->Download(Record("a.qdat", "the dat"), kProgram, dir_.Path());
+  EXPECT_FALSE(std::filesystem::is_symlink(dir_ / "a.qdat"));
+  EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), "the dat");
+  EXPECT_EQ(test::ReadFile(dir_ / "outside"), "keep me");
+}
+
+TEST_F(Updater, ARunFetchesNoMoreThanTheCapOfListedSizes) {
+  ScriptedServer server(Site({}));
+  auto updater = Connect(server);
+  std::vector<TUpdateRecord> records;
+  for (int i = 0; i < 5; ++i) {
+    TUpdateRecord record = Record("big" + std::to_string(i) + ".qdat", "x");
+    record.ExactSize = static_cast<int64_t>(kMaxUpdateFileSize);
+    records.push_back(record);
+  }
+  const TUpdateRunResult run =
+      updater->Run(records, std::vector<bool>(5, true), kProgram, dir_.Path());
+  ASSERT_EQ(run.Items.size(), 5u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(run.Items[i].Error, "Not Found");
+  EXPECT_NE(run.Items[4].Error.find("add up to more than the 1024 MB"), std::string::npos)
+      << run.Items[4].Error;
+  EXPECT_EQ(server.Requests().size(), 4u);
 }
 
 }  // namespace

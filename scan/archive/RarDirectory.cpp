@@ -1,0 +1,113 @@
+#include "scan/archive/RarDirectory.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/BufferedReader.h"
+#include "codec/Coding.h"
+#include "platform/File.h"
+
+namespace vexmoor {
+
+namespace {
+
+constexpr uint8_t kRarMarker[7] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
+constexpr size_t kBlockBaseSize = 7;
+constexpr size_t kFileFixedSize = 32;  // file header up to the name
+constexpr uint8_t kMainHeader = 0x73;
+constexpr uint8_t kFileHeader = 0x74;
+constexpr uint8_t kSubBlock = 0x7A;  // same layout as a file header
+constexpr uint16_t kHasDataSize = 0x8000;
+constexpr uint16_t kSplitBefore = 0x0001;    // file header: continued from the previous volume
+constexpr uint16_t kLargeSizes = 0x0100;     // file header: high size words follow
+constexpr uint16_t kEncryptedHeaders = 0x0080;  // main header
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX : a + b; }
+
+// Fills `record` from a whole file header; false when the header is too
+// short to hold its own fields and name.
+bool ParseFileHeader(const std::vector<uint8_t>& header, uint16_t flags, TRarRecord& record) {
+  const size_t nameStart = kFileFixedSize + ((flags & kLargeSizes) ? 8 : 0);
+  if (header.size() < nameStart) return false;
+  const uint8_t* h = header.data();
+  record.Flags = flags;
+  record.PackedSize = LoadU32(h + 7);
+  record.UnpackedSize = LoadU32(h + 11);
+  record.HostOs = h[15];
+  record.Crc = LoadU32(h + 16);
+  record.FileTime = LoadU32(h + 20);
+  record.UnpackVersion = h[24];
+  record.Method = h[25];
+  record.NameSize = LoadU16(h + 26);
+  record.Attributes = LoadU32(h + 28);
+  if (flags & kLargeSizes) {
+    record.PackedSize |= uint64_t(LoadU32(h + 32)) << 32;
+    record.UnpackedSize |= uint64_t(LoadU32(h + 36)) << 32;
+  }
+  if (header.size() - nameStart < record.NameSize) return false;
+  // A name with a Unicode form stores the plain name, a NUL, then the
+  // encoded form; the entry takes the plain name.
+  const auto* name = reinterpret_cast<const char*>(h + nameStart);
+  record.Name.assign(name, std::find(name, name + record.NameSize, '\0'));
+  return true;
+}
+
+// Reads the whole header of the block at `offset` into `header`: at least
+// the 7-byte base and the data size field when the flags announce one.
+// False when the file ends inside it or the header size is below 7.
+bool ReadBlockHeader(InputFile& file, uint64_t offset, std::vector<uint8_t>& header) {
+  uint8_t base[kBlockBaseSize];
+  if (file.ReadAt(offset, base, sizeof base) != sizeof base) return false;
+  const uint16_t flags = LoadU16(base + 3);
+  const uint16_t headSize = LoadU16(base + 5);
+  if (headSize < kBlockBaseSize) return false;
+  const size_t length = std::max<size_t>(headSize, (flags & kHasDataSize) ? 11 : kBlockBaseSize);
+  header.resize(length);
+  std::memcpy(header.data(), base, sizeof base);
+  const size_t rest = length - sizeof base;
+  return file.ReadAt(offset + sizeof base, header.data() + sizeof base, rest) == rest;
+}
+
+}  // namespace
+
+void TRarEntryList::AddRarEntry(const TRarRecord& record) {
+  auto latest = latest_.find(record.Name);
+  if (!(record.Flags & kSplitBefore) || latest == latest_.end()) {
+    latest = latest_.insert_or_assign(record.Name, entries_.size()).first;
+    entries_.emplace_back();
+  }
+  TCmpRecord& entry = entries_[latest->second];
+  entry.Name = record.Name;
+  entry.Crc = record.Crc;
+  entry.PackedSize = record.PackedSize;
+  entry.UnpackedSize = record.UnpackedSize;
+}
+
+bool ReadRarDirectory(const std::string& volume, TRarEntryList& list) {
+  InputFile file(volume);
+  uint8_t marker[sizeof kRarMarker];
+  if (file.ReadAt(0, marker, sizeof marker) != sizeof marker ||
+      std::memcmp(marker, kRarMarker, sizeof marker) != 0) {
+    return false;
+  }
+  const uint64_t size = file.Size();
+  std::vector<uint8_t> header;
+  // Every block moves the walk on by at least its 7-byte header.
+  for (uint64_t block = sizeof kRarMarker; block < size;) {
+    if (!ReadBlockHeader(file, block, header)) break;
+    const uint8_t type = header[2];
+    const uint16_t flags = LoadU16(&header[3]);
+    const uint16_t headSize = LoadU16(&header[5]);
+    if (type == kMainHeader && (flags & kEncryptedHeaders)) break;  // the rest is ciphertext
+    uint64_t dataSize = (flags & kHasDataSize) ? LoadU32(&header[7]) : 0;
+    if ((type == kFileHeader || type == kSubBlock) && (flags & kLargeSizes) && header.size() >= 36) {
+      dataSize |= uint64_t(LoadU32(&header[32])) << 32;
+    }
+    TRarRecord record;
+    if (type == kFileHeader && ParseFileHeader(header, flags, record)) list.AddRarEntry(record);
+    block = SaturatingAdd(block + headSize, dataSize);
+  }
+  return true;
+}
+
+}  // namespace vexmoor

@@ -1,0 +1,138 @@
+#include "scan/store/ChecksumSession.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace vexmoor {
+
+namespace {
+
+// Rows kept waiting while another program holds the lock, at most; beyond
+// them a file's row is given up (it is read again next time).
+constexpr size_t kMaxQueuedRows = 256 * kChecksumBatchRows;
+
+std::string AbsoluteFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  if (error) return folder;
+  std::string text = absolute.lexically_normal().string();
+  if (text.empty() || text.back() != std::filesystem::path::preferred_separator)
+    text += static_cast<char>(std::filesystem::path::preferred_separator);
+  return text;
+}
+
+}  // namespace
+
+TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash,
+                                   const std::function<void()>& pump)
+    : store_(store), walkRoot_(root), keyRoot_(AbsoluteFolder(root)) {
+  if (!store_.Usable()) return;
+  if (!rehash) known_ = store_.LoadUnder(keyRoot_, pump);
+  if (store_.Usable()) writer_ = std::thread([this] { WriterLoop(); });
+}
+
+TChecksumSession::~TChecksumSession() { End(false); }
+
+// The walk appends '/' to the folders below its root while the absolute
+// root has the system's own separator: on Windows a key would mix '\' and
+// '/', and the same file reached once as "C:\roms\a/x.nds" and once as
+// "C:\roms\a\x.nds" would have two rows. Every key has one separator.
+std::string TChecksumSession::Key(const std::string& path) const {
+  std::string key = path.compare(0, walkRoot_.size(), walkRoot_) != 0
+                        ? path
+                        : keyRoot_ + path.substr(walkRoot_.size());
+  constexpr auto preferred = static_cast<char>(std::filesystem::path::preferred_separator);
+  if constexpr (preferred != '/') std::replace(key.begin(), key.end(), '/', preferred);
+  return key;
+}
+
+std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
+                                                        const TFileStamp& stamp) const {
+  if (known_.empty()) return std::nullopt;
+  const auto row = known_.find(Key(path));
+  if (row == known_.end() || !(row->second.Stamp == stamp)) return std::nullopt;
+  return row->second.Sum;
+}
+
+void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp,
+                                const TStoredChecksum& sum) {
+  ++touched_;
+  if (!writer_.joinable()) return;
+  const std::lock_guard lock(mutex_);
+  if (queued_.size() >= kMaxQueuedRows) {
+    ++lost_;
+    return;
+  }
+  if (queued_.empty()) oldestQueued_ = std::chrono::steady_clock::now();
+  queued_.push_back({Key(path), stamp, sum});
+  if (queued_.size() == kChecksumBatchRows) wake_.notify_one();
+}
+
+void TChecksumSession::WriterLoop() {
+  std::unique_lock lock(mutex_);
+  while (!stop_) {
+    if (queued_.empty()) {
+      wake_.wait(lock, [this] { return stop_ || !queued_.empty(); });
+      continue;
+    }
+    const auto due = oldestQueued_ + kChecksumBatchInterval;
+    if (wake_.wait_until(lock, due, [this] {
+          return stop_ || queued_.size() >= kChecksumBatchRows;
+        }) || std::chrono::steady_clock::now() >= due) {
+      WriteQueued(lock);
+    }
+  }
+  if (!queued_.empty()) WriteQueued(lock);
+  // Still held by another program at the end: the rest is given up.
+  lost_ += queued_.size();
+  queued_.clear();
+}
+
+void TChecksumSession::WriteQueued(std::unique_lock<std::mutex>& lock) {
+  std::vector<TChecksumRow> batch;
+  batch.swap(queued_);
+  lock.unlock();
+  const TChecksumStore::TWrite written = store_.Write(batch);
+  lock.lock();
+  if (written != TChecksumStore::TWrite::Busy) return;
+  // Try again with the next batch, oldest first.
+  const size_t room = kMaxQueuedRows - std::min(kMaxQueuedRows, queued_.size());
+  if (batch.size() > room) {
+    lost_ += batch.size() - room;
+    batch.resize(room);
+  }
+  queued_.insert(queued_.begin(), std::make_move_iterator(batch.begin()),
+                 std::make_move_iterator(batch.end()));
+  oldestQueued_ = std::chrono::steady_clock::now();
+}
+
+void TChecksumSession::End(bool complete, const std::function<void()>& pump) {
+  if (ended_) return;
+  ended_ = true;
+  if (pump) LetGoOfKnown(pump);
+  if (!writer_.joinable()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_one();
+  writer_.join();
+  if (lost_ > 0) {
+    store_.Tell("Checksum store \"" + store_.Path() + "\" is locked by another program; " +
+                std::to_string(lost_) + " checksums were not remembered.");
+  }
+  store_.Deliver();
+  if (complete) store_.PruneIfGrown(touched_);
+}
+
+void TChecksumSession::LetGoOfKnown(const std::function<void()>& pump) {
+  // Freeing the rows of a large collection at once holds a window up.
+  while (!known_.empty()) {
+    for (size_t freed = 0; freed < kChecksumRowsBetweenPumps && !known_.empty(); ++freed)
+      known_.erase(known_.begin());
+    pump();
+  }
+}
+
+}  // namespace vexmoor

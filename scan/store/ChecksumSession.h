@@ -1,0 +1,91 @@
+// One scan's use of the checksum store. At the start the rows under the
+// scanned folder are loaded into memory, so that the look-ahead workers can
+// recall them without touching the database; the rows of the files the scan
+// reads are queued and written by a thread of the session in transactions of
+// up to kChecksumBatchRows rows, at least once a second, so the walk never
+// waits on the database.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scan/store/ChecksumStore.h"
+
+namespace vexmoor {
+
+inline constexpr size_t kChecksumBatchRows = 1000;
+inline constexpr std::chrono::milliseconds kChecksumBatchInterval{1000};
+// A file whose status changed less than this before its stamp was taken may
+// still change within the same tick of the file system's clock without its
+// stamp changing (FAT keeps times in steps of two seconds). No row is written
+// for it; it is read again next time.
+inline constexpr int64_t kSettleNs = int64_t{2} * 1000000000;
+
+class TChecksumSession {
+ public:
+  // `root` is the folder the scan walks, as its work list names it.
+  // `store` must outlive the session and is used by nobody else meanwhile.
+  // With `rehash` nothing is recalled: every file is read, every row written
+  // afresh. `pump` runs between the steps of loading the rows (see
+  // TChecksumStore::LoadUnder).
+  TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash,
+                   const std::function<void()>& pump = {});
+  // Ends the session as End(false) does when End was not called.
+  ~TChecksumSession();
+  TChecksumSession(const TChecksumSession&) = delete;
+  TChecksumSession& operator=(const TChecksumSession&) = delete;
+
+  // Any thread. What the store holds for `path` when its stamp is `stamp`.
+  std::optional<TStoredChecksum> Recall(const std::string& path, const TFileStamp& stamp) const;
+  // Any thread. The clock, read just before a file's stamp is taken.
+  int64_t Now() const { return store_.Now(); }
+  // Whether a file stamped `stamp` when the clock read `checkedNs` may have a
+  // row: any later write to it gives it a new status-change time.
+  static bool Settled(const TFileStamp& stamp, int64_t checkedNs) {
+    return stamp.ChangedNs <= checkedNs - kSettleNs;
+  }
+
+  // The walk's thread only: a row was recalled; a file was read.
+  void Recalled() { ++touched_; }
+  void Remember(const std::string& path, const TFileStamp& stamp, const TStoredChecksum& sum);
+  // Writes what is queued and, after a walk that ran to its end (`complete`),
+  // prunes the store when it has grown. Tells once when rows were lost to
+  // another program's lock. Called again, does nothing. With `pump`, the
+  // rows loaded at the start are then let go of in steps with `pump`
+  // between them, so no Recall may run any more; without, they go with the
+  // session.
+  void End(bool complete, const std::function<void()>& pump = {});
+
+  // Rows recalled and remembered so far.
+  uint64_t Touched() const { return touched_; }
+
+ private:
+  std::string Key(const std::string& path) const;
+  void LetGoOfKnown(const std::function<void()>& pump);
+  void WriterLoop();
+  void WriteQueued(std::unique_lock<std::mutex>& lock);
+
+  TChecksumStore& store_;
+  const std::string walkRoot_;  // the root as the scan names it
+  std::string keyRoot_;         // the same folder as an absolute path
+  TKnownChecksums known_;       // read-only once the session is made
+  uint64_t touched_ = 0;
+  bool ended_ = false;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<TChecksumRow> queued_;
+  std::chrono::steady_clock::time_point oldestQueued_;
+  bool stop_ = false;
+  uint64_t lost_ = 0;  // rows a held lock kept out
+  std::thread writer_;
+};
+
+}  // namespace vexmoor

@@ -1,0 +1,225 @@
+#include "scan/store/ChecksumStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "scan/store/ChecksumSession.h"
+#include "scan/store/Sqlite.h"
+#include "support/TempDir.h"
+#include "tests/scan/store/ChecksumTestUtil.h"
+
+namespace vexmoor {
+namespace {
+
+namespace fs = std::filesystem;
+
+TChecksumRow Row(const std::string& path, uint32_t crc, uint64_t node = 7) {
+  TChecksumRow row;
+  row.Path = path;
+  row.Stamp = {2049, node, 0x8400, 1700000000123456789, 1700000001987654321};
+  row.Sum.Crc = crc;
+  return row;
+}
+
+class ChecksumStoreTest : public test::TempDirTest {
+ protected:
+  std::string StorePath() const { return dir_ / "cache/vexmoor/checksums.sqlite3"; }
+  std::unique_ptr<TChecksumStore> Open() { return test::AheadStore(StorePath(), notices_); }
+  void Sql(const char* sql) {
+    TSqliteDb db(StorePath());
+    db.Exec(sql);
+  }
+  std::vector<std::string> notices_;
+};
+
+TEST_F(ChecksumStoreTest, RowsPersistInWalModeAndLoadOnlyUnderTheFolder) {
+  TChecksumRow bad = Row("/roms/a/bad.nds", 0xFFFFFFFF, 8);
+  bad.Sum = {0xFFFFFFFF, true, true};
+  TChecksumRow good = Row("/roms/a/sub/good.nds", 0, 9);
+  good.Sum = {0, true, false};
+  good.Stamp.Device = ~uint64_t{0};  // the full unsigned range survives
+  {
+    auto store = Open();
+    ASSERT_TRUE(store->Usable());
+    EXPECT_EQ(store->Write({Row("/roms/a/x.gba", 1), bad, Row("/roms/ab/z.nds", 3),
+                            Row("/roms/0.nds", 4)}),
+              TChecksumStore::TWrite::Written);
+    EXPECT_EQ(store->Write({good, Row("/roms/a/x.gba", 0x12345678)}),
+              TChecksumStore::TWrite::Written);
+  }
+  auto store = Open();
+  const TKnownChecksums known = store->LoadUnder("/roms/a/");
+  ASSERT_EQ(known.size(), 3u);
+  EXPECT_EQ(known.at("/roms/a/x.gba").Sum, (TStoredChecksum{0x12345678, false, false}));
+  EXPECT_EQ(known.at("/roms/a/x.gba").Stamp, Row("", 0).Stamp);
+  EXPECT_EQ(known.at("/roms/a/bad.nds").Sum, bad.Sum);
+  EXPECT_EQ(known.at("/roms/a/sub/good.nds").Stamp, good.Stamp);
+  EXPECT_EQ(known.at("/roms/a/sub/good.nds").Sum, good.Sum);
+  EXPECT_EQ(store->RowCount(), 5u);
+  EXPECT_TRUE(notices_.empty());
+  TSqliteDb db(StorePath());
+  TSqliteStatement mode(db, "PRAGMA journal_mode");
+  ASSERT_TRUE(mode.Step());
+  EXPECT_EQ(mode.Blob(0), "wal");
+}
+
+TEST_F(ChecksumStoreTest, ALargeCollectionsRowsAreLoadedAndLetGoOfWithPumpsBetweenSteps) {
+  auto store = Open();
+#ifdef _WIN32
+  const std::string root = "C:\\r\\";  // an absolute folder, as the store keys rows
+#else
+  const std::string root = "/r/";
+#endif
+  std::vector<TChecksumRow> rows;
+  for (uint32_t i = 0; i < 3000; ++i) rows.push_back(Row(root + std::to_string(i) + ".nds", i, i));
+  ASSERT_EQ(store->Write(rows), TChecksumStore::TWrite::Written);
+  int pumps = 0;
+  const auto pump = [&pumps] { ++pumps; };
+  EXPECT_EQ(store->LoadUnder(root, pump).size(), 3000u);
+  EXPECT_EQ(pumps, 2);  // after rows 1024 and 2048
+  pumps = 0;
+  TChecksumSession session(*store, root, false, pump);
+  EXPECT_EQ(pumps, 2);
+  EXPECT_TRUE(session.Recall(root + "7.nds", rows[7].Stamp));
+  pumps = 0;
+  session.End(true, pump);
+  EXPECT_EQ(pumps, 3);  // after each 1024 rows let go of, and the rest
+  EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(ChecksumStoreTest, RowsThisProgramDoesNotWriteAreLeftOut) {
+  Open()->Write({Row("/r/good.nds", 5)});
+  Sql("INSERT INTO checksums VALUES(CAST('/r/a' AS BLOB),1,2,3,4,5,-1,NULL);"
+      "INSERT INTO checksums VALUES(CAST('/r/b' AS BLOB),1,2,3,4,5,4294967296,NULL);"
+      "INSERT INTO checksums VALUES(CAST('/r/c' AS BLOB),1,2,3,4,5,6,2);"
+      "INSERT INTO checksums VALUES(CAST('/r/d' AS BLOB),1,2,'big',4,5,6,1);"
+      "INSERT INTO checksums VALUES(CAST('/r/e' AS BLOB),1,2,-3,4,5,6,1);"
+      "INSERT INTO checksums VALUES('/r/f',1,2,3,4,5,6,1);");
+  const TKnownChecksums known = Open()->LoadUnder("/r/");
+  ASSERT_EQ(known.size(), 1u);
+  EXPECT_EQ(known.count("/r/good.nds"), 1u);
+}
+
+TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
+  for (const std::string& garbage : {std::string("not a database at all, just text"),
+                                    std::string(8192, '\0')}) {
+    fs::create_directories(fs::path(StorePath()).parent_path());
+    std::ofstream(StorePath(), std::ios::binary) << garbage;
+    notices_.clear();
+    auto store = Open();
+    ASSERT_TRUE(store->Usable());
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_NE(notices_[0].find("set aside as \"" + StorePath() + ".broken\""), std::string::npos)
+        << notices_[0];
+    EXPECT_EQ(test::ReadFile(StorePath() + ".broken"), garbage);
+    EXPECT_EQ(store->Write({Row("/r/x.nds", 1)}), TChecksumStore::TWrite::Written);
+    EXPECT_EQ(store->LoadUnder("/r/").size(), 1u);
+    store.reset();
+    fs::remove(StorePath());
+  }
+  // Another program's database, or a later layout of ours.
+  Sql("CREATE TABLE checksums(name TEXT); PRAGMA user_version=0;");
+  notices_.clear();
+  EXPECT_TRUE(Open()->Usable());
+  EXPECT_EQ(notices_.size(), 1u);
+  Sql("PRAGMA user_version=2;");
+  notices_.clear();
+  EXPECT_TRUE(Open()->Usable());
+  EXPECT_EQ(notices_.size(), 1u);
+  // Our tables, and a trigger that would run beside our statements.
+  Sql("CREATE TRIGGER wipe AFTER INSERT ON checksums BEGIN DELETE FROM checksums; END;");
+  notices_.clear();
+  auto store = Open();
+  EXPECT_EQ(notices_.size(), 1u);
+  store->Write({Row("/r/x.nds", 1)});
+  EXPECT_EQ(store->RowCount(), 1u);
+}
+
+TEST_F(ChecksumStoreTest, DamagedPagesFoundWhileLoadingSetTheStoreAside) {
+  {
+    auto store = Open();
+    std::vector<TChecksumRow> rows;
+    for (int i = 0; i < 3000; ++i)
+      rows.push_back(Row("/r/" + std::string(40, 'x') + std::to_string(i), uint32_t(i)));
+    store->Write(rows);
+  }
+  std::string bytes = test::ReadFile(StorePath());
+  ASSERT_GT(bytes.size(), 16384u);
+  std::fill(bytes.begin() + 4096, bytes.end(), '\x55');  // every page past the first
+  std::ofstream(StorePath(), std::ios::binary | std::ios::trunc) << bytes;
+  auto store = Open();
+  EXPECT_TRUE(store->LoadUnder("/r/").empty());
+  ASSERT_EQ(notices_.size(), 1u) << store->RowCount();
+  EXPECT_NE(notices_[0].find("set aside"), std::string::npos) << notices_[0];
+  EXPECT_TRUE(fs::exists(StorePath() + ".broken"));
+  EXPECT_TRUE(store->Usable());
+  EXPECT_EQ(store->RowCount(), 0u);
+}
+
+TEST_F(ChecksumStoreTest, AFolderThatCannotBeWrittenLeavesTheStoreUnusable) {
+  // A regular file where the cache folder should be: nothing can be made
+  // beneath it, whoever runs the test (a mode of 0555 does not stop root).
+  dir_.Write("cache", "a file");
+  auto store = Open();
+  EXPECT_FALSE(store->Usable());
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_NE(notices_[0].find("cannot be used"), std::string::npos) << notices_[0];
+  EXPECT_TRUE(store->LoadUnder("/").empty());
+  EXPECT_EQ(store->Write({Row("/r/x.nds", 1)}), TChecksumStore::TWrite::Dropped);
+  store->PruneIfGrown(0);
+  EXPECT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(test::ReadFile(dir_ / "cache"), "a file");
+}
+
+TEST_F(ChecksumStoreTest, ALockHeldByAnotherConnectionNeverFailsOrStalls) {
+  auto store = Open();
+  store->Write({Row("/r/x.nds", 1)});
+  {
+    TSqliteDb other(StorePath());
+    other.Exec("BEGIN IMMEDIATE");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(store->Write({Row("/r/y.nds", 2)}), TChecksumStore::TWrite::Busy);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(store->LoadUnder("/r/").size(), 1u);  // readers pass a writer
+    other.Exec("ROLLBACK");
+  }
+  EXPECT_EQ(store->Write({Row("/r/y.nds", 2)}), TChecksumStore::TWrite::Written);
+  store.reset();
+  TSqliteDb other(StorePath());
+  other.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; DELETE FROM meta;");
+  notices_.clear();
+  store = Open();
+  EXPECT_FALSE(store->Usable());
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_NE(notices_[0].find("locked"), std::string::npos) << notices_[0];
+  EXPECT_FALSE(fs::exists(StorePath() + ".broken"));
+}
+
+TEST_F(ChecksumStoreTest, PrunesVanishedFilesOnlyOnceTheStoreHasGrownPastTwiceItsUse) {
+  auto store = Open();
+  std::vector<TChecksumRow> rows;
+  for (int i = 0; i < 10; ++i) rows.push_back(Row(dir_.Write("f" + std::to_string(i), "x"), 1));
+  auto vanished = [&](int from, int count) {
+    std::vector<TChecksumRow> gone;
+    for (int i = from; i < from + count; ++i) gone.push_back(Row(dir_ / ("gone" + std::to_string(i)), 1));
+    store->Write(gone);
+  };
+  store->Write(rows);
+  vanished(0, 30);
+  store->PruneIfGrown(20);  // 40 rows, twice 20: not grown past
+  EXPECT_EQ(store->RowCount(), 40u);
+  store->PruneIfGrown(19);
+  EXPECT_EQ(store->RowCount(), 10u);
+  vanished(100, 10);  // 20 rows: not past twice what the last pruning left
+  store->PruneIfGrown(1);
+  EXPECT_EQ(store->RowCount(), 20u);
+  vanished(200, 1);
+  store->PruneIfGrown(1);
+  EXPECT_EQ(store->RowCount(), 10u);
+  EXPECT_TRUE(notices_.empty());
+}
+
+}  // namespace
+}  // namespace vexmoor
