@@ -135,6 +135,7 @@ if ! built libsodium; then
   [ -x configure ] || quiet autoreconf -fi
   configure_static --disable-pie --with-pic=no
   quiet make -j"$jobs" -C src/libsodium && quiet make -C src/libsodium install
+  quiet make install-pkgconfigDATA  # libsodium.pc, through which CMake finds it
   cd "$repo" && done_with libsodium
 fi
 
