@@ -229,6 +229,9 @@ TEST_F(UpdateCli, AListWithoutTheKeysSignatureIsRefusedWithWhatToDo) {
 // Publishers need no tool of ours to check: the signature `publish --sign`
 // writes verifies with `minisign -V`, and the tool signs with our key file.
 TEST_F(UpdateCli, PublishSignsForTheMinisignTool) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the published list is checked with Linux tools";
+#else
   dir_.Write("src/Alpha.dat", kAlpha);
   Encode(ShellQuote(dir_ / "src/Alpha.dat"));
   dir_.Write("src/moorscan", "a build");
@@ -258,6 +261,7 @@ TEST_F(UpdateCli, PublishSignsForTheMinisignTool) {
                 list, ParseMinisignSignature(test::ReadFile(dir_ / "src/update2.cgi.minisig")),
                 test::TestUpdatePublicKey()),
             std::nullopt);
+#endif
 }
 
 }  // namespace
