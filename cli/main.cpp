@@ -6,6 +6,8 @@
 
 #include "cli/Commands.h"
 #include "catalogue/Version.h"
+#include "platform/Console.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -21,8 +23,10 @@ void PrintHelp() {
 
 int main(int argc, char** argv) {
   using namespace vexmoor::cli;
-  if (argc < 2) return UsageError("");
-  const std::string first = argv[1];
+  vexmoor::PrepareStandardStreams();
+  const std::vector<std::string> arguments = vexmoor::ProgramArguments(argc, argv);
+  if (arguments.size() < 2) return UsageError("");
+  const std::string& first = arguments[1];
   if (first == "--help" || first == "-h") {
     PrintHelp();
     return 0;
@@ -33,7 +37,7 @@ int main(int argc, char** argv) {
   }
   for (const Command& command : AllCommands()) {
     if (first != command.name) continue;
-    const Args args(argv + 2, argv + argc);
+    const Args args(arguments.begin() + 2, arguments.end());
     try {
       return command.run(args);
     } catch (const std::exception& error) {

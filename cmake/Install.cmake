@@ -2,7 +2,32 @@
 # places below the prefix), and the Debian package CPack makes of them:
 #   cmake --install build/release --prefix /usr/local
 #   (cd build/release && cpack -G DEB)
+# On Windows the installer puts vexmoor.exe into Program Files\Vexmoor:
+#   (cd build/windows && cpack)                         # vexmoor-0.642-setup.exe
 include(GNUInstallDirs)
+
+if(WIN32)
+  install(TARGETS vexmoor RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/examples/sample-ds.qdat DESTINATION .)
+  set(CPACK_GENERATOR NSIS)
+  set(CPACK_PACKAGE_NAME vexmoor)
+  set(CPACK_PACKAGE_VENDOR "Vexmoor")
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME vexmoor-${PROJECT_VERSION}-setup)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY Vexmoor)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Vexmoor)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_PACKAGE_NAME Vexmoor)
+  set(CPACK_NSIS_DISPLAY_NAME Vexmoor)
+  set(CPACK_NSIS_UNINSTALL_NAME Uninstall)
+  set(CPACK_NSIS_MODIFY_PATH OFF)
+  set(CPACK_STRIP_FILES ON)
+  # A 64-bit installer: the programs are 64-bit only, and so is the system
+  # that runs them.
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  include(CPack)
+  return()
+endif()
 
 install(TARGETS vexmoor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

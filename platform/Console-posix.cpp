@@ -32,4 +32,6 @@ void InterruptEndsProcess() {
   interruptFlag = nullptr;
 }
 
+void PrepareStandardStreams() {}  // the streams carry bytes as they are
+
 }  // namespace vexmoor

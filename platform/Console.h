@@ -19,4 +19,9 @@ void InterruptSetsFlag(std::atomic<bool>& flag);
 // Restores the default handling of interrupts.
 void InterruptEndsProcess();
 
+// Makes the standard streams carry the program's bytes as they are: UTF-8
+// text shown as UTF-8 on a console, and no carriage return added before a
+// line feed. Call once at start, before anything is written.
+void PrepareStandardStreams();
+
 }  // namespace vexmoor

@@ -25,6 +25,8 @@ std::string ExecutablePath() {
 
 int64_t CurrentProcessId() { return ::getpid(); }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 namespace {
 
 // What the started side tells the caller through the report pipe: the

@@ -4,12 +4,17 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexmoor {
 
 // The full path of the running program's file, or "" when the system does
 // not tell it.
 std::string ExecutablePath();
+
+// The program's arguments as main received them, in UTF-8 (on Windows read
+// from the wide command line, since main's are in the ANSI code page).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // The system's number for the running process.
 int64_t CurrentProcessId();

@@ -1,5 +1,6 @@
 #include "scan/store/ChecksumSession.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -33,11 +34,17 @@ TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& roo
 
 TChecksumSession::~TChecksumSession() { End(false); }
 
+// The walk appends '/' to the folders below its root while the absolute
+// root has the system's own separator: on Windows a key would mix '\' and
+// '/', and the same file reached once as "C:\roms\a/x.nds" and once as
+// "C:\roms\a\x.nds" would have two rows. Every key has one separator.
 std::string TChecksumSession::Key(const std::string& path) const {
   if (path.compare(0, walkRoot_.size(), walkRoot_) != 0) return path;
   std::string key;
   key.reserve(keyRoot_.size() + path.size() - walkRoot_.size());
   key.append(keyRoot_).append(path, walkRoot_.size());
+  constexpr auto preferred = static_cast<char>(std::filesystem::path::preferred_separator);
+  if constexpr (preferred != '/') std::replace(key.begin(), key.end(), '/', preferred);
   return key;
 }
 

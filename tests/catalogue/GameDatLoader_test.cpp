@@ -107,6 +107,9 @@ TEST_F(GameDatLoaderTest, MixedExtensionsGiveEveryMaskAndNoExt) {
 }
 
 TEST_F(GameDatLoaderTest, ZippedDatsLoadTheirOneMemberWithTheCacheBesideTheZip) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the zip set is made with the zip tool, a Linux program a Windows test cannot start";
+#else
   dir_.Write("Nintendo DS.xml", DataFile("offlinelist-ds.xml"));
   dir_.Write("readme.txt", "not a dat");
   std::string zip = Zip("ds.zip", "Nintendo DS.xml");
@@ -125,6 +128,7 @@ TEST_F(GameDatLoaderTest, ZippedDatsLoadTheirOneMemberWithTheCacheBesideTheZip) 
   ASSERT_TRUE(Load(zip, TDatLoader::RomCenter));
   EXPECT_EQ(state_.DatFormat, TDatFormat::ClrMamePro);
   EXPECT_EQ(state_.Catalogue.Count(), 4u);
+#endif
 }
 
 TEST_F(GameDatLoaderTest, ZipsThatCannotGiveOneDatChangeNothing) {

@@ -145,10 +145,14 @@ TEST_F(FileHasSignatureTest, ShortOrMissingFilesAreFalse) {
 }
 
 TEST_F(FileHasSignatureTest, UnopenableFileThrows) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX mode bits: a Windows file has none to take away";
+#else
   if (::geteuid() == 0) GTEST_SKIP() << "root opens every file";
   const std::string path = dir_.Write("locked", "QDAT");
   ::chmod(path.c_str(), 0);
   EXPECT_THROW(FileHasSignature(path, "QDAT", 0), FileOpenError);
+#endif
 }
 
 TEST(ErrorReportText, AddsAFullStopOnlyAfterACharacterThatSortsAfterIt) {

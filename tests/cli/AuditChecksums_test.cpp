@@ -114,6 +114,9 @@ class THeldStore {
 };
 
 TEST_F(AuditChecksumsTest, AStoreHeldByAnotherProgramChangesNothingButALine) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the holder program is started through popen and /bin/sh quoting, which the Windows test helpers do not have yet";
+#else
   MakeCollection();
   fs::rename(dir_ / "c.dat", dir_ / "c.qdat");
   const auto expected = Audit("--no-checksum-cache");
@@ -142,6 +145,7 @@ TEST_F(AuditChecksumsTest, AStoreHeldByAnotherProgramChangesNothingButALine) {
   }
   EXPECT_FALSE(fs::exists(Store() + ".broken"));
   EXPECT_EQ(Audit().err, "");
+#endif
 }
 
 }  // namespace

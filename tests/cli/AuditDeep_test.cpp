@@ -2,6 +2,8 @@
 // it says of the paths the scan could not look into.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -37,12 +39,13 @@ class AuditDeepTest : public test::TempDirTest {
 
 TEST_F(AuditDeepTest, ADumpAndAZippedDumpPastThePathLimitAreBothFound) {
   std::filesystem::create_directory(dir_ / "roms");
-  const test::DeepTree deep(dir_ / "roms", 130);
+  const int levels = std::min(130, test::kDeepLevels);
+  const test::DeepTree deep(dir_ / "roms", levels);
   const std::string loose = test::Dump("loose"), zipped = test::Dump("zipped");
   const std::string dat = Dat({{"Loose", loose}, {"Zipped", zipped}});
-  const std::string dump = deep.Write(130, "loose.nds", loose);
-  deep.Write(130, "set.zip", test::BuildZip({{"zipped.nds", zipped}}));
-  ASSERT_GT(dump.size(), 4096u);
+  const std::string dump = deep.Write(levels, "loose.nds", loose);
+  deep.Write(levels, "set.zip", test::BuildZip({{"zipped.nds", zipped}}));
+  ASSERT_GT(dump.size(), static_cast<size_t>(PATH_MAX));
   const auto run = RunCli("audit " + ShellQuote(dat) + " " + ShellQuote(dir_ / "roms"));
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
@@ -57,6 +60,9 @@ TEST_F(AuditDeepTest, ADumpAndAZippedDumpPastThePathLimitAreBothFound) {
 // permission, and a link through a name longer than 255 bytes for a link to
 // where one may not look.
 TEST_F(AuditDeepTest, EachPathThatCouldNotBeExaminedIsNamedOnStderrAndTheExitStaysZero) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a name with a line feed and a symbolic link through a name longer than 255 bytes: POSIX only";
+#else
   const std::string found = test::Dump("found");
   const std::string dat = Dat({{"Found", found}});
   dir_.Write("roms/found.nds", found);
@@ -79,6 +85,7 @@ TEST_F(AuditDeepTest, EachPathThatCouldNotBeExaminedIsNamedOnStderrAndTheExitSta
   EXPECT_NE(out.find(" Found : 1"), std::string::npos) << out;
   EXPECT_EQ(err, "vexmoor: Cannot list folder \"" + (dir_ / "roms/lo\\x0Acked/") + "\". Permission denied\n" +
                      real.err);
+#endif
 }
 
 }  // namespace

@@ -130,6 +130,9 @@ TEST_F(AuditTest, ANameWithALineEndOrEscapeForgesNoLine) {
 }
 
 TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names are UTF-16: a name whose bytes are not UTF-8 cannot be made";
+#else
   const std::string data = test::Dump("caf\xe9");
   const std::string crc = HexLong(test::CrcOf(data));
   dir_.Write("rc.dat",
@@ -152,6 +155,7 @@ TEST_F(AuditTest, JsonIsUtf8WhateverTheDatBytes) {
       json.out.find(
           "\"total\":1,\"found\":1,\"missing\":0,\"matched\":1,\"skipped\":0,\"cancelled\":false"),
       std::string::npos);
+#endif
 }
 
 TEST_F(AuditTest, WorkersGiveTheSameJsonAndCacheFile) {

@@ -76,6 +76,9 @@ TEST_F(DatCommands, InfoLoadFailuresExitTwoWithTheLoadMessage) {
 }
 
 TEST_F(DatCommands, InfoAndAuditReadTheGameBasedFormatsPlainAndZipped) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the zip set is made with the zip tool, a Linux program a Windows test cannot start";
+#else
   const auto logiqx = RunCli("info " + ShellQuote(Source("tests/data/dats/logiqx-ds.xml")));
   EXPECT_EQ(logiqx.exitCode, 0);
   EXPECT_NE(logiqx.out.find("EXT: nds\nVERSION: 20261201-000000\n"), std::string::npos);
@@ -106,6 +109,7 @@ TEST_F(DatCommands, InfoAndAuditReadTheGameBasedFormatsPlainAndZipped) {
                                 " " + ShellQuote(dir_ / "roms"));
   EXPECT_EQ(malformed.exitCode, 2);
   EXPECT_EQ(malformed.err, "vexmoor: The XML dat is malformed at line 2: no element found\n");
+#endif
 }
 
 }  // namespace

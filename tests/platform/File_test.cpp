@@ -30,6 +30,9 @@ TEST_F(WriteFileAtomicallyTest, ReplacesContentsAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(WriteFileAtomicallyTest, KeepsPermissionsAndLinks) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX mode bits; the replacement of a Windows file keeps its attributes through ReplaceFileW";
+#else
   const std::string real = dir_.Write("real.txt", "one");
   ::chmod(real.c_str(), 0640);
   const std::string link = dir_ / "link.txt";
@@ -40,6 +43,7 @@ TEST_F(WriteFileAtomicallyTest, KeepsPermissionsAndLinks) {
   struct stat info {};
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+#endif
 }
 
 // Names in `folder`, sorted.
@@ -81,6 +85,9 @@ TEST(OwnTemporaries, AreNamedAfterTheirTargetWithTheMarker) {
 // A killed download or self-replacement left its temporary for good: the
 // stale ones of ours go, nothing else does.
 TEST(OwnTemporaries, OnlyStaleOnesOfOursAreRemoved) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: wine refuses to set the time of a folder";
+#else
   using namespace std::chrono_literals;
   test::TempDir dir, outside;
   Aged(dir, "Quen-NDS.qdat.vexmoor-Ab12Cd", 11min);
@@ -103,6 +110,7 @@ TEST(OwnTemporaries, OnlyStaleOnesOfOursAreRemoved) {
   EXPECT_TRUE(std::filesystem::exists(dir / "folder.vexmoor-abcdef/inside.vexmoor-abcdef"));
   EXPECT_EQ(test::ReadFile(target), "partial");
   EXPECT_EQ(RemoveStaleTemporaries(dir / "missing"), 0u);
+#endif
 }
 
 TEST(OwnTemporaries, TheFirstWriteIntoAFolderSweepsIt) {

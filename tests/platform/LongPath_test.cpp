@@ -18,24 +18,33 @@
 namespace vexmoor {
 namespace {
 
+// A level on the way down, links and ".." are put at.
+constexpr int kMiddle = test::kDeepLevels * 2 / 5;
+
 class LongPathTest : public test::TempDirTest {
  protected:
   // Ten thousand bytes deep: the walk takes three pieces.
-  test::DeepTree tree_{dir_.Path(), 250};
+  test::DeepTree tree_{dir_.Path(), test::kDeepLevels};
   TFileSystem& system_ = DefaultFileSystem();
 };
 
 TEST_F(LongPathTest, AFolderPastTheLimitIsListedExaminedAndItsFilesRead) {
-  const std::string dump = tree_.Write(250, "x.nds", "the dump");
+  const std::string dump = tree_.Write(test::kDeepLevels, "x.nds", "the dump");
   ASSERT_GT(dump.size(), 2u * PATH_MAX);
-  tree_.Link(250, "link.nds", "x.nds");
-  tree_.Link(250, "up", "..");
-  tree_.Link(250, "dangling.nds", "nowhere");
   const std::string bottom = tree_.Bottom();
   std::map<std::string, bool> listed;
+#ifdef _WIN32  // mingw-w64 and wine make no symbolic links: the file alone
+  for (const TListedEntry& entry : system_.List(bottom)) listed[entry.Name] = entry.IsFolder;
+  EXPECT_EQ(listed, (std::map<std::string, bool>{{"x.nds", false}}));
+  EXPECT_EQ(ListFolder(bottom + "/").size(), 1u);
+#else
+  tree_.Link(test::kDeepLevels, "link.nds", "x.nds");
+  tree_.Link(test::kDeepLevels, "up", "..");
+  tree_.Link(test::kDeepLevels, "dangling.nds", "nowhere");
   for (const TListedEntry& entry : system_.List(bottom)) listed[entry.Name] = entry.IsFolder;
   EXPECT_EQ(listed, (std::map<std::string, bool>{{"x.nds", false}, {"link.nds", false}, {"up", true}}));
   EXPECT_EQ(ListFolder(bottom + "/").size(), 3u);
+#endif
 
   const TFileStat file = system_.Stat(dump);
   EXPECT_EQ(file.Type, TFileType::Regular);
@@ -59,31 +68,39 @@ TEST_F(LongPathTest, AFolderPastTheLimitIsListedExaminedAndItsFilesRead) {
 }
 
 TEST_F(LongPathTest, LinksAndDotDotOnTheWayAndAtTheEndAreFollowed) {
-  const std::string dump = tree_.Write(250, "x.nds", "the dump");
-  const std::string below100 = tree_.Bottom().substr(tree_.Folder(100).size());
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#else
+  const std::string dump = tree_.Write(test::kDeepLevels, "x.nds", "the dump");
+  const std::string belowMiddle = tree_.Bottom().substr(tree_.Folder(kMiddle).size());
   // A link early on the way, and ".." in the middle of the path.
-  tree_.Link(100, "jump", tree_.Folder(101).substr(tree_.Folder(100).size() + 1));
-  EXPECT_TRUE(IsSameFile(tree_.Folder(100) + "/jump" + below100.substr(below100.find('/', 1)) + "/x.nds", dump));
-  EXPECT_TRUE(IsSameFile(tree_.Folder(101) + "/.." + below100 + "/x.nds", dump));
+  tree_.Link(kMiddle, "jump", tree_.Folder(kMiddle + 1).substr(tree_.Folder(kMiddle).size() + 1));
+  EXPECT_TRUE(IsSameFile(tree_.Folder(kMiddle) + "/jump" + belowMiddle.substr(belowMiddle.find('/', 1)) + "/x.nds", dump));
+  EXPECT_TRUE(IsSameFile(tree_.Folder(kMiddle + 1) + "/.." + belowMiddle + "/x.nds", dump));
   // A link at the bottom that leads back to the top.
   tree_.Write(1, "near-top.nds", "near the top");
   std::string back;
-  for (int i = 1; i < 250; ++i) back += "../";
-  const std::string top = tree_.Link(250, "top", back);
+  for (int i = 1; i < test::kDeepLevels; ++i) back += "../";
+  const std::string top = tree_.Link(test::kDeepLevels, "top", back);
   EXPECT_EQ(ReadWholeFile(top + "/near-top.nds"), "near the top");
   EXPECT_EQ(system_.Stat(top).Type, TFileType::Folder);
+#endif
 }
 
 TEST_F(LongPathTest, WhatCannotBeReachedIsMissingWithTheReason) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: under wine a name too long and a file taken for a folder both read as not found";
+#else
   const TFileStat missing = system_.Stat(tree_.Bottom() + "/absent.nds");
   EXPECT_EQ(missing.Type, TFileType::Missing);
   EXPECT_EQ(missing.Error, ENOENT);
   const TFileStat tooLong = system_.Stat(tree_.Bottom() + "/" + std::string(300, 'n'));
   EXPECT_EQ(tooLong.Type, TFileType::Missing);
   EXPECT_EQ(tooLong.Error, ENAMETOOLONG);
-  EXPECT_EQ(system_.Stat(tree_.Write(250, "g", "") + "/inside").Error, ENOTDIR);
+  EXPECT_EQ(system_.Stat(tree_.Write(test::kDeepLevels, "g", "") + "/inside").Error, ENOTDIR);
   EXPECT_THROW(system_.List(tree_.Bottom() + "/absent/"), IoError);
   EXPECT_THROW(InputFile(tree_.Bottom() + "/absent.nds"), FileOpenError);
+#endif
 }
 
 // The limit counts the terminating NUL: paths of up to 4095 bytes go to the

@@ -118,6 +118,9 @@ TEST_F(CacheFile, ReplacesTheFileWithoutRewritingItInPlace) {
 }
 
 TEST_F(CacheFile, FailedWriteLeavesThePreviousFileInPlace) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX mode bits: a Windows folder has none to make it read-only";
+#else
   if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   TCacheTable table;
   CacheSet(table, 1, 1);
@@ -129,6 +132,7 @@ TEST_F(CacheFile, FailedWriteLeavesThePreviousFileInPlace) {
   EXPECT_THROW(WriteCacheFile(table, path), IoError);
   ::chmod(dir_.Path().c_str(), 0700);
   EXPECT_EQ(test::ReadFile(path), before);
+#endif
 }
 
 TEST(CacheFileBytes, DecodeMatchesTheFileReader) {

@@ -260,6 +260,9 @@ TEST_F(ScanEngineTest, TenEntriesWithThreeFoundOneCachedOneBad) {
 }
 
 TEST_F(ScanEngineTest, AFolderLinkBackIntoTheTreeIsWalkedOnce) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#else
   const std::string data = Dump("once");
   AddEntry(state_, "1", "Once", CrcOf(data));
   dir_.Write("top/a/once.nds", data);
@@ -268,12 +271,16 @@ TEST_F(ScanEngineTest, AFolderLinkBackIntoTheTreeIsWalkedOnce) {
   const TScanOutcome outcome = Scan(dir_ / "top");
   EXPECT_FALSE(outcome.Cancelled);
   EXPECT_EQ(outcome.Matched, 1);
+#endif
 }
 
 // A name is bytes: Latin-1, a stray continuation byte, a sequence cut
 // short, or the 255 bytes a folder entry holds at most, in a folder whose
 // name is as odd, is found and shown under its own bytes.
 TEST_F(ScanEngineTest, NamesThatAreNotUtf8OrAre255BytesLongAreFoundAsTheyAre) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names are UTF-16: a name whose bytes are not UTF-8 cannot be made";
+#else
   const std::string folder = "caf\xe9 \x80" + std::string(240, 'f');
   const std::vector<std::string> names = {"\xe9t\xe9.nds", "stray \x80\x81.nds", "cut \xe2\x82.nds",
                                           std::string(251, 'L') + ".nds"};
@@ -292,6 +299,7 @@ TEST_F(ScanEngineTest, NamesThatAreNotUtf8OrAre255BytesLongAreFoundAsTheyAre) {
     EXPECT_EQ(state_.Catalogue[i].Status, StatusFound);
     EXPECT_EQ(state_.Catalogue[i].StatusText, Root() + folder + "/" + names[i]);
   }
+#endif
 }
 
 TEST_F(ScanEngineTest, AnUnreadableLooseDumpEndsTheScan) {
@@ -321,6 +329,9 @@ TEST_F(ScanEngineTest, ADumpThatFailsToReadHalfWayEndsTheScanNamingIt) {
 }
 
 TEST_F(ScanEngineTest, ADanglingLinkOrFifoNamedLikeADumpNeitherHangsNorEndsTheScan) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a FIFO in a folder exists on POSIX systems only";
+#else
   const std::string data = Dump("real");
   AddEntry(state_, "1", "Real", CrcOf(data));
   dir_.Write("real.nds", data);
@@ -331,6 +342,7 @@ TEST_F(ScanEngineTest, ADanglingLinkOrFifoNamedLikeADumpNeitherHangsNorEndsTheSc
   EXPECT_EQ(outcome.Matched, 1);
   EXPECT_EQ(outcome.Skipped, 0);
   EXPECT_EQ(shown_, (std::vector<std::string>{Root(), Root() + "real.nds", kScanCompleteText}));
+#endif
 }
 
 TEST_F(ScanEngineTest, AFileThatVanishesBetweenListingAndReadingIsPassedOver) {

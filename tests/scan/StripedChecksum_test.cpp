@@ -33,11 +33,15 @@ TEST(Crc32Combine, JoinsPiecesSplitAnywhere) {
 }
 
 TEST(Crc32Combine, AgreesWithZlibOnLengthsBeyond32Bits) {
+#ifdef _WIN32
+  GTEST_SKIP() << "zlib built for Windows takes lengths as a 32-bit long, so it is no yardstick past 2 GiB";
+#else
   for (const uint64_t length : {uint64_t{1} << 32, (uint64_t{5} << 32) + 12345, ~uint64_t{0} >> 4})
     EXPECT_EQ(Crc32Combine(0x12345678, 0x9ABCDEF0, length),
               static_cast<uint32_t>(crc32_combine64(0x12345678, 0x9ABCDEF0,
                                                     static_cast<z_off64_t>(length))))
         << length;
+#endif
 }
 
 class StripedChecksumTest : public test::TempDirTest {};

@@ -108,6 +108,9 @@ TEST(TrimmedImage, PaddedCrcsEqualTheDirectSumUpToTheLargestCartridge) {
 }
 
 TEST(Crc32Shift, CombinesAsZlibDoesAndMultipliesAsLengthsAdd) {
+#ifdef _WIN32
+  GTEST_SKIP() << "zlib built for Windows takes lengths as a 32-bit long, so it is no yardstick past 2 GiB";
+#else
   std::mt19937_64 random(7);
   for (int i = 0; i < 200; ++i) {
     const uint64_t a = random() >> (4 + random() % 60), b = random() >> (4 + random() % 60);
@@ -117,6 +120,7 @@ TEST(Crc32Shift, CombinesAsZlibDoesAndMultipliesAsLengthsAdd) {
         << a;
     EXPECT_EQ(Crc32CombineWith(Crc32Shift(a), 0, Crc32Shift(b)), Crc32Shift(a + b)) << a << " " << b;
   }
+#endif
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -27,15 +28,16 @@ class DeepScanTest : public test::ScanTest {};
 
 // 120 levels of 40 bytes: the dumps at the bottom lie past 4096 bytes.
 TEST_F(DeepScanTest, DumpsAndArchivesPastThePathLimitAreFound) {
-  const test::DeepTree tree(dir_.Path(), 120);
+  const int levels = std::min(120, test::kDeepLevels);
+  const test::DeepTree tree(dir_.Path(), levels);
   const std::string bottom = Dump("bottom"), member = Dump("member"), halfway = Dump("half way");
   AddEntry(state_, "1", "Bottom", CrcOf(bottom));
   AddEntry(state_, "2", "Member", CrcOf(member));
   AddEntry(state_, "3", "Half way", CrcOf(halfway));
-  const std::string dump = tree.Write(120, "bottom.nds", bottom);
-  const std::string zip = tree.Write(120, "set.zip", test::BuildZip({{"member.nds", member}}));
-  tree.Write(60, "half way.nds", halfway);
-  ASSERT_GT(dump.size(), 4096u);
+  const std::string dump = tree.Write(levels, "bottom.nds", bottom);
+  const std::string zip = tree.Write(levels, "set.zip", test::BuildZip({{"member.nds", member}}));
+  tree.Write(levels / 2, "half way.nds", halfway);
+  ASSERT_GT(dump.size(), static_cast<size_t>(PATH_MAX));
   for (const unsigned workers : {1u, 3u}) {
     SCOPED_TRACE(workers);
     const TScanOutcome outcome = Scan(dir_.Path(), workers);
@@ -50,6 +52,9 @@ TEST_F(DeepScanTest, DumpsAndArchivesPastThePathLimitAreFound) {
 
 // Root runs the tests, so the faults stand in for permissions.
 TEST_F(DeepScanTest, WhatCannotBeExaminedIsNamedAndTheScanGoesOn) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a symbolic link through a name longer than 255 bytes: POSIX only (mingw-w64 makes no symbolic links)";
+#else
   const std::string found = Dump("found");
   AddEntry(state_, "1", "Found", CrcOf(found));
   dir_.Write("a locked/x.nds", Dump("x"));
@@ -82,6 +87,7 @@ TEST_F(DeepScanTest, WhatCannotBeExaminedIsNamedAndTheScanGoesOn) {
     EXPECT_EQ(sorted[2], "Cannot list folder \"" + Root() + "a locked/\". Permission denied");
     EXPECT_EQ(sorted[3], "Cannot open file \"" + Root() + "c/shut.zip\". Permission denied");
   }
+#endif
 }
 
 TEST(UnexaminedSummaryTest, CountsNamesTheFirstFiveAndShortensLongLines) {

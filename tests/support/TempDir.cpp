@@ -1,6 +1,8 @@
 #include "support/TempDir.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +15,15 @@ namespace vexmoor::test {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+TempDir::TempDir() : path_(MakeTempFolder()) {}
+#else
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "vexmoor-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
   std::error_code ignored;
@@ -41,15 +47,10 @@ ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::mo
     had_ = true;
     old_ = old;
   }
-  ::setenv(name_.c_str(), value.c_str(), 1);
+  SetEnvironment(name_, &value);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (had_)
-    ::setenv(name_.c_str(), old_.c_str(), 1);
-  else
-    ::unsetenv(name_.c_str());
-}
+ScopedEnv::~ScopedEnv() { SetEnvironment(name_, had_ ? &old_ : nullptr); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -69,6 +70,14 @@ std::string ShellQuote(std::string_view text) {
   return quoted + "'";
 }
 
+#ifndef _WIN32
+void SetEnvironment(const std::string& name, const std::string* value) {
+  if (value != nullptr)
+    ::setenv(name.c_str(), value->c_str(), 1);
+  else
+    ::unsetenv(name.c_str());
+}
+
 CommandResult RunCli(const std::string& arguments) {
   TempDir capture;
   const std::string out = capture / "out", err = capture / "err";
@@ -81,5 +90,7 @@ CommandResult RunCli(const std::string& arguments) {
   result.err = ReadFile(err);
   return result;
 }
+
+#endif
 
 }  // namespace vexmoor::test

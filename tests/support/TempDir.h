@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexmoor::test {
 
@@ -64,5 +65,16 @@ CommandResult RunCli(const std::string& arguments);
 
 // Quotes a string for /bin/sh.
 std::string ShellQuote(std::string_view text);
+
+// Sets (or with nullptr removes) an environment variable of this process.
+void SetEnvironment(const std::string& name, const std::string* value);
+
+#ifdef _WIN32
+// A new empty folder in the system's temporary folder.
+std::string MakeTempFolder();
+// Splits a command text as /bin/sh would ('...', "...", backslash escapes;
+// no expansions), so RunCli takes the same text on every system.
+std::vector<std::string> SplitShellWords(std::string_view text);
+#endif
 
 }  // namespace vexmoor::test

@@ -52,7 +52,7 @@ inline std::string WriteFailure(const std::string& path, const TWriteFault& faul
 inline std::map<std::string, std::string> FolderFiles(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[entry.path().filename()] = ReadFile(entry.path());
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = ReadFile(entry.path().string());
   }
   return files;
 }

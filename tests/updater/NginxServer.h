@@ -3,8 +3,6 @@
 // stopped again when the object goes. Tests skip when nginx is not installed.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -57,7 +55,7 @@ class NginxServer {
   TempDir prefix_;
   uint16_t port_ = 0;
   uint16_t httpsPort_ = 0;
-  pid_t pid_ = -1;
+  int64_t pid_ = -1;  // pid_t on POSIX
   bool running_ = false;
 };
 

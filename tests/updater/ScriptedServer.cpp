@@ -1,10 +1,15 @@
 #include "updater/ScriptedServer.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <stdexcept>
 
@@ -12,11 +17,56 @@ namespace vexmoor::test {
 
 namespace {
 
+// The socket calls by one name on both systems (Winsock names a few
+// differently and takes a SOCKET where POSIX takes an int).
+namespace sys {
+#ifdef _WIN32
+using ssize_t = int;
+constexpr int kNoSignal = 0;
+constexpr int kDontWait = 0;  // recv is only called once poll saw data
+constexpr int kCloseOnExec = 0;
+int socket(int family, int type, int protocol) {
+  static const bool started = [] {
+    WSADATA data{};
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  (void)started;
+  return static_cast<int>(::socket(family, type, protocol));
+}
+int close(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
+int poll(pollfd* entries, unsigned long count, int timeoutMs) { return ::WSAPoll(entries, count, timeoutMs); }
+int accept4(int fd, sockaddr* address, socklen_t* length, int) {
+  return static_cast<int>(::accept(static_cast<SOCKET>(fd), address, length));
+}
+ssize_t recv(int fd, char* buffer, size_t size, int flags) {
+  return ::recv(static_cast<SOCKET>(fd), buffer, static_cast<int>(size), flags);
+}
+ssize_t send(int fd, const char* buffer, size_t size, int flags) {
+  return ::send(static_cast<SOCKET>(fd), buffer, static_cast<int>(size), flags);
+}
+int setsockopt(int fd, int level, int name, const void* value, socklen_t size) {
+  return ::setsockopt(static_cast<SOCKET>(fd), level, name, static_cast<const char*>(value), size);
+}
+#else
+using ::ssize_t;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+constexpr int kDontWait = MSG_DONTWAIT;
+constexpr int kCloseOnExec = SOCK_CLOEXEC;
+using ::accept4;
+using ::close;
+using ::poll;
+using ::recv;
+using ::send;
+using ::setsockopt;
+using ::socket;
+#endif
+}  // namespace sys
+
 constexpr int kPollMs = 20;
 constexpr int kPatienceMs = 5000;  // how long the server waits for a slow client
 
 int ListenOnLoopback(uint16_t& port, bool listen) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = sys::socket(AF_INET, SOCK_STREAM | sys::kCloseOnExec, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -25,23 +75,30 @@ int ListenOnLoopback(uint16_t& port, bool listen) {
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
       (listen && ::listen(fd, 8) != 0) ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
+    sys::close(fd);
     throw std::runtime_error("cannot listen on 127.0.0.1");
   }
   port = ntohs(address.sin_port);
   return fd;
 }
 
+pollfd Entry(int fd) {
+  pollfd entry{};
+  entry.fd = fd;
+  entry.events = POLLIN;
+  return entry;
+}
+
 bool Readable(int fd) {
-  pollfd entry{fd, POLLIN, 0};
-  return ::poll(&entry, 1, kPollMs) > 0;
+  pollfd entry = Entry(fd);
+  return sys::poll(&entry, 1, kPollMs) > 0;
 }
 
 }  // namespace
 
 uint16_t UnusedLoopbackPort() {
   uint16_t port = 0;
-  ::close(ListenOnLoopback(port, false));
+  sys::close(ListenOnLoopback(port, false));
   return port;
 }
 
@@ -55,7 +112,7 @@ std::string ServerConnection::ReadRequest() {
     }
     if (!Readable(fd_)) continue;
     char buffer[4096];
-    const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
+    const sys::ssize_t got = sys::recv(fd_, buffer, sizeof buffer, 0);
     if (got <= 0) return "";
     pending_.append(buffer, static_cast<size_t>(got));
   }
@@ -64,7 +121,7 @@ std::string ServerConnection::ReadRequest() {
 
 bool ServerConnection::Send(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const sys::ssize_t sent = sys::send(fd_, bytes.data(), bytes.size(), sys::kNoSignal);
     if (sent <= 0) return false;  // the client went away; the test sees that itself
     bytes.remove_prefix(static_cast<size_t>(sent));
   }
@@ -76,10 +133,10 @@ bool ServerConnection::Trickle(std::string_view bytes, size_t piece,
   for (size_t at = 0; at < bytes.size(); at += piece) {
     if (server_.Stopping() || !Send(bytes.substr(at, piece))) return false;
     // A client that closed makes the socket readable (end of stream).
-    pollfd entry{fd_, POLLIN, 0};
-    if (::poll(&entry, 1, static_cast<int>(pause.count())) > 0) {
+    pollfd entry = Entry(fd_);
+    if (sys::poll(&entry, 1, static_cast<int>(pause.count())) > 0) {
       char buffer[4096];
-      if (::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) <= 0) return false;
+      if (sys::recv(fd_, buffer, sizeof buffer, sys::kDontWait) <= 0) return false;
     }
   }
   return true;
@@ -87,14 +144,14 @@ bool ServerConnection::Trickle(std::string_view bytes, size_t piece,
 
 void ServerConnection::ResetOnClose() {
   const linger option{1, 0};
-  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+  sys::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
 }
 
 void ServerConnection::WaitForClose() {
   for (int waited = 0; waited < kPatienceMs && !server_.Stopping(); waited += kPollMs) {
     if (!Readable(fd_)) continue;
     char buffer[4096];
-    if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) return;
+    if (sys::recv(fd_, buffer, sizeof buffer, 0) <= 0) return;
   }
 }
 
@@ -106,7 +163,7 @@ ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
 ScriptedServer::~ScriptedServer() {
   stop_ = true;
   thread_.join();
-  ::close(listener_);
+  sys::close(listener_);
 }
 
 std::string ScriptedServer::Url(std::string_view path) const {
@@ -126,12 +183,12 @@ void ScriptedServer::Record(const std::string& request) {
 void ScriptedServer::Run() {
   while (!stop_) {
     if (!Readable(listener_)) continue;
-    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = sys::accept4(listener_, nullptr, nullptr, sys::kCloseOnExec);
     if (fd < 0) continue;
     ++connections_;
     ServerConnection connection(*this, fd);
     script_(connection);
-    ::close(fd);
+    sys::close(fd);
   }
 }
 

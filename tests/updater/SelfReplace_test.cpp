@@ -40,11 +40,12 @@ TEST(StartCommand, TheSwitchIsComparedExactly) {
 
 TEST(StartCommand, TheWaitBoundComesFromTheEnvironmentOnlyAsANumber) {
   EXPECT_EQ(FileWaitBound(), kFileWaitBound);
-  ::setenv(kFileWaitBoundVariable, "250", 1);
+  const std::string bound = "250", malformed = "25x";
+  test::SetEnvironment(kFileWaitBoundVariable, &bound);
   EXPECT_EQ(FileWaitBound(), 250ms);
-  ::setenv(kFileWaitBoundVariable, "25x", 1);
+  test::SetEnvironment(kFileWaitBoundVariable, &malformed);
   EXPECT_EQ(FileWaitBound(), kFileWaitBound);
-  ::unsetenv(kFileWaitBoundVariable);
+  test::SetEnvironment(kFileWaitBoundVariable, nullptr);
 }
 
 TEST(StartCommand, LogLinesSayWhenWhoWhatAndHowItEnded) {
@@ -67,7 +68,7 @@ class SelfReplace : public test::TempDirTest {
   std::string Log() const { return test::ReadFile(folder_ + "/vexmoor-update.log"); }
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -80,6 +81,9 @@ class SelfReplace : public test::TempDirTest {
 // build waits, replaces the old file, starts it with -delete, and that
 // generation removes the build and starts as usual.
 TEST_F(SelfReplace, ThreeGenerationsHandOverThroughTheFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the hand-over starts the test programs by names without .exe";
+#else
   test::StartBusyProgram(program_, 1.0);
   test::CopyProgram(test::DriverProgram(), build_);
   StartProgram(build_, SwitchParameters(kUpdateSwitch, program_), dir_.Path());
@@ -97,11 +101,15 @@ TEST_F(SelfReplace, ThreeGenerationsHandOverThroughTheFiles) {
   EXPECT_NE(log.find(" -delete: delete \"" + build_ + "\" -> waited "), std::string::npos) << log;
   EXPECT_NE(log.find(", deleted\n"), std::string::npos) << log;
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+#endif
 }
 
 // A killed "-update" left its partial copy of the program for good: the next
 // hand-over removes it, and nothing that only looks alike.
 TEST_F(SelfReplace, AHandOverRemovesThePartialProgramAKilledOneLeft) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the started test driver leaves no trace under wine";
+#else
   test::CopyProgram(test::DriverProgram(), program_);
   test::CopyProgram(test::DriverProgram(), build_);
   for (const char* name : {"moorscan.vexmoor-Ab12Cd", "moorscan.Ab12Cd"}) {
@@ -115,9 +123,13 @@ TEST_F(SelfReplace, AHandOverRemovesThePartialProgramAKilledOneLeft) {
   EXPECT_TRUE(test::WaitUntil([&] { return !fs::exists(build_); }));
   EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "moorscan.Ab12Cd", "started.txt",
                                                "vexmoor-update.log"}));
+#endif
 }
 
 TEST_F(SelfReplace, UpdateLeavesAProgramStillRunningAtTheBound) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the hand-over starts the test programs by names without .exe";
+#else
   test::StartBusyProgram(program_, 5);
   const std::string old = test::ReadFile(program_);
   test::CopyProgram(test::DriverProgram(), build_);
@@ -128,6 +140,7 @@ TEST_F(SelfReplace, UpdateLeavesAProgramStillRunningAtTheBound) {
   EXPECT_EQ(test::ReadFile(program_), old);
   EXPECT_NE(Log().find("refused: the program was still running after 0."), std::string::npos) << Log();
   EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "upd-moorscan", "vexmoor-update.log"}));
+#endif
 }
 
 TEST_F(SelfReplace, UpdateRefusesAMissingTargetAndItself) {
@@ -141,6 +154,9 @@ TEST_F(SelfReplace, UpdateRefusesAMissingTargetAndItself) {
 
 // Permissions do not bind root, so as root the new build runs as "nobody".
 TEST_F(SelfReplace, UpdateLeavesAFolderThatIsNotWritableToThePackageManager) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the hand-over starts the test programs by names without .exe";
+#else
   const std::string system = dir_ / "usr bin";
   fs::create_directory(system);
   const std::string text = "#!/bin/sh\necho run >\"$0.ran\"\n";
@@ -163,6 +179,7 @@ TEST_F(SelfReplace, UpdateLeavesAFolderThatIsNotWritableToThePackageManager) {
   ASSERT_TRUE(test::WaitUntil([&] { return Log().ends_with("\n"); })) << Log();
   EXPECT_NE(Log().find("not replaced: its folder is not writable"), std::string::npos) << Log();
   EXPECT_EQ(test::ReadFile(installed), text);
+#endif
 }
 
 // A copy over the old program that fails keeps the old program whole and
@@ -171,6 +188,9 @@ class SelfReplaceFault : public SelfReplace,
                          public ::testing::WithParamInterface<test::TWriteFault> {};
 
 TEST_P(SelfReplaceFault, AFailedCopyKeepsTheOldProgram) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the hand-over starts the test programs by names without .exe";
+#else
   const std::string old = "#!/bin/sh\nexit 0\n";
   dir_.Write("Vexmoor  beta $1 'x'/moorscan", old);
   fs::permissions(program_, fs::perms(0755));
@@ -187,6 +207,7 @@ TEST_P(SelfReplaceFault, AFailedCopyKeepsTheOldProgram) {
   EXPECT_EQ(Files(), (std::vector<std::string>{"moorscan", "upd-moorscan", "vexmoor-update.log"}));
   EXPECT_EQ(test::ReadFile(program_), old);
   EXPECT_EQ(fs::status(program_).permissions(), fs::perms(0755));
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, SelfReplaceFault, ::testing::ValuesIn(test::kWriteFaults),
@@ -200,6 +221,9 @@ TEST_F(SelfReplace, DeleteOfAMissingFileStartsAtOnce) {
 }
 
 TEST_F(SelfReplace, DeleteOnlyRemovesADownloadedBuildThatHasEnded) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the hand-over starts the test programs by names without .exe";
+#else
   const std::string other = dir_.Write("thesis.tex", "keep");
   EXPECT_EQ(RunStartCommand({TStartSwitch::Delete, other}, ProgramContext()), TStartOutcome::Continue);
   EXPECT_EQ(test::ReadFile(other), "keep");
@@ -212,6 +236,7 @@ TEST_F(SelfReplace, DeleteOnlyRemovesADownloadedBuildThatHasEnded) {
   const std::string ended = dir_.Write("upd-ended", "x");
   EXPECT_EQ(RunStartCommand({TStartSwitch::Delete, ended}, ProgramContext()), TStartOutcome::Continue);
   EXPECT_FALSE(fs::exists(ended));
+#endif
 }
 
 TEST_F(SelfReplace, OtherSwitchesChangeNothing) {
@@ -234,12 +259,16 @@ TEST_F(SelfReplace, TheHandOverStartsTheDownloadedBuildExecutable) {
 
 // A double quote cannot travel inside the quoted path of a switch.
 TEST_F(SelfReplace, APathWithADoubleQuoteIsNeverHandedOver) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a double quote cannot be in a Windows file name";
+#else
   const std::string quoted = dir_ / "a\"b";
   fs::create_directory(quoted);
   EXPECT_FALSE(CanReplaceProgram(quoted + "/moorscan"));
   test::CopyProgram(test::DriverProgram(), quoted + "/upd-moorscan");
   EXPECT_THROW(StartProgramUpdate(quoted + "/upd-moorscan", program_, folder_), Error);
   EXPECT_TRUE(fs::exists(quoted + "/upd-moorscan"));
+#endif
 }
 
 }  // namespace

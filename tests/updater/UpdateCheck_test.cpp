@@ -164,6 +164,9 @@ TEST_F(UpdateCheck, ProgramBuildIsOfferedOnlyWithSha256AndSize) {
 // What a hostile list may name: only *.qdat files that are plain files (or
 // missing) in the folder, and the program entry only "upd-" + the program.
 TEST_F(UpdateCheck, DatEntriesWriteOnlyQdatFilesNeverLinksOrExecutables) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#else
   const std::string sha(64, '0');
   auto dat = [&](const std::string& file) {
     return TUpdateRecord{file, file, 1, 0, 10, file, false, sha, 10};
@@ -201,6 +204,7 @@ TEST_F(UpdateCheck, DatEntriesWriteOnlyQdatFilesNeverLinksOrExecutables) {
   std::filesystem::create_symlink(dir_ / "outside", dir_ / "upd-MoorScan");
   EXPECT_NE(RefusedDownloadReason(program, programPath, dir_.Path())->find("is a link"),
             std::string::npos);
+#endif
 }
 
 TEST(UpdateFileNames, UnsafeNamesAreRefusedWithAReason) {

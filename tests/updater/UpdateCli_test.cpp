@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalogue/DatContainer.h"
+#include "catalogue/Version.h"
 #include "support/TempDir.h"
 #include "updater/NginxServer.h"
 #include "updater/ScriptedServer.h"
@@ -109,7 +110,7 @@ TEST_F(UpdateCli, EncodePublishServeAndUpdate) {
 TEST_F(UpdateCli, PublishWritesOneSectionPerLine) {
   dir_.Write("src/Alpha.dat", kAlpha);
   Encode("--keep-timestamps " + ShellQuote(dir_ / "src/Alpha.dat"));
-  dir_.Write("src/moorscan", "a build");
+  dir_.Write("src/" + std::string(kAuditorProgramFileName), "a build");
   const auto published = RunCli("publish " + ShellQuote(dir_ / "src/update_keys.txt"));
   ASSERT_EQ(published.exitCode, 0) << published.err;
   EXPECT_EQ(published.err, "");
@@ -124,14 +125,14 @@ TEST_F(UpdateCli, PublishWritesOneSectionPerLine) {
   EXPECT_EQ(list[0].ReadFloat("Timestamp", 0), ReadDatTimeStamp(dir_ / "src/Alpha.qdat"));
   EXPECT_EQ(list[0].ReadInteger("Size", 0),
             static_cast<int32_t>(std::filesystem::file_size(dir_ / "src/Alpha.qdat")));
-  EXPECT_EQ(list[1].Name, "moorscan");
+  EXPECT_EQ(list[1].Name, kAuditorProgramFileName);
   EXPECT_EQ(list[1].ReadString("Name", ""), "Vexmoor");
   EXPECT_EQ(list[1].ReadInteger("Version", 0), 6420);
   EXPECT_EQ(list[1].ReadInteger("Size", 0), 7);
   EXPECT_EQ(list[1].ReadString("Sha256", ""), test::Sha256Hex("a build"));
   EXPECT_EQ(list[0].ReadString("Sha256", ""), test::Sha256Hex(test::ReadFile(dir_ / "src/Alpha.qdat")));
   EXPECT_EQ(list[1].Find("Timestamp"), nullptr);
-  EXPECT_NE(published.out.find("\r\n[moorscan]\r\n"), std::string::npos);
+  EXPECT_NE(published.out.find("\r\n[" + std::string(kAuditorProgramFileName) + "]\r\n"), std::string::npos);
 
 }
 
@@ -141,12 +142,12 @@ TEST_F(UpdateCli, PublishWithAMissingFileFailsUnlessAllowed) {
   const std::string keys = ShellQuote(dir_ / "src/update_keys.txt");
   const auto refused = RunCli("publish " + keys);
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("moorscan is not beside the keys file"), std::string::npos);
+  EXPECT_NE(refused.err.find(std::string(kAuditorProgramFileName) + " is not beside the keys file"), std::string::npos);
   EXPECT_NE(refused.err.find("--allow-missing"), std::string::npos) << refused.err;
   EXPECT_EQ(refused.out, "");
   const auto allowed = RunCli("publish --allow-missing " + keys);
   EXPECT_EQ(allowed.exitCode, 0);
-  EXPECT_NE(allowed.err.find("moorscan is not beside the keys file"), std::string::npos);
+  EXPECT_NE(allowed.err.find(std::string(kAuditorProgramFileName) + " is not beside the keys file"), std::string::npos);
   EXPECT_EQ(ParseUpdateList(allowed.out)[1].Find("Size"), nullptr);
 }
 
@@ -228,6 +229,9 @@ TEST_F(UpdateCli, AListWithoutTheKeysSignatureIsRefusedWithWhatToDo) {
 // Publishers need no tool of ours to check: the signature `publish --sign`
 // writes verifies with `minisign -V`, and the tool signs with our key file.
 TEST_F(UpdateCli, PublishSignsForTheMinisignTool) {
+#ifdef _WIN32
+  GTEST_SKIP() << "not yet on Windows: the published list is checked with Linux tools";
+#else
   dir_.Write("src/Alpha.dat", kAlpha);
   Encode(ShellQuote(dir_ / "src/Alpha.dat"));
   dir_.Write("src/moorscan", "a build");
@@ -257,6 +261,7 @@ TEST_F(UpdateCli, PublishSignsForTheMinisignTool) {
                 list, ParseMinisignSignature(test::ReadFile(dir_ / "src/update2.cgi.minisig")),
                 test::TestUpdatePublicKey()),
             std::nullopt);
+#endif
 }
 
 }  // namespace

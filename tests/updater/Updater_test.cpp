@@ -196,7 +196,12 @@ TEST_F(Updater, FailedDownloadsLeaveTheFileAloneAndNoTemporary) {
   EXPECT_EQ(FailedDownload(*updater, "bad.qdat"), "Bad Request");
   EXPECT_EQ(FailedDownload(*updater, "cut.qdat"),
             "Connection closed after 10 of 100 bytes of the response body");
-  EXPECT_NE(FailedDownload(*updater, "reset.qdat").find("(Error #"), std::string::npos);
+  const std::string reset = FailedDownload(*updater, "reset.qdat");
+#ifdef _WIN32  // wine reports the reset after the first bytes as the end of the stream
+  EXPECT_NE(reset.find("Connection closed after 10 of 100 bytes"), std::string::npos) << reset;
+#else
+  EXPECT_NE(reset.find("(Error #"), std::string::npos) << reset;
+#endif
   EXPECT_EQ(FailedDownload(*updater, "chunks.qdat"),
             "Connection closed before the end of the chunked response body");
   EXPECT_EQ(FailedDownload(*updater, "gone.qdat"), "Gone");
@@ -274,8 +279,10 @@ TEST_F(Updater, RunGoesOnAfterAFailureAndHandsOverTheProgram) {
   EXPECT_FALSE(run.AllSucceeded());
   EXPECT_EQ(run.ProgramUpdatePath, dir_ / "upd-moorscan");
   EXPECT_EQ(test::ReadFile(dir_ / "upd-moorscan"), "new build");
+#ifndef _WIN32  // POSIX mode bits: Windows runs any file it may read
   EXPECT_EQ(::access((dir_ / "upd-moorscan").c_str(), X_OK), 0);
   EXPECT_NE(::access((dir_ / "a.qdat").c_str(), X_OK), 0);
+#endif
   EXPECT_EQ(UpdateFailuresText(records, run),
             "The download of \"missing.qdat\" (missing.qdat) failed: Not Found");
 }
@@ -332,6 +339,9 @@ TEST_F(Updater, AFileChangedAfterSigningOrOfAnotherSizeKeepsTheOldFile) {
 // Entries a hostile list may name: each refused one is named, fetches
 // nothing, and the others still go on.
 TEST_F(Updater, ADatEntryWritesNoProgramLinkOrOtherFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#else
   ScriptedServer server(Site({{"/update/good.qdat", Ok("good")}}));
   auto updater = Connect(server);
   dir_.Write("outside/secret", "keep me");
@@ -355,10 +365,14 @@ TEST_F(Updater, ADatEntryWritesNoProgramLinkOrOtherFile) {
   EXPECT_EQ(server.Requests().size(), 1u);
   EXPECT_NE(UpdateFailuresText(records, run).find("(moorpurge) failed: refusing"),
             std::string::npos);
+#endif
 }
 
 // A link put in place after the check is replaced, never written through.
 TEST_F(Updater, ALinkThatAppearsDuringADownloadIsReplacedNotFollowed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#else
   ScriptedServer server(Site({{"/update/a.qdat", Ok("the dat")}}));
   auto updater = Connect(server);
   dir_.Write("outside", "keep me");
@@ -370,6 +384,7 @@ TEST_F(Updater, ALinkThatAppearsDuringADownloadIsReplacedNotFollowed) {
   EXPECT_FALSE(std::filesystem::is_symlink(dir_ / "a.qdat"));
   EXPECT_EQ(test::ReadFile(dir_ / "a.qdat"), "the dat");
   EXPECT_EQ(test::ReadFile(dir_ / "outside"), "keep me");
+#endif
 }
 
 TEST_F(Updater, ARunFetchesNoMoreThanTheCapOfListedSizes) {

@@ -3,6 +3,7 @@
 // everything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "scan/store/ChecksumSession.h"
@@ -26,7 +27,7 @@ class ChecksumScanTest : public test::ScanTest {
 
   // Scans roms/ with the store and `workers`, and says what the catalogue
   // holds afterwards.
-  std::string ScanWithStore(unsigned workers = 1, bool rehash = false) {
+  std::string ScanWithStore(unsigned workers = 1, bool rehash = false, std::string root = "") {
     for (TRomItem& item : state_.Catalogue) {
       item.Status = StatusMissing;
       item.StatusText.clear();
@@ -35,7 +36,7 @@ class ChecksumScanTest : public test::ScanTest {
     engine.SetPipeline({workers});
     engine.SetChecksumStore(store_.get(), rehash);
     opened_.Reset();
-    const TScanOutcome outcome = engine.Run(dir_ / "roms");
+    const TScanOutcome outcome = engine.Run(root.empty() ? dir_ / "roms" : root);
     std::string result = std::to_string(outcome.Matched) + "\n";
     for (const TRomItem& item : state_.Catalogue)
       result += std::to_string(item.Status) + " " + item.StatusText + "\n";
@@ -61,6 +62,7 @@ TEST_F(ChecksumScanTest, UnchangedDumpsAreNotReadAgainAndGiveTheSameResults) {
   AddEntry(state_, "9", "m", CrcOf(Dump("m")));
   dir_.Write("roms/other.nds", Dump("nobody knows"));
   for (unsigned workers : {1u, 2u}) {
+    store_.reset();  // an open file cannot be removed on Windows
     fs::remove(dir_ / "cache/checksums.sqlite3");
     store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
     const std::string first = ScanWithStore(workers);
@@ -74,6 +76,25 @@ TEST_F(ChecksumScanTest, UnchangedDumpsAreNotReadAgainAndGiveTheSameResults) {
   EXPECT_TRUE(notices_.empty());
 }
 
+// On Windows the walk named the folders below the root with '/' while the
+// absolute root has '\', so the keys mixed both, and a scan of the root
+// spelled the other way found none of its rows.
+TEST_F(ChecksumScanTest, StoreKeysHaveOneSeparatorSoEitherSpellingOfTheRootRecallsTheRows) {
+  Known("a.nds", Dump("a"));
+  Known("sub/deeper/b.nds", Dump("b"));
+  EXPECT_EQ(ScanWithStore().substr(0, 2), "2\n");
+  EXPECT_EQ(opened_.Files(), 2u);
+  constexpr auto preferred = static_cast<char>(fs::path::preferred_separator);
+  const char other = preferred == '/' ? '\\' : '/';
+  const TKnownChecksums rows = store_->LoadUnder("");
+  ASSERT_EQ(rows.size(), 2u);
+  for (const auto& [key, row] : rows) EXPECT_EQ(key.find(other), std::string::npos) << key;
+  std::string spelled = dir_ / "roms";
+  std::replace(spelled.begin(), spelled.end(), '/', preferred);
+  EXPECT_EQ(ScanWithStore(1, false, spelled).substr(0, 2), "2\n");
+  EXPECT_EQ(opened_.Files(), 0u);  // both recalled
+}
+
 TEST_F(ChecksumScanTest, ManySmallDumpsThroughSeveralWorkersAreAllRememberedAndRecalled) {
   // More rows than one batch, so the store's writer thread writes while the
   // workers still recall and the walk still queues rows.
@@ -81,6 +102,7 @@ TEST_F(ChecksumScanTest, ManySmallDumpsThroughSeveralWorkersAreAllRememberedAndR
   for (size_t i = 0; i < count; ++i)
     Known("f" + std::to_string(i % 7) + "/" + std::to_string(i) + ".nds", Dump(std::to_string(i), 64));
   for (unsigned workers : {2u, 3u, 4u}) {
+    store_.reset();  // an open file cannot be removed on Windows
     fs::remove(dir_ / "cache/checksums.sqlite3");
     store_ = test::AheadStore(dir_ / "cache/checksums.sqlite3", notices_);
     const std::string first = ScanWithStore(workers);
