@@ -16,7 +16,7 @@ namespace vexmoor {
 namespace {
 
 std::string ReadContainerBlock(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   const uint64_t size = file.Size();
   std::string block(size > kContainerHeaderSize ? size - kContainerHeaderSize : 0, '\0');
   block.resize(file.ReadAt(kContainerHeaderSize, block.data(), block.size()));
@@ -81,7 +81,7 @@ void WriteDatContainer(const std::string& path, std::string_view text, double ti
 
 double ReadDatTimeStamp(const std::string& path) {
   if (!FileHasSignature(path, kContainerMagic, 0)) return 0;
-  InputFile file(path);
+  TInputFile file(path);
   unsigned char bytes[8];
   if (file.ReadAt(kContainerMagic.size(), bytes, sizeof bytes) != sizeof bytes) return 0;
   const double stamp = DoubleFromLittleEndian(bytes);

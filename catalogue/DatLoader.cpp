@@ -32,7 +32,7 @@ void StartLoad(TLoadedDat& dat, const std::string& path,
 // `quiet` says another loader will report that.
 std::optional<std::string> ReadHead(const std::string& path, bool quiet) {
   try {
-    InputFile file(path);
+    TInputFile file(path);
     std::string head(kDatHeadSize, '\0');
     head.resize(file.ReadFull(head.data(), head.size()));
     return head;

@@ -23,7 +23,7 @@ constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 
-std::string ReadAt(InputFile& file, uint64_t offset, uint64_t size) {
+std::string ReadAt(TInputFile& file, uint64_t offset, uint64_t size) {
   std::string bytes(static_cast<size_t>(size), '\0');
   file.Seek(offset);
   if (file.ReadFull(bytes.data(), bytes.size()) != bytes.size()) {
@@ -40,7 +40,7 @@ bool IsDatName(std::string_view name) {
   return endsWith(".dat") || endsWith(".xml");
 }
 
-std::vector<TZipRecord> DatMembers(InputFile& file) {
+std::vector<TZipRecord> DatMembers(TInputFile& file) {
   std::vector<TZipRecord> members;
   ReadZipCentralDirectory(file, TZipReading::Strict, [&](TZipRecord& record) {
     if (IsDatName(record.Name)) members.push_back(std::move(record));
@@ -64,7 +64,7 @@ void CheckUnpackable(const TZipRecord& member, const std::string& path) {
 }
 
 // The member's packed bytes, after its local header.
-std::string PackedData(InputFile& file, const TZipRecord& member) {
+std::string PackedData(TInputFile& file, const TZipRecord& member) {
   const std::string local = ReadAt(file, member.LocalHeaderOffset, kLocalHeaderSize);
   const auto* bytes = reinterpret_cast<const uint8_t*>(local.data());
   if (LoadU32(bytes) != kLocalSignature) {
@@ -94,7 +94,7 @@ std::optional<std::string> Inflate(const std::string& packed, uint64_t size) {
   return out;
 }
 
-std::string Unpack(InputFile& file, const TZipRecord& member) {
+std::string Unpack(TInputFile& file, const TZipRecord& member) {
   std::string packed = PackedData(file, member);
   std::optional<std::string> text;
   if (member.Method == kMethodStored) {
@@ -112,7 +112,7 @@ std::string Unpack(InputFile& file, const TZipRecord& member) {
 }  // namespace
 
 TZippedDat ReadZippedDat(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   std::vector<TZipRecord> members = DatMembers(file);
   if (members.size() != 1) {
     throw FormatError("The zip \"" + path + "\" holds " + std::to_string(members.size()) +

@@ -187,7 +187,7 @@ bool MatchesMaskList(std::string_view name, std::string_view maskList) {
 
 bool FileHasSignature(const std::string& path, std::string_view signature, uint64_t offset) {
   if (!PathExists(path)) return false;
-  InputFile file(path);
+  TInputFile file(path);
   std::string found(signature.size(), '\0');
   if (file.ReadAt(offset, found.data(), found.size()) != signature.size()) return false;
   return found == signature;

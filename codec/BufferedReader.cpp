@@ -7,7 +7,7 @@
 
 namespace vexmoor {
 
-TBufferedReader::TBufferedReader(InputFile& file, size_t blockSize)
+TBufferedReader::TBufferedReader(TInputFile& file, size_t blockSize)
     : file_(file), size_(file.Size()), block_(blockSize) {}
 
 void TBufferedReader::Seek(uint64_t offset) { position_ = offset; }

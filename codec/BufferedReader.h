@@ -15,7 +15,7 @@ class TBufferedReader {
  public:
   // Reads `file` (which must outlive the reader) in blocks of `blockSize`
   // bytes, starting at offset 0.
-  explicit TBufferedReader(InputFile& file, size_t blockSize = 64 * 1024);
+  explicit TBufferedReader(TInputFile& file, size_t blockSize = 64 * 1024);
 
   uint64_t Size() const { return size_; }
   uint64_t Position() const { return position_; }
@@ -35,7 +35,7 @@ class TBufferedReader {
  private:
   bool Fill(size_t wanted);
 
-  InputFile& file_;
+  TInputFile& file_;
   uint64_t size_;
   uint64_t position_ = 0;
   std::vector<uint8_t> block_;

@@ -38,7 +38,7 @@ struct TDirectoryPlace {
 
 // The central directory of a zip64 archive: the locator just before the end
 // record names the zip64 end record, which holds the offset and the count.
-std::optional<TDirectoryPlace> Zip64DirectoryPlace(InputFile& file, uint64_t endRecord) {
+std::optional<TDirectoryPlace> Zip64DirectoryPlace(TInputFile& file, uint64_t endRecord) {
   if (endRecord < kZip64LocatorSize) return std::nullopt;
   uint8_t locator[kZip64LocatorSize];
   if (file.ReadAt(endRecord - kZip64LocatorSize, locator, sizeof locator) != sizeof locator ||
@@ -60,7 +60,7 @@ enum class TCandidate { Rejected, Directory, Empty };
 // one whose offset is its own position has an empty directory. A record
 // inside an archive comment usually points elsewhere (at a local header, or
 // into another archive) and is passed over.
-TCandidate TestCandidate(InputFile& file, uint64_t endRecord, uint64_t offset) {
+TCandidate TestCandidate(TInputFile& file, uint64_t endRecord, uint64_t offset) {
   if (offset == endRecord) return TCandidate::Empty;
   uint8_t signature[4];
   if (file.ReadAt(offset, signature, sizeof signature) != sizeof signature) return TCandidate::Rejected;
@@ -70,7 +70,7 @@ TCandidate TestCandidate(InputFile& file, uint64_t endRecord, uint64_t offset) {
 // The directory of the last end-record candidate, searched from size - 22
 // back to size - 65557, that leads to a central header; failing that, the
 // last candidate with an empty directory; nothing when neither exists.
-std::optional<TDirectoryPlace> DirectoryPlace(InputFile& file, uint64_t size) {
+std::optional<TDirectoryPlace> DirectoryPlace(TInputFile& file, uint64_t size) {
   if (size < kEndRecordSize) return std::nullopt;
   std::vector<uint8_t> tail;
   std::optional<TDirectoryPlace> empty;
@@ -97,7 +97,7 @@ std::optional<TDirectoryPlace> DirectoryPlace(InputFile& file, uint64_t size) {
 
 // The directory of the last end record in the search span, which must lie
 // within the file: its offset and its end.
-std::pair<uint64_t, uint64_t> StrictDirectory(InputFile& file) {
+std::pair<uint64_t, uint64_t> StrictDirectory(TInputFile& file) {
   const uint64_t size = file.Size();
   const size_t span = static_cast<size_t>(std::min(size, kZipEndSearchSpan));
   std::vector<uint8_t> tail(span);
@@ -173,7 +173,7 @@ bool ReadTolerantHeader(TBufferedReader& reader, TZipRecord& record) {
   return true;
 }
 
-std::string ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>& each) {
+std::string ReadTolerant(TInputFile& file, const std::function<void(TZipRecord&)>& each) {
   const std::optional<TDirectoryPlace> place = DirectoryPlace(file, file.Size());
   if (!place)
     return "Damaged zip archive: no end record leads to its directory (is it cut short?).";
@@ -194,7 +194,7 @@ std::string ReadTolerant(InputFile& file, const std::function<void(TZipRecord&)>
   return {};
 }
 
-void ReadStrict(InputFile& file, const std::function<void(TZipRecord&)>& each) {
+void ReadStrict(TInputFile& file, const std::function<void(TZipRecord&)>& each) {
   const auto [offset, end] = StrictDirectory(file);
   TBufferedReader reader(file);
   reader.Seek(offset);
@@ -217,7 +217,7 @@ void ReadStrict(InputFile& file, const std::function<void(TZipRecord&)>& each) {
 
 }  // namespace
 
-std::string ReadZipCentralDirectory(InputFile& file, TZipReading reading,
+std::string ReadZipCentralDirectory(TInputFile& file, TZipReading reading,
                                     const std::function<void(TZipRecord&)>& each) {
   if (reading == TZipReading::Tolerant) return ReadTolerant(file, each);
   ReadStrict(file, each);

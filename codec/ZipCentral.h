@@ -10,7 +10,7 @@
 
 namespace vexmoor {
 
-class InputFile;
+class TInputFile;
 
 // One central-directory file header, as far as the readers keep it.
 struct TZipRecord {
@@ -58,7 +58,7 @@ enum class TZipReading {
 // Calls `each` with every central header of the zip `file`, in directory
 // order, and returns "" or, read Tolerant, why the directory was not read
 // whole ("Damaged zip archive: ..."). Throws IoError when a read fails.
-std::string ReadZipCentralDirectory(InputFile& file, TZipReading reading,
+std::string ReadZipCentralDirectory(TInputFile& file, TZipReading reading,
                                     const std::function<void(TZipRecord&)>& each);
 
 // Throws FormatError "The zip "<path>" cannot be read: <why>".

@@ -93,7 +93,7 @@ std::string NotDatTextReason(std::string_view text) {
 
 std::string NotDatFileReason(const std::string& path) {
   try {
-    InputFile file(path);
+    TInputFile file(path);
     // The head first: a dump is told apart without reading it whole.
     std::string head(kDatTextProbeSize, '\0');
     head.resize(file.ReadFull(head.data(), head.size()));

@@ -16,19 +16,19 @@
 
 namespace vexmoor {
 
-InputFile::InputFile(const std::string& path)
+TInputFile::TInputFile(const std::string& path)
     : path_(path), file_(CurrentFileSystem().OpenRead(path)) {}
 
-InputFile::InputFile(std::string path, std::unique_ptr<TReadableFile> file)
+TInputFile::TInputFile(std::string path, std::unique_ptr<TReadableFile> file)
     : path_(std::move(path)), file_(std::move(file)) {}
 
-InputFile::~InputFile() = default;
-InputFile::InputFile(InputFile&& other) noexcept = default;
-InputFile& InputFile::operator=(InputFile&& other) noexcept = default;
+TInputFile::~TInputFile() = default;
+TInputFile::TInputFile(TInputFile&& other) noexcept = default;
+TInputFile& TInputFile::operator=(TInputFile&& other) noexcept = default;
 
-size_t InputFile::Read(void* buffer, size_t size) { return file_->Read(buffer, size); }
+size_t TInputFile::Read(void* buffer, size_t size) { return file_->Read(buffer, size); }
 
-size_t InputFile::ReadFull(void* buffer, size_t size) {
+size_t TInputFile::ReadFull(void* buffer, size_t size) {
   auto* out = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < size) {
@@ -39,7 +39,7 @@ size_t InputFile::ReadFull(void* buffer, size_t size) {
   return done;
 }
 
-size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+size_t TInputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
   auto* out = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < size) {
@@ -50,11 +50,11 @@ size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
   return done;
 }
 
-void InputFile::Seek(uint64_t offset) { file_->Seek(offset); }
+void TInputFile::Seek(uint64_t offset) { file_->Seek(offset); }
 
-uint64_t InputFile::Size() const { return file_->Size(); }
+uint64_t TInputFile::Size() const { return file_->Size(); }
 
-void InputFile::AdviseSequential() { file_->AdviseSequential(); }
+void TInputFile::AdviseSequential() { file_->AdviseSequential(); }
 
 bool PathExists(const std::string& path) {
   return CurrentFileSystem().Stat(path).Type != TFileType::Missing;
@@ -65,7 +65,7 @@ bool IsFolder(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   std::string data;
   data.resize(static_cast<size_t>(file.Size()));
   data.resize(file.ReadFull(data.data(), data.size()));

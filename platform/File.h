@@ -18,19 +18,19 @@ class TWritableFile;
 
 // A file opened read-only that other programs may still read and write.
 // Reads go straight to the system: callers read in large blocks.
-class InputFile {
+class TInputFile {
  public:
   // Throws FileOpenError naming the path and the system's reason; anything
   // that is not a regular file (a folder, a FIFO, a device) is refused
   // without blocking.
-  explicit InputFile(const std::string& path);
+  explicit TInputFile(const std::string& path);
   // A file already opened as `path` (TFileSystem::OpenIfFile).
-  InputFile(std::string path, std::unique_ptr<TReadableFile> file);
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-  InputFile(InputFile&& other) noexcept;
-  InputFile& operator=(InputFile&& other) noexcept;
+  TInputFile(std::string path, std::unique_ptr<TReadableFile> file);
+  ~TInputFile();
+  TInputFile(const TInputFile&) = delete;
+  TInputFile& operator=(const TInputFile&) = delete;
+  TInputFile(TInputFile&& other) noexcept;
+  TInputFile& operator=(TInputFile&& other) noexcept;
 
   // Reads up to `size` bytes at the current position; returns how many were
   // read, 0 only at end of file. Throws IoError when the read fails.

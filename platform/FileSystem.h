@@ -1,6 +1,6 @@
 // What the core asks of the file system, behind one small interface: open,
 // read, write, flush, rename, remove, list and stat. The core's file calls
-// (InputFile, ReadWholeFile, WriteFileAtomically, ListFolder, PathExists ...)
+// (TInputFile, ReadWholeFile, WriteFileAtomically, ListFolder, PathExists ...)
 // all go through CurrentFileSystem(), which is the system's own unless a
 // test installs another: a TFileSystemWrapper that passes every call on and
 // changes the few it wants to fail or slow down (platform/FaultFileSystem.h).

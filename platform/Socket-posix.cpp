@@ -143,7 +143,7 @@ std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
 
 SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
 
-struct TcpSocket::Impl {
+struct TTcpSocket::Impl {
   int fd = -1;
   bool tcpConnected = false;
   bool connected = false;  // and, for TLS, the handshake done
@@ -202,11 +202,11 @@ struct TcpSocket::Impl {
   }
 };
 
-TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
+TTcpSocket::TTcpSocket() : impl_(std::make_unique<Impl>()) {}
 
-TcpSocket::~TcpSocket() { impl_->CloseFd(); }
+TTcpSocket::~TTcpSocket() { impl_->CloseFd(); }
 
-void TcpSocket::StartConnect(const std::string& host, uint16_t port, Transport transport) {
+void TTcpSocket::StartConnect(const std::string& host, uint16_t port, Transport transport) {
   Close();
   impl_->transport = transport;
   impl_->host = host;
@@ -222,7 +222,7 @@ void TcpSocket::StartConnect(const std::string& host, uint16_t port, Transport t
   if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
 }
 
-bool TcpSocket::WaitConnected(int timeoutMs) {
+bool TTcpSocket::WaitConnected(int timeoutMs) {
   if (impl_->connected) return true;
   const auto start = std::chrono::steady_clock::now();
   if (const std::shared_ptr<Lookup> lookup = impl_->lookup) {
@@ -256,7 +256,7 @@ bool TcpSocket::WaitConnected(int timeoutMs) {
   return impl_->Handshake(MsLeft(start, timeoutMs));
 }
 
-void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
+void TTcpSocket::SendAll(std::string_view data, int timeoutMs) {
   if (!impl_->connected) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     while (!data.empty()) {
@@ -283,7 +283,7 @@ void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
   }
 }
 
-bool TcpSocket::WaitReadable(int timeoutMs) {
+bool TTcpSocket::WaitReadable(int timeoutMs) {
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     if (impl_->tls->Pending()) return true;
@@ -292,12 +292,12 @@ bool TcpSocket::WaitReadable(int timeoutMs) {
   return PollOne(impl_->fd, POLLIN, timeoutMs) != 0;
 }
 
-ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
+TReceiveResult TTcpSocket::Receive(char* buffer, size_t size) {
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     TlsWait wait = TlsWait::kNone;
     const SigPipeGuard guard;  // a read may answer the server, too
-    const ReceiveResult got = impl_->tls->Read(buffer, size, wait);
+    const TReceiveResult got = impl_->tls->Read(buffer, size, wait);
     impl_->readWait = wait == TlsWait::kNone ? TlsWait::kReadable : wait;
     return got;
   }
@@ -310,11 +310,11 @@ ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
   }
 }
 
-void TcpSocket::Close() {
+void TTcpSocket::Close() {
   impl_->CloseFd();
   impl_->lookup.reset();
 }
 
-bool TcpSocket::IsOpen() const { return impl_->fd >= 0; }
+bool TTcpSocket::IsOpen() const { return impl_->fd >= 0; }
 
 }  // namespace vexmoor

@@ -115,7 +115,7 @@ std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
 
 SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
 
-struct TcpSocket::Impl {
+struct TTcpSocket::Impl {
   SOCKET socket = INVALID_SOCKET;
   bool tcpConnected = false;
   bool connected = false;  // and, for TLS, the handshake done
@@ -172,11 +172,11 @@ struct TcpSocket::Impl {
   }
 };
 
-TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) { StartWinsock(); }
+TTcpSocket::TTcpSocket() : impl_(std::make_unique<Impl>()) { StartWinsock(); }
 
-TcpSocket::~TcpSocket() { impl_->CloseSocket(); }
+TTcpSocket::~TTcpSocket() { impl_->CloseSocket(); }
 
-void TcpSocket::StartConnect(const std::string& host, uint16_t port, Transport transport) {
+void TTcpSocket::StartConnect(const std::string& host, uint16_t port, Transport transport) {
   Close();
   impl_->transport = transport;
   impl_->host = host;
@@ -192,7 +192,7 @@ void TcpSocket::StartConnect(const std::string& host, uint16_t port, Transport t
   if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
 }
 
-bool TcpSocket::WaitConnected(int timeoutMs) {
+bool TTcpSocket::WaitConnected(int timeoutMs) {
   if (impl_->connected) return true;
   const auto start = std::chrono::steady_clock::now();
   if (const std::shared_ptr<Lookup> lookup = impl_->lookup) {
@@ -225,7 +225,7 @@ bool TcpSocket::WaitConnected(int timeoutMs) {
   return impl_->Handshake(MsLeft(start, timeoutMs));
 }
 
-void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
+void TTcpSocket::SendAll(std::string_view data, int timeoutMs) {
   if (!impl_->connected) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     while (!data.empty()) {
@@ -249,7 +249,7 @@ void TcpSocket::SendAll(std::string_view data, int timeoutMs) {
   }
 }
 
-bool TcpSocket::WaitReadable(int timeoutMs) {
+bool TTcpSocket::WaitReadable(int timeoutMs) {
   if (impl_->socket == INVALID_SOCKET) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     if (impl_->tls->Pending()) return true;
@@ -258,11 +258,11 @@ bool TcpSocket::WaitReadable(int timeoutMs) {
   return WaitFor(impl_->socket, false, timeoutMs);
 }
 
-ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
+TReceiveResult TTcpSocket::Receive(char* buffer, size_t size) {
   if (impl_->socket == INVALID_SOCKET) throw ErrorFromErrno(ENOTCONN);
   if (impl_->tls) {
     TlsWait wait = TlsWait::kNone;
-    const ReceiveResult got = impl_->tls->Read(buffer, size, wait);
+    const TReceiveResult got = impl_->tls->Read(buffer, size, wait);
     impl_->readWait = wait == TlsWait::kNone ? TlsWait::kReadable : wait;
     return got;
   }
@@ -274,11 +274,11 @@ ReceiveResult TcpSocket::Receive(char* buffer, size_t size) {
   throw LastSocketError();
 }
 
-void TcpSocket::Close() {
+void TTcpSocket::Close() {
   impl_->CloseSocket();
   impl_->lookup.reset();
 }
 
-bool TcpSocket::IsOpen() const { return impl_->socket != INVALID_SOCKET; }
+bool TTcpSocket::IsOpen() const { return impl_->socket != INVALID_SOCKET; }
 
 }  // namespace vexmoor

@@ -47,19 +47,19 @@ enum class Transport { kPlain, kTls };
 // The system's "timed out" error, for a wait that the caller gave up.
 SocketError SocketTimedOutError();
 
-struct ReceiveResult {
+struct TReceiveResult {
   size_t size = 0;      // bytes placed in the buffer
   bool closed = false;  // the peer closed its side; no more data will come
 };
 
 // One outgoing TCP connection, plain or with TLS over it. Not copyable;
 // closes itself when destroyed.
-class TcpSocket {
+class TTcpSocket {
  public:
-  TcpSocket();
-  ~TcpSocket();
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
+  TTcpSocket();
+  ~TTcpSocket();
+  TTcpSocket(const TTcpSocket&) = delete;
+  TTcpSocket& operator=(const TTcpSocket&) = delete;
 
   // Starts resolving `host` (a name or a numeric address) and connecting to
   // `port` on its first address, without waiting for either. Closes any
@@ -84,7 +84,7 @@ class TcpSocket {
   bool WaitReadable(int timeoutMs);
   // Takes what has arrived, up to `size` bytes, without waiting. Throws
   // SocketError when the connection failed (a reset, for example).
-  ReceiveResult Receive(char* buffer, size_t size);
+  TReceiveResult Receive(char* buffer, size_t size);
 
   void Close();
   bool IsOpen() const;

@@ -105,7 +105,7 @@ size_t TlsSession::Write(std::string_view data, TlsWait& wait) {
   }
 }
 
-ReceiveResult TlsSession::Read(char* buffer, size_t size, TlsWait& wait) {
+TReceiveResult TlsSession::Read(char* buffer, size_t size, TlsWait& wait) {
   wait = TlsWait::kNone;
   if (size == 0) return {};
   ERR_clear_error();

@@ -43,7 +43,7 @@ class TlsSession {
   // Reads decrypted bytes; `wait` is set when none could be read yet.
   // `closed` once the server ended the session. Throws SocketError, and
   // TlsError for a close without the end of the session (a cut-off stream).
-  ReceiveResult Read(char* buffer, size_t size, TlsWait& wait);
+  TReceiveResult Read(char* buffer, size_t size, TlsWait& wait);
   // True when bytes wait inside the session that no socket wait would show.
   bool Pending() const;
 

@@ -37,7 +37,7 @@ std::optional<uint64_t> ReleaseImageSize(const TDumpSum& sum, const TRebuildStep
 }
 
 TDumpSum SumFile(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   file.AdviseSequential();
   return SumAll(file);
 }

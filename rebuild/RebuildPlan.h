@@ -68,8 +68,9 @@ struct TRebuildPlan {
 };
 
 // The plan for every entry of `catalogue` that a scan marked found at a
-// location (cached and bad entries are left out). `ext` is the dat's EXT
-// value (without its dot; empty: the release name alone). Two releases
+// location (cached and bad entries are left out). A target is named as the
+// dat names the rom (`RomName`); where it does not, the release name and
+// `ext`, the dat's EXT value (without its dot; empty: the name alone). Two releases
 // whose targets would be one file (the names differ only in case, or not
 // at all) get their release number appended in brackets to the second.
 TRebuildPlan BuildRebuildPlan(const TCatalogue& catalogue, const std::string& ext,

@@ -117,7 +117,7 @@ std::vector<TArchiveMember> ListArchive(const std::string& path) {
 
 TSourceReader::TSourceReader(const std::string& path, const std::string& member) {
   if (member.empty()) {
-    loose_ = std::make_unique<InputFile>(path);
+    loose_ = std::make_unique<TInputFile>(path);
     loose_->AdviseSequential();
     return;
   }

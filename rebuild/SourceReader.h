@@ -46,7 +46,7 @@ class TArchiveCursor {
   static long ReadBlock(archive*, void* self, const void** block);
   static int64_t SeekTo(archive*, void* self, int64_t offset, int whence);
 
-  InputFile file_;
+  TInputFile file_;
   archive* archive_ = nullptr;
   archive_entry* lastEntry_ = nullptr;  // owned by archive_
   std::vector<char> block_;
@@ -77,7 +77,7 @@ class TSourceReader {
   size_t Read(void* buffer, size_t size);
 
  private:
-  std::unique_ptr<InputFile> loose_;
+  std::unique_ptr<TInputFile> loose_;
   std::unique_ptr<TArchiveCursor> archive_;
 };
 

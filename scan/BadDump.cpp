@@ -26,7 +26,7 @@ bool IsBadBlock(const uint8_t* block) {
 
 }  // namespace
 
-bool IsBadSmtDump(InputFile& file) {
+bool IsBadSmtDump(TInputFile& file) {
   if (file.Size() < kSmtBadDumpHead) return false;
   std::array<uint8_t, kSmtBadDumpBlock> block{};
   // The file shrank under us when fewer bytes come back.
@@ -35,7 +35,7 @@ bool IsBadSmtDump(InputFile& file) {
 }
 
 bool IsBadSmtDump(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   return IsBadSmtDump(file);
 }
 

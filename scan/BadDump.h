@@ -9,7 +9,7 @@
 
 namespace vexmoor {
 
-class InputFile;
+class TInputFile;
 
 // The signature bytes (the program's SMT_BADDUMP data).
 extern const std::array<uint8_t, 84> kSmtBadDump;
@@ -23,7 +23,7 @@ constexpr size_t kSmtBadDumpBlock = 512;
 // FileOpenError when the file cannot be opened, IoError when a read fails.
 bool IsBadSmtDump(const std::string& path);
 // The same test on a file already open.
-bool IsBadSmtDump(InputFile& file);
+bool IsBadSmtDump(TInputFile& file);
 // The same test on the first `size` bytes of a file held in memory, when
 // they reach past the block (kSmtBadDumpHead bytes) or are the whole file.
 bool IsBadSmtDumpHead(const uint8_t* head, size_t size);

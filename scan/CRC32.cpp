@@ -12,7 +12,7 @@ uint8_t* ThreadReadBlock() {
   return block.get();
 }
 
-uint32_t FileCrc32Continue(InputFile& file, uint32_t crc, const std::atomic<bool>* abandon) {
+uint32_t FileCrc32Continue(TInputFile& file, uint32_t crc, const std::atomic<bool>* abandon) {
   // Large reads: one system call costs microseconds, so small blocks would
   // spend more time in the kernel than in the checksum. Plain reads rather
   // than a mapping: mapping a page-cached file costs a page-table entry per
@@ -28,7 +28,7 @@ uint32_t FileCrc32Continue(InputFile& file, uint32_t crc, const std::atomic<bool
   return crc;
 }
 
-TFileSum ReadFileOnce(InputFile& file, uint64_t size, const std::atomic<bool>* abandon,
+TFileSum ReadFileOnce(TInputFile& file, uint64_t size, const std::atomic<bool>* abandon,
                       const std::function<void(const uint8_t*, size_t)>& head) {
   uint8_t* const block = ThreadReadBlock();
   TFileSum sum;
@@ -47,7 +47,7 @@ TFileSum ReadFileOnce(InputFile& file, uint64_t size, const std::atomic<bool>* a
 
 uint32_t FileCrc32Value(const std::string& path, const std::atomic<bool>* abandon) {
   // One thread: the scan already keeps every core busy with files.
-  InputFile file(path);
+  TInputFile file(path);
   file.AdviseSequential();
   return FileCrc32Continue(file, 0, abandon);
 }

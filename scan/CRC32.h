@@ -12,7 +12,7 @@
 
 namespace vexmoor {
 
-class InputFile;
+class TInputFile;
 
 // CRC-32 of a whole file as eight upper-case hex digits. Throws
 // FileOpenError when the file cannot be opened and IoError when a read fails.
@@ -31,7 +31,7 @@ uint8_t* ThreadReadBlock();
 
 // Reads an open file from its current position to the end, continuing
 // `crc`; stops early, as above, once `abandon` is set.
-uint32_t FileCrc32Continue(InputFile& file, uint32_t crc,
+uint32_t FileCrc32Continue(TInputFile& file, uint32_t crc,
                            const std::atomic<bool>* abandon = nullptr);
 
 // One pass over a file just opened: the CRC-32 of the bytes read and how
@@ -46,7 +46,7 @@ struct TFileSum {
 // read and no second call to find the end (bytes appended meanwhile are
 // still taken: they come back in that read). `head`, when given, sees the
 // first block read, however short.
-TFileSum ReadFileOnce(InputFile& file, uint64_t size, const std::atomic<bool>* abandon,
+TFileSum ReadFileOnce(TInputFile& file, uint64_t size, const std::atomic<bool>* abandon,
                       const std::function<void(const uint8_t*, size_t)>& head = {});
 
 }  // namespace vexmoor

@@ -91,7 +91,7 @@ void DecodeCacheFile(TCacheTable& table, std::string_view bytes) {
 void ReadCacheFile(TCacheTable& table, const std::string& path) {
   table.Clear();
   if (!FileHasSignature(path, kMagic, 0)) return;
-  InputFile file(path);
+  TInputFile file(path);
   unsigned char header[kHeaderSize];
   if (file.ReadFull(header, kHeaderSize) != kHeaderSize) return;
   const uint64_t size = file.Size();

@@ -18,7 +18,7 @@ bool IsSet(const std::atomic<bool>* flag) {
 
 // After every stripe was worked on: the file's CRC, read again as one
 // stream if it shrank, with anything appended since it was measured.
-uint32_t Finish(InputFile& file, const TStripedSum& sum, uint64_t size,
+uint32_t Finish(TInputFile& file, const TStripedSum& sum, uint64_t size,
                 const std::atomic<bool>* abandon) {
   sum.RethrowError();
   if (IsSet(abandon)) return 0;
@@ -35,7 +35,7 @@ uint32_t Finish(InputFile& file, const TStripedSum& sum, uint64_t size,
 // Smaller is not worth a second thread: the single-thread read.
 bool WorthStriping(uint64_t size, uint64_t stripeBytes) { return size / 2 >= stripeBytes; }
 
-TStripedSum::TStripedSum(InputFile& file, uint64_t size, uint64_t stripeBytes,
+TStripedSum::TStripedSum(TInputFile& file, uint64_t size, uint64_t stripeBytes,
                          const std::atomic<bool>* abandon)
     : file_(file),
       size_(size),
@@ -136,7 +136,7 @@ void TStripeHelpers::HelpOne() {
 
 uint32_t StripedFileCrc32(const std::string& path, unsigned threads,
                           const std::atomic<bool>* abandon, uint64_t stripeBytes) {
-  InputFile file(path);
+  TInputFile file(path);
   file.AdviseSequential();
   const uint64_t size = file.Size();
   if (threads < 2 || !WorthStriping(size, stripeBytes)) return FileCrc32Continue(file, 0, abandon);
@@ -157,11 +157,11 @@ uint32_t StripedFileCrc32(const std::string& path, unsigned threads,
 
 uint32_t SharedFileCrc32(const std::string& path, TStripeHelpers& helpers,
                          const std::atomic<bool>* abandon) {
-  InputFile file(path);
+  TInputFile file(path);
   return SharedFileCrc32(file, file.Size(), helpers, abandon);
 }
 
-uint32_t SharedFileCrc32(InputFile& file, uint64_t size, TStripeHelpers& helpers,
+uint32_t SharedFileCrc32(TInputFile& file, uint64_t size, TStripeHelpers& helpers,
                          const std::atomic<bool>* abandon) {
   const uint64_t stripeBytes = helpers.StripeBytes();
   file.AdviseSequential();

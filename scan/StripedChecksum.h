@@ -17,7 +17,7 @@
 
 namespace vexmoor {
 
-class InputFile;
+class TInputFile;
 
 inline constexpr uint64_t kChecksumStripeBytes = uint64_t{8} << 20;
 
@@ -25,7 +25,7 @@ inline constexpr uint64_t kChecksumStripeBytes = uint64_t{8} << 20;
 // asks; each stripe's CRC is kept and the CRCs are joined at the end.
 class TStripedSum {
  public:
-  TStripedSum(InputFile& file, uint64_t size, uint64_t stripeBytes,
+  TStripedSum(TInputFile& file, uint64_t size, uint64_t stripeBytes,
               const std::atomic<bool>* abandon);
 
   // Sums stripes until none is left or the work stops. Any number of
@@ -42,7 +42,7 @@ class TStripedSum {
  private:
   bool SumStripe(uint64_t stripe, uint8_t* buffer);
 
-  InputFile& file_;
+  TInputFile& file_;
   const uint64_t size_;
   const uint64_t stripeBytes_;
   std::vector<uint32_t> crcs_;  // each stripe's own CRC, written by one thread
@@ -100,7 +100,7 @@ uint32_t StripedFileCrc32(const std::string& path, unsigned threads,
 uint32_t SharedFileCrc32(const std::string& path, TStripeHelpers& helpers,
                          const std::atomic<bool>* abandon = nullptr);
 // The same on a file already open whose size was `size` when it was opened.
-uint32_t SharedFileCrc32(InputFile& file, uint64_t size, TStripeHelpers& helpers,
+uint32_t SharedFileCrc32(TInputFile& file, uint64_t size, TStripeHelpers& helpers,
                          const std::atomic<bool>* abandon = nullptr);
 // Whether a file of `size` bytes is worth summing in stripes of `stripeBytes`.
 bool WorthStriping(uint64_t size, uint64_t stripeBytes);

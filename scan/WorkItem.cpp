@@ -53,7 +53,7 @@ bool RecallLooseDump(const std::string& path, TExamined& result, const TChecksum
 
 // Reads an opened loose dump once: its CRC, its size and, for "*.nds"
 // files, the bad-dump verdict, from the bytes of the same reads.
-void ReadLooseDump(InputFile& file, const TFileStamp& stamp, const TScanMasks& masks,
+void ReadLooseDump(TInputFile& file, const TFileStamp& stamp, const TScanMasks& masks,
                    TExamined& result, const std::atomic<bool>* abandon,
                    TStripeHelpers* helpers) {
   const bool testBadDump = masks.BadDump.Matches(file.Path());
@@ -104,7 +104,7 @@ bool ExamineLooseDump(const std::string& path, const TScanMasks& masks, TExamine
   }
   const TFileStamp stamp = opened.Stamp ? *opened.Stamp : TFileStamp{};
   if (sums && opened.Stamp && TChecksumSession::Settled(stamp, checked)) result.Stamp = stamp;
-  InputFile file(path, std::move(opened.File));
+  TInputFile file(path, std::move(opened.File));
   ReadLooseDump(file, stamp, masks, result, abandon, helpers);
   return true;
 }
@@ -192,7 +192,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
       // which, as it would tell it for any loose dump.
       result.Kind = TWorkKind::LooseDump;
       try {
-        InputFile file(path);
+        TInputFile file(path);
         TFileStamp stamp;
         stamp.Size = file.Size();
         ReadLooseDump(file, stamp, masks, result, abandon, helpers);

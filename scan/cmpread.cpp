@@ -15,7 +15,7 @@
 namespace vexmoor {
 
 uint32_t ReadSignature(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   uint8_t bytes[4];
   if (file.ReadAt(0, bytes, sizeof bytes) != sizeof bytes) return 0;
   return LoadU32(bytes);

@@ -83,7 +83,7 @@ class BusyScope {
 
 }  // namespace
 
-THttpCli::THttpCli() : socket_(std::make_unique<TcpSocket>()), buffer_(kReceiveBlock, '\0') {}
+THttpCli::THttpCli() : socket_(std::make_unique<TTcpSocket>()), buffer_(kReceiveBlock, '\0') {}
 
 THttpCli::~THttpCli() = default;
 
@@ -174,7 +174,7 @@ bool THttpCli::ReadResponse(const THttpUrl& url, bool reused, THttpResponseParse
            AmountText(lowSpeedBytes_) + " in " + DurationText(lowSpeedTime_));
     }
     if (socket_->WaitReadable(NextWaitMs(lastData, speed.Left()))) {
-      const ReceiveResult got = socket_->Receive(buffer_.data(), buffer_.size());
+      const TReceiveResult got = socket_->Receive(buffer_.data(), buffer_.size());
       if (got.closed) {
         if (reused && !parser.ReceivedAnything()) return false;
         closed = true;

@@ -28,7 +28,7 @@
 
 namespace vexmoor {
 
-class TcpSocket;
+class TTcpSocket;
 
 class THttpCli {
  public:
@@ -165,7 +165,7 @@ class THttpCli {
   std::string reasonPhrase_;
   THttpResponseHeader header_;
 
-  std::unique_ptr<TcpSocket> socket_;
+  std::unique_ptr<TTcpSocket> socket_;
   std::string connectedTo_;  // "scheme://host:port" of a connection kept open
   std::string buffer_;       // receive buffer
   size_t redirectBodyBytes_ = 0;  // of the response being read

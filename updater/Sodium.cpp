@@ -39,7 +39,7 @@ std::string TSha256::FinishHex() {
 }
 
 std::string FileSha256Hex(const std::string& path) {
-  InputFile file(path);
+  TInputFile file(path);
   TSha256 sum;
   std::vector<char> block(size_t{1} << 20);
   while (const size_t got = file.Read(block.data(), block.size()))

@@ -46,7 +46,7 @@ class TListWriter {
     AddKey(text, "Version", key.Version);
     if (!isProgram) AddKey(text, "Timestamp", DatTimeStampText(key, path, present));
     if (present) {
-      AddKey(text, "Size", std::to_string(InputFile(path).Size()));
+      AddKey(text, "Size", std::to_string(TInputFile(path).Size()));
       AddKey(text, "Sha256", FileSha256Hex(path));
     }
   }

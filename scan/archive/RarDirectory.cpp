@@ -58,7 +58,7 @@ enum class TBlockRead { Read, CutShort, TooSmall };
 // the 7-byte base and the data size field when the flags announce one.
 // CutShort when the file ends inside it, TooSmall when the header size is
 // below 7 (padding after the last block, for one).
-TBlockRead ReadBlockHeader(InputFile& file, uint64_t offset, std::vector<uint8_t>& header) {
+TBlockRead ReadBlockHeader(TInputFile& file, uint64_t offset, std::vector<uint8_t>& header) {
   uint8_t base[kBlockBaseSize];
   if (file.ReadAt(offset, base, sizeof base) != sizeof base) return TBlockRead::CutShort;
   const uint16_t flags = LoadU16(base + 3);
@@ -89,7 +89,7 @@ void TRarEntryList::AddRarEntry(const TRarRecord& record) {
 }
 
 bool ReadRarDirectory(const std::string& volume, TRarEntryList& list) {
-  InputFile file(volume);
+  TInputFile file(volume);
   uint8_t marker[sizeof kRarMarker];
   if (file.ReadAt(0, marker, sizeof marker) != sizeof marker ||
       std::memcmp(marker, kRarMarker, sizeof marker) != 0) {

@@ -41,15 +41,15 @@ std::vector<std::string> SevenZipVolumePaths(const std::string& path) {
 
 TSevenZipVolumes::TSevenZipVolumes(std::vector<std::string> paths) {
   for (std::string& path : paths) {
-    InputFile file(path);
+    TInputFile file(path);
     volumes_.push_back({std::move(path), size_, file.Size()});
     size_ += volumes_.back().Size;
   }
 }
 
-InputFile& TSevenZipVolumes::Open(size_t index) {
+TInputFile& TSevenZipVolumes::Open(size_t index) {
   if (!open_ || openIndex_ != index) {
-    open_ = std::make_unique<InputFile>(volumes_[index].Path);
+    open_ = std::make_unique<TInputFile>(volumes_[index].Path);
     openIndex_ = index;
   }
   return *open_;

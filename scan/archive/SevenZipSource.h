@@ -53,11 +53,11 @@ class TSevenZipVolumes : public TSevenZipSource {
     uint64_t Start = 0;
     uint64_t Size = 0;
   };
-  InputFile& Open(size_t index);
+  TInputFile& Open(size_t index);
 
   std::vector<TVolume> volumes_;
   uint64_t size_ = 0;
-  std::unique_ptr<InputFile> open_;  // the volume read last
+  std::unique_ptr<TInputFile> open_;  // the volume read last
   size_t openIndex_ = 0;
 };
 

@@ -30,7 +30,7 @@ uint16_t AesVersion(std::string_view extra) {
 }  // namespace
 
 std::string ReadZipDirectory(const std::string& path, std::vector<TCmpRecord>& entries) {
-  InputFile file(path);
+  TInputFile file(path);
   uint64_t withoutCrc = 0;
   const std::string damage =
       ReadZipCentralDirectory(file, TZipReading::Tolerant, [&](TZipRecord& record) {

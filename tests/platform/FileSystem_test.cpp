@@ -150,9 +150,9 @@ TEST_F(FaultTest, AReadThatFailsHalfWayNamesTheFile) {
 TEST_F(FaultTest, TheNthCallFailsWithTheChosenError) {
   const std::string path = dir_.Write("a.dat", "a");
   faults_.FailCall(TFileOp::Open, 2, EACCES, "a.dat");
-  EXPECT_NO_THROW(InputFile{path});
-  EXPECT_THROW(InputFile{path}, FileOpenError);
-  EXPECT_NO_THROW(InputFile{path});
+  EXPECT_NO_THROW(TInputFile{path});
+  EXPECT_THROW(TInputFile{path}, FileOpenError);
+  EXPECT_NO_THROW(TInputFile{path});
   EXPECT_EQ(faults_.Calls(TFileOp::Open), 3);
 }
 
@@ -176,7 +176,7 @@ TEST_F(NotRegularTest, AFifoOrFolderIsRefusedAtOnceNotWaitedFor) {
   fs::create_directory(dir_ / "folder.dat");
   for (const char* name : {"x.nds", "folder.dat"}) {
     try {
-      InputFile file(dir_ / name);
+      TInputFile file(dir_ / name);
       FAIL() << name << " was opened";
     } catch (const FileOpenError& error) {
       EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
@@ -201,7 +201,7 @@ TEST_F(NotRegularTest, OpenIfFileOpensOnlyARegularFileAndStampsItFromTheSameOpen
       EXPECT_EQ(opened.Stat.Size, 8u);
       ASSERT_TRUE(opened.File && opened.Stamp) << name;
       EXPECT_EQ(*opened.Stamp, *FileStamp(dump));
-      InputFile file(dir_ / name, std::move(opened.File));
+      TInputFile file(dir_ / name, std::move(opened.File));
       std::string read(16, '\0');
       read.resize(file.ReadFull(read.data(), read.size()));
       EXPECT_EQ(read, "the dump");

@@ -52,7 +52,7 @@ TEST_F(LongPathTest, AFolderPastTheLimitIsListedExaminedAndItsFilesRead) {
   EXPECT_EQ(system_.Stat(bottom + "/").Type, TFileType::Folder);
   EXPECT_TRUE(IsFolder(bottom));
   EXPECT_EQ(ReadWholeFile(dump), "the dump");
-  InputFile input(dump);
+  TInputFile input(dump);
   char tail[4] = {};
   EXPECT_EQ(input.ReadAt(4, tail, 4), 4u);
   EXPECT_EQ(std::string(tail, 4), "dump");
@@ -99,7 +99,7 @@ TEST_F(LongPathTest, WhatCannotBeReachedIsMissingWithTheReason) {
   EXPECT_EQ(tooLong.Error, ENAMETOOLONG);
   EXPECT_EQ(system_.Stat(tree_.Write(test::kDeepLevels, "g", "") + "/inside").Error, ENOTDIR);
   EXPECT_THROW(system_.List(tree_.Bottom() + "/absent/"), IoError);
-  EXPECT_THROW(InputFile(tree_.Bottom() + "/absent.nds"), FileOpenError);
+  EXPECT_THROW(TInputFile(tree_.Bottom() + "/absent.nds"), FileOpenError);
 #endif
 }
 

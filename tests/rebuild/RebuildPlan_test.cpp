@@ -36,6 +36,19 @@ TEST(RebuildPlan, TakesFoundReleasesWithLocationsNamedFromTheDat) {
   EXPECT_EQ(plan.Steps[1].Entry, 4u);
 }
 
+// A dat that mixes extensions (.nds, .bin, .ids) names each rom itself: the
+// target takes that name, not the release name and one extension for all.
+TEST(RebuildPlan, TheRomsOwnFileNameWinsOverNameAndExtension) {
+  TCatalogue catalogue;
+  Add(catalogue, "1", "Alpha (Europe)", 1, StatusFound, "/roms/a.bin").RomName =
+      "Alpha (Europe).bin";
+  Add(catalogue, "2", "Beta", 2, StatusFound, "/roms/b.nds");
+  const TRebuildPlan plan = BuildRebuildPlan(catalogue, "nds", "/out", {});
+  ASSERT_EQ(plan.Steps.size(), 2u);
+  EXPECT_EQ(plan.Steps[0].Target, "/out/Alpha (Europe).bin");
+  EXPECT_EQ(plan.Steps[1].Target, "/out/Beta.nds");
+}
+
 TEST(RebuildPlan, ZipTargetsHoldTheFileNameAsTheirMember) {
   TCatalogue catalogue;
   Add(catalogue, "1", "Alpha", 1, StatusFound, "/roms/a.bin");

@@ -94,7 +94,7 @@ TEST_F(FileCrc32Test, ReadFileOnceSumsTheWholeFileAndShowsTheFirstBlock) {
     const std::string data = RandomBytes(size, static_cast<uint32_t>(size) + 1);
     const std::string path = dir_.Write("f" + std::to_string(size), data);
     for (const uint64_t told : {uint64_t{size}, uint64_t{size / 2}}) {
-      InputFile file(path);
+      TInputFile file(path);
       std::string head;
       int heads = 0;
       const TFileSum sum = ReadFileOnce(file, told, nullptr, [&](const uint8_t* bytes, size_t got) {
