@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,26 +9,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/Tls.h"
 
 namespace vexmoor {
 
 namespace {
-
-struct Address {
-  int family = 0;
-  std::vector<char> bytes;  // the sockaddr as getaddrinfo gave it
-};
 
 SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
 
@@ -85,60 +76,6 @@ short PollOne(int fd, short events, int timeoutMs) {
   }
 }
 
-// A name look-up, shared with the thread that makes it. getaddrinfo cannot
-// be cancelled, so a look-up that the caller gave up finishes on its own.
-struct Lookup {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  int error = 0;  // getaddrinfo's code when it failed
-  std::vector<Address> addresses;
-};
-
-// Returns getaddrinfo's code; fills `addresses` when it is 0.
-int Resolve(const std::string& host, uint16_t port, int flags, std::vector<Address>& addresses) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  hints.ai_flags = flags;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  const int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (result != 0) return result;
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    const auto* raw = reinterpret_cast<const char*>(entry->ai_addr);
-    addresses.push_back({entry->ai_family, std::vector<char>(raw, raw + entry->ai_addrlen)});
-  }
-  ::freeaddrinfo(found);
-  return addresses.empty() ? EAI_NONAME : 0;
-}
-
-[[noreturn]] void ThrowHostNotFound(int code) {
-  throw HostNotFoundError(::gai_strerror(code), code);
-}
-
-// Starts looking `host` up on a thread of its own, so that a slow name
-// server never blocks the caller's waits.
-std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
-  auto lookup = std::make_shared<Lookup>();
-  const auto run = [lookup, host, port] {
-    std::vector<Address> addresses;
-    const int error = Resolve(host, port, 0, addresses);
-    std::lock_guard lock(lookup->mutex);
-    lookup->error = error;
-    lookup->addresses = std::move(addresses);
-    lookup->done = true;
-    lookup->finished.notify_all();
-  };
-  try {
-    std::thread(run).detach();
-  } catch (const std::system_error&) {
-    run();  // no thread to be had: look the name up while the caller waits
-  }
-  return lookup;
-}
-
 }  // namespace
 
 SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
@@ -151,8 +88,8 @@ struct TTcpSocket::Impl {
   std::string host;
   std::unique_ptr<TlsSession> tls;
   TlsWait readWait = TlsWait::kReadable;  // what the session's last read waits for
-  std::shared_ptr<Lookup> lookup;  // a name look-up still running
-  std::vector<Address> addresses;
+  std::shared_ptr<TNameLookup> lookup;  // a name look-up still running
+  std::vector<TResolvedAddress> addresses;
   size_t next = 0;  // the address to try after the current one
   int lastError = 0;
 
@@ -181,17 +118,17 @@ struct TTcpSocket::Impl {
   // Starts connecting to the next untried address; false when none is left.
   bool ConnectNext() {
     while (next < addresses.size()) {
-      const Address& address = addresses[next++];
+      const TResolvedAddress& address = addresses[next++];
       CloseFd();
-      fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+      fd = ::socket(address.Family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
       if (fd < 0) {
         lastError = errno;
         continue;
       }
       const int one = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      const auto* raw = reinterpret_cast<const sockaddr*>(address.bytes.data());
-      if (::connect(fd, raw, static_cast<socklen_t>(address.bytes.size())) == 0 ||
+      const auto* raw = reinterpret_cast<const sockaddr*>(address.Bytes.data());
+      if (::connect(fd, raw, static_cast<socklen_t>(address.Bytes.size())) == 0 ||
           errno == EINPROGRESS || errno == EINTR) {
         return true;
       }
@@ -215,8 +152,8 @@ void TTcpSocket::StartConnect(const std::string& host, uint16_t port, Transport 
   impl_->next = 0;
   impl_->lastError = ECONNREFUSED;
   // A numeric address needs no name server and no thread.
-  if (Resolve(host, port, AI_NUMERICHOST, impl_->addresses) != 0) {
-    impl_->lookup = StartLookup(host, port);
+  if (!ResolveNumeric(host, port, impl_->addresses)) {
+    impl_->lookup = StartNameLookup(host, port);
     return;
   }
   if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
@@ -225,16 +162,8 @@ void TTcpSocket::StartConnect(const std::string& host, uint16_t port, Transport 
 bool TTcpSocket::WaitConnected(int timeoutMs) {
   if (impl_->connected) return true;
   const auto start = std::chrono::steady_clock::now();
-  if (const std::shared_ptr<Lookup> lookup = impl_->lookup) {
-    std::unique_lock lock(lookup->mutex);
-    if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return lookup->done; })) {
-      return false;
-    }
-    impl_->lookup.reset();
-    if (lookup->error != 0) ThrowHostNotFound(lookup->error);
-    impl_->addresses = std::move(lookup->addresses);
-    lock.unlock();
+  if (impl_->lookup) {
+    if (!FinishNameLookup(impl_->lookup, timeoutMs, impl_->addresses)) return false;
     if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
   }
   if (impl_->fd < 0) throw ErrorFromErrno(ENOTCONN);

@@ -8,15 +8,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/File.h"
 #include "platform/LongPath-win32.h"
+#include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/Tls.h"
 
@@ -32,11 +29,6 @@ void StartWinsock() {
   }();
   (void)started;
 }
-
-struct Address {
-  int family = 0;
-  std::vector<char> bytes;
-};
 
 SocketError ErrorFromErrno(int error) { return SocketError(SystemErrorText(error), error); }
 SocketError LastSocketError() { return ErrorFromErrno(ErrnoFromWin32(static_cast<DWORD>(::WSAGetLastError()))); }
@@ -64,53 +56,6 @@ bool WaitFor(SOCKET socket, bool write, int timeoutMs) {
   return ready > 0;
 }
 
-struct Lookup {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  int error = 0;
-  std::vector<Address> addresses;
-};
-
-int Resolve(const std::string& host, uint16_t port, int flags, std::vector<Address>& addresses) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  hints.ai_flags = flags;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  const int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (result != 0) return result;
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    const auto* raw = reinterpret_cast<const char*>(entry->ai_addr);
-    addresses.push_back({entry->ai_family, std::vector<char>(raw, raw + entry->ai_addrlen)});
-  }
-  ::freeaddrinfo(found);
-  return addresses.empty() ? EAI_NONAME : 0;
-}
-
-[[noreturn]] void ThrowHostNotFound(int code) { throw HostNotFoundError(::gai_strerrorA(code), code); }
-
-std::shared_ptr<Lookup> StartLookup(const std::string& host, uint16_t port) {
-  auto lookup = std::make_shared<Lookup>();
-  const auto run = [lookup, host, port] {
-    std::vector<Address> addresses;
-    const int error = Resolve(host, port, 0, addresses);
-    std::lock_guard lock(lookup->mutex);
-    lookup->error = error;
-    lookup->addresses = std::move(addresses);
-    lookup->done = true;
-    lookup->finished.notify_all();
-  };
-  try {
-    std::thread(run).detach();
-  } catch (const std::system_error&) {
-    run();
-  }
-  return lookup;
-}
-
 }  // namespace
 
 SocketError SocketTimedOutError() { return ErrorFromErrno(ETIMEDOUT); }
@@ -123,8 +68,8 @@ struct TTcpSocket::Impl {
   std::string host;
   std::unique_ptr<TlsSession> tls;
   TlsWait readWait = TlsWait::kReadable;  // what the session's last read waits for
-  std::shared_ptr<Lookup> lookup;
-  std::vector<Address> addresses;
+  std::shared_ptr<TNameLookup> lookup;
+  std::vector<TResolvedAddress> addresses;
   size_t next = 0;
   int lastError = 0;  // an errno value
 
@@ -150,9 +95,9 @@ struct TTcpSocket::Impl {
 
   bool ConnectNext() {
     while (next < addresses.size()) {
-      const Address& address = addresses[next++];
+      const TResolvedAddress& address = addresses[next++];
       CloseSocket();
-      socket = ::WSASocketW(address.family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+      socket = ::WSASocketW(address.Family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
       if (socket == INVALID_SOCKET) {
         lastError = ErrnoFromWin32(static_cast<DWORD>(::WSAGetLastError()));
         continue;
@@ -161,8 +106,8 @@ struct TTcpSocket::Impl {
       ::ioctlsocket(socket, FIONBIO, &nonBlocking);
       const BOOL one = TRUE;
       ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-      const auto* raw = reinterpret_cast<const sockaddr*>(address.bytes.data());
-      if (::connect(socket, raw, static_cast<int>(address.bytes.size())) == 0) return true;
+      const auto* raw = reinterpret_cast<const sockaddr*>(address.Bytes.data());
+      if (::connect(socket, raw, static_cast<int>(address.Bytes.size())) == 0) return true;
       const int error = ::WSAGetLastError();
       if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) return true;
       lastError = ErrnoFromWin32(static_cast<DWORD>(error));
@@ -184,9 +129,8 @@ void TTcpSocket::StartConnect(const std::string& host, uint16_t port, Transport 
   impl_->addresses.clear();
   impl_->next = 0;
   impl_->lastError = ECONNREFUSED;
-  if (Resolve(host, port, AI_NUMERICHOST, impl_->addresses) != 0) {
-    impl_->addresses.clear();
-    impl_->lookup = StartLookup(host, port);
+  if (!ResolveNumeric(host, port, impl_->addresses)) {
+    impl_->lookup = StartNameLookup(host, port);
     return;
   }
   if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
@@ -195,14 +139,8 @@ void TTcpSocket::StartConnect(const std::string& host, uint16_t port, Transport 
 bool TTcpSocket::WaitConnected(int timeoutMs) {
   if (impl_->connected) return true;
   const auto start = std::chrono::steady_clock::now();
-  if (const std::shared_ptr<Lookup> lookup = impl_->lookup) {
-    std::unique_lock lock(lookup->mutex);
-    if (!lookup->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return lookup->done; }))
-      return false;
-    impl_->lookup.reset();
-    if (lookup->error != 0) ThrowHostNotFound(lookup->error);
-    impl_->addresses = std::move(lookup->addresses);
-    lock.unlock();
+  if (impl_->lookup) {
+    if (!FinishNameLookup(impl_->lookup, timeoutMs, impl_->addresses)) return false;
     if (!impl_->ConnectNext()) throw ErrorFromErrno(impl_->lastError);
   }
   if (impl_->socket == INVALID_SOCKET) throw ErrorFromErrno(ENOTCONN);
