@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/FileStamp-win32.h"
 #include "platform/LongPath-win32.h"
 
 namespace vexmoor {
@@ -24,24 +25,29 @@ std::string Environment(const wchar_t* name) {
 
 }  // namespace
 
-std::optional<TFileStamp> FileStamp(const std::string& path) {
-  HANDLE handle = ::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
+std::optional<TFileStamp> StampOfHandle(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
   FILE_BASIC_INFO basic{};
-  const bool known = ::GetFileInformationByHandle(handle, &info) &&
-                     ::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
-                     ::GetFileType(handle) == FILE_TYPE_DISK;
-  ::CloseHandle(handle);
-  if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || ::GetFileType(handle) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+    return std::nullopt;
   TFileStamp stamp;
   stamp.Device = info.dwVolumeSerialNumber;
   stamp.Node = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   stamp.Size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   stamp.ModifiedNs = Nanoseconds(basic.LastWriteTime.QuadPart);
   stamp.ChangedNs = Nanoseconds(basic.ChangeTime.QuadPart);
+  return stamp;
+}
+
+std::optional<TFileStamp> FileStamp(const std::string& path) {
+  HANDLE handle = ::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  std::optional<TFileStamp> stamp;
+  if (::GetFileInformationByHandle(handle, &info)) stamp = StampOfHandle(handle, info);
+  ::CloseHandle(handle);
   return stamp;
 }
 

@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/FileStamp-win32.h"
 #include "platform/FileSystem.h"
 #include "platform/LongPath-win32.h"
 
@@ -50,6 +52,8 @@ class THandle {
   THandle(const THandle&) = delete;
   THandle& operator=(const THandle&) = delete;
   HANDLE Get() const { return handle_; }
+  // Hands the handle over; this object closes nothing any more.
+  HANDLE Release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
   bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   bool Close() {
     if (!Valid()) return true;
@@ -165,6 +169,39 @@ class TWin32FileSystem : public TFileSystem {
     return file;
   }
 
+  // One open for reading (a folder opens too, with backup semantics, and is
+  // told by its attributes); type, size and stamp come from that handle.
+  TOpenedPath OpenIfFile(const std::string& path) override {
+    TOpenedPath opened;
+    THandle handle(::CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid()) {
+      // What is there (a file held without read sharing or not to be read,
+      // nothing, a folder one may not open) is told as the plain status and
+      // open tell it.
+      const int error = LastErrno();
+      opened.Stat = Stat(path);
+      if (opened.Stat.Type == TFileType::Regular) {
+        try {
+          ThrowFileError(TFileOp::Open, path, error);
+        } catch (const IoError&) {
+          opened.OpenFailure = std::current_exception();
+        }
+      }
+      return opened;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle.Get(), &info)) {
+      opened.Stat.Error = LastErrno();
+      return opened;
+    }
+    opened.Stat = StatOf(handle.Get(), info);
+    if (opened.Stat.Type != TFileType::Regular) return opened;
+    opened.Stamp = StampOfHandle(handle.Get(), info);
+    opened.File = std::make_unique<TWin32ReadableFile>(handle.Release(), path);
+    return opened;
+  }
+
   std::unique_ptr<TWritableFile> CreateTemporary(const std::string& target, std::string& created) override {
     const DWORD old = ::GetFileAttributesW(WidePath(target).c_str());
     // A read-only target stays read-only through ReplaceFileW; the new file
@@ -278,14 +315,19 @@ class TWin32FileSystem : public TFileSystem {
 
  private:
   static TFileStat StatWide(const std::wstring& path) {
-    TFileStat stat;
     const THandle handle(OpenForInfo(path));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!handle.Valid() || !::GetFileInformationByHandle(handle.Get(), &info)) {
-      stat.Error = LastErrno();
-      return stat;
+      TFileStat missing;
+      missing.Error = LastErrno();
+      return missing;
     }
-    stat.Type = TypeOf(handle.Get(), info.dwFileAttributes);
+    return StatOf(handle.Get(), info);
+  }
+
+  static TFileStat StatOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
+    TFileStat stat;
+    stat.Type = TypeOf(handle, info.dwFileAttributes);
     stat.Size = stat.Type == TFileType::Regular
                     ? (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow
                     : 0;

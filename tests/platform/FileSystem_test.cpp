@@ -5,11 +5,18 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
@@ -190,12 +197,17 @@ TEST_F(NotRegularTest, AFifoOrFolderIsRefusedAtOnceNotWaitedFor) {
 // reading or waited for, and what is not there says why.
 TEST_F(NotRegularTest, OpenIfFileOpensOnlyARegularFileAndStampsItFromTheSameOpen) {
   const std::string dump = dir_.Write("x.nds", "the dump");
-  ASSERT_EQ(::mkfifo((dir_ / "fifo.nds").c_str(), 0600), 0);
   fs::create_directory(dir_ / "folder.nds");
+  std::vector<std::string> files = {"x.nds"}, missing = {"gone.nds", "gone/x.nds"};
+#ifndef _WIN32  // FIFOs exist on POSIX systems only; the Windows build makes no links
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.nds").c_str(), 0600), 0);
   fs::create_symlink(dir_ / "x.nds", dir_ / "link.nds");
   fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.nds");
+  files.push_back("link.nds");
+  missing.push_back("dangling.nds");
+#endif
   for (TFileSystem* system : {&DefaultFileSystem(), static_cast<TFileSystem*>(&faults_)}) {
-    for (const char* name : {"x.nds", "link.nds"}) {
+    for (const std::string& name : files) {
       TOpenedPath opened = system->OpenIfFile(dir_ / name);
       EXPECT_EQ(opened.Stat.Type, TFileType::Regular) << name;
       EXPECT_EQ(opened.Stat.Size, 8u);
@@ -206,18 +218,42 @@ TEST_F(NotRegularTest, OpenIfFileOpensOnlyARegularFileAndStampsItFromTheSameOpen
       read.resize(file.ReadFull(read.data(), read.size()));
       EXPECT_EQ(read, "the dump");
     }
+#ifndef _WIN32
     const TOpenedPath fifo = system->OpenIfFile(dir_ / "fifo.nds");
     EXPECT_EQ(fifo.Stat.Type, TFileType::Other);
     EXPECT_FALSE(fifo.File || fifo.OpenFailure || fifo.Stamp);
-    EXPECT_EQ(system->OpenIfFile(dir_ / "folder.nds").Stat.Type, TFileType::Folder);
-    for (const char* name : {"gone.nds", "dangling.nds"}) {
-      const TOpenedPath missing = system->OpenIfFile(dir_ / name);
-      EXPECT_EQ(missing.Stat.Type, TFileType::Missing);
-      EXPECT_EQ(missing.Stat.Error, ENOENT);
-      EXPECT_FALSE(missing.File || missing.OpenFailure);
+#endif
+    const TOpenedPath folder = system->OpenIfFile(dir_ / "folder.nds");
+    EXPECT_EQ(folder.Stat.Type, TFileType::Folder);
+    EXPECT_FALSE(folder.File || folder.OpenFailure || folder.Stamp);
+    for (const std::string& name : missing) {
+      const TOpenedPath gone = system->OpenIfFile(dir_ / name);
+      EXPECT_EQ(gone.Stat.Type, TFileType::Missing) << name;
+      EXPECT_EQ(gone.Stat.Error, ENOENT) << name;
+      EXPECT_FALSE(gone.File || gone.OpenFailure) << name;
     }
   }
 }
+
+#ifdef _WIN32
+// A file held by another program that shares no reading is a regular file
+// that cannot be opened now ("Busy"), not a missing one.
+TEST_F(NotRegularTest, OpenIfFileTellsAFileHeldWithoutReadSharingAsBusy) {
+  const std::string dump = dir_.Write("held.nds", "x");
+  const HANDLE held = ::CreateFileW(fs::path(dump).wstring().c_str(), GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const TOpenedPath opened = DefaultFileSystem().OpenIfFile(dump);
+  ::CloseHandle(held);
+  EXPECT_FALSE(opened.File);
+  ASSERT_TRUE(opened.OpenFailure);
+  try {
+    std::rethrow_exception(opened.OpenFailure);
+  } catch (const FileOpenError& error) {
+    EXPECT_EQ(error.SystemError(), ETXTBSY) << error.what();
+  }
+}
+#endif
 
 TEST_F(NotRegularTest, OpenIfFileTellsAFileThatCannotBeOpenedAsTheOpenWould) {
   dir_.Write("locked.nds", "x");
