@@ -1,9 +1,20 @@
+#ifdef _WIN32
+// Before OpenSSL's headers, which take back the names wincrypt.h defines.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <wincrypt.h>
+#endif
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
 #include <climits>
+#include <cstring>
+#include <vector>
 
 #include "platform/Tls.h"
 
@@ -29,6 +40,44 @@ std::string QueuedErrorText(unsigned long& code) {
 
 int ClampedSize(size_t size) { return size > INT_MAX ? INT_MAX : static_cast<int>(size); }
 
+#ifdef _WIN32
+// Whether Windows lets `certificate` vouch for servers: a root whose usages
+// were narrowed in the store (to e-mail or code signing, say) does not.
+bool TrustedForServers(PCCERT_CONTEXT certificate) {
+  DWORD size = 0;
+  if (!::CertGetEnhancedKeyUsage(certificate, CERT_FIND_PROP_ONLY_ENHKEY_USAGE_FLAG, nullptr, &size))
+    return ::GetLastError() == static_cast<DWORD>(CRYPT_E_NOT_FOUND);  // not narrowed
+  std::vector<unsigned char> buffer(size);
+  auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(buffer.data());
+  if (!::CertGetEnhancedKeyUsage(certificate, CERT_FIND_PROP_ONLY_ENHKEY_USAGE_FLAG, usage, &size)) return false;
+  if (usage->cUsageIdentifier == 0) return ::GetLastError() == static_cast<DWORD>(CRYPT_E_NOT_FOUND);
+  for (DWORD i = 0; i < usage->cUsageIdentifier; ++i)
+    if (std::strcmp(usage->rgpszUsageIdentifier[i], szOID_PKIX_KP_SERVER_AUTH) == 0) return true;
+  return false;
+}
+
+// Windows keeps the roots it trusts in the system's ROOT store, not in
+// files: each one Windows lets vouch for servers joins the context's store.
+// A store that cannot be opened adds nothing (the handshake then fails on an
+// unknown issuer, as it does with no CA file on other systems).
+void AddSystemRoots(SSL_CTX* context) {
+  HCERTSTORE store = ::CertOpenSystemStoreW(0, L"ROOT");
+  if (store == nullptr) return;
+  X509_STORE* trusted = SSL_CTX_get_cert_store(context);
+  PCCERT_CONTEXT certificate = nullptr;
+  while ((certificate = ::CertEnumCertificatesInStore(store, certificate)) != nullptr) {
+    if (!TrustedForServers(certificate)) continue;
+    const unsigned char* der = certificate->pbCertEncoded;
+    X509* root = d2i_X509(nullptr, &der, static_cast<long>(certificate->cbCertEncoded));
+    if (root == nullptr) continue;
+    X509_STORE_add_cert(trusted, root);  // a root already there is no failure
+    X509_free(root);
+  }
+  ::CertCloseStore(store, 0);
+  ERR_clear_error();
+}
+#endif
+
 }  // namespace
 
 TlsSession::TlsSession(int fd, const std::string& host, SystemErrorFn systemError)
@@ -42,6 +91,9 @@ TlsSession::TlsSession(int fd, const std::string& host, SystemErrorFn systemErro
   SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
   // A store that cannot be read trusts nothing: the handshake fails then.
   SSL_CTX_set_default_verify_paths(context_);
+#ifdef _WIN32
+  AddSystemRoots(context_);
+#endif
   SSL_CTX_set_mode(context_, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
   ssl_ = SSL_new(context_);
   if (ssl_ == nullptr) ThrowSetupFailure();

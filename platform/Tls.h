@@ -25,9 +25,9 @@ class TlsSession {
 
   // Sets up a client session on the connected socket `fd` for `host` (a
   // name or a numeric address): the server's certificate must chain to the
-  // system's CA store (SSL_CERT_FILE and SSL_CERT_DIR are honoured) and name
-  // `host`; a name is also sent as SNI; TLS 1.2 is the least accepted.
-  // Throws TlsError.
+  // system's CA store (SSL_CERT_FILE and SSL_CERT_DIR are honoured; on
+  // Windows the ROOT certificate store counts too) and name `host`; a name
+  // is also sent as SNI; TLS 1.2 is the least accepted. Throws TlsError.
   TlsSession(int fd, const std::string& host, SystemErrorFn systemError);
   ~TlsSession();
   TlsSession(const TlsSession&) = delete;
