@@ -7,6 +7,7 @@
 #include "catalogue/General.h"
 #include "catalogue/XmlDat.h"
 #include "platform/Errors.h"
+#include "platform/Path.h"
 
 namespace vexmoor {
 
@@ -46,8 +47,8 @@ void LoadGameDat(TLoadedDat& loaded, const std::string& path, TGameDat dat) {
 
 std::string AbsoluteDatPath(const std::string& path) {
   std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.string();
+  const std::filesystem::path absolute = std::filesystem::absolute(FilesystemPath(path), error);
+  return error ? path : Utf8Text(absolute);
 }
 
 }  // namespace vexmoor

@@ -92,8 +92,9 @@ namespace {
 bool IsStaleRegularFile(const std::string& path, std::chrono::seconds age) {
   namespace fs = std::filesystem;
   std::error_code error;
-  if (fs::symlink_status(path, error).type() != fs::file_type::regular || error) return false;
-  const fs::file_time_type modified = fs::last_write_time(path, error);
+  const fs::path native = FilesystemPath(path);
+  if (fs::symlink_status(native, error).type() != fs::file_type::regular || error) return false;
+  const fs::file_time_type modified = fs::last_write_time(native, error);
   return !error && fs::file_time_type::clock::now() - modified >= age;
 }
 

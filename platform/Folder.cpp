@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/Errors.h"
+#include "platform/Path.h"
 
 namespace vexmoor {
 
@@ -29,7 +30,7 @@ std::optional<TFolderIdentity> FolderIdentity(const std::string& path) {
 
 void CreateFolders(const std::string& folder) {
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(FilesystemPath(folder), error);
   if (error) {
     throw IoError("Cannot create folder \"" + folder + "\". " + error.message(), error.value());
   }

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/Path.h"
+
 namespace vexmoor {
 
 namespace {
@@ -14,9 +16,9 @@ constexpr size_t kMaxQueuedRows = 256 * kChecksumBatchRows;
 
 std::string AbsoluteFolder(const std::string& folder) {
   std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  std::filesystem::path absolute = std::filesystem::absolute(FilesystemPath(folder), error);
   if (error) return folder;
-  std::string text = absolute.lexically_normal().string();
+  std::string text = Utf8Text(absolute.lexically_normal());
   if (text.empty() || text.back() != std::filesystem::path::preferred_separator)
     text += static_cast<char>(std::filesystem::path::preferred_separator);
   return text;

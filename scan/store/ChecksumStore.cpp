@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "scan/store/Sqlite.h"
 
 namespace vexmoor {
@@ -138,7 +139,7 @@ void TChecksumStore::Deliver() {
 
 void TChecksumStore::Open() {
   std::error_code ignored;
-  fs::create_directories(fs::path(path_).parent_path(), ignored);
+  fs::create_directories(FilesystemPath(path_).parent_path(), ignored);
   try {
     OpenOrThrow();
     return;
@@ -147,7 +148,7 @@ void TChecksumStore::Open() {
     // Only a file that is there and is not a store of ours goes aside; a
     // lock, a full disk or a read-only folder leave it as it is.
     const bool replace = error.Damaged() || (error.Code() & 0xFF) == SQLITE_CANTOPEN;
-    if (!replace || !fs::exists(path_, ignored)) return GiveUp(error.what());
+    if (!replace || !fs::exists(FilesystemPath(path_), ignored)) return GiveUp(error.what());
     SetAside(error.what());
   }
 }
@@ -179,12 +180,12 @@ void TChecksumStore::SetAside(const std::string& reason) {
   db_.reset();
   const std::string broken = path_ + ".broken";
   std::error_code error;
-  fs::rename(path_, broken, error);
+  fs::rename(FilesystemPath(path_), FilesystemPath(broken), error);
   if (error) return GiveUp(reason + "; it cannot be set aside: " + error.message());
   for (const char* suffix : {"-wal", "-shm"}) {
     std::error_code ignored;
-    fs::remove(broken + suffix, ignored);
-    fs::rename(path_ + suffix, broken + suffix, ignored);
+    fs::remove(FilesystemPath(broken + suffix), ignored);
+    fs::rename(FilesystemPath(path_ + suffix), FilesystemPath(broken + suffix), ignored);
   }
   try {
     OpenOrThrow();
