@@ -27,7 +27,7 @@ set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 
 # The libraries' headers must not declare their functions as DLL imports.
-add_compile_definitions(XML_STATIC LZMA_API_STATIC SODIUM_STATIC)
+add_compile_definitions(XML_STATIC LZMA_API_STATIC SODIUM_STATIC LIBARCHIVE_STATIC)
 # Windows 8 and later: the calls the platform layer uses.
 add_compile_definitions(_WIN32_WINNT=0x0602 WINVER=0x0602 UNICODE _UNICODE)
 # No libwinpthread-1.dll, libstdc++-6.dll or libgcc_s DLL beside the programs.

@@ -2,8 +2,8 @@
 # Everything the Windows build needs, from Debian's own packages and sources:
 # the x86-64 mingw-w64 cross compilers (posix threads), wine to run the tests,
 # NSIS for the installer, and the libraries the core links (zlib, expat,
-# SQLite, liblzma, libsodium, OpenSSL) built as static libraries for
-# x86_64-w64-mingw32 from Debian's source packages into
+# SQLite, liblzma, bzip2, libarchive, libsodium, OpenSSL) built as static
+# libraries for x86_64-w64-mingw32 from Debian's source packages into
 # build/windows-deps/prefix. A library already built is skipped (its stamp
 # file lies in the prefix), so running the script again costs seconds.
 #   scripts/windows-deps.sh            install packages (as root) and build
@@ -75,11 +75,15 @@ configure_static() {
   quiet ./configure --host=$host --prefix="$prefix" --enable-static --disable-shared "$@"
 }
 
-# A CMake project built with the project's own toolchain file.
-cmake_static() {
+# A CMake project configured with the project's own toolchain file.
+cmake_configure() {
   quiet cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBUILD_SHARED_LIBS=OFF "$@"
+}
+# ... built and installed into the prefix.
+cmake_static() {
+  cmake_configure "$@"
   quiet cmake --build build-windows -j"$jobs"
   quiet cmake --install build-windows
 }
@@ -128,6 +132,37 @@ if ! built xz; then
     --disable-lzma-links --disable-scripts --disable-doc --disable-nls --disable-threads
   quiet make -j"$jobs" -C src/liblzma && quiet make -C src/liblzma install
   cd "$repo" && done_with xz
+fi
+
+if ! built bzip2; then
+  fetch bzip2
+  # The library is its C files (Debian's makefile builds for this machine).
+  for file in blocksort huffman crctable randtable compress decompress bzlib; do
+    quiet $CC -O2 -D_FILE_OFFSET_BITS=64 -c $file.c -o $file.o
+  done
+  rm -f libbz2.a && quiet $AR rcs libbz2.a blocksort.o huffman.o crctable.o randtable.o compress.o \
+    decompress.o bzlib.o
+  cp bzlib.h "$prefix/include/" && cp libbz2.a "$prefix/lib/"
+  cd "$repo" && done_with bzip2
+fi
+
+if ! built libarchive; then
+  fetch libarchive
+  # Reading and writing archives only: no programs, no tests, no encryption
+  # library beyond Windows' own (CNG), no XML (xar) and no character-set
+  # conversion. Only the static library is built (the project always makes
+  # its DLL too), and copied into the prefix by hand. Whether zlib wants
+  # ZLIB_WINAPI is a test that runs a program, which a cross build cannot
+  # (and CMake 3.25 crashes on); our zlib does not.
+  cmake_configure -DZLIB_WINAPI=OFF -DZLIB_WINAPI_WITH_LIB="$prefix/lib/libz.a" -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF \
+    -DENABLE_UNZIP=OFF -DENABLE_TEST=OFF -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF \
+    -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF -DENABLE_LIBB2=OFF -DENABLE_LZ4=OFF -DENABLE_LZO=OFF \
+    -DENABLE_ZSTD=OFF -DENABLE_ICONV=OFF -DENABLE_ACL=OFF -DENABLE_XATTR=OFF -DENABLE_WERROR=OFF \
+    -DENABLE_ZLIB=ON -DENABLE_LZMA=ON -DENABLE_BZip2=ON -DENABLE_CNG=ON
+  quiet cmake --build build-windows -j"$jobs" --target archive_static
+  cp libarchive/archive.h libarchive/archive_entry.h "$prefix/include/"
+  cp build-windows/libarchive/libarchive_static.a "$prefix/lib/libarchive.a"
+  cd "$repo" && done_with libarchive
 fi
 
 if ! built libsodium; then
