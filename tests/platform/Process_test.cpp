@@ -72,27 +72,19 @@ TEST_F(ProcessTest, WaitEndsAtOnceUnlessTheFileIsBusy) {
 }
 
 TEST_F(ProcessTest, WaitLastsWhileTheProgramRuns) {
-#ifdef _WIN32
-  GTEST_SKIP() << "not yet on Windows: the busy program is a copy of /bin/sleep";
-#else
   const std::string busy = test::StartBusyProgram(folder_ + "/moorscan", 0.8);
   const TFileWait wait = WaitForFileRelease(busy, 200ms, 20s);
   EXPECT_EQ(wait.Outcome, TFileWaitOutcome::Free);
   EXPECT_GE(wait.Waited, 400ms);
-#endif
 }
 
 TEST_F(ProcessTest, WaitGivesUpAtItsBound) {
-#ifdef _WIN32
-  GTEST_SKIP() << "not yet on Windows: the busy program is a copy of /bin/sleep";
-#else
   const std::string busy = test::StartBusyProgram(folder_ + "/moorscan", 5);
   const auto start = std::chrono::steady_clock::now();
   const TFileWait wait = WaitForFileRelease(busy, 200ms, 500ms);
   EXPECT_EQ(wait.Outcome, TFileWaitOutcome::TimedOut);
   EXPECT_GE(wait.Waited, 500ms);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-#endif
 }
 
 TEST_F(ProcessTest, CopyOverKeepsTheTargetsModeAndLeavesNoTemporary) {

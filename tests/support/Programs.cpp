@@ -1,6 +1,7 @@
 #include "support/Programs.h"
 
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 #include "platform/FileWait.h"
@@ -20,19 +21,24 @@ std::string CopyProgram(const std::string& source, const std::string& target) {
 }
 
 std::string StartBusyProgram(const std::string& target, double seconds) {
-  for (const char* sleep : {"/bin/sleep", "/usr/bin/sleep"}) {
-    if (fs::exists(sleep)) {
-      CopyProgram(sleep, target);
-      StartProgram(target, std::to_string(seconds), "");
-      // The file is busy once the program has been loaded.
-      WaitUntil([&] {
-        int error = 0;
-        return ProbeWritable(target, error) == TWriteProbe::Busy;
-      });
-      return target;
-    }
-  }
-  throw std::runtime_error("no sleep program");
+  std::string program;
+  std::string arguments = std::to_string(seconds);
+#ifdef _WIN32
+  program = DriverProgram();  // Windows has no `sleep` program
+  arguments = "--busy " + arguments;
+#else
+  for (const char* sleep : {"/bin/sleep", "/usr/bin/sleep"})
+    if (program.empty() && fs::exists(sleep)) program = sleep;
+  if (program.empty()) throw std::runtime_error("no sleep program");
+#endif
+  CopyProgram(program, target);
+  StartProgram(target, arguments, "");
+  // The file is busy once the program has been loaded.
+  WaitUntil([&] {
+    int error = 0;
+    return ProbeWritable(target, error) == TWriteProbe::Busy;
+  });
+  return target;
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
