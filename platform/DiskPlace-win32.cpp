@@ -3,6 +3,10 @@
 #include "platform/FileSystem.h"
 #include "platform/LongPath-win32.h"
 
+// windows.h names these as macros for their -W forms; ours are the core's.
+#undef CreateHardLink
+#undef CreateSymbolicLink
+
 namespace vexmoor {
 
 uint64_t FreeBytes(const std::string& folder) {

@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 
 #include <cstdio>
+#include <type_traits>
 
 #include "platform/Errors.h"
 
@@ -51,13 +52,15 @@ void TArchiveCursor::Fail(const std::string& what) {
   throw FormatError("\"" + file_.Path() + "\" " + what + (reason ? std::string(": ") + reason : ""));
 }
 
-long TArchiveCursor::ReadBlock(archive*, void* self, const void** block) {
+static_assert(std::is_same_v<la_ssize_t, std::ptrdiff_t>, "the read callback returns la_ssize_t");
+
+std::ptrdiff_t TArchiveCursor::ReadBlock(archive*, void* self, const void** block) {
   auto* cursor = static_cast<TArchiveCursor*>(self);
   *block = cursor->block_.data();
   try {
     const size_t got = cursor->file_.Read(cursor->block_.data(), cursor->block_.size());
     cursor->position_ += got;
-    return long(got);
+    return std::ptrdiff_t(got);
   } catch (...) {
     cursor->fileError_ = std::current_exception();
     return -1;

@@ -43,7 +43,8 @@ class TArchiveCursor {
 
  private:
   [[noreturn]] void Fail(const std::string& what);
-  static long ReadBlock(archive*, void* self, const void** block);
+  // libarchive's la_ssize_t: long on Linux, long long on 64-bit Windows.
+  static std::ptrdiff_t ReadBlock(archive*, void* self, const void** block);
   static int64_t SeekTo(archive*, void* self, int64_t offset, int whence);
 
   TInputFile file_;
