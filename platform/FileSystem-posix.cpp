@@ -13,6 +13,7 @@
 #include "platform/File.h"
 #include "platform/FileStamp-posix.h"
 #include "platform/FileSystem.h"
+#include "platform/FileSystem-system.h"
 #include "platform/LongPath-posix.h"
 
 namespace vexmoor {
@@ -169,20 +170,7 @@ class TPosixFileSystem : public TFileSystem {
   TOpenedPath OpenIfFile(const std::string& path) override {
     TOpenedPath opened;
     const int fd = OpenNonBlocking(path);
-    if (fd < 0) {
-      // What is there (a file one may not read, nothing, a folder one may
-      // not open) is told as the plain status and open tell it.
-      const int error = errno;
-      opened.Stat = Stat(path);
-      if (opened.Stat.Type == TFileType::Regular) {
-        try {
-          ThrowFileError(TFileOp::Open, path, error);
-        } catch (const IoError&) {
-          opened.OpenFailure = std::current_exception();
-        }
-      }
-      return opened;
-    }
+    if (fd < 0) return NotOpened(*this, path, errno);
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
       opened.Stat.Error = errno;

@@ -12,6 +12,7 @@
 #include "platform/File.h"
 #include "platform/FileStamp-win32.h"
 #include "platform/FileSystem.h"
+#include "platform/FileSystem-system.h"
 #include "platform/LongPath-win32.h"
 
 namespace vexmoor {
@@ -175,21 +176,7 @@ class TWin32FileSystem : public TFileSystem {
     TOpenedPath opened;
     THandle handle(::CreateFileW(WidePath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.Valid()) {
-      // What is there (a file held without read sharing or not to be read,
-      // nothing, a folder one may not open) is told as the plain status and
-      // open tell it.
-      const int error = LastErrno();
-      opened.Stat = Stat(path);
-      if (opened.Stat.Type == TFileType::Regular) {
-        try {
-          ThrowFileError(TFileOp::Open, path, error);
-        } catch (const IoError&) {
-          opened.OpenFailure = std::current_exception();
-        }
-      }
-      return opened;
-    }
+    if (!handle.Valid()) return NotOpened(*this, path, LastErrno());
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle.Get(), &info)) {
       opened.Stat.Error = LastErrno();

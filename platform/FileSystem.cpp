@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/FileSystem-system.h"
 
 namespace vexmoor {
 
@@ -51,6 +52,18 @@ TOpenedPath TFileSystem::OpenIfFile(const std::string& path) {
   opened.Stamp = FileStamp(path);
   try {
     opened.File = OpenRead(path);
+  } catch (const IoError&) {
+    opened.OpenFailure = std::current_exception();
+  }
+  return opened;
+}
+
+TOpenedPath NotOpened(TFileSystem& system, const std::string& path, int error) {
+  TOpenedPath opened;
+  opened.Stat = system.Stat(path);
+  if (opened.Stat.Type != TFileType::Regular) return opened;
+  try {
+    ThrowFileError(TFileOp::Open, path, error);
   } catch (const IoError&) {
     opened.OpenFailure = std::current_exception();
   }
