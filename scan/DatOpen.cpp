@@ -1,5 +1,7 @@
 #include "scan/DatOpen.h"
 
+#include <algorithm>
+
 #include "catalogue/DatText.h"
 #include "platform/Errors.h"
 #include "platform/Path.h"
@@ -82,16 +84,29 @@ std::string LoadedDatText(const TAuditState& state) {
 
 namespace {
 
+// The folder with a separator at its end: the one it already uses ('/' in
+// "C:/roms" too on Windows), else the system's own.
 std::string WithSeparator(std::string folder) {
   if (!folder.empty() && kPathSeparators.find(folder.back()) == std::string_view::npos)
-    folder += kPathSeparators.front();
+    folder += folder.find('/') != std::string::npos ? '/' : kPathSeparators.front();
   return folder;
+}
+
+// Whether two folders ending in a separator are the same, where Windows
+// takes '/' and '\' alike.
+bool SameFolder(const std::string& a, const std::string& b) {
+  const auto slash = [](char c) { return c == '/' || c == '\\'; };
+  const auto same = [&](char x, char y) { return x == y || (slash(x) && slash(y)); };
+  return kPathSeparators.find('\\') != std::string_view::npos
+             ? std::equal(a.begin(), a.end(), b.begin(), b.end(), same)
+             : a == b;
 }
 
 }  // namespace
 
 std::string DatSettingValue(const std::string& datPath, const std::string& programFolder) {
-  if (!programFolder.empty() && PathFolder(datPath) == WithSeparator(programFolder)) return PathFileName(datPath);
+  if (!programFolder.empty() && SameFolder(PathFolder(datPath), WithSeparator(programFolder)))
+    return PathFileName(datPath);
   return datPath;
 }
 

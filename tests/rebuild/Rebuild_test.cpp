@@ -114,6 +114,9 @@ TEST_F(RebuildSetTest, LinksAreMadeForLooseDumpsAndMembersAreSkippedWithAReason)
   EXPECT_FALSE(Exists(OutFile("Zipped Game.nds")));
   EXPECT_EQ(hard.Steps[1].State, TStepState::Skipped);
   EXPECT_EQ(hard.Steps[1].Reason, "it lies inside an archive; only loose dumps can be linked");
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";
+#endif
   fs::remove_all(Out());
   Rebuild(With(TRebuildAction::SymbolicLink));
   ASSERT_TRUE(fs::is_symlink(OutFile("Loose Game.nds")));
@@ -124,6 +127,9 @@ TEST_F(RebuildSetTest, LinksAreMadeForLooseDumpsAndMembersAreSkippedWithAReason)
 }
 
 TEST_F(RebuildSetTest, AMoveOntoLinksOfItsSourcesRemovesNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none that the rebuild can tell as links";
+#endif
   MakeSet();
   Rebuild(With(TRebuildAction::SymbolicLink));
   const TRebuildReport report = Rebuild(With(TRebuildAction::Move));
