@@ -1,0 +1,76 @@
+// The native dat loader against a line-splitting floor, on the same plain
+// text dat of 100,000 releases read from one file: the floor reads the file,
+// finds every line end and every '|' of the [DAT] lines and touches each
+// field, which is the least any loader of the format must do. Target: the
+// loader within 2x the floor (small_files.sh prints the ratio).
+//   bench_datload [--benchmark_filter=...]   (VEXMOOR_BENCH_DIR picks the folder)
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "bench/SampleData.h"
+#include "catalogue/DatLoader.h"
+#include "catalogue/LoadedDat.h"
+#include "platform/File.h"
+
+namespace {
+
+constexpr size_t kEntries = 100000;
+
+const std::string& DatPath() {
+  static const std::string path = [] {
+    const char* folder = std::getenv("VEXMOOR_BENCH_DIR");
+    const std::string file =
+        (folder ? std::string(folder) : std::filesystem::temp_directory_path().string()) +
+        "/vexmoor-datload-bench.qdat";
+    vexmoor::WriteFileAtomically(
+        file, vexmoor::bench::GeneratedDatText(kEntries, 7, vexmoor::bench::DatNames::kReleases));
+    return file;
+  }();
+  return path;
+}
+
+void NativeLoader(benchmark::State& state) {
+  const std::string& path = DatPath();
+  for (auto _ : state) {
+    vexmoor::TLoadedDat dat;
+    vexmoor::LoadQuenDat(dat, path);
+    benchmark::DoNotOptimize(dat);
+  }
+}
+BENCHMARK(NativeLoader)->Unit(benchmark::kMillisecond);
+
+void LineSplittingFloor(benchmark::State& state) {
+  const std::string& path = DatPath();
+  for (auto _ : state) {
+    const std::string text = vexmoor::ReadWholeFile(path);
+    size_t fields = 0, bytes = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at < end) {
+      const char* lineEnd = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
+      if (lineEnd == nullptr) lineEnd = end;
+      std::string_view line(at, size_t(lineEnd - at));
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      for (size_t bar = line.find('|');; bar = line.find('|')) {
+        bytes += std::min(bar, line.size());
+        ++fields;
+        if (bar == std::string_view::npos) break;
+        line.remove_prefix(bar + 1);
+      }
+      at = lineEnd + 1;
+    }
+    benchmark::DoNotOptimize(fields);
+    benchmark::DoNotOptimize(bytes);
+  }
+}
+BENCHMARK(LineSplittingFloor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
