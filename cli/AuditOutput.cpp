@@ -22,10 +22,34 @@ const char* StatusWord(int32_t status) {
   }
 }
 
+namespace {
+
+constexpr size_t kPieceBytes = 64 * 1024;
+
+// Hands `text` to `sink` once it holds a piece's worth, and empties it.
+void PassOn(std::string& text, const TTextSink& sink, bool last = false) {
+  if (text.size() < kPieceBytes && !last) return;
+  if (!text.empty()) sink(text);
+  text.clear();
+}
+
+std::string Collected(const std::function<void(const TTextSink&)>& write) {
+  std::string all;
+  write([&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+}  // namespace
+
 std::string AuditText(const TAuditState& state, const TRomList& list) {
+  return Collected([&](const TTextSink& sink) { WriteAuditText(state, list, sink); });
+}
+
+void WriteAuditText(const TAuditState& state, const TRomList& list, const TTextSink& sink) {
   std::string text;
-  text.reserve(list.Count() * 64);  // one allocation for a typical row length
+  text.reserve(kPieceBytes + 4096);
   for (const TListRow& row : list) {
+    PassOn(text, sink);
     const TRomItem& item = state.Catalogue[row.Entry];
     const std::string crc = HexLong(item.Crc);
     // The dat's texts and the location may hold any byte: escaped, a name
@@ -42,7 +66,7 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   text += FoundText(state.FoundCount) + '\n' + MissingText(total - state.FoundCount) + '\n';
-  return text;
+  PassOn(text, sink, true);
 }
 
 std::string JsonString(const std::string& text) {
@@ -87,6 +111,11 @@ std::string EntryJson(const TRomItem& item) {
 }  // namespace
 
 std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome) {
+  return Collected([&](const TTextSink& sink) { WriteAuditJson(state, list, outcome, sink); });
+}
+
+void WriteAuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                    const TTextSink& sink) {
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   std::string json =
       "{" +
@@ -103,13 +132,15 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
   json += "," + Field("cancelled", outcome.Cancelled ? "true" : "false");
   json += ",\"entries\":[";
   for (size_t row = 0; row < list.Count(); ++row) {
+    PassOn(json, sink);
     if (row != 0) json += ",";
     json += EntryJson(state.Catalogue[list[row].Entry]);
   }
   json += "],\"unexamined\":[";
   for (size_t at = 0; at < outcome.Unexamined.size(); ++at)
     json += (at != 0 ? "," : "") + JsonString(outcome.Unexamined[at]);
-  return json + "]}\n";
+  json += "]}\n";
+  PassOn(json, sink, true);
 }
 
 }  // namespace vexmoor::cli

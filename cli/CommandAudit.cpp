@@ -170,8 +170,11 @@ int RunAudit(const Args& args) {
   engine.SetPipeline(pipeline);
   const TScanOutcome outcome = RunScan(engine, options->folder, cancelRequested, progress);
   // The results first: a report that cannot be written loses nothing.
-  const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  const TTextSink out = [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); };
+  if (options->json)
+    WriteAuditJson(state, list, outcome, out);
+  else
+    WriteAuditText(state, list, out);
   std::fflush(stdout);
   // The scan went on past what it could not look into; each path is named.
   for (const std::string& message : outcome.Unexamined) ReportError(message);
