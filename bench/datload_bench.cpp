@@ -1,17 +1,21 @@
 // The native dat loader against a line-splitting floor, on the same plain
 // text dat of 100,000 releases read from one file: the floor reads the file,
 // finds every line end and every '|' of the [DAT] lines and touches each
-// field, which is the least any loader of the format must do. Target: the
-// loader within 2x the floor (small_files.sh prints the ratio).
+// field, which is the least any loader of the format must do; a second
+// floor also keeps every field as a string of its own, as a loader that
+// holds the texts must. Target: the loader within 2x the floor
+// (small_files.sh prints both ratios).
 //   bench_datload [--benchmark_filter=...]   (VEXMOOR_BENCH_DIR picks the folder)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bench/SampleData.h"
 #include "catalogue/DatLoader.h"
@@ -70,6 +74,33 @@ void LineSplittingFloor(benchmark::State& state) {
   }
 }
 BENCHMARK(LineSplittingFloor)->Unit(benchmark::kMillisecond);
+
+// The same, keeping each field of each line as a string of its own: the
+// least a loader that holds the texts must do.
+void LineSplittingKeptFloor(benchmark::State& state) {
+  const std::string& path = DatPath();
+  for (auto _ : state) {
+    const std::string text = vexmoor::ReadWholeFile(path);
+    std::vector<std::array<std::string, 3>> rows;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at < end) {
+      const char* lineEnd = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
+      if (lineEnd == nullptr) lineEnd = end;
+      std::string_view line(at, size_t(lineEnd - at));
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      std::array<std::string, 3>& row = rows.emplace_back();
+      for (std::string& field : row) {
+        const size_t bar = line.find('|');
+        field.assign(line.substr(0, bar));
+        line.remove_prefix(std::min(line.size(), bar == std::string_view::npos ? line.size() : bar + 1));
+      }
+      at = lineEnd + 1;
+    }
+    benchmark::DoNotOptimize(rows);
+  }
+}
+BENCHMARK(LineSplittingKeptFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

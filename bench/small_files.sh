@@ -130,7 +130,9 @@ bench_cpu() { awk -F, -v name="\"$1\"" '$1 == name { print $4 }' "$work/datload.
   --benchmark_report_aggregates_only=true >"$work/datload.csv" 2>/dev/null
 loader=$(bench_cpu NativeLoader_median)
 floor=$(bench_cpu LineSplittingFloor_median)
+kept=$(bench_cpu LineSplittingKeptFloor_median)
 echo "  native dat loader / line-splitting floor $(ratio "$loader" "$floor")  (<= 2.0; $loader / $floor ms CPU, median)"
+echo "    the same, floor keeping the fields     $(ratio "$loader" "$kept")  ($kept ms CPU)"
 
 if [ -x "$gui" ]; then
   echo "window (offscreen)"
