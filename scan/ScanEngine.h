@@ -35,6 +35,7 @@
 
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
+#include "scan/FolderReport.h"
 #include "scan/ScanPipeline.h"
 #include "scan/WorkItem.h"
 #include "scan/store/ChecksumSession.h"
@@ -90,6 +91,13 @@ struct TScanOutcome {
   // The walk went on past them; files that vanished meanwhile are not among
   // them.
   std::vector<std::string> Unexamined;
+  // What became of every dump the walk examined and of every path it could
+  // not examine, in work-list order (archive members in directory order).
+  // A dump taken for entries is Matched when it is the location of one of
+  // them, else Duplicate (a later copy took the location; a bad dump stays
+  // Bad dump); the end pass has not yet changed any location when this is
+  // decided. Complete after a cancel for the paths walked.
+  TFolderReport Folder;
 };
 
 // The breadth-first work list: folders end with the separator.
@@ -148,14 +156,23 @@ class TScanEngine {
   void ApplyLooseDump(const std::string& path, const TExamined& examined);
   void RememberChecksum(const std::string& path, const TExamined& examined);
   void ApplyArchive(const std::string& path, const TExamined& examined);
-  // Marks every entry whose CRC is `crc` and whose Size, where the dat
-  // gives one, is `size`; false when there is none.
+  // Calls mark(item, position) for every entry whose CRC is `crc` and whose
+  // Size, where the dat gives one, is `size`; false when there is none.
   template <typename Mark>
   bool ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark);
   // Marks every entry whose CRC is that of a full image the dump with `crc`
   // and `size` may have been trimmed from.
   template <typename Mark>
   void ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark);
+  // Catalogue position of the first entry whose CRC is `crc`, whatever its
+  // size, or kNoEntry.
+  uint32_t FirstEntryWithCrc(uint32_t crc) const;
+  // A dump no entry was taken for: Wrong size when an entry has its CRC,
+  // else Unknown.
+  void RecordUnmatched(TDumpRecord& record);
+  // Turns each matched record whose entries all name another copy into a
+  // Duplicate (before the end pass).
+  void SortOutCopies();
   void Finish();
   void SetPanel(int panel, const std::string& text);
   void Pump();
