@@ -25,8 +25,29 @@ TUnmatchedFields UnmatchedFields(const TFolderReport& report, const TDumpRecord&
 }
 
 std::string UnmatchedListText(const TFolderReport& report, const TCatalogue& catalogue) {
+  return UnmatchedLinesText(report, report.Rows(), catalogue);
+}
+
+std::string OtherFilesCountsText(const TFolderReport& report) {
+  const auto counts = report.Counts();
   std::string text;
-  for (const TDumpRecord* record : report.Rows()) {
+  for (const TDumpKind kind : kReportedKinds) {
+    if (!text.empty()) text += ' ';
+    text += DumpCountText(kind, counts[static_cast<size_t>(kind)]);
+  }
+  return text;
+}
+
+std::string OtherFilesCaption(const TFolderReport* report) {
+  if (report == nullptr) return "Other Files";
+  return "Other Files (" + std::to_string(report->Rows().size()) + ")";
+}
+
+std::string UnmatchedLinesText(const TFolderReport& report,
+                               const std::vector<const TDumpRecord*>& rows,
+                               const TCatalogue& catalogue) {
+  std::string text;
+  for (const TDumpRecord* record : rows) {
     const TUnmatchedFields f = UnmatchedFields(report, *record, catalogue);
     for (const std::string* field : {&f.Kind, &f.Location, &f.Size, &f.Crc, &f.EntryIndex, &f.EntryName}) {
       text += OneLineText(*field);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "catalogue/RomItem.h"
 #include "scan/FolderReport.h"
@@ -29,6 +30,20 @@ struct TUnmatchedFields {
 // catalogue the scan marked). Bytes are as the scan met them.
 TUnmatchedFields UnmatchedFields(const TFolderReport& report, const TDumpRecord& record,
                                  const TCatalogue& catalogue);
+
+// The lines UnmatchedListText writes, for `rows` (records of `report`) in
+// the order given: what the window's Copy puts on the clipboard.
+std::string UnmatchedLinesText(const TFolderReport& report,
+                               const std::vector<const TDumpRecord*>& rows,
+                               const TCatalogue& catalogue);
+
+// " Unknown : 3  Duplicate : 0 ...": every reported kind's count, the text
+// the window shows beside the list of other files.
+std::string OtherFilesCountsText(const TFolderReport& report);
+
+// The caption of the window's list of other files: "Other Files" before a
+// scan (no report), "Other Files (N)" after one, N its rows.
+std::string OtherFilesCaption(const TFolderReport* report);
 
 // One line per row of `report` in the order met: the seven fields
 // separated by tabs, each with its control characters made blanks

@@ -1,6 +1,10 @@
 #include "scan/FolderReport.h"
 
+#include <string_view>
 #include <utility>
+
+#include "platform/Folder.h"
+#include "platform/Path.h"
 
 namespace vexmoor {
 
@@ -27,6 +31,12 @@ const char* DumpKindText(TDumpKind kind) {
 std::string RecordLocation(const TDumpRecord& record) {
   if (record.Member.empty()) return record.Path;
   return record.Path + '\\' + record.Member;
+}
+
+std::string RecordFolder(const TDumpRecord& record) {
+  std::string_view path = record.Path;
+  if (!path.empty() && path.back() == kFolderSeparator) path.remove_suffix(1);
+  return PathFolder(path);
 }
 
 TDumpRecord& TFolderReport::Add(TDumpKind kind, std::string path, std::string member) {

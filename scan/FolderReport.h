@@ -54,6 +54,10 @@ struct TDumpRecord {
 // the path, or the archive's path, '\' and the member's stored name.
 std::string RecordLocation(const TDumpRecord& record);
 
+// The folder that holds the record's file on disk (the loose dump, the
+// archive, or for a folder not examined its parent), with its separator.
+std::string RecordFolder(const TDumpRecord& record);
+
 class TFolderReport {
  public:
   // Appends one record; returns it for the caller to fill further.
