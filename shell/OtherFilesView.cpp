@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QSortFilterProxyModel>
@@ -48,9 +49,8 @@ TOtherFilesView::TOtherFilesView(QWidget* parent) : QWidget(parent) {
   menu_ = new QMenu(this);
   QAction* copy = menu_->addAction(QStringLiteral("&Copy"));
   copy->setObjectName(QStringLiteral("CopyOtherItem"));
-  copy->setShortcut(QKeySequence::Copy);
-  copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  view_->addAction(copy);
+  copy->setShortcut(QKeySequence::Copy);  // shown in the menu; the key itself: eventFilter
+  view_->installEventFilter(this);
   QAction* open = menu_->addAction(QStringLiteral("&Open Containing Folder"));
   open->setObjectName(QStringLiteral("OpenOtherFolderItem"));
   connect(copy, &QAction::triggered, this, Guarded(this, [this] { CopyRows(); }));
@@ -66,6 +66,17 @@ void TOtherFilesView::SetReport(const TFolderReport* report, const TCatalogue* c
   counts_->setText(report ? QString::fromLatin1(OtherFilesCountsText(*report).c_str())
                           : QStringLiteral(" Scan a folder to see the files that are no release found."));
   view_->resizeColumnsToContents();
+}
+
+bool TOtherFilesView::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+C in this list is its own Copy, never the releases' list's Copy
+  // entry: the key is claimed before any window shortcut sees it.
+  const bool copyKey = (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+                       static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy);
+  if (watched != view_ || !copyKey) return QWidget::eventFilter(watched, event);
+  event->accept();
+  if (event->type() == QEvent::KeyPress) RunGuarded(this, [this] { CopyRows(); });
+  return true;
 }
 
 std::vector<int> TOtherFilesView::ChosenRows() const {

@@ -42,6 +42,9 @@ class TOtherFilesView : public QWidget {
   QLabel* Counts() const { return counts_; }
   QMenu* ContextMenu() const { return menu_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   // Model rows of the selection (or the current row), top to bottom as shown.
   std::vector<int> ChosenRows() const;

@@ -90,6 +90,15 @@ TEST_F(FolderReportTest, EveryKindAtOnceLooseAndInsideZip7zAndRar) {
   EXPECT_EQ(counts[size_t(TDumpKind::Unreadable)], 1u);
   EXPECT_EQ(counts[size_t(TDumpKind::Matched)], 1u);
   EXPECT_EQ(counts[size_t(TDumpKind::Duplicate)], 0u);
+
+  // Workers examining ahead change nothing of it.
+  const TScanOutcome ahead = Scan(dir_.Path(), 4);
+  auto again = ByLocation(ahead);
+  ASSERT_EQ(again.size(), records.size());
+  for (const auto& [location, record] : records) {
+    EXPECT_EQ(again[location].Kind, record.Kind) << location;
+    EXPECT_EQ(again[location].Entry, record.Entry) << location;
+  }
 }
 
 TEST_F(FolderReportTest, AReleasePresentThreeTimesIsOneMatchAndTwoDuplicatesOfItsLocation) {

@@ -95,6 +95,13 @@ class TOtherFilesTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(),
              QString::fromStdString(UnmatchedLinesText(report, shown, form->State().Catalogue)));
     QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("Unreadable\t")));
+    // Ctrl+C in the list copies the same, also with releases selected in the other tab.
+    form->ListView()->selectAll();
+    QApplication::clipboard()->clear();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString::fromStdString(UnmatchedLinesText(report, shown, form->State().Catalogue)));
 
     // Open Containing Folder hands the row's folder to the file manager.
     view->clearSelection();
