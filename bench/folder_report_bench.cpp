@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
   TFolderReport report;
   for (size_t i = 0; i < files; ++i) {
     char path[96];
-    std::snprintf(path, sizeof path, "/tmp/tmp.AbCdEfGhIj/unknown/f%03zu/d%06zu.nds", i / 1000, i);
+    std::snprintf(path, sizeof path, "/tmp/tmp.AbCdEfGhIj/unknown/f%03lu/d%06lu.nds",
+                  static_cast<unsigned long>(i / 1000), static_cast<unsigned long>(i));
     TDumpRecord& record = report.Add(TDumpKind::Unknown, path);
     record.Size = 256;
     record.Crc = static_cast<uint32_t>(i * 2654435761u);
@@ -35,10 +36,12 @@ int main(int argc, char** argv) {
   const std::string text = UnmatchedListText(report, catalogue);
   const auto written = std::chrono::steady_clock::now();
   const auto ms = [](auto a, auto b) { return std::chrono::duration<double, std::milli>(b - a).count(); };
-  std::printf("records: %zu, sizeof(TDumpRecord) = %zu bytes\n", files, sizeof(TDumpRecord));
-  std::printf("memory: %zu bytes in all, %.1f bytes per record (path of %zu bytes)\n", heap,
-              files ? double(heap) / double(files) : 0.0, report.Records().empty() ? size_t{0} : report.Records()[0].Path.size());
-  std::printf("time: %.1f ms to record, %.1f ms to write the list (%zu bytes)\n", ms(start, filled),
-              ms(filled, written), text.size());
+  const auto number = [](size_t value) { return static_cast<unsigned long>(value); };
+  const size_t pathBytes = report.Records().empty() ? 0 : report.Records()[0].Path.size();
+  std::printf("records: %lu, sizeof(TDumpRecord) = %lu bytes\n", number(files), number(sizeof(TDumpRecord)));
+  std::printf("memory: %lu bytes in all, %.1f bytes per record (path of %lu bytes)\n", number(heap),
+              files ? double(heap) / double(files) : 0.0, number(pathBytes));
+  std::printf("time: %.1f ms to record, %.1f ms to write the list (%lu bytes)\n", ms(start, filled),
+              ms(filled, written), number(text.size()));
   return 0;
 }
