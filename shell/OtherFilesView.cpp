@@ -64,7 +64,7 @@ TOtherFilesView::TOtherFilesView(QWidget* parent) : QWidget(parent) {
 void TOtherFilesView::SetReport(const TFolderReport* report, const TCatalogue* catalogue) {
   model_->SetReport(report, catalogue);
   counts_->setText(report ? QString::fromLatin1(OtherFilesCountsText(*report).c_str())
-                          : QStringLiteral(" Scan a folder to see the files that are no release found."));
+                          : QStringLiteral(" After a scan, the files of the folder that are no release found show here."));
   view_->resizeColumnsToContents();
 }
 
