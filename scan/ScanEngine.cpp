@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "catalogue/DigestKind.h"
 #include "catalogue/General.h"
 #include "catalogue/StatusCounts.h"
 #include "platform/Errors.h"
@@ -28,6 +29,17 @@ class TRunningScan {
  private:
   TAuditState& state_;
 };
+
+// What the checksum store keeps of a loose dump read: the CRC, the
+// bad-dump verdict and the first image's strong checksums.
+TStoredChecksum StoredChecksum(const TExamined& examined) {
+  TStoredChecksum sum{examined.Crc, examined.TestedForBadDump, examined.BadDump};
+  if (!examined.Digests.empty()) {
+    sum.ImageSize = examined.Digests.front().ImageSize;
+    sum.Digests = examined.Digests.front().Sums;
+  }
+  return sum;
+}
 
 std::string WithSeparator(std::string folder) {
   if (folder.empty() || folder.back() != kFolderSeparator) folder += kFolderSeparator;
@@ -67,6 +79,9 @@ void TScanEngine::Start() {
   for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_.emplace_back(state_.Catalogue[i].Crc, i);
   std::sort(byCrc_.begin(), byCrc_.end());
   matchTrimmed_ = state_.MatchTrimmed;
+  plan_ = TVerifyPlan(state_.Catalogue, matchTrimmed_);
+  masks_.Verify = plan_.Empty() ? nullptr : &plan_;
+  masks_.VerifyArchives = state_.VerifyArchives && masks_.Verify;
   crcHighHalves_.assign(matchTrimmed_ ? kCrcHalves / 64 : 0, 0);
   if (matchTrimmed_)
     for (const auto& [crc, position] : byCrc_) crcHighHalves_[crc >> 22] |= uint64_t{1} << ((crc >> 16) & 63);
@@ -165,10 +180,25 @@ bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark) {
     // A CRC match of another size is another file: where the dat gives a
     // size, it must be the dump's.
     if (item.Size && *item.Size != size) continue;
-    mark(item, entry->second);
-    marked = true;
+    if (mark(item, size)) marked = true;
   }
   return marked;
+}
+
+std::optional<uint8_t> TScanEngine::Verify(const TRomItem& item,
+                                           const std::vector<TImageDigests>& sums,
+                                           uint64_t imageSize, TChecksumMismatch dump) {
+  const uint8_t kind = StrongestDigest(DatDigests(item));
+  if (kind == 0) return uint8_t{0};
+  const auto image = std::find_if(sums.begin(), sums.end(), [imageSize](const TImageDigests& d) {
+    return d.ImageSize == imageSize;
+  });
+  if (image == sums.end() || image->Sums.Of(kind).empty()) return uint8_t{0};
+  if (SameHexDigest(image->Sums.Of(kind), DatDigest(item, kind))) return kind;
+  dump.Entry = static_cast<size_t>(&item - &state_.Catalogue[0]);
+  dump.Checksum = kind;
+  outcome_.Mismatches.push_back(std::move(dump));
+  return std::nullopt;
 }
 
 template <typename Mark>
@@ -185,7 +215,17 @@ uint32_t TScanEngine::FirstEntryWithCrc(uint32_t crc) const {
   return static_cast<uint32_t>(entry->second);
 }
 
-void TScanEngine::RecordUnmatched(TDumpRecord& record) {
+uint32_t TScanEngine::Position(const TRomItem& item) const {
+  return static_cast<uint32_t>(&item - &state_.Catalogue[0]);
+}
+
+void TScanEngine::RecordUnmatched(TDumpRecord& record, size_t mismatchesBefore) {
+  if (outcome_.Mismatches.size() > mismatchesBefore) {
+    record.Entry = static_cast<uint32_t>(outcome_.Mismatches[mismatchesBefore].Entry);
+    if (record.Kind != TDumpKind::BadDump) record.Kind = TDumpKind::ChecksumMismatch;
+    return;
+  }
+  if (record.Kind == TDumpKind::BadDump) return;  // named so whether or not an entry has its CRC
   record.Entry = FirstEntryWithCrc(record.Crc);
   record.Kind = record.Entry == kNoEntry ? TDumpKind::Unknown : TDumpKind::WrongSize;
 }
@@ -195,8 +235,7 @@ void TScanEngine::RememberChecksum(const std::string& path, const TExamined& exa
   if (examined.Recalled)
     session_->Recalled();
   else if (examined.Stamp)
-    session_->Remember(path, *examined.Stamp,
-                       {examined.Crc, examined.TestedForBadDump, examined.BadDump});
+    session_->Remember(path, *examined.Stamp, StoredChecksum(examined));
 }
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {
@@ -205,40 +244,55 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
   TDumpRecord& record = outcome_.Folder.Add(bad ? TDumpKind::BadDump : TDumpKind::Matched, path);
   record.Size = examined.Size;
   record.Crc = examined.Crc;
+  const size_t mismatches = outcome_.Mismatches.size();
   const auto mark = [&](bool trimmed) {
-    return [&, trimmed](TRomItem& item, size_t position) {
+    return [&, trimmed](TRomItem& item, uint64_t imageSize) {
+      const std::optional<uint8_t> verified =
+          Verify(item, examined.Digests, imageSize, {path, "", examined.Size, examined.Crc});
+      if (!verified) return false;
       item.Status = StatusFound;
       item.StatusText = path;
       item.Member.clear();
       item.Trimmed = trimmed;
+      item.VerifiedBy = *verified;
       ++outcome_.Matched;
-      if (record.Entry == kNoEntry) record.Entry = static_cast<uint32_t>(position);
+      if (record.Entry == kNoEntry) record.Entry = Position(item);
       record.Trimmed = trimmed;
-      if (!examined.TestedForBadDump) return;
+      if (!examined.TestedForBadDump) return true;
       if (examined.BadDumpError) std::rethrow_exception(examined.BadDumpError);
       if (examined.BadDump) item.Status = StatusBad;
+      return true;
     };
   };
   if (!ForEachEntryWithCrc(examined.Crc, examined.Size, mark(false)) && matchTrimmed_)
     ForEachEntryOfTrimmed(examined.Crc, examined.Size, mark(true));
-  // A bad dump is named so whether or not an entry has its CRC.
-  if (record.Entry == kNoEntry && !bad) RecordUnmatched(record);
+  if (record.Entry == kNoEntry) RecordUnmatched(record, mismatches);
 }
 
 void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
   if (examined.Skipped) ++outcome_.Skipped;  // its readable members still count
-  for (const TCmpRecord& member : examined.Members) {
+  static const std::vector<TImageDigests> kNone;
+  for (size_t at = 0; at < examined.Members.size(); ++at) {
+    const TCmpRecord& member = examined.Members[at];
+    const std::vector<TImageDigests>& sums =
+        at < examined.MemberDigests.size() ? examined.MemberDigests[at] : kNone;
+    const size_t mismatches = outcome_.Mismatches.size();
     uint32_t first = kNoEntry;
     bool trimmedMatch = false;
     const auto mark = [&](bool trimmed) {
-      return [&, trimmed](TRomItem& item, size_t position) {
+      return [&, trimmed](TRomItem& item, uint64_t imageSize) {
+        const std::optional<uint8_t> verified =
+            Verify(item, sums, imageSize, {path, member.Name, member.UnpackedSize, member.Crc});
+        if (!verified) return false;
         item.Status = StatusFound;
         item.StatusText = path + '\\' + member.Name;
         item.Member = member.Name;
         item.Trimmed = trimmed;
+        item.VerifiedBy = *verified;
         ++outcome_.Matched;
-        if (first == kNoEntry) first = static_cast<uint32_t>(position);
+        if (first == kNoEntry) first = Position(item);
         trimmedMatch = trimmed;
+        return true;
       };
     };
     // The mask keeps text files and saves out of the search for trimmed
@@ -246,13 +300,15 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
     if (!ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) && matchTrimmed_ &&
         MayBeTrimmed(member.UnpackedSize) && masks_.DatMask.Matches(member.Name))
       ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));
-    if (first == kNoEntry && !masks_.DatMask.Matches(member.Name)) continue;
+    // Not of the mask and taken for nothing: no dump.
+    const bool mismatched = outcome_.Mismatches.size() > mismatches;
+    if (first == kNoEntry && !mismatched && !masks_.DatMask.Matches(member.Name)) continue;
     TDumpRecord& record = outcome_.Folder.Add(TDumpKind::Matched, path, member.Name);
     record.Size = member.UnpackedSize;
     record.Crc = member.Crc;
     record.Entry = first;
     record.Trimmed = trimmedMatch;
-    if (first == kNoEntry) RecordUnmatched(record);
+    if (first == kNoEntry) RecordUnmatched(record, mismatches);
   }
 }
 
@@ -275,7 +331,10 @@ void TScanEngine::SortOutCopies() {
   for (TDumpRecord& record : outcome_.Folder.Records()) {
     if (record.Kind != TDumpKind::Matched) continue;
     bool located = false;
-    const auto check = [&](const TRomItem& item, size_t) { located = located || NamesRecord(item, record); };
+    const auto check = [&](const TRomItem& item, uint64_t) {
+      located = located || NamesRecord(item, record);
+      return false;  // marks nothing
+    };
     if (record.Trimmed)
       ForEachEntryOfTrimmed(record.Crc, record.Size, check);
     else

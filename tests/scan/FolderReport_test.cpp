@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "platform/Path.h"
+#include "catalogue/DigestKind.h"
+#include "scan/Digest.h"
 #include "support/ArchiveBuilder.h"
+#include "support/CrcForge.h"
 #include "support/SevenZipBuilder.h"
 #include "tests/scan/ScanTestUtil.h"
 
@@ -161,6 +164,24 @@ TEST_F(FolderReportTest, ARealRarWithTheSameFileTwiceGivesOneDuplicate) {
     if (record.Path == rar) kinds.push_back(std::string(DumpKindText(record.Kind)) + " " + record.Member);
   // testlink and the folders are no "*.txt" dumps.
   EXPECT_EQ(kinds, (std::vector<std::string>{"Duplicate test.txt", "Matched testdir\\test.txt"}));
+}
+
+TEST_F(FolderReportTest, ACrcTwinIsAChecksumMismatchNamingTheEntryItWasTakenFor) {
+  const std::string data = Dump("proven"), twin = test::CrcTwin(data);
+  TRomItem& item = AddEntry(state_, "1", "Proven", CrcOf(data));
+  item.Size = data.size();
+  THasher hasher(kDigestSha1);
+  hasher.Add(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  item.Sha1 = hasher.Finish().Sha1;
+  dir_.Write("twin.nds", twin);
+  dir_.Write("a/real.nds", data);
+  const TScanOutcome outcome = Scan(dir_.Path());
+  auto records = ByLocation(outcome);
+  EXPECT_EQ(records[dir_ / "twin.nds"].Kind, TDumpKind::ChecksumMismatch);
+  EXPECT_EQ(records[dir_ / "twin.nds"].Entry, 0u);
+  EXPECT_EQ(records[dir_ / "a/real.nds"].Kind, TDumpKind::Matched);
+  ASSERT_EQ(outcome.Mismatches.size(), 1u);
+  EXPECT_EQ(outcome.Folder.Counts()[size_t(TDumpKind::ChecksumMismatch)], 1u);
 }
 
 TEST(DumpKindTextTest, KindsReadAsACollectorSaysThem) {
