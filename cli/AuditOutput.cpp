@@ -8,6 +8,7 @@
 #include "catalogue/TextEncoding.h"
 #include "catalogue/TextLines.h"
 #include "cli/Commands.h"
+#include "reports/UnmatchedList.h"
 #include "scan/EndPass.h"
 
 namespace vexmoor::cli {
@@ -25,10 +26,34 @@ const char* StatusWord(int32_t status) {
   }
 }
 
+namespace {
+
+constexpr size_t kPieceBytes = 64 * 1024;
+
+// Hands `text` to `sink` once it holds a piece's worth, and empties it.
+void PassOn(std::string& text, const TTextSink& sink, bool last = false) {
+  if (text.size() < kPieceBytes && !last) return;
+  if (!text.empty()) sink(text);
+  text.clear();
+}
+
+std::string Collected(const std::function<void(const TTextSink&)>& write) {
+  std::string all;
+  write([&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+}  // namespace
+
 std::string AuditText(const TAuditState& state, const TRomList& list) {
+  return Collected([&](const TTextSink& sink) { WriteAuditText(state, list, sink); });
+}
+
+void WriteAuditText(const TAuditState& state, const TRomList& list, const TTextSink& sink) {
   std::string text;
-  text.reserve(list.Count() * 64);  // one allocation for a typical row length
+  text.reserve(kPieceBytes + 4096);
   for (const TListRow& row : list) {
+    PassOn(text, sink);
     const TRomItem& item = state.Catalogue[row.Entry];
     const std::string crc = HexLong(item.Crc);
     // The dat's texts and the location may hold any byte: escaped, a name
@@ -47,7 +72,7 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   text += FoundText(state.FoundCount) + '\n' + MissingText(total - state.FoundCount) + '\n';
-  return text;
+  PassOn(text, sink, true);
 }
 
 std::string JsonString(const std::string& text) {
@@ -108,9 +133,52 @@ std::string EntryJson(const TRomItem& item, bool datHasDigests) {
          "}";
 }
 
+// One row of the folder report: only the facts it has (no size or CRC for
+// a path not examined, no entry for an unknown dump).
+std::string UnmatchedRowJson(const TFolderReport& folder, const TDumpRecord& record,
+                             const TCatalogue& catalogue) {
+  const TUnmatchedFields fields = UnmatchedFields(folder, record, catalogue);
+  std::string json = "{" + Field("kind", JsonString(fields.Kind)) + "," +
+                     Field("path", JsonString(record.Path));
+  if (!record.Member.empty()) json += "," + Field("member", JsonString(record.Member));
+  if (record.Kind != TDumpKind::Unreadable) {
+    json += "," + Field("size", fields.Size) + "," + Field("crc", JsonString(fields.Crc));
+  }
+  if (!fields.EntryIndex.empty() || !fields.EntryName.empty()) {
+    json += "," + Field("entry", "{" + Field("index", JsonString(fields.EntryIndex)) + "," +
+                                     Field("name", JsonString(fields.EntryName)) + "}");
+  }
+  if (record.Kind == TDumpKind::Duplicate) json += "," + Field("counted", JsonString(fields.Note));
+  if (record.Kind == TDumpKind::Unreadable) json += "," + Field("reason", JsonString(fields.Note));
+  return json + "}";
+}
+
+std::string UnmatchedJson(const TFolderReport& folder, const TCatalogue& catalogue) {
+  std::string json = "[";
+  for (const TDumpRecord* record : folder.Rows()) {
+    if (json.size() > 1) json += ",";
+    json += UnmatchedRowJson(folder, *record, catalogue);
+  }
+  return json + "]";
+}
+
 }  // namespace
 
-std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome) {
+std::string UnmatchedCountLines(const TFolderReport& folder) {
+  const auto counts = folder.Counts();
+  std::string text;
+  for (const TDumpKind kind : kReportedKinds)
+    text += DumpCountText(kind, counts[static_cast<size_t>(kind)]) + '\n';
+  return text;
+}
+
+std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                      bool unmatched) {
+  return Collected([&](const TTextSink& sink) { WriteAuditJson(state, list, outcome, unmatched, sink); });
+}
+
+void WriteAuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                    bool unmatched, const TTextSink& sink) {
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   std::string json =
       "{" +
@@ -129,6 +197,7 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
   const bool datHasDigests = std::any_of(state.Catalogue.begin(), state.Catalogue.end(),
                                          [](const TRomItem& item) { return DatDigests(item) != 0; });
   for (size_t row = 0; row < list.Count(); ++row) {
+    PassOn(json, sink);
     if (row != 0) json += ",";
     json += EntryJson(state.Catalogue[list[row].Entry], datHasDigests);
   }
@@ -141,7 +210,10 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
   json += "],\"unexamined\":[";
   for (size_t at = 0; at < outcome.Unexamined.size(); ++at)
     json += (at != 0 ? "," : "") + JsonString(outcome.Unexamined[at]);
-  return json + "]}\n";
+  json += "]";
+  if (unmatched) json += ",\"unmatched\":" + UnmatchedJson(outcome.Folder, state.Catalogue);
+  json += "}\n";
+  PassOn(json, sink, true);
 }
 
 }  // namespace vexmoor::cli
