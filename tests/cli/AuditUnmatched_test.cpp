@@ -15,6 +15,12 @@ namespace vexmoor {
 namespace {
 
 namespace fs = std::filesystem;
+
+// `path` as a JSON string holds it: a Windows path's '\\' doubled.
+std::string InJson(std::string path) {
+  for (size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
+  return path;
+}
 using test::CrcOf;
 using test::Dump;
 using test::RunCli;
@@ -85,14 +91,14 @@ TEST_F(AuditUnmatchedTest, TheOptionAddsCountLinesAndAnArrayAndLeavesTheRestByte
   ASSERT_EQ(withJson.out.substr(0, head.size()), head);
   const std::string array = withJson.out.substr(head.size());
   EXPECT_EQ(array.substr(0, 15), ",\"unmatched\":[{");
-  EXPECT_NE(array.find("{\"kind\":\"Unknown\",\"path\":\"" + (dir_ / "roms/junk.nds") + "\",\"size\":" +
+  EXPECT_NE(array.find("{\"kind\":\"Unknown\",\"path\":\"" + InJson(dir_ / "roms/junk.nds") + "\",\"size\":" +
                        size + ",\"crc\":\"" + HexLong(CrcOf(Dump("junk"))) + "\"}"),
             std::string::npos)
       << array;
   EXPECT_NE(array.find("\"kind\":\"Duplicate\""), std::string::npos);
   EXPECT_NE(array.find("\"entry\":{\"index\":\"0001\",\"name\":\"Good\"},\"counted\":\""),
             std::string::npos);
-  EXPECT_NE(array.find("{\"kind\":\"Unreadable\",\"path\":\"" + (dir_ / "roms/half.7z") +
+  EXPECT_NE(array.find("{\"kind\":\"Unreadable\",\"path\":\"" + InJson(dir_ / "roms/half.7z") +
                        "\",\"reason\":\"Cannot read the archive"),
             std::string::npos)
       << array;
@@ -110,6 +116,9 @@ TEST_F(AuditUnmatchedTest, ListsWriteTheUnknownListBesideHaveAndMiss) {
 }
 
 TEST_F(AuditUnmatchedTest, AListIntoAMissingFolderIsRefusedBeforeTheScanAndANameIsOneLine) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a TAB cannot be in a Windows file name";
+#endif
   const std::string dat = Dat(Line("0001", Dump("good"), "Good"));
   dir_.Write("roms/tab\there.nds", Dump("junk"));
   const auto refused =
