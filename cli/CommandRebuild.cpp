@@ -11,6 +11,7 @@
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "rebuild/RebuildChoice.h"
 #include "rebuild/RebuildPlan.h"
 #include "rebuild/RebuildRun.h"
 #include "scan/ScanEngine.h"
@@ -130,8 +131,7 @@ int RunRebuild(const Args& args) {
     return 2;
   }
   if (!ScanFolder(state, list, sort, parsed->folder)) return 1;
-  const std::string ext = state.DatHeader.ReadString("INFO", "EXT", "");
-  TRebuildPlan plan = BuildRebuildPlan(state.Catalogue, ext, parsed->output, parsed->options);
+  TRebuildPlan plan = PlanRebuild(state, parsed->output, parsed->options);
   ProbeSources(plan);
   if (!parsed->dryRun) return Rebuild(plan, parsed->json);
   const std::string out = parsed->json ? RebuildJson(plan, nullptr) : PlanText(plan);

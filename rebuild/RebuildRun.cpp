@@ -95,9 +95,9 @@ class TSourceLedger {
 };
 
 // The target is there: present when it holds the release, a clash when not.
-TStepOutcome ExistingTarget(const TRebuildPlan& plan, const TRebuildStep& step) {
+TStepOutcome ExistingTarget(const TRebuildPlan& plan, const TRebuildStep& step, const TBlockPump& pump) {
   try {
-    if (TargetHoldsRelease(step, plan.Options.Zip)) return {TStepState::Present, ""};
+    if (TargetHoldsRelease(step, plan.Options.Zip, pump)) return {TStepState::Present, ""};
     return {TStepState::Skipped, "another file is in the way at \"" + step.Target + "\""};
   } catch (const Error& error) {
     return {TStepState::Skipped, std::string("the file in the way cannot be checked: ") + error.what()};
@@ -105,8 +105,9 @@ TStepOutcome ExistingTarget(const TRebuildPlan& plan, const TRebuildStep& step) 
 }
 
 // A move's target read back: the bytes that went in must be there.
-void VerifyWritten(const TRebuildPlan& plan, const TRebuildStep& step, const TDumpSum& written) {
-  const TDumpSum read = plan.Options.Zip ? SumOnlyMember(step.Target) : SumFile(step.Target);
+void VerifyWritten(const TRebuildPlan& plan, const TRebuildStep& step, const TDumpSum& written,
+                   const TBlockPump& pump) {
+  const TDumpSum read = plan.Options.Zip ? SumOnlyMember(step.Target, pump) : SumFile(step.Target, pump);
   if (read.Crc == written.Crc && read.Size == written.Size) return;
   RemoveFile(step.Target);
   throw TStepRefused("the target read back differs from what was written");
@@ -116,14 +117,14 @@ TStepOutcome DoStep(const TRebuildPlan& plan, const TRebuildStep& step,
                     const TRebuildCallbacks& callbacks, TRebuildReport& report) {
   try {
     CreateFolders(PathFolder(step.Target));
-    if (Exists(step.Target)) return ExistingTarget(plan, step);
+    if (Exists(step.Target)) return ExistingTarget(plan, step, callbacks.Pump);
     if (IsLink(plan.Options.Action)) {
       LinkTarget(plan, step);
       return {TStepState::Written, ""};
     }
-    const TDumpSum written = CopyToTarget(plan, step, callbacks.Cancel);
+    const TDumpSum written = CopyToTarget(plan, step, callbacks.Cancel, callbacks.Pump);
     report.BytesWritten += written.Size;
-    if (plan.Options.Action == TRebuildAction::Move) VerifyWritten(plan, step, written);
+    if (plan.Options.Action == TRebuildAction::Move) VerifyWritten(plan, step, written, callbacks.Pump);
     return {TStepState::Written, ""};
   } catch (const TStepRefused& refused) {
     return {TStepState::Skipped, refused.what()};
@@ -222,6 +223,7 @@ TRebuildReport RunRebuild(const TRebuildPlan& plan, const TRebuildCallbacks& cal
       continue;
     }
     if (callbacks.StepStarted) callbacks.StepStarted(position, plan.Steps.size(), step);
+    if (callbacks.Pump) callbacks.Pump();
     TStepOutcome outcome;
     try {
       outcome = DoStep(plan, step, callbacks, report);

@@ -46,19 +46,29 @@ class TTargetSink {
   TDumpSum sum_;
 };
 
-void CheckCancel(const std::atomic<bool>* cancel) {
-  if (cancel && cancel->load()) throw TRebuildCancelled{};
-}
+// Between two blocks: the window's turn, then the cancel flag.
+class TBetweenBlocks {
+ public:
+  TBetweenBlocks(const std::atomic<bool>* cancel, const TBlockPump& pump) : cancel_(cancel), pump_(pump) {}
+  void operator()() const {
+    if (pump_) pump_();
+    if (cancel_ && cancel_->load()) throw TRebuildCancelled{};
+  }
+
+ private:
+  const std::atomic<bool>* cancel_;
+  const TBlockPump& pump_;
+};
 
 std::string HexSum(const TDumpSum& sum) {
   return "CRC " + HexLong(sum.Crc) + ", " + std::to_string(sum.Size) + " bytes";
 }
 
 // The 0xFF run that makes a trimmed dump its full image again.
-void Pad(TTargetSink& sink, uint64_t fullSize, const std::atomic<bool>* cancel) {
+void Pad(TTargetSink& sink, uint64_t fullSize, const TBetweenBlocks& between) {
   const std::string block(kBlockBytes, '\xFF');
   while (sink.Sum().Size < fullSize) {
-    CheckCancel(cancel);
+    between();
     sink.Write(std::string_view(block).substr(0, size_t(std::min<uint64_t>(block.size(), fullSize - sink.Sum().Size))));
   }
 }
@@ -72,13 +82,14 @@ std::string Absolute(const std::string& path) {
 }  // namespace
 
 TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
-                      const std::atomic<bool>* cancel) {
+                      const std::atomic<bool>* cancel, const TBlockPump& pump) {
+  const TBetweenBlocks between(cancel, pump);
   TSourceReader reader(step.Source.Path, step.Source.Member);
   TPendingFile pending(step.Target);
   TTargetSink sink(pending, plan, step);
   std::vector<char> block(kBlockBytes);
   for (;;) {
-    CheckCancel(cancel);
+    between();
     const size_t got = reader.Read(block.data(), block.size());
     if (got == 0) break;
     sink.Write(std::string_view(block.data(), got));
@@ -87,9 +98,9 @@ TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
   const std::optional<uint64_t> fullSize = ReleaseImageSize(source, step);
   if (!fullSize)
     throw TStepRefused("the source is no longer the release (" + HexSum(source) + ")");
-  if (plan.Options.PadTrimmed) Pad(sink, *fullSize, cancel);
+  if (plan.Options.PadTrimmed) Pad(sink, *fullSize, between);
   sink.Finish();
-  CheckCancel(cancel);
+  between();
   // A file that appeared meanwhile is not replaced.
   if (CurrentFileSystem().Stat(step.Target).Type != TFileType::Missing)
     throw TStepRefused("a file appeared at the target while it was written");

@@ -26,9 +26,10 @@ class TStepRefused : public std::runtime_error {
 // member). The target must be missing; it is in place and its folder synced
 // when this returns. Throws TStepRefused when the source's bytes are not the
 // release, IoError or FormatError when a read or write fails,
-// TRebuildCancelled; the target is then still missing.
+// TRebuildCancelled; the target is then still missing. `pump` runs between
+// blocks, before the cancel flag is read.
 TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
-                      const std::atomic<bool>* cancel);
+                      const std::atomic<bool>* cancel, const TBlockPump& pump = {});
 
 // Links the target to the step's loose source (hard or symbolic as the
 // plan says). Throws TStepRefused for a source that cannot be linked

@@ -1,7 +1,8 @@
-// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT]
+// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [rebuild]]
 // Drives the real main window for the README's picture: loads a copy of DAT
 // (so the cache file lands beside the copy), scans ROM_FOLDER, selects two
-// rows and saves the window as a PNG. A developer tool, not installed; it
+// rows and saves the window as a PNG; with "rebuild", the "Rebuild Set"
+// dialog over the first scan's finds instead. A developer tool, not installed; it
 // keeps its settings in a temporary folder of its own.
 #include <QApplication>
 #include <QFile>
@@ -16,10 +17,11 @@
 #include "shell/Dialogs.h"
 #include "shell/RomListModel.h"
 #include "shell/formMain.h"
+#include "shell/formRebuild.h"
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 6) {
-    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT]\n");
+  if (argc < 4 || argc == 5 || argc > 7) {
+    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [rebuild]]\n");
     return 2;
   }
   QTemporaryDir home;
@@ -36,8 +38,22 @@ int main(int argc, char** argv) {
   const std::string folder = QFile::encodeName(home.path()).toStdString() + "/";
   vexmoor::SetCurrentFolder(folder);
   vexmoor::shell::TMainForm form(folder);
-  if (argc == 6) form.resize(args[4].toInt(), args[5].toInt());
+  if (argc >= 6) form.resize(args[4].toInt(), args[5].toInt());
   form.show();
+  if (argc == 7) {
+    form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
+    form.ScanFolder(roms);
+    vexmoor::shell::TRebuildForm dialog(&form, vexmoor::RebuildOfferFor(form.State().Catalogue),
+                                        home.filePath(QStringLiteral("rebuilt")));
+    dialog.show();
+    int status = 1;
+    QTimer::singleShot(800, [&] {
+      status = dialog.grab().save(out, "PNG") ? 0 : 1;
+      QApplication::quit();
+    });
+    QApplication::exec();
+    return status;
+  }
   // Every status at once: a first scan fills the cache, so after the reload
   // its finds are cached; a second scan of one subfolder finds some again
   // (and the bad dump); the list sorted by Status groups them.
