@@ -1,6 +1,6 @@
 #include "rebuild/DumpCheck.h"
 
-#include <vector>
+#include <memory>
 
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -13,17 +13,15 @@ namespace vexmoor {
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{1} << 20;
-
 template <typename Reader>
 TDumpSum SumAll(Reader& reader, const TBlockPump& pump) {
-  std::vector<char> block(kBlockBytes);
+  const auto block = std::make_unique_for_overwrite<char[]>(kRebuildBlockBytes);
   TDumpSum sum;
   for (;;) {
-    const size_t got = reader.Read(block.data(), block.size());
+    const size_t got = reader.Read(block.get(), kRebuildBlockBytes);
     if (got == 0) return sum;
     if (pump) pump();
-    sum.Crc = Crc32(block.data(), got, sum.Crc);
+    sum.Crc = Crc32(block.get(), got, sum.Crc);
     sum.Size += got;
   }
 }

@@ -52,7 +52,7 @@ struct TRebuildCallbacks {
   // Set from another thread or a callback to stop after the current block;
   // the step under way leaves no target behind.
   const std::atomic<bool>* Cancel = nullptr;
-  // Called between two blocks of every read and write (about a mebibyte
+  // Called between two blocks of every read and write (kRebuildBlockBytes
   // apart) and between steps: a window pumps its events here, so it stays
   // responsive and its Cancel can set the flag.
   TBlockPump Pump;

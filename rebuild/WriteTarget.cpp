@@ -19,8 +19,6 @@ namespace vexmoor {
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{1} << 20;
-
 // Where the bytes go: straight into the temporary, or through a zip.
 class TTargetSink {
  public:
@@ -66,7 +64,7 @@ std::string HexSum(const TDumpSum& sum) {
 
 // The 0xFF run that makes a trimmed dump its full image again.
 void Pad(TTargetSink& sink, uint64_t fullSize, const TBetweenBlocks& between) {
-  const std::string block(kBlockBytes, '\xFF');
+  const std::string block(kRebuildBlockBytes, '\xFF');
   while (sink.Sum().Size < fullSize) {
     between();
     sink.Write(std::string_view(block).substr(0, size_t(std::min<uint64_t>(block.size(), fullSize - sink.Sum().Size))));
@@ -87,12 +85,12 @@ TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
   TSourceReader reader(step.Source.Path, step.Source.Member);
   TPendingFile pending(step.Target);
   TTargetSink sink(pending, plan, step);
-  std::vector<char> block(kBlockBytes);
+  const auto block = std::make_unique_for_overwrite<char[]>(kRebuildBlockBytes);
   for (;;) {
     between();
-    const size_t got = reader.Read(block.data(), block.size());
+    const size_t got = reader.Read(block.get(), kRebuildBlockBytes);
     if (got == 0) break;
-    sink.Write(std::string_view(block.data(), got));
+    sink.Write(std::string_view(block.get(), got));
   }
   const TDumpSum source = sink.Sum();
   const std::optional<uint64_t> fullSize = ReleaseImageSize(source, step);
@@ -105,7 +103,6 @@ TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
   if (CurrentFileSystem().Stat(step.Target).Type != TFileType::Missing)
     throw TStepRefused("a file appeared at the target while it was written");
   pending.Commit();
-  SyncFolder(PathFolder(step.Target));
   return sink.Sum();
 }
 
@@ -118,7 +115,6 @@ void LinkTarget(const TRebuildPlan& plan, const TRebuildStep& step) {
     CreateHardLink(step.Source.Path, step.Target);
   else
     CreateSymbolicLink(Absolute(step.Source.Path), step.Target);
-  SyncFolder(PathFolder(step.Target));
 }
 
 }  // namespace vexmoor
