@@ -231,6 +231,20 @@ class TPosixFileSystem : public TFileSystem {
     if (::rename(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
   }
 
+  void RenameNoReplace(const std::string& from, const std::string& to) override {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+    // EINVAL: the file system has no such rename (some network and FUSE
+    // ones); ENOSYS: the kernel has none. Anything else is the answer.
+    if (errno != EINVAL && errno != ENOSYS) ThrowFileError(TFileOp::Rename, to, errno);
+#endif
+    // A second name never replaces: link() fails with EEXIST when `to` is
+    // taken. Once it stands, the temporary name goes; a failure to remove
+    // it leaves the file under both names, the target complete.
+    if (::link(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
+    ::unlink(from.c_str());
+  }
+
   void Remove(const std::string& path) override {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowFileError(TFileOp::Remove, path, errno);
   }

@@ -1,5 +1,6 @@
 #include "rebuild/WriteTarget.h"
 
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -7,7 +8,6 @@
 #include "platform/DiskPlace.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
-#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 #include "rebuild/SourceReader.h"
@@ -99,10 +99,14 @@ TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
   if (plan.Options.PadTrimmed) Pad(sink, *fullSize, between);
   sink.Finish();
   between();
-  // A file that appeared meanwhile is not replaced.
-  if (CurrentFileSystem().Stat(step.Target).Type != TFileType::Missing)
+  // A file that appeared meanwhile, even in the instant before the rename,
+  // is not replaced: the rename itself refuses a taken name.
+  try {
+    pending.CommitNew();
+  } catch (const IoError& error) {
+    if (error.SystemError() != EEXIST) throw;
     throw TStepRefused("a file appeared at the target while it was written");
-  pending.Commit();
+  }
   return sink.Sum();
 }
 
