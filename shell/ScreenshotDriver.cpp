@@ -19,6 +19,21 @@
 #include "shell/formMain.h"
 #include "shell/formRebuild.h"
 
+namespace {
+
+// Saves `widget` as the PNG `out` once it has been drawn; the exit status.
+int SaveWhenDrawn(QWidget& widget, const QString& out) {
+  int status = 1;
+  QTimer::singleShot(800, [&] {
+    status = widget.grab().save(out, "PNG") ? 0 : 1;
+    QApplication::quit();
+  });
+  QApplication::exec();
+  return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 4 || argc == 5 || argc > 7) {
     std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [rebuild]]\n");
@@ -46,13 +61,7 @@ int main(int argc, char** argv) {
     vexmoor::shell::TRebuildForm dialog(&form, vexmoor::RebuildOfferFor(form.State().Catalogue),
                                         home.filePath(QStringLiteral("rebuilt")));
     dialog.show();
-    int status = 1;
-    QTimer::singleShot(800, [&] {
-      status = dialog.grab().save(out, "PNG") ? 0 : 1;
-      QApplication::quit();
-    });
-    QApplication::exec();
-    return status;
+    return SaveWhenDrawn(dialog, out);
   }
   // Every status at once: a first scan fills the cache, so after the reload
   // its finds are cached; a second scan of one subfolder finds some again
@@ -66,11 +75,5 @@ int main(int argc, char** argv) {
     form.ListView()->selectionModel()->select(form.ViewIndex(row, 0),
                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
-  int status = 1;
-  QTimer::singleShot(800, [&] {
-    status = form.grab().save(out, "PNG") ? 0 : 1;
-    QApplication::quit();
-  });
-  QApplication::exec();
-  return status;
+  return SaveWhenDrawn(form, out);
 }

@@ -12,8 +12,6 @@
 #include <QTimer>
 #include <memory>
 
-#include "platform/ProgramFolder.h"
-#include "platform/qt/Settings.h"
 #include "rebuild/RebuildChoice.h"
 #include "shell/GuiTest.h"
 #include "shell/formMain.h"
@@ -28,19 +26,13 @@ class TRebuildWindowTest : public QObject {
 
  private:
   QTemporaryDir roms_;  // the sample rom folder, written once
-  std::unique_ptr<QTemporaryDir> dir_;
-  std::string startFolder_;
+  std::unique_ptr<test::TWindowFolder> folder_;
 
-  QString Path(const QString& name) const { return dir_->filePath(name); }
+  QString Path(const QString& name) const { return folder_->Path(name); }
   QString RomFolder() const { return roms_.filePath(QStringLiteral("roms")); }
   QString Output() const { return Path(QStringLiteral("rebuilt")); }
 
-  std::unique_ptr<TMainForm> Start() {
-    SetCurrentFolder(QFile::encodeName(dir_->path()).toStdString());
-    auto form = std::make_unique<TMainForm>(QFile::encodeName(dir_->path()).toStdString() + "/");
-    form->show();
-    return form;
-  }
+  std::unique_ptr<TMainForm> Start() { return folder_->Start(); }
   // The sample dat loaded and the sample folder scanned.
   std::unique_ptr<TMainForm> Scanned() {
     auto form = Start();
@@ -84,15 +76,11 @@ class TRebuildWindowTest : public QObject {
       QSKIP("python3 cannot write the sample rom folder");
   }
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    startFolder_ = CurrentFolder();
+    folder_ = std::make_unique<test::TWindowFolder>();
     QVERIFY(QFile::copy(ExamplesFolder() + QStringLiteral("sample-ds.qdat"), Path(QStringLiteral("sample-ds.qdat"))));
-    QFile::remove(TSettingsStore().Location());
-    TDialogs::ClearShown();
   }
   void cleanup() {
-    SetCurrentFolder(startFolder_);
-    QFile::remove(TSettingsStore().Location());
+    folder_.reset();
     QCOMPARE(TDialogs::PendingAnswers(), size_t{0});
   }
 
