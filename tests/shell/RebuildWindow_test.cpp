@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
@@ -69,11 +68,7 @@ class TRebuildWindowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QProcess generator;
-    generator.start(QStringLiteral("python3"), {QStringLiteral(VEXMOOR_SOURCE_DIR "/scripts/make-sample-roms.py"),
-                                                RomFolder()});
-    if (!generator.waitForFinished(60000) || generator.exitCode() != 0)
-      QSKIP("python3 cannot write the sample rom folder");
+    if (!test::WriteSampleRoms(RomFolder())) QSKIP("python3 cannot write the sample rom folder");
   }
   void init() {
     folder_ = std::make_unique<test::TWindowFolder>();
