@@ -170,7 +170,7 @@ class TClrMameProParser {
   }
 
   void ReadRom() {
-    std::string_view romName, crc, size, sha1, md5;
+    std::string_view romName, crc, size, sha1, md5, sha256;
     bool nodump = false;
     ReadBlock([&](std::string_view key, std::string_view value) {
       if (key == "name") romName = value;
@@ -178,6 +178,7 @@ class TClrMameProParser {
       if (key == "size") size = value;
       if (key == "sha1") sha1 = value;
       if (key == "md5") md5 = value;
+      if (key == "sha256") sha256 = value;
       if ((key == "flags" || key == "status") && value == "nodump") nodump = true;
     });
     if (crc.empty() || nodump) return;
@@ -193,6 +194,7 @@ class TClrMameProParser {
     entry.RomName = romName;
     entry.Sha1 = HexDigest(sha1, 40);
     entry.Md5 = HexDigest(md5, 32);
+    entry.Sha256 = HexDigest(sha256, 64);
     dat_.NoteRomName(romName);
   }
 

@@ -50,6 +50,7 @@ void TLogiqxReader::AddRom(const char* const* attributes) {
   entry.RomName = XmlAttribute(attributes, "name");
   entry.Sha1 = HexDigest(XmlAttribute(attributes, "sha1"), 40);
   entry.Md5 = HexDigest(XmlAttribute(attributes, "md5"), 32);
+  entry.Sha256 = HexDigest(XmlAttribute(attributes, "sha256"), 64);
   Dat.NoteRomName(entry.RomName);
 }
 

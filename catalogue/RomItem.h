@@ -36,11 +36,16 @@ struct TRomItem {
   std::optional<uint64_t> Size;
   // The rom's own file name where the dat gives one (Logiqx and clrmamepro
   // rom names, Rom Center's rom column, OfflineList's title and extension),
-  // and its SHA-1 (40) and MD5 (32 hexadecimal digits) where given; native
-  // dats leave all three empty.
+  // and its SHA-1 (40), MD5 (32) and SHA-256 (64 hexadecimal digits, either
+  // case) where given; native dats leave all of them empty.
   std::string RomName;
   std::string Sha1;
   std::string Md5;
+  std::string Sha256;
+  // How the dump that found the entry was proven: 0 by its CRC-32 (and size)
+  // alone, else the strong checksum (a TDigestKind, catalogue/DigestKind.h)
+  // that matched the dat's. Set by the scan with each marking.
+  uint8_t VerifiedBy = 0;
 };
 
 // The releases in dat order. It grows one entry per accepted dat line and is

@@ -1,6 +1,9 @@
 #include "cli/AuditOutput.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "catalogue/DigestKind.h"
 
 #include "catalogue/TextEncoding.h"
 #include "catalogue/TextLines.h"
@@ -38,6 +41,8 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
     }
     text += PrintableText(item.StatusText);
     if (item.Trimmed) text += kTrimmedMark;
+    if (!item.StatusText.empty() && (item.Status == StatusFound || item.Status == StatusBad))
+      text += VerifiedMark(item);
     text += '\n';
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
@@ -75,13 +80,32 @@ std::string Field(const char* name, const std::string& jsonValue) {
   return std::string("\"") + name + "\":" + jsonValue;
 }
 
-std::string EntryJson(const TRomItem& item) {
+// "verified" is given for the entries a dump found, and only with a dat
+// that gives strong checksums: a dat of CRCs alone prints what it always did.
+std::string VerifiedJson(const TRomItem& item, bool datHasDigests) {
+  if (!datHasDigests || item.StatusText.empty() ||
+      (item.Status != StatusFound && item.Status != StatusBad))
+    return {};
+  return "," + Field("verified", JsonString(item.VerifiedBy ? DigestKey(item.VerifiedBy) : "crc"));
+}
+
+std::string MismatchJson(const TChecksumMismatch& mismatch, const TRomItem& entry) {
+  return "{" + Field("path", JsonString(mismatch.Path)) + "," +
+         Field("member", JsonString(mismatch.Member)) + "," +
+         Field("size", std::to_string(mismatch.Size)) + "," +
+         Field("crc", JsonString(HexLong(mismatch.Crc))) + "," +
+         Field("index", JsonString(entry.Index)) + "," + Field("name", JsonString(entry.Name)) +
+         "," + Field("checksum", JsonString(DigestKey(mismatch.Checksum))) + "}";
+}
+
+std::string EntryJson(const TRomItem& item, bool datHasDigests) {
   return "{" + Field("index", JsonString(item.Index)) + "," +
          Field("crc", JsonString(HexLong(item.Crc))) + "," + Field("name", JsonString(item.Name)) +
          "," + Field("country", JsonString(item.Country)) + "," +
          Field("status", JsonString(StatusWord(item.Status))) + "," +
          Field("location", JsonString(item.StatusText)) +
-         (item.Trimmed ? "," + Field("trimmed", "true") : "") + "}";
+         (item.Trimmed ? "," + Field("trimmed", "true") : "") + VerifiedJson(item, datHasDigests) +
+         "}";
 }
 
 }  // namespace
@@ -102,9 +126,17 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
   json += "," + Field("skipped", std::to_string(outcome.Skipped));
   json += "," + Field("cancelled", outcome.Cancelled ? "true" : "false");
   json += ",\"entries\":[";
+  const bool datHasDigests = std::any_of(state.Catalogue.begin(), state.Catalogue.end(),
+                                         [](const TRomItem& item) { return DatDigests(item) != 0; });
   for (size_t row = 0; row < list.Count(); ++row) {
     if (row != 0) json += ",";
-    json += EntryJson(state.Catalogue[list[row].Entry]);
+    json += EntryJson(state.Catalogue[list[row].Entry], datHasDigests);
+  }
+  if (datHasDigests) {
+    json += "],\"mismatched\":[";
+    for (size_t at = 0; at < outcome.Mismatches.size(); ++at)
+      json += (at != 0 ? "," : "") +
+              MismatchJson(outcome.Mismatches[at], state.Catalogue[outcome.Mismatches[at].Entry]);
   }
   json += "],\"unexamined\":[";
   for (size_t at = 0; at < outcome.Unexamined.size(); ++at)

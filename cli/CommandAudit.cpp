@@ -31,6 +31,7 @@ struct TAuditOptions {
   bool json = false;
   bool rehash = false;
   bool noChecksumCache = false;
+  bool verify = false;
   std::optional<std::string> listsFolder;
   std::optional<std::string> fixDatPath;
   unsigned workers = DefaultScanWorkers();
@@ -57,6 +58,8 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
       options.noCache = true;
     } else if (arg == "--no-trimmed") {
       options.noTrimmed = true;
+    } else if (arg == "--verify") {
+      options.verify = true;
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--rehash") {
@@ -150,6 +153,7 @@ int RunAudit(const Args& args) {
   TAuditState state;
   state.CacheResults = !options->noCache;
   state.MatchTrimmed = !options->noTrimmed;
+  state.VerifyArchives = options->verify;
   TRomList list;
   TSortState sort;
   if (!LoadDat(state, list, sort, options->dat)) return 2;
@@ -175,6 +179,8 @@ int RunAudit(const Args& args) {
   std::fflush(stdout);
   // The scan went on past what it could not look into; each path is named.
   for (const std::string& message : outcome.Unexamined) ReportError(message);
+  for (const TChecksumMismatch& mismatch : outcome.Mismatches)
+    ReportError(ChecksumMismatchText(mismatch, state.Catalogue[mismatch.Entry]));
   const bool reportsWritten = WriteReports(*options, state, list);
   if (outcome.CacheWriteError) {
     ReportFailure(outcome.CacheWriteError,

@@ -9,7 +9,7 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
       {"audit",
-       "DAT FOLDER [--no-cache] [--no-trimmed] [--rehash | --no-checksum-cache] [--lists DIR] "
+       "DAT FOLDER [--no-cache] [--no-trimmed] [--rehash | --no-checksum-cache] [--verify] [--lists DIR] "
        "[--fixdat FILE] [--json] [--workers N]",
        "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
        RunAudit},

@@ -57,6 +57,7 @@ std::string NamedByDat(const TRomItem& item, const TListRow& row) {
   line += " crc " + row.SubItems[kSubItemCrc];
   if (!item.Md5.empty()) line += " md5 " + item.Md5;
   if (!item.Sha1.empty()) line += " sha1 " + item.Sha1;
+  if (!item.Sha256.empty()) line += " sha256 " + item.Sha256;
   return line + " )" + kEol;
 }
 

@@ -32,6 +32,12 @@ struct TAuditState : TLoadedDat {
   // matches no entry is also tried as a trimmed image (scan/TrimmedImage).
   bool MatchTrimmed = true;
 
+  // The Verify Archive Contents option: an archive member whose CRC and
+  // size are those of an entry with a strong checksum (MD5, SHA-1, SHA-256)
+  // is unpacked in a stream and summed, as a loose dump always is. Off, an
+  // archive costs only its directory read.
+  bool VerifyArchives = false;
+
   // The Remember Checksums option: a scan takes the CRC of an unchanged
   // loose dump from the checksum store (scan/store/ChecksumStore) instead of
   // reading it, and writes the rows of the files it reads.

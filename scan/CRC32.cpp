@@ -29,7 +29,8 @@ uint32_t FileCrc32Continue(TInputFile& file, uint32_t crc, const std::atomic<boo
 }
 
 TFileSum ReadFileOnce(TInputFile& file, uint64_t size, const std::atomic<bool>* abandon,
-                      const std::function<void(const uint8_t*, size_t)>& head) {
+                      const std::function<void(const uint8_t*, size_t)>& head,
+                      const std::function<void(const uint8_t*, size_t)>& each) {
   uint8_t* const block = ThreadReadBlock();
   TFileSum sum;
   bool first = true;
@@ -39,6 +40,7 @@ TFileSum ReadFileOnce(TInputFile& file, uint64_t size, const std::atomic<bool>* 
     first = false;
     if (got == 0) break;
     sum.Crc = Crc32(block, got, sum.Crc);
+    if (each) each(block, got);
     sum.Bytes += got;
     if (got < kReadBlockBytes && sum.Bytes >= size) break;
   }

@@ -45,8 +45,9 @@ struct TFileSum {
 // full block once `size` bytes are in is the end, so a small file takes one
 // read and no second call to find the end (bytes appended meanwhile are
 // still taken: they come back in that read). `head`, when given, sees the
-// first block read, however short.
+// first block read, however short; `each`, when given, every block read.
 TFileSum ReadFileOnce(TInputFile& file, uint64_t size, const std::atomic<bool>* abandon,
-                      const std::function<void(const uint8_t*, size_t)>& head = {});
+                      const std::function<void(const uint8_t*, size_t)>& head = {},
+                      const std::function<void(const uint8_t*, size_t)>& each = {});
 
 }  // namespace vexmoor

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "catalogue/DigestKind.h"
 #include "catalogue/General.h"
 #include "platform/Folder.h"
 #include "scan/WorkItem.h"
@@ -43,7 +44,7 @@ std::optional<std::string> EndPassStatusText(const TRomItem& item) {
       if (IsBlank(item.StatusText)) return std::nullopt;
       const TLocationParts parts = SplitLocation(item.StatusText);
       return "Found : \"" + parts.FileName + "\"  ::  \"" + parts.Folder + "\"" +
-             (item.Trimmed ? kTrimmedMark : "");
+             (item.Trimmed ? kTrimmedMark : "") + VerifiedMark(item);
     }
     case StatusCached:
       return "Cached";
@@ -52,6 +53,12 @@ std::optional<std::string> EndPassStatusText(const TRomItem& item) {
     default:
       return std::nullopt;
   }
+}
+
+std::string VerifiedMark(const TRomItem& item) {
+  if (DatDigests(item) == 0) return {};
+  if (item.VerifiedBy == 0) return " [CRC only]";
+  return std::string(" [") + DigestCaption(item.VerifiedBy) + " verified]";
 }
 
 std::string MatchedText(int32_t matched) { return " Matched : " + std::to_string(matched); }

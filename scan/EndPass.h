@@ -31,9 +31,16 @@ std::string FoundDumpFile(const TRomItem& item);
 // The Status column text the end pass gives `item`, or nothing when the
 // column keeps its text (a found entry without a location, or a status
 // outside the four known ones). A found entry's location is followed by
-// kTrimmedMark when a trimmed dump found it.
+// kTrimmedMark when a trimmed dump found it, then VerifiedMark.
 inline constexpr const char* kTrimmedMark = " (trimmed)";
 std::optional<std::string> EndPassStatusText(const TRomItem& item);
+
+// How a found entry's dump was proven, for an entry whose dat gives a
+// strong checksum: " [SHA-1 verified]" (MD5, SHA-256 alike) when the dump's
+// sum is the dat's, " [CRC only]" when only its CRC-32 and size were
+// compared (an archive member without archive verification). "" for an
+// entry of a dat of CRCs alone, so such a dat's texts are as they were.
+std::string VerifiedMark(const TRomItem& item);
 
 // Status bar texts.
 std::string MatchedText(int32_t matched);  // " Matched : %d"

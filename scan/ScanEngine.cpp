@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "catalogue/DigestKind.h"
 #include "catalogue/General.h"
 #include "catalogue/StatusCounts.h"
 #include "platform/Errors.h"
@@ -28,6 +29,17 @@ class TRunningScan {
  private:
   TAuditState& state_;
 };
+
+// What the checksum store keeps of a loose dump read: the CRC, the
+// bad-dump verdict and the first image's strong checksums.
+TStoredChecksum StoredChecksum(const TExamined& examined) {
+  TStoredChecksum sum{examined.Crc, examined.TestedForBadDump, examined.BadDump};
+  if (!examined.Digests.empty()) {
+    sum.ImageSize = examined.Digests.front().ImageSize;
+    sum.Digests = examined.Digests.front().Sums;
+  }
+  return sum;
+}
 
 std::string WithSeparator(std::string folder) {
   if (folder.empty() || folder.back() != kFolderSeparator) folder += kFolderSeparator;
@@ -66,6 +78,9 @@ void TScanEngine::Start() {
   for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_.emplace_back(state_.Catalogue[i].Crc, i);
   std::sort(byCrc_.begin(), byCrc_.end());
   matchTrimmed_ = state_.MatchTrimmed;
+  plan_ = TVerifyPlan(state_.Catalogue, matchTrimmed_);
+  masks_.Verify = plan_.Empty() ? nullptr : &plan_;
+  masks_.VerifyArchives = state_.VerifyArchives && masks_.Verify;
   crcHighHalves_.assign(matchTrimmed_ ? kCrcHalves / 64 : 0, 0);
   if (matchTrimmed_)
     for (const auto& [crc, position] : byCrc_) crcHighHalves_[crc >> 22] |= uint64_t{1} << ((crc >> 16) & 63);
@@ -161,10 +176,25 @@ bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark) {
     // A CRC match of another size is another file: where the dat gives a
     // size, it must be the dump's.
     if (item.Size && *item.Size != size) continue;
-    mark(item);
-    marked = true;
+    if (mark(item, size)) marked = true;
   }
   return marked;
+}
+
+std::optional<uint8_t> TScanEngine::Verify(const TRomItem& item,
+                                           const std::vector<TImageDigests>& sums,
+                                           uint64_t imageSize, TChecksumMismatch dump) {
+  const uint8_t kind = StrongestDigest(DatDigests(item));
+  if (kind == 0) return uint8_t{0};
+  const auto image = std::find_if(sums.begin(), sums.end(), [imageSize](const TImageDigests& d) {
+    return d.ImageSize == imageSize;
+  });
+  if (image == sums.end() || image->Sums.Of(kind).empty()) return uint8_t{0};
+  if (SameHexDigest(image->Sums.Of(kind), DatDigest(item, kind))) return kind;
+  dump.Entry = static_cast<size_t>(&item - &state_.Catalogue[0]);
+  dump.Checksum = kind;
+  outcome_.Mismatches.push_back(std::move(dump));
+  return std::nullopt;
 }
 
 template <typename Mark>
@@ -180,22 +210,26 @@ void TScanEngine::RememberChecksum(const std::string& path, const TExamined& exa
   if (examined.Recalled)
     session_->Recalled();
   else if (examined.Stamp)
-    session_->Remember(path, *examined.Stamp,
-                       {examined.Crc, examined.TestedForBadDump, examined.BadDump});
+    session_->Remember(path, *examined.Stamp, StoredChecksum(examined));
 }
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {
   RememberChecksum(path, examined);
   const auto mark = [&](bool trimmed) {
-    return [&, trimmed](TRomItem& item) {
+    return [&, trimmed](TRomItem& item, uint64_t imageSize) {
+      const std::optional<uint8_t> verified =
+          Verify(item, examined.Digests, imageSize, {path, "", examined.Size, examined.Crc});
+      if (!verified) return false;
       item.Status = StatusFound;
       item.StatusText = path;
       item.Member.clear();
       item.Trimmed = trimmed;
+      item.VerifiedBy = *verified;
       ++outcome_.Matched;
-      if (!examined.TestedForBadDump) return;
+      if (!examined.TestedForBadDump) return true;
       if (examined.BadDumpError) std::rethrow_exception(examined.BadDumpError);
       if (examined.BadDump) item.Status = StatusBad;
+      return true;
     };
   };
   if (ForEachEntryWithCrc(examined.Crc, examined.Size, mark(false)) || !matchTrimmed_) return;
@@ -204,14 +238,23 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
 
 void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
   if (examined.Skipped) ++outcome_.Skipped;  // its readable members still count
-  for (const TCmpRecord& member : examined.Members) {
+  static const std::vector<TImageDigests> kNone;
+  for (size_t at = 0; at < examined.Members.size(); ++at) {
+    const TCmpRecord& member = examined.Members[at];
+    const std::vector<TImageDigests>& sums =
+        at < examined.MemberDigests.size() ? examined.MemberDigests[at] : kNone;
     const auto mark = [&](bool trimmed) {
-      return [&, trimmed](TRomItem& item) {
+      return [&, trimmed](TRomItem& item, uint64_t imageSize) {
+        const std::optional<uint8_t> verified =
+            Verify(item, sums, imageSize, {path, member.Name, member.UnpackedSize, member.Crc});
+        if (!verified) return false;
         item.Status = StatusFound;
         item.StatusText = path + '\\' + member.Name;
         item.Member = member.Name;
         item.Trimmed = trimmed;
+        item.VerifiedBy = *verified;
         ++outcome_.Matched;
+        return true;
       };
     };
     if (ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) || !matchTrimmed_)

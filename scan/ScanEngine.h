@@ -6,6 +6,14 @@
 // may have been cut from, with Trimmed set. It knows no window: the caller
 // sees it through callbacks and stops it through the cancel flag.
 //
+// Where the dat gives an entry a strong checksum (MD5, SHA-1, SHA-256), a
+// loose dump its CRC and size take for it is summed by the strongest in the
+// same read (scan/VerifyPlan), and marks it only when that sum is the dat's
+// too; the entry's VerifiedBy says so. A dump whose sum differs marks
+// nothing and is listed in the outcome's Mismatches. Archive members are
+// summed only with SetVerifyArchives: else they mark by CRC and size, with
+// VerifiedBy 0.
+//
 // Run() runs on the caller's thread and returns when the scan is over: the
 // list is rebuilt (ListRebuilt), the walk sets entries' Status and
 // StatusText in the catalogue but changes no row, and the end pass writes
@@ -28,6 +36,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -35,7 +44,9 @@
 
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
+#include "scan/ChecksumMismatch.h"
 #include "scan/ScanPipeline.h"
+#include "scan/VerifyPlan.h"
 #include "scan/WorkItem.h"
 #include "scan/store/ChecksumSession.h"
 
@@ -90,6 +101,9 @@ struct TScanOutcome {
   // The walk went on past them; files that vanished meanwhile are not among
   // them.
   std::vector<std::string> Unexamined;
+  // Dumps whose CRC-32 and size matched an entry but whose strong checksum
+  // did not, in work-list order: the entry was not marked for them.
+  std::vector<TChecksumMismatch> Mismatches;
 };
 
 // The breadth-first work list: folders end with the separator.
@@ -148,10 +162,18 @@ class TScanEngine {
   void ApplyLooseDump(const std::string& path, const TExamined& examined);
   void RememberChecksum(const std::string& path, const TExamined& examined);
   void ApplyArchive(const std::string& path, const TExamined& examined);
-  // Marks every entry whose CRC is `crc` and whose Size, where the dat
-  // gives one, is `size`; false when there is none.
+  // Calls `mark(item, size)` for every entry whose CRC is `crc` and whose
+  // Size, where the dat gives one, is `size`; true when a call returned true
+  // (marked the entry).
   template <typename Mark>
   bool ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark);
+  // How strongly a dump with `sums` (those of the image of the entry's
+  // size; nullptr when none were summed) proves `item`: by the dat's
+  // strongest checksum when the dump's is equal, 0 (CRC and size) when the
+  // dat gives none or nothing was summed. Nothing when the sums differ:
+  // `dump` is then listed among the mismatches with the entry and kind.
+  std::optional<uint8_t> Verify(const TRomItem& item, const std::vector<TImageDigests>& sums,
+                                uint64_t imageSize, TChecksumMismatch dump);
   // Marks every entry whose CRC is that of a full image the dump with `crc`
   // and `size` may have been trimmed from.
   template <typename Mark>
@@ -184,6 +206,8 @@ class TScanEngine {
   // Folders already walked, so a link back into the tree ends there.
   TWalkedFolders walkedFolders_;
   TPipelineLimits pipeline_;
+  // The strong checksums this scan sums, made from the catalogue at Start.
+  TVerifyPlan plan_;
   TChecksumStore* store_ = nullptr;
   bool rehash_ = false;
   TChecksumSession* session_ = nullptr;  // while a walk with a store runs

@@ -1,14 +1,18 @@
 #include "scan/WorkItem.h"
 
 #include <cerrno>
+#include <functional>
+#include <optional>
 
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/Folder.h"
+#include "scan/ArchiveVerify.h"
 #include "scan/BadDump.h"
 #include "scan/CRC32.h"
 #include "scan/StripedChecksum.h"
+#include "scan/VerifyPlan.h"
 #include "scan/archive/RarVolumeName.h"
 #include "scan/store/ChecksumSession.h"
 
@@ -34,20 +38,47 @@ void ExamineFolder(const std::string& path, const TFileStat& stat, TExamined& re
     result.Entries.push_back({std::move(entry.Name), entry.IsFolder, entry.Error != 0});
 }
 
+// Whether a stored row holds every strong checksum the plan needs for its
+// CRC and `size`: a row written by an older build, or by a scan with a dat
+// of CRCs alone, holds none, and its file is read again.
+bool CoversNeeds(const TStoredChecksum& sum, uint64_t size, const TScanMasks& masks) {
+  if (!masks.Verify) return true;
+  for (const TImageNeed& need : masks.Verify->Needs(sum.Crc, size))
+    if (sum.ImageSize != need.ImageSize || (sum.Digests.Kinds() & need.Kinds) != need.Kinds)
+      return false;
+  return true;
+}
+
+// The sums of each image the plan needs for a dump read whole with
+// `hasher`: the dump's own, or a copy fed the 0xFF padding up to the full
+// image (hashing time only, no second read).
+void FinishDigests(THasher& hasher, uint32_t crc, uint64_t size, const TVerifyPlan& plan,
+                   TExamined& result) {
+  for (const TImageNeed& need : plan.Needs(crc, size)) {
+    if ((hasher.Kinds() & need.Kinds) != need.Kinds || need.ImageSize < size) continue;
+    THasher image(hasher);
+    image.AddRun(0xFF, need.ImageSize - size);
+    result.Digests.push_back({need.ImageSize, image.Finish()});
+  }
+}
+
 // When the store holds a row for the path, takes the file's stamp (one
 // status, no open) and recalls the row if the file is unchanged.
-bool RecallLooseDump(const std::string& path, TExamined& result, const TChecksumSession& sums) {
+bool RecallLooseDump(const std::string& path, const TScanMasks& masks, TExamined& result,
+                     const TChecksumSession& sums) {
   const TKnownChecksum* row = sums.Known(path);
   if (row == nullptr) return false;
   const std::optional<TFileStamp> stamp = FileStamp(path);
   if (!stamp || !(row->Stamp == *stamp)) return false;
   const TStoredChecksum* sum = &row->Sum;
+  if (!CoversNeeds(*sum, stamp->Size, masks)) return false;
   result.Kind = TWorkKind::LooseDump;
   result.Crc = sum->Crc;
   result.Size = stamp->Size;
   result.TestedForBadDump = sum->TestedForBadDump;
   result.BadDump = sum->BadDump;
   result.Recalled = true;
+  if (sum->ImageSize != 0) result.Digests.push_back({sum->ImageSize, sum->Digests});
   return true;
 }
 
@@ -58,21 +89,30 @@ void ReadLooseDump(TInputFile& file, const TFileStamp& stamp, const TScanMasks& 
                    TStripeHelpers* helpers) {
   const bool testBadDump = masks.BadDump.Matches(file.Path());
   bool testedFromHead = false;
-  if (helpers && WorthStriping(stamp.Size, helpers->StripeBytes())) {
+  // Strong checksums cannot be summed in stripes: a dump that needs one is
+  // read in one pass by this thread, every byte summed by all at once.
+  const uint8_t kinds = masks.Verify ? masks.Verify->KindsToRead(stamp.Size) : 0;
+  std::optional<THasher> hasher;
+  if (kinds) hasher.emplace(kinds);
+  if (!hasher && helpers && WorthStriping(stamp.Size, helpers->StripeBytes())) {
     result.Crc = SharedFileCrc32(file, stamp.Size, *helpers, abandon);
     // For the trimmed-image test. Should the file change meanwhile, the
     // size does not describe the CRC and the test finds nothing.
     result.Size = stamp.Size;
   } else {
-    const TFileSum sum = ReadFileOnce(file, stamp.Size, abandon, [&](const uint8_t* head, size_t size) {
+    const auto head = [&](const uint8_t* block, size_t size) {
       if (!testBadDump || (size < kSmtBadDumpHead && size < stamp.Size)) return;
-      result.BadDump = IsBadSmtDumpHead(head, size);
+      result.BadDump = IsBadSmtDumpHead(block, size);
       testedFromHead = true;
-    });
+    };
+    std::function<void(const uint8_t*, size_t)> each;
+    if (hasher) each = [&](const uint8_t* block, size_t size) { hasher->Add(block, size); };
+    const TFileSum sum = ReadFileOnce(file, stamp.Size, abandon, head, each);
     result.Crc = sum.Crc;
     result.Size = sum.Bytes;
   }
   if (abandon && abandon->load()) return;
+  if (hasher) FinishDigests(*hasher, result.Crc, result.Size, *masks.Verify, result);
   if (!testBadDump) return;
   result.TestedForBadDump = true;
   if (testedFromHead) return;
@@ -90,7 +130,7 @@ void ReadLooseDump(TInputFile& file, const TFileStamp& stamp, const TScanMasks& 
 bool ExamineLooseDump(const std::string& path, const TScanMasks& masks, TExamined& result,
                       const std::atomic<bool>* abandon, TStripeHelpers* helpers,
                       const TChecksumSession* sums) {
-  if (sums && RecallLooseDump(path, result, *sums)) return true;
+  if (sums && RecallLooseDump(path, masks, result, *sums)) return true;
   const int64_t checked = sums ? sums->Now() : 0;
   TOpenedPath opened = CurrentFileSystem().OpenIfFile(path);
   if (opened.Stat.Type != TFileType::Regular) return false;
@@ -120,7 +160,8 @@ bool IsLaterRarVolume(const std::string& path, const TScanMasks& masks) {
   return masks.Archives.Matches(first) && !masks.DatMask.Matches(first);
 }
 
-void ExamineArchive(const std::string& path, const TScanMasks& masks, TExamined& result) {
+void ExamineArchive(const std::string& path, const TScanMasks& masks, TExamined& result,
+                    const std::atomic<bool>* abandon) {
   // A file listed a moment ago may be gone; the reader would keep the
   // previous archive's members, so a fresh reader per archive is used and a
   // vanished one is left out.
@@ -149,6 +190,7 @@ void ExamineArchive(const std::string& path, const TScanMasks& masks, TExamined&
     result.Skipped = true;
     result.Unexamined = ArchiveProblemText(path, reader.Damage());
   }
+  if (masks.VerifyArchives && masks.Verify) VerifyArchiveMembers(path, *masks.Verify, result, abandon);
 }
 
 }  // namespace
@@ -202,7 +244,7 @@ TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
       }
     } else if (masks.Archives.Matches(path)) {
       result.Kind = TWorkKind::Archive;
-      ExamineArchive(path, masks, result);
+      ExamineArchive(path, masks, result, abandon);
     }
   } catch (...) {
     result.Error = std::current_exception();

@@ -15,12 +15,14 @@
 #include "catalogue/General.h"
 #include "platform/FileStamp.h"
 #include "platform/Folder.h"
+#include "scan/Digest.h"
 #include "scan/cmpread.h"
 
 namespace vexmoor {
 
 class TChecksumSession;
 class TStripeHelpers;
+class TVerifyPlan;
 
 // Archives the scan reads through their directories.
 inline constexpr const char* kArchiveMasks = "*.zip;*.rar;*.7z;*.001;";
@@ -33,9 +35,20 @@ struct TScanMasks {
   TMaskList ListingMasks;  // what a folder listing keeps, tested on the name
   TMaskList Archives{kArchiveMasks};
   TMaskList BadDump{kBadDumpMask};
+  // The strong checksums to sum beside the CRC-32, or none. Must outlive
+  // every examination that uses these masks.
+  const TVerifyPlan* Verify = nullptr;
+  // Archive members the plan needs sums of are unpacked and summed.
+  bool VerifyArchives = false;
 
   explicit TScanMasks(const std::string& datMask)
       : DatMask(datMask), ListingMasks(kArchiveMasks + datMask) {}
+};
+
+// The strong checksums of one image of a dump (see TImageNeed).
+struct TImageDigests {
+  uint64_t ImageSize = 0;
+  TDigests Sums;
 };
 
 enum class TWorkKind { Ignored, Folder, LooseDump, Archive };
@@ -61,6 +74,10 @@ struct TExamined {
   bool TestedForBadDump = false;
   bool BadDump = false;
   std::exception_ptr BadDumpError;
+  // The strong checksums the plan (TScanMasks::Verify) asks for, of each
+  // image it needs, summed from the same read (or recalled); empty when it
+  // needs none. A dump that changed size while read may lack them.
+  std::vector<TImageDigests> Digests;
   // With a checksum store: Recalled when the CRC and verdict came from the
   // store and the file was not read; else the stamp taken before the read,
   // when a row may be written for it.
@@ -72,6 +89,10 @@ struct TExamined {
   // are kept. A later volume of a rar set whose first volume the walk reads
   // itself is Ignored: the set is read once, from its first volume.
   std::vector<TCmpRecord> Members;
+  // With archive verification: the strong checksums of each member the plan
+  // needs them for, unpacked and summed (parallel to Members; empty for a
+  // member not summed, or all of them without verification).
+  std::vector<std::vector<TImageDigests>> MemberDigests;
   bool Skipped = false;
   // What could not be examined, as a message naming the path and the
   // reason: a folder that could not be listed (its Entries are then empty),

@@ -11,12 +11,12 @@ packages=(
   liblzma-dev                    # unpacks packed 7z headers
   libexpat1-dev                  # the XML dats (Logiqx, OfflineList) are read through expat
   libsqlite3-dev                 # the checksum store
-  libarchive-dev                 # a rebuild reads zip, 7z and rar members through libarchive
+  libarchive-dev                 # a rebuild and --verify read zip, 7z and rar members through libarchive
   zip unzip python3              # tests build archives with the tools users have
-  p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`
+  p7zip-full                     # tests compare `vexmoor ls` with `7z l -slt`; bench/verify_cost.sh times `7z t`
   nginx                          # the HTTP client tests run it on loopback
   libsodium-dev minisign         # update list signatures and file hashes; tests check them against the minisign tool
-  libssl-dev openssl             # https through OpenSSL; the tests make their CA with `openssl`
+  libssl-dev openssl             # https and the dumps' SHA-1/MD5/SHA-256 through OpenSSL; tests make their CA with `openssl`
   libdeflate-dev rhash pkgconf   # yardsticks of the CRC and scan benchmarks (bench/ only)
   time strace                    # CPU times and system-call counts of bench/small_files.sh
   qt6-base-dev qt6-svg-dev       # moorscan and moorpurge (Widgets, Test), the SVG images

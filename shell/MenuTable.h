@@ -39,6 +39,7 @@ inline constexpr TMenuEntry kMainMenu[] = {
     {2, TMenuKind::Check, "CacheItem", "&Cache Results", "", 5, true},
     {2, TMenuKind::Check, "ChecksumItem", "Remember &Checksums", "", -1, true},
     {2, TMenuKind::Check, "TrimmedItem", "Match &Trimmed Dumps", "", -1, true},
+    {2, TMenuKind::Check, "VerifyItem", "&Verify Archive Contents", "", -1, true},
     {1, TMenuKind::Separator, "", "", "", -1, true},
     {1, TMenuKind::Command, "UpdateItem", "&Update...", "F5", 6, true},
     {1, TMenuKind::Separator, "", "", "", -1, true},
@@ -72,6 +73,7 @@ inline constexpr TOptionItem kOptionItems[] = {
     {"CacheItem", "CacheResults", &TAuditState::CacheResults},
     {"ChecksumItem", "ChecksumCache", &TAuditState::ChecksumCache},
     {"TrimmedItem", "MatchTrimmed", &TAuditState::MatchTrimmed},
+    {"VerifyItem", "VerifyArchives", &TAuditState::VerifyArchives},
 };
 
 // The entries a running scan disables: they would replace or walk the

@@ -31,6 +31,7 @@ inline constexpr TSettingDef kSettingsTable[] = {
     {"CacheResults", TSettingType::Flag, "1"},
     {"ChecksumCache", TSettingType::Flag, "1"},
     {"MatchTrimmed", TSettingType::Flag, "1"},
+    {"VerifyArchives", TSettingType::Flag, "0"},
     {"QuenDat", TSettingType::Text, "Quen-NDS.qdat"},
     {"InstallDir", TSettingType::Text, ""},  // read by moorpurge only
     {"UpdateURL", TSettingType::Text, ""},   // the update service; "" is the compiled default

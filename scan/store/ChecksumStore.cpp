@@ -16,34 +16,71 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int64_t kSchemaVersion = 1;
+// Version 1 had no strong checksums; it is upgraded in place by adding
+// their columns (its rows keep working, with no sums).
+constexpr int64_t kSchemaVersion = 2;
 // How long a statement waits for another program's lock: long enough for
 // its transactions to pass, short enough that a scan never stalls on one.
 constexpr int kBusyMilliseconds = 500;
 constexpr size_t kDeleteBatch = 1000;
 
-constexpr const char* kChecksumsTable =
+constexpr const char* kChecksumsTableV1 =
     "CREATE TABLE checksums("
     " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
     " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
     " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID";
+// Exactly the text SQLite makes of version 1's after the upgrade's ALTER
+// TABLE statements, so a fresh store and an upgraded one look alike.
+constexpr const char* kChecksumsTable =
+    "CREATE TABLE checksums("
+    " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+    " crc32 INTEGER NOT NULL, bad_dump INTEGER, image_size INTEGER, md5 TEXT, sha1 TEXT,"
+    " sha256 TEXT) WITHOUT ROWID";
+constexpr const char* kUpgradeToV2 =
+    "ALTER TABLE checksums ADD COLUMN image_size INTEGER;"
+    "ALTER TABLE checksums ADD COLUMN md5 TEXT;"
+    "ALTER TABLE checksums ADD COLUMN sha1 TEXT;"
+    "ALTER TABLE checksums ADD COLUMN sha256 TEXT;"
+    "PRAGMA user_version=2;";
 constexpr const char* kMetaTable =
     "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL)";
-constexpr const char* kSchema =
+constexpr const char* kSchemaV1 =
     "CREATE TABLE IF NOT EXISTS checksums("
     " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
     " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
     " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
-    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
+    "PRAGMA user_version=1;";
 constexpr const char* kSelectFrom =
-    "SELECT path, device, inode, size, mtime_ns, ctime_ns, crc32, bad_dump FROM checksums"
-    " WHERE path >= ?1 ORDER BY path";
-constexpr const char* kInsert = "INSERT OR REPLACE INTO checksums VALUES(?1,?2,?3,?4,?5,?6,?7,?8)";
+    "SELECT path, device, inode, size, mtime_ns, ctime_ns, crc32, bad_dump, image_size, md5,"
+    " sha1, sha256 FROM checksums WHERE path >= ?1 ORDER BY path";
+constexpr const char* kInsert =
+    "INSERT OR REPLACE INTO checksums VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)";
+constexpr uint8_t kStoredKinds[] = {kDigestMd5, kDigestSha1, kDigestSha256};
 
 int64_t WallClockNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
+}
+
+// The strong checksums of a row (columns 8 to 11): none, or an image size
+// with sums of the right length in hex digits. False for anything else.
+bool DecodeDigests(const TSqliteStatement& row, TStoredChecksum& sum) {
+  if (row.IsNull(8)) return row.IsNull(9) && row.IsNull(10) && row.IsNull(11);
+  if (!row.IsInteger(8) || row.Integer(8) <= 0) return false;
+  sum.ImageSize = static_cast<uint64_t>(row.Integer(8));
+  for (int i = 0; i < 3; ++i) {
+    if (row.IsNull(9 + i)) continue;
+    const uint8_t kind = kStoredKinds[i];
+    const std::string_view text = row.Text(9 + i);
+    if (text.size() != DigestHexDigits(kind) ||
+        text.find_first_not_of("0123456789abcdef") != std::string_view::npos)
+      return false;
+    sum.Digests.Of(kind) = text;
+  }
+  return true;
 }
 
 // The values of one row as this program writes them, or nothing.
@@ -64,6 +101,7 @@ std::optional<TKnownChecksum> DecodeRow(const TSqliteStatement& row) {
   known.Stamp.ModifiedNs = row.Integer(4);
   known.Stamp.ChangedNs = row.Integer(5);
   known.Sum.Crc = static_cast<uint32_t>(crc);
+  if (!DecodeDigests(row, known.Sum)) return std::nullopt;
   return known;
 }
 
@@ -79,23 +117,40 @@ void BindRow(TSqliteStatement& insert, const TChecksumRow& row) {
     insert.Bind(8, row.Sum.BadDump ? 1 : 0);
   else
     insert.BindNull(8);
+  if (row.Sum.ImageSize == 0 || row.Sum.Digests.Kinds() == 0) {
+    for (int column = 9; column <= 12; ++column) insert.BindNull(column);
+    return;
+  }
+  insert.Bind(9, static_cast<int64_t>(row.Sum.ImageSize));
+  for (int i = 0; i < 3; ++i) {
+    const std::string& digest = row.Sum.Digests.Of(kStoredKinds[i]);
+    if (digest.empty())
+      insert.BindNull(10 + i);
+    else
+      insert.BindText(10 + i, digest);
+  }
 }
 
 // The file holds our two tables as we make them and nothing else: no
 // trigger or view of another program's may run beside our statements, and
 // no other key may let one path have two rows.
-bool OnlyOurTables(const TSqliteDb& db) {
+bool OnlyOurTables(const TSqliteDb& db, const char* checksumsTable) {
   TSqliteStatement schema(db, "SELECT type, name, sql FROM sqlite_master");
   int tables = 0;
   while (schema.Step()) {
     const std::string_view name = schema.Text(1);
     if (schema.Text(0) == "index" && name.starts_with("sqlite_autoindex_meta_")) continue;
     const std::string_view sql = schema.Text(2);
-    if (!((name == "checksums" && sql == kChecksumsTable) || (name == "meta" && sql == kMetaTable)))
+    if (!((name == "checksums" && sql == checksumsTable) || (name == "meta" && sql == kMetaTable)))
       return false;
     ++tables;
   }
   return tables == 2;
+}
+
+int64_t UserVersion(const TSqliteDb& db) {
+  TSqliteStatement version(db, "PRAGMA user_version");
+  return version.Step() ? version.Integer(0) : 0;
 }
 
 void RollBack(TSqliteDb& db) {
@@ -156,19 +211,26 @@ void TChecksumStore::OpenOrThrow() {
   db_ = std::make_unique<TSqliteDb>(path_);
   db_->SetBusyTimeout(kBusyMilliseconds);
   db_->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-  TSqliteStatement version(*db_, "PRAGMA user_version");
-  const int64_t found = version.Step() ? version.Integer(0) : 0;
-  if (found == 0) CreateSchema();
+  const int64_t found = UserVersion(*db_);
+  if (found < kSchemaVersion) CreateSchema();
   else if (found != kSchemaVersion)
     throw SqliteError("not a checksum store of this version", SQLITE_NOTADB);
-  if (!OnlyOurTables(*db_)) throw SqliteError("not a checksum store", SQLITE_NOTADB);
+  if (!OnlyOurTables(*db_, kChecksumsTable)) throw SqliteError("not a checksum store", SQLITE_NOTADB);
 }
 
+// A new store gets version 1's tables and then the upgrade an older
+// build's store gets, so both have the same schema text. One transaction;
+// another program may have done either step since the version was read.
 void TChecksumStore::CreateSchema() {
   db_->Exec("BEGIN IMMEDIATE");
   try {
-    db_->Exec(kSchema);
-    db_->Exec("PRAGMA user_version=1; COMMIT");
+    const int64_t found = UserVersion(*db_);
+    if (found == 0) db_->Exec(kSchemaV1);
+    // Nothing of another program's is altered.
+    if (found < kSchemaVersion && !OnlyOurTables(*db_, kChecksumsTableV1))
+      throw SqliteError("not a checksum store", SQLITE_NOTADB);
+    if (found < kSchemaVersion) db_->Exec(kUpgradeToV2);
+    db_->Exec("COMMIT");
   } catch (const SqliteError&) {
     RollBack(*db_);
     throw;

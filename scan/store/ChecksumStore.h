@@ -1,6 +1,7 @@
 // The checksum store: an SQLite database in the user's cache folder that
 // remembers, for each loose dump a scan has read, which version of the file
-// it read (FileStamp) and what it found (CRC-32 and the bad-dump verdict).
+// it read (FileStamp) and what it found (CRC-32, the bad-dump verdict and
+// the strong checksums the dat asked for).
 // A scan that meets the same path with the same stamp takes the row instead
 // of reading the file. The layout is described in
 // docs/formats/checksum-store.md.
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "platform/FileStamp.h"
+#include "scan/Digest.h"
 
 namespace vexmoor {
 
@@ -32,9 +34,18 @@ class SqliteError;
 
 // What a read of one loose dump found.
 struct TStoredChecksum {
+  TStoredChecksum() = default;
+  TStoredChecksum(uint32_t crc, bool testedForBadDump, bool badDump)
+      : Crc(crc), TestedForBadDump(testedForBadDump), BadDump(badDump) {}
+
   uint32_t Crc = 0;
   bool TestedForBadDump = false;  // the file matched "*.nds" and was tested
   bool BadDump = false;
+  // The strong checksums summed in the same read, of the image of
+  // ImageSize bytes (the file's own size, or the full image a trimmed dump
+  // was cut from); ImageSize 0 and no sums when none were asked for.
+  uint64_t ImageSize = 0;
+  TDigests Digests;
   friend bool operator==(const TStoredChecksum&, const TStoredChecksum&) = default;
 };
 

@@ -5,7 +5,9 @@
 
 #include "catalogue/TextLines.h"
 #include "cli/AuditOutput.h"
+#include "scan/Digest.h"
 #include "support/ArchiveBuilder.h"
+#include "support/CrcForge.h"
 #include "support/TempDir.h"
 #include "tests/scan/ScanTestUtil.h"
 
@@ -67,6 +69,56 @@ TEST_F(AuditTest, SampleTextJsonReportsAndCache) {
   EXPECT_EQ(ReplaceAll(json.out, dir_.Path(), "ROOT"), Golden("audit-sample-rerun.json"));
   const auto noCache = RunCli("audit --no-cache " + args);
   EXPECT_NE(noCache.out.find("0002\t071F2F20\tmissing\tCopper Comet Rally\t\n"), std::string::npos);
+}
+
+// A native dat gives CRCs alone: verification changes none of its output,
+// with or without --verify.
+TEST_F(AuditTest, NativeDatOutputIsByteIdenticalWithVerify) {
+  MakeSample();
+  if (IsSkipped()) return;
+  const std::string args = ShellQuote(dir_ / "sample-ds.qdat") + " " + ShellQuote(dir_ / "roms");
+  const auto text = RunCli("audit --no-cache --verify " + args);
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_EQ(text.err, "");
+  EXPECT_EQ(ReplaceAll(text.out, dir_.Path(), "ROOT"), Golden("audit-sample.txt"));
+  const auto json = RunCli("audit --no-cache --json " + args);
+  EXPECT_EQ(json.out.find("verified"), std::string::npos);
+  EXPECT_EQ(json.out.find("mismatched"), std::string::npos);
+}
+
+TEST_F(AuditTest, Sha1DatMarksHowEachDumpWasProvenAndNamesTheTwin) {
+  const std::string real = test::Dump("real", 30000), zipped = test::Dump("zipped", 30001);
+  const std::string twin = test::CrcTwin(real);
+  dir_.Write("roms/twin.nds", twin);
+  dir_.Write("roms/z.zip", test::BuildZip({{"z.nds", zipped}}));
+  std::string dat = "clrmamepro (\n\tname \"S\"\n)\n";
+  for (const auto& [name, data] : {std::pair{"real.nds", &real}, std::pair{"z.nds", &zipped}}) {
+    THasher hasher(kDigestSha1);
+    hasher.Add(reinterpret_cast<const uint8_t*>(data->data()), data->size());
+    dat += std::string("game (\n\tname \"") + name + "\"\n\trom ( name \"" + name + "\" size " +
+           std::to_string(data->size()) + " crc " + HexLong(test::CrcOf(*data)) + " sha1 " +
+           hasher.Finish().Sha1 + " )\n)\n";
+  }
+  const std::string args = ShellQuote(dir_.Write("s.dat", dat)) + " " + ShellQuote(dir_ / "roms");
+  const std::string member = (dir_ / "roms/z.zip") + "\\z.nds";
+  auto text = RunCli("audit --no-cache " + args);
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("\tmissing\treal.nds\t\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("\tfound\tz.nds\t" + member + " [CRC only]\n"), std::string::npos) << text.out;
+  EXPECT_EQ(text.err, "vexmoor: Checksum mismatch: \"" + (dir_ / "roms/twin.nds") +
+                          "\" has the CRC-32 and size of 0001 real.nds but another SHA-1\n");
+  text = RunCli("audit --no-cache --verify " + args);
+  EXPECT_NE(text.out.find("\tfound\tz.nds\t" + member + " [SHA-1 verified]\n"), std::string::npos) << text.out;
+  dir_.Write("roms/real.nds", real);
+  const auto json = RunCli("audit --no-cache --json " + args);
+  EXPECT_NE(json.out.find("\"location\":" + cli::JsonString(dir_ / "roms/real.nds") + ",\"verified\":\"sha1\"}"),
+            std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"location\":" + cli::JsonString(member) + ",\"verified\":\"crc\"}"),
+            std::string::npos);
+  EXPECT_NE(json.out.find("\"mismatched\":[{\"path\":" + cli::JsonString(dir_ / "roms/twin.nds") +
+                          ",\"member\":\"\",\"size\":30000,\"crc\":\"" + HexLong(test::CrcOf(real)) +
+                          "\",\"index\":\"0001\",\"name\":\"real.nds\",\"checksum\":\"sha1\"}]"),
+            std::string::npos) << json.out;
 }
 
 TEST_F(AuditTest, UsageAndLoadErrorsExitTwoScanErrorsExitOne) {

@@ -79,6 +79,10 @@ class TMainWindowTest : public QObject {
     QVERIFY(form->Action(QStringLiteral("CacheItem"))->isChecked());
     QVERIFY(form->Action(QStringLiteral("TrimmedItem"))->isChecked());
     QVERIFY(form->State().MatchTrimmed);
+    // Archive verification unpacks members: off until chosen.
+    QVERIFY(!form->Action(QStringLiteral("VerifyItem"))->isChecked());
+    QCOMPARE(form->Action(QStringLiteral("VerifyItem"))->text(), QStringLiteral("&Verify Archive Contents"));
+    QVERIFY(!form->State().VerifyArchives);
     QVERIFY(form->Action(QStringLiteral("ChecksumItem"))->isChecked());
     QCOMPARE(form->Action(QStringLiteral("ChecksumItem"))->text(), QStringLiteral("Remember &Checksums"));
     QCOMPARE(form->Model().rowCount(), 40);

@@ -37,6 +37,7 @@ class TSettingsTest : public QObject {
     QCOMPARE(store.ReadText("QuenDat"), std::string("Quen-NDS.qdat"));
     QCOMPARE(store.ReadFlag("CacheResults"), true);
     QCOMPARE(store.ReadFlag("MatchTrimmed"), true);
+    QCOMPARE(store.ReadFlag("VerifyArchives"), false);
     QVERIFY(SettingsFile().endsWith(QStringLiteral("/config/SOFTWARE/Vexmoor.conf")));
     QVERIFY_THROWS_EXCEPTION(std::logic_error, store.ReadText("NoSuchValue"));
   }

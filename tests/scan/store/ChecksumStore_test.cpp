@@ -65,6 +65,60 @@ TEST_F(ChecksumStoreTest, RowsPersistInWalModeAndLoadOnlyUnderTheFolder) {
   EXPECT_EQ(mode.Blob(0), "wal");
 }
 
+TEST_F(ChecksumStoreTest, StrongChecksumsAreKeptBesideTheCrc) {
+  TChecksumRow row = Row("/r/a.nds", 0x1234);
+  row.Sum.ImageSize = 0x8400;
+  row.Sum.Digests.Sha1 = std::string(40, 'a');
+  row.Sum.Digests.Md5 = std::string(32, 'b');
+  TChecksumRow padded = Row("/r/t.nds", 0x5678);
+  padded.Sum.ImageSize = 0x10000;  // the full image a trimmed dump was cut from
+  padded.Sum.Digests.Sha256 = std::string(64, 'c');
+  Open()->Write({row, padded, Row("/r/plain.nds", 9)});
+  const TKnownChecksums known = Open()->LoadUnder("/r/");
+  ASSERT_EQ(known.size(), 3u);
+  EXPECT_EQ(known.at("/r/a.nds").Sum, row.Sum);
+  EXPECT_EQ(known.at("/r/t.nds").Sum, padded.Sum);
+  EXPECT_EQ(known.at("/r/plain.nds").Sum.ImageSize, 0u);
+  EXPECT_EQ(known.at("/r/plain.nds").Sum.Digests.Kinds(), 0);
+  // Sums this program does not write leave their row out.
+  Sql("UPDATE checksums SET sha1 = 'xyz' WHERE path = CAST('/r/a.nds' AS BLOB);"
+      "UPDATE checksums SET image_size = NULL WHERE path = CAST('/r/t.nds' AS BLOB);");
+  EXPECT_EQ(Open()->LoadUnder("/r/").size(), 1u);
+}
+
+// A store written by the build before strong checksums: its tables as that
+// build made them, one row, version 1.
+TEST_F(ChecksumStoreTest, AStoreOfTheOlderLayoutIsUpgradedInPlaceKeepingItsRows) {
+  fs::create_directories(fs::path(StorePath()).parent_path());
+  Sql("PRAGMA journal_mode=WAL;"
+      "CREATE TABLE IF NOT EXISTS checksums("
+      " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+      " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+      " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
+      "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
+      "PRAGMA user_version=1;"
+      "INSERT INTO checksums VALUES(CAST('/r/old.nds' AS BLOB),2049,7,33792,5,6,4660,1);");
+  auto store = Open();
+  ASSERT_TRUE(store->Usable());
+  EXPECT_TRUE(notices_.empty());
+  const TKnownChecksums known = store->LoadUnder("/r/");
+  ASSERT_EQ(known.size(), 1u);
+  EXPECT_EQ(known.at("/r/old.nds").Sum, (TStoredChecksum{4660, true, true}));
+  TChecksumRow row = Row("/r/new.nds", 1);
+  row.Sum.ImageSize = 0x8400;
+  row.Sum.Digests.Sha1 = std::string(40, 'f');
+  EXPECT_EQ(store->Write({row}), TChecksumStore::TWrite::Written);
+  store.reset();
+  // Upgraded once: opened again it is the layout a fresh store has.
+  EXPECT_EQ(Open()->LoadUnder("/r/").at("/r/new.nds").Sum, row.Sum);
+  EXPECT_TRUE(notices_.empty());
+  EXPECT_FALSE(fs::exists(StorePath() + ".broken"));
+  TSqliteDb db(StorePath());
+  TSqliteStatement version(db, "PRAGMA user_version");
+  ASSERT_TRUE(version.Step());
+  EXPECT_EQ(version.Integer(0), 2);
+}
+
 TEST_F(ChecksumStoreTest, ALargeCollectionsRowsAreLoadedAndLetGoOfWithPumpsBetweenSteps) {
   auto store = Open();
 #ifdef _WIN32
@@ -91,12 +145,12 @@ TEST_F(ChecksumStoreTest, ALargeCollectionsRowsAreLoadedAndLetGoOfWithPumpsBetwe
 
 TEST_F(ChecksumStoreTest, RowsThisProgramDoesNotWriteAreLeftOut) {
   Open()->Write({Row("/r/good.nds", 5)});
-  Sql("INSERT INTO checksums VALUES(CAST('/r/a' AS BLOB),1,2,3,4,5,-1,NULL);"
-      "INSERT INTO checksums VALUES(CAST('/r/b' AS BLOB),1,2,3,4,5,4294967296,NULL);"
-      "INSERT INTO checksums VALUES(CAST('/r/c' AS BLOB),1,2,3,4,5,6,2);"
-      "INSERT INTO checksums VALUES(CAST('/r/d' AS BLOB),1,2,'big',4,5,6,1);"
-      "INSERT INTO checksums VALUES(CAST('/r/e' AS BLOB),1,2,-3,4,5,6,1);"
-      "INSERT INTO checksums VALUES('/r/f',1,2,3,4,5,6,1);");
+  Sql("INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/a' AS BLOB),1,2,3,4,5,-1,NULL);"
+      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/b' AS BLOB),1,2,3,4,5,4294967296,NULL);"
+      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/c' AS BLOB),1,2,3,4,5,6,2);"
+      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/d' AS BLOB),1,2,'big',4,5,6,1);"
+      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/e' AS BLOB),1,2,-3,4,5,6,1);"
+      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES('/r/f',1,2,3,4,5,6,1);");
   const TKnownChecksums known = Open()->LoadUnder("/r/");
   ASSERT_EQ(known.size(), 1u);
   EXPECT_EQ(known.count("/r/good.nds"), 1u);
@@ -124,7 +178,7 @@ TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
   notices_.clear();
   EXPECT_TRUE(Open()->Usable());
   EXPECT_EQ(notices_.size(), 1u);
-  Sql("PRAGMA user_version=2;");
+  Sql("PRAGMA user_version=3;");
   notices_.clear();
   EXPECT_TRUE(Open()->Usable());
   EXPECT_EQ(notices_.size(), 1u);
