@@ -1,7 +1,9 @@
 #include "shell/Dialogs.h"
 
 #include <QDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 #include <deque>
 
 #include "shell/Images.h"
@@ -109,6 +111,15 @@ bool TDialogs::ExecForm(QDialog& form) {
     return form.result() == QDialog::Accepted;
   }
   return form.exec() == QDialog::Accepted;
+}
+
+void TDialogs::ShowFolder(const QString& folder) {
+  TScript& script = Scripted();
+  if (script.On) {
+    script.Shown.push_back({TDialogKind::ShowFolder, {}, {}, folder, {}, {}, 0});
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void TDialogs::Script() { Scripted().On = true; }

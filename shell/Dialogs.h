@@ -31,7 +31,8 @@ class QWidget;
 
 namespace vexmoor::shell {
 
-enum class TDialogKind { Message, OpenFile, SaveFile, Folder, Form };
+// ShowFolder: a folder handed to the desktop's file manager (no answer).
+enum class TDialogKind { Message, OpenFile, SaveFile, Folder, ShowFolder, Form };
 
 // A message box: text, caption, buttons, and either a standard icon or one of
 // the program's own icons (IconId: 100, 932, 964, see MessageBoxWithIcon).
@@ -105,6 +106,11 @@ class TDialogs {
   // or rejects it; a form whose own checks refuse the answer (it stays
   // open: not accepted) counts as cancelled.
   static bool ExecForm(QDialog& form);
+
+  // Opens `folder` in the desktop's file manager (QDesktopServices). While
+  // scripted nothing opens: the request is recorded (its StartPath is the
+  // folder) and no queued answer is taken.
+  static void ShowFolder(const QString& folder);
 
   // Test hooks (see the top of this file).
   static void Script();

@@ -1,13 +1,15 @@
-// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [rebuild]]
+// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other|rebuild]]
 // Drives the real main window for the README's picture: loads a copy of DAT
 // (so the cache file lands beside the copy), scans ROM_FOLDER, selects two
-// rows and saves the window as a PNG; with "rebuild", the "Rebuild Set"
-// dialog over the first scan's finds instead. A developer tool, not installed; it
+// rows and saves the window as a PNG; with "other", one scan of ROM_FOLDER
+// and the tab of the folder's other files, sorted by kind; with "rebuild",
+// the "Rebuild Set" dialog over one scan's finds. A developer tool, not installed; it
 // keeps its settings in a temporary folder of its own.
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,28 +17,47 @@
 
 #include "platform/ProgramFolder.h"
 #include "shell/Dialogs.h"
+#include "shell/OtherFilesView.h"
 #include "shell/RomListModel.h"
 #include "shell/formMain.h"
 #include "shell/formRebuild.h"
 
 namespace {
 
-// Saves `widget` as the PNG `out` once it has been drawn; the exit status.
-int SaveWhenDrawn(QWidget& widget, const QString& out) {
+int Save(QWidget& window, const QString& out) {
   int status = 1;
   QTimer::singleShot(800, [&] {
-    status = widget.grab().save(out, "PNG") ? 0 : 1;
+    status = window.grab().save(out, "PNG") ? 0 : 1;
     QApplication::quit();
   });
   QApplication::exec();
   return status;
 }
 
+int ShowOtherFiles(vexmoor::shell::TMainForm& form, const QString& dat, const QString& roms,
+                   const QString& out) {
+  form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
+  form.ScanFolder(roms);
+  form.Tabs()->setCurrentIndex(1);
+  form.OtherFiles()->View()->sortByColumn(0, Qt::AscendingOrder);
+  form.OtherFiles()->View()->selectRow(0);
+  return Save(form, out);
+}
+
+int ShowRebuildDialog(vexmoor::shell::TMainForm& form, const QString& dat, const QString& roms,
+                      const QString& out, const QString& output) {
+  form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
+  form.ScanFolder(roms);
+  vexmoor::shell::TRebuildForm dialog(&form, vexmoor::RebuildOfferFor(form.State().Catalogue), output);
+  dialog.show();
+  return Save(dialog, out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4 || argc == 5 || argc > 7) {
-    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [rebuild]]\n");
+  if (argc != 4 && argc != 6 && argc != 7) {
+    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other|rebuild]]\n");
     return 2;
   }
   QTemporaryDir home;
@@ -55,14 +76,9 @@ int main(int argc, char** argv) {
   vexmoor::shell::TMainForm form(folder);
   if (argc >= 6) form.resize(args[4].toInt(), args[5].toInt());
   form.show();
-  if (argc == 7) {
-    form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
-    form.ScanFolder(roms);
-    vexmoor::shell::TRebuildForm dialog(&form, vexmoor::RebuildOfferFor(form.State().Catalogue),
-                                        home.filePath(QStringLiteral("rebuilt")));
-    dialog.show();
-    return SaveWhenDrawn(dialog, out);
-  }
+  if (argc == 7 && args[6] == QStringLiteral("rebuild"))
+    return ShowRebuildDialog(form, dat, roms, out, home.filePath(QStringLiteral("rebuilt")));
+  if (argc == 7) return ShowOtherFiles(form, dat, roms, out);
   // Every status at once: a first scan fills the cache, so after the reload
   // its finds are cached; a second scan of one subfolder finds some again
   // (and the bad dump); the list sorted by Status groups them.
@@ -75,5 +91,5 @@ int main(int argc, char** argv) {
     form.ListView()->selectionModel()->select(form.ViewIndex(row, 0),
                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
-  return SaveWhenDrawn(form, out);
+  return Save(form, out);
 }
