@@ -1,7 +1,9 @@
 // The window stays responsive while a scan waits for a slow read: a dump
 // whose every read is held back a quarter of a second (a slow disk, through
-// the file-system double) must not keep a 10 ms timer from firing for 100 ms
-// or more.
+// the file-system double) must not keep a 10 ms timer from firing for as long
+// as one pause. A window that waits on the read misses the timer for the
+// whole 250 ms; a loaded machine adds tens of milliseconds to a healthy gap
+// (152 ms seen with both cores busy), so the bound sits between the two.
 #include <QElapsedTimer>
 #include <QTimer>
 #include <chrono>
@@ -76,7 +78,7 @@ class TResponsiveTest : public QObject {
 
     QCOMPARE(form.PanelText(0), QStringLiteral(" Found : 1"));
     QVERIFY2(took >= 700, qPrintable(QStringLiteral("the scan took %1 ms").arg(took)));
-    QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGap)));
+    QVERIFY2(longestGap < 200, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGap)));
   }
 
   // The window froze for 2-3 s as a scan of 60,000 files began: the look-
