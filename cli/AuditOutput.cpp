@@ -8,6 +8,7 @@
 #include "catalogue/TextEncoding.h"
 #include "catalogue/TextLines.h"
 #include "cli/Commands.h"
+#include "reports/UnmatchedList.h"
 #include "scan/EndPass.h"
 
 namespace vexmoor::cli {
@@ -108,9 +109,47 @@ std::string EntryJson(const TRomItem& item, bool datHasDigests) {
          "}";
 }
 
+// One row of the folder report: only the facts it has (no size or CRC for
+// a path not examined, no entry for an unknown dump).
+std::string UnmatchedRowJson(const TFolderReport& folder, const TDumpRecord& record,
+                             const TCatalogue& catalogue) {
+  const TUnmatchedFields fields = UnmatchedFields(folder, record, catalogue);
+  std::string json = "{" + Field("kind", JsonString(fields.Kind)) + "," +
+                     Field("path", JsonString(record.Path));
+  if (!record.Member.empty()) json += "," + Field("member", JsonString(record.Member));
+  if (record.Kind != TDumpKind::Unreadable) {
+    json += "," + Field("size", fields.Size) + "," + Field("crc", JsonString(fields.Crc));
+  }
+  if (!fields.EntryIndex.empty() || !fields.EntryName.empty()) {
+    json += "," + Field("entry", "{" + Field("index", JsonString(fields.EntryIndex)) + "," +
+                                     Field("name", JsonString(fields.EntryName)) + "}");
+  }
+  if (record.Kind == TDumpKind::Duplicate) json += "," + Field("counted", JsonString(fields.Note));
+  if (record.Kind == TDumpKind::Unreadable) json += "," + Field("reason", JsonString(fields.Note));
+  return json + "}";
+}
+
+std::string UnmatchedJson(const TFolderReport& folder, const TCatalogue& catalogue) {
+  std::string json = "[";
+  for (const TDumpRecord* record : folder.Rows()) {
+    if (json.size() > 1) json += ",";
+    json += UnmatchedRowJson(folder, *record, catalogue);
+  }
+  return json + "]";
+}
+
 }  // namespace
 
-std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome) {
+std::string UnmatchedCountLines(const TFolderReport& folder) {
+  const auto counts = folder.Counts();
+  std::string text;
+  for (const TDumpKind kind : kReportedKinds)
+    text += DumpCountText(kind, counts[static_cast<size_t>(kind)]) + '\n';
+  return text;
+}
+
+std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                      bool unmatched) {
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   std::string json =
       "{" +
@@ -141,7 +180,9 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
   json += "],\"unexamined\":[";
   for (size_t at = 0; at < outcome.Unexamined.size(); ++at)
     json += (at != 0 ? "," : "") + JsonString(outcome.Unexamined[at]);
-  return json + "]}\n";
+  json += "]";
+  if (unmatched) json += ",\"unmatched\":" + UnmatchedJson(outcome.Folder, state.Catalogue);
+  return json + "}\n";
 }
 
 }  // namespace vexmoor::cli

@@ -22,10 +22,18 @@ const char* StatusWord(int32_t status);
 // `vexmoor ls` escapes them (PrintableText), so one release is one line.
 std::string AuditText(const TAuditState& state, const TRomList& list);
 
+// " Unknown : N" ... " Unreadable : N": one line per reported kind of the
+// folder report, in kReportedKinds order, zeros included.
+std::string UnmatchedCountLines(const TFolderReport& folder);
+
 // The JSON object of an audit (UTF-8, one line, newline at the end); an
 // entry a trimmed dump found carries "trimmed":true, and "unexamined" lists
-// the outcome's messages of what the scan could not look into.
-std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome);
+// the outcome's messages of what the scan could not look into. With
+// `unmatched`, "unmatched" follows with one object per row of the outcome's
+// folder report (docs/formats/audit-json.md); without, the object is what
+// it was before that key existed.
+std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                      bool unmatched = false);
 
 // A JSON string literal of `text` converted to UTF-8.
 std::string JsonString(const std::string& text);

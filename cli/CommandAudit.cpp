@@ -15,6 +15,7 @@
 #include "platform/Path.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
+#include "reports/UnmatchedList.h"
 #include "scan/DatOpen.h"
 #include "scan/ScanEngine.h"
 #include "scan/store/ChecksumStore.h"
@@ -34,6 +35,7 @@ struct TAuditOptions {
   bool verify = false;
   std::optional<std::string> listsFolder;
   std::optional<std::string> fixDatPath;
+  std::optional<std::string> unmatchedPath;
   unsigned workers = DefaultScanWorkers();
 };
 
@@ -72,6 +74,8 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
       options.workers = *workers;
     } else if ((arg == "--lists" || arg == "--fixdat") && i + 1 < args.size()) {
       (arg == "--lists" ? options.listsFolder : options.fixDatPath) = args[++i];
+    } else if (arg == "--unmatched" && i + 1 < args.size()) {
+      options.unmatchedPath = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       return std::nullopt;
     } else {
@@ -87,6 +91,21 @@ std::optional<TAuditOptions> ParseAuditArgs(const Args& args) {
 
 // Ctrl+C during the scan: the same flag the Cancel menu entry sets.
 std::atomic<bool> cancelRequested{false};
+
+// A file a report goes to: a name in a folder that takes new files. False
+// after telling why.
+bool CheckOutputFile(const std::string& path, const char* option, const char* what) {
+  if (IsFolder(path) || PathFileName(path).empty()) {
+    ReportError("\"" + path + "\" is a folder; " + option + " takes the name of the file to write");
+    return false;
+  }
+  if (!IsWritableFolder(PathFolder(path))) {
+    ReportError(std::string("cannot write ") + what + " \"" + path +
+                "\": its folder is missing or refuses new files");
+    return false;
+  }
+  return true;
+}
 
 // The places the reports go, checked before the scan, so that a long scan
 // never ends on a folder that is not there: the lists' folder is created
@@ -105,18 +124,11 @@ bool CheckOutputPlaces(const TAuditOptions& options) {
       return false;
     }
   }
-  if (options.fixDatPath) {
-    const std::string& path = *options.fixDatPath;
-    const std::string folder = PathFolder(path);
-    if (IsFolder(path) || PathFileName(path).empty()) {
-      ReportError("\"" + path + "\" is a folder; --fixdat takes the name of the file to write");
-      return false;
-    }
-    if (!IsWritableFolder(folder)) {
-      ReportError("cannot write the fix dat \"" + path + "\": its folder is missing or refuses new files");
-      return false;
-    }
-  }
+  if (options.fixDatPath && !CheckOutputFile(*options.fixDatPath, "--fixdat", "the fix dat"))
+    return false;
+  if (options.unmatchedPath &&
+      !CheckOutputFile(*options.unmatchedPath, "--unmatched", "the list of other files"))
+    return false;
   return true;
 }
 
@@ -130,7 +142,8 @@ void ReportFailure(const std::exception_ptr& failure, const std::string& before)
 
 // Each report on its own: one that cannot be written does not keep the
 // others from being written. False after telling why when one failed.
-bool WriteReports(const TAuditOptions& options, const TAuditState& state, const TRomList& list) {
+bool WriteReports(const TAuditOptions& options, const TAuditState& state, const TRomList& list,
+                  const TFolderReport& folder) {
   bool written = true;
   auto attempt = [&](auto write) {
     try {
@@ -140,8 +153,10 @@ bool WriteReports(const TAuditOptions& options, const TAuditState& state, const 
       written = false;
     }
   };
-  if (options.listsFolder) attempt([&] { SaveHaveMissLists(state, *options.listsFolder); });
+  if (options.listsFolder) attempt([&] { SaveHaveMissLists(state, *options.listsFolder, &folder); });
   if (options.fixDatPath) attempt([&] { SaveFixDat(state, list, *options.fixDatPath); });
+  if (options.unmatchedPath)
+    attempt([&] { SaveUnmatchedList(folder, state.Catalogue, *options.unmatchedPath); });
   return written;
 }
 
@@ -174,14 +189,19 @@ int RunAudit(const Args& args) {
   engine.SetPipeline(pipeline);
   const TScanOutcome outcome = RunScan(engine, options->folder, cancelRequested, progress);
   // The results first: a report that cannot be written loses nothing.
-  const std::string out = options->json ? AuditJson(state, list, outcome) : AuditText(state, list);
+  // The other files join the output only when asked for: without
+  // --unmatched it stays as it always was.
+  const bool unmatched = options->unmatchedPath.has_value();
+  const std::string out =
+      options->json ? AuditJson(state, list, outcome, unmatched)
+                    : AuditText(state, list) + (unmatched ? UnmatchedCountLines(outcome.Folder) : "");
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
   // The scan went on past what it could not look into; each path is named.
   for (const std::string& message : outcome.Unexamined) ReportError(message);
   for (const TChecksumMismatch& mismatch : outcome.Mismatches)
     ReportError(ChecksumMismatchText(mismatch, state.Catalogue[mismatch.Entry]));
-  const bool reportsWritten = WriteReports(*options, state, list);
+  const bool reportsWritten = WriteReports(*options, state, list, outcome.Folder);
   if (outcome.CacheWriteError) {
     ReportFailure(outcome.CacheWriteError,
                   "the results above are complete, but the cache was not written: ");

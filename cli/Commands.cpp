@@ -10,7 +10,7 @@ const std::vector<Command>& AllCommands() {
       {"crc", "FILE...", "print the CRC-32 of each file", RunCrc},
       {"audit",
        "DAT FOLDER [--no-cache] [--no-trimmed] [--rehash | --no-checksum-cache] [--verify] [--lists DIR] "
-       "[--fixdat FILE] [--json] [--workers N]",
+       "[--fixdat FILE] [--unmatched FILE] [--json] [--workers N]",
        "scan FOLDER against DAT and print every entry in list order: ID, CRC32, status, name, location",
        RunAudit},
       {"rebuild",

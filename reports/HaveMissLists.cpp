@@ -7,6 +7,7 @@
 #include "catalogue/TextLines.h"
 #include "platform/File.h"
 #include "platform/Folder.h"
+#include "reports/UnmatchedList.h"
 
 namespace vexmoor {
 
@@ -44,12 +45,14 @@ THaveMissLists BuildHaveMissLists(const TAuditState& state) {
   lists.HaveFileName = SafeFileName(name) + "-Have.txt";
   lists.HaveText = ReportText("You have " + std::to_string(state.FoundCount) + of, std::move(have));
   lists.MissFileName = SafeFileName(name) + "-Miss.txt";
+  lists.UnknownFileName = SafeFileName(name) + "-Unknown.txt";
   lists.MissText = ReportText("You are missing " + std::to_string(total - state.FoundCount) + of,
                               std::move(miss));
   return lists;
 }
 
-void SaveHaveMissLists(const TAuditState& state, const std::string& folder) {
+void SaveHaveMissLists(const TAuditState& state, const std::string& folder,
+                       const TFolderReport* report) {
   const THaveMissLists lists = BuildHaveMissLists(state);
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != kFolderSeparator) prefix += kFolderSeparator;
@@ -58,7 +61,9 @@ void SaveHaveMissLists(const TAuditState& state, const std::string& folder) {
   // have list never stands beside a stale miss list.
   TPendingFile have(prefix + lists.HaveFileName, lists.HaveText);
   TPendingFile miss(prefix + lists.MissFileName, lists.MissText);
-  CommitTogether({&have, &miss});
+  if (!report) return CommitTogether({&have, &miss});
+  TPendingFile unknown(prefix + lists.UnknownFileName, UnmatchedListText(*report, state.Catalogue));
+  CommitTogether({&have, &miss, &unknown});
 }
 
 }  // namespace vexmoor

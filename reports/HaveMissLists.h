@@ -5,6 +5,7 @@
 #include <string>
 
 #include "scan/AuditState.h"
+#include "scan/FolderReport.h"
 
 namespace vexmoor {
 
@@ -13,6 +14,7 @@ struct THaveMissLists {
   std::string HaveText;
   std::string MissFileName;  // NAME + "-Miss.txt"
   std::string MissText;
+  std::string UnknownFileName;  // NAME + "-Unknown.txt"
 };
 
 // Builds both lists from the catalogue, FoundCount and the dat's NAME and
@@ -26,10 +28,13 @@ struct THaveMissLists {
 THaveMissLists BuildHaveMissLists(const TAuditState& state);
 
 // Writes the have and the miss list into `folder`, replacing files of the
-// same names: both are written to temporary files first and replace the
+// same names, and with `report` (what the scan that marked the catalogue
+// met beside the releases) the list of the folder's other files
+// (UnmatchedListText) as UnknownFileName: all are written to temporary files first and replace the
 // old lists only when both are complete. Throws IoError; after a failure
 // while writing, both old lists are untouched (only a failed rename of the
 // second list can leave the new have list beside the old miss list).
-void SaveHaveMissLists(const TAuditState& state, const std::string& folder);
+void SaveHaveMissLists(const TAuditState& state, const std::string& folder,
+                       const TFolderReport* report = nullptr);
 
 }  // namespace vexmoor

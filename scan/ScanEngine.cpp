@@ -64,7 +64,8 @@ TScanOutcome TScanEngine::Run(const std::string& folder) {
   Start();
   Walk(folder);
   Finish();
-  return outcome_;
+  // The counters stay for Matched() and Skipped(); the records move out.
+  return std::move(outcome_);
 }
 
 void TScanEngine::Start() {
@@ -141,7 +142,10 @@ void TScanEngine::Walk(const std::string& folder) {
 
 void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList& work) {
   if (examined.Error) std::rethrow_exception(examined.Error);
-  if (!examined.Unexamined.empty()) outcome_.Unexamined.push_back(std::move(examined.Unexamined));
+  if (!examined.Unexamined.empty()) {
+    outcome_.Folder.AddUnreadable(path, examined.Unexamined);
+    outcome_.Unexamined.push_back(std::move(examined.Unexamined));
+  }
   switch (examined.Kind) {
     case TWorkKind::Folder:
       ApplyFolder(path, examined, work);
@@ -205,6 +209,27 @@ void TScanEngine::ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark) 
   }
 }
 
+uint32_t TScanEngine::FirstEntryWithCrc(uint32_t crc) const {
+  auto entry = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::pair<uint32_t, size_t>(crc, 0));
+  if (entry == byCrc_.end() || entry->first != crc) return kNoEntry;
+  return static_cast<uint32_t>(entry->second);
+}
+
+uint32_t TScanEngine::Position(const TRomItem& item) const {
+  return static_cast<uint32_t>(&item - &state_.Catalogue[0]);
+}
+
+void TScanEngine::RecordUnmatched(TDumpRecord& record, size_t mismatchesBefore) {
+  if (outcome_.Mismatches.size() > mismatchesBefore) {
+    record.Entry = static_cast<uint32_t>(outcome_.Mismatches[mismatchesBefore].Entry);
+    if (record.Kind != TDumpKind::BadDump) record.Kind = TDumpKind::ChecksumMismatch;
+    return;
+  }
+  if (record.Kind == TDumpKind::BadDump) return;  // named so whether or not an entry has its CRC
+  record.Entry = FirstEntryWithCrc(record.Crc);
+  record.Kind = record.Entry == kNoEntry ? TDumpKind::Unknown : TDumpKind::WrongSize;
+}
+
 void TScanEngine::RememberChecksum(const std::string& path, const TExamined& examined) {
   if (!session_) return;
   if (examined.Recalled)
@@ -215,6 +240,11 @@ void TScanEngine::RememberChecksum(const std::string& path, const TExamined& exa
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {
   RememberChecksum(path, examined);
+  const bool bad = examined.TestedForBadDump && examined.BadDump;
+  TDumpRecord& record = outcome_.Folder.Add(bad ? TDumpKind::BadDump : TDumpKind::Matched, path);
+  record.Size = examined.Size;
+  record.Crc = examined.Crc;
+  const size_t mismatches = outcome_.Mismatches.size();
   const auto mark = [&](bool trimmed) {
     return [&, trimmed](TRomItem& item, uint64_t imageSize) {
       const std::optional<uint8_t> verified =
@@ -226,14 +256,17 @@ void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& exami
       item.Trimmed = trimmed;
       item.VerifiedBy = *verified;
       ++outcome_.Matched;
+      if (record.Entry == kNoEntry) record.Entry = Position(item);
+      record.Trimmed = trimmed;
       if (!examined.TestedForBadDump) return true;
       if (examined.BadDumpError) std::rethrow_exception(examined.BadDumpError);
       if (examined.BadDump) item.Status = StatusBad;
       return true;
     };
   };
-  if (ForEachEntryWithCrc(examined.Crc, examined.Size, mark(false)) || !matchTrimmed_) return;
-  ForEachEntryOfTrimmed(examined.Crc, examined.Size, mark(true));
+  if (!ForEachEntryWithCrc(examined.Crc, examined.Size, mark(false)) && matchTrimmed_)
+    ForEachEntryOfTrimmed(examined.Crc, examined.Size, mark(true));
+  if (record.Entry == kNoEntry) RecordUnmatched(record, mismatches);
 }
 
 void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examined) {
@@ -243,6 +276,9 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
     const TCmpRecord& member = examined.Members[at];
     const std::vector<TImageDigests>& sums =
         at < examined.MemberDigests.size() ? examined.MemberDigests[at] : kNone;
+    const size_t mismatches = outcome_.Mismatches.size();
+    uint32_t first = kNoEntry;
+    bool trimmedMatch = false;
     const auto mark = [&](bool trimmed) {
       return [&, trimmed](TRomItem& item, uint64_t imageSize) {
         const std::optional<uint8_t> verified =
@@ -254,18 +290,61 @@ void TScanEngine::ApplyArchive(const std::string& path, const TExamined& examine
         item.Trimmed = trimmed;
         item.VerifiedBy = *verified;
         ++outcome_.Matched;
+        if (first == kNoEntry) first = Position(item);
+        trimmedMatch = trimmed;
         return true;
       };
     };
-    if (ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) || !matchTrimmed_)
-      continue;
-    // The cheap size test first; the mask keeps text files and saves out.
-    if (MayBeTrimmed(member.UnpackedSize) && masks_.DatMask.Matches(member.Name))
+    // The mask keeps text files and saves out of the search for trimmed
+    // images and out of the report; the cheap size test goes first.
+    if (!ForEachEntryWithCrc(member.Crc, member.UnpackedSize, mark(false)) && matchTrimmed_ &&
+        MayBeTrimmed(member.UnpackedSize) && masks_.DatMask.Matches(member.Name))
       ForEachEntryOfTrimmed(member.Crc, member.UnpackedSize, mark(true));
+    // Not of the mask and taken for nothing: no dump.
+    const bool mismatched = outcome_.Mismatches.size() > mismatches;
+    if (first == kNoEntry && !mismatched && !masks_.DatMask.Matches(member.Name)) continue;
+    TDumpRecord& record = outcome_.Folder.Add(TDumpKind::Matched, path, member.Name);
+    record.Size = member.UnpackedSize;
+    record.Crc = member.Crc;
+    record.Entry = first;
+    record.Trimmed = trimmedMatch;
+    if (first == kNoEntry) RecordUnmatched(record, mismatches);
+  }
+}
+
+namespace {
+
+// True when `item`'s location names the dump of `record`.
+bool NamesRecord(const TRomItem& item, const TDumpRecord& record) {
+  if (item.Member != record.Member) return false;
+  const std::string& location = item.StatusText;
+  if (record.Member.empty()) return location == record.Path;
+  return location.size() == record.Path.size() + 1 + record.Member.size() &&
+         location.compare(0, record.Path.size(), record.Path) == 0 &&
+         location[record.Path.size()] == '\\' &&
+         location.compare(record.Path.size() + 1, std::string::npos, record.Member) == 0;
+}
+
+}  // namespace
+
+void TScanEngine::SortOutCopies() {
+  for (TDumpRecord& record : outcome_.Folder.Records()) {
+    if (record.Kind != TDumpKind::Matched) continue;
+    bool located = false;
+    const auto check = [&](const TRomItem& item, uint64_t) {
+      located = located || NamesRecord(item, record);
+      return false;  // marks nothing
+    };
+    if (record.Trimmed)
+      ForEachEntryOfTrimmed(record.Crc, record.Size, check);
+    else
+      ForEachEntryWithCrc(record.Crc, record.Size, check);
+    if (!located) record.Kind = TDumpKind::Duplicate;
   }
 }
 
 void TScanEngine::Finish() {
+  SortOutCopies();
   try {
     RunEndPass(state_, list_, callbacks_.ProcessMessagesBetweenChunks);
   } catch (const IoError&) {

@@ -45,6 +45,7 @@
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
 #include "scan/ChecksumMismatch.h"
+#include "scan/FolderReport.h"
 #include "scan/ScanPipeline.h"
 #include "scan/VerifyPlan.h"
 #include "scan/WorkItem.h"
@@ -104,6 +105,15 @@ struct TScanOutcome {
   // Dumps whose CRC-32 and size matched an entry but whose strong checksum
   // did not, in work-list order: the entry was not marked for them.
   std::vector<TChecksumMismatch> Mismatches;
+  // What became of every dump the walk examined and of every path it could
+  // not examine, in work-list order (archive members in directory order).
+  // A dump taken for entries is Matched when it is the location of one of
+  // them, else Duplicate (a later copy took the location; a bad dump stays
+  // Bad dump); the end pass has not yet changed any location when this is
+  // decided. A dump taken for no entry because its strong checksum differs
+  // is a Checksum mismatch (also in Mismatches). Complete after a cancel
+  // for the paths walked.
+  TFolderReport Folder;
 };
 
 // The breadth-first work list: folders end with the separator.
@@ -178,6 +188,19 @@ class TScanEngine {
   // and `size` may have been trimmed from.
   template <typename Mark>
   void ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark);
+  // Catalogue position of the first entry whose CRC is `crc`, whatever its
+  // size, or kNoEntry.
+  uint32_t FirstEntryWithCrc(uint32_t crc) const;
+  // A dump no entry was taken for: Checksum mismatch when Mismatches grew
+  // past `mismatchesBefore` for it (a bad dump stays Bad dump, with that
+  // entry), else Wrong size when an entry has its CRC, else Unknown (a bad
+  // dump stays Bad dump, with no entry).
+  void RecordUnmatched(TDumpRecord& record, size_t mismatchesBefore);
+  // The catalogue position of `item`, an entry of the catalogue.
+  uint32_t Position(const TRomItem& item) const;
+  // Turns each matched record whose entries all name another copy into a
+  // Duplicate (before the end pass).
+  void SortOutCopies();
   void Finish();
   void SetPanel(int panel, const std::string& text);
   void Pump();

@@ -1,6 +1,8 @@
 #include "shell/Dialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 #include <deque>
 
 #include "shell/Images.h"
@@ -96,6 +98,15 @@ QString TDialogs::ChooseFolder(QWidget* owner, const QString& caption, const QSt
   // button accepts whatever the box holds.
   return QFileDialog::getExistingDirectory(owner, caption, startFolder,
                                            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+}
+
+void TDialogs::ShowFolder(const QString& folder) {
+  TScript& script = Scripted();
+  if (script.On) {
+    script.Shown.push_back({TDialogKind::ShowFolder, {}, {}, folder, {}, {}, 0});
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void TDialogs::Script() { Scripted().On = true; }

@@ -25,7 +25,8 @@ class QWidget;
 
 namespace vexmoor::shell {
 
-enum class TDialogKind { Message, OpenFile, SaveFile, Folder };
+// ShowFolder: a folder handed to the desktop's file manager (no answer).
+enum class TDialogKind { Message, OpenFile, SaveFile, Folder, ShowFolder };
 
 // A message box: text, caption, buttons, and either a standard icon or one of
 // the program's own icons (IconId: 100, 932, 964, see MessageBoxWithIcon).
@@ -87,6 +88,11 @@ class TDialogs {
   // The folder chooser with an edit box for typing a path, starting in
   // `startFolder`. Empty when cancelled.
   static QString ChooseFolder(QWidget* owner, const QString& caption, const QString& startFolder);
+
+  // Opens `folder` in the desktop's file manager (QDesktopServices). While
+  // scripted nothing opens: the request is recorded (its StartPath is the
+  // folder) and no queued answer is taken.
+  static void ShowFolder(const QString& folder);
 
   // Test hooks (see the top of this file).
   static void Script();

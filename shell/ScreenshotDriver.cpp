@@ -1,12 +1,14 @@
-// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT]
+// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other]]
 // Drives the real main window for the README's picture: loads a copy of DAT
 // (so the cache file lands beside the copy), scans ROM_FOLDER, selects two
-// rows and saves the window as a PNG. A developer tool, not installed; it
+// rows and saves the window as a PNG; with "other", one scan of ROM_FOLDER
+// and the tab of the folder's other files, sorted by kind. A developer tool, not installed; it
 // keeps its settings in a temporary folder of its own.
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -14,12 +16,37 @@
 
 #include "platform/ProgramFolder.h"
 #include "shell/Dialogs.h"
+#include "shell/OtherFilesView.h"
 #include "shell/RomListModel.h"
 #include "shell/formMain.h"
 
+namespace {
+
+int Save(QWidget& window, const QString& out) {
+  int status = 1;
+  QTimer::singleShot(800, [&] {
+    status = window.grab().save(out, "PNG") ? 0 : 1;
+    QApplication::quit();
+  });
+  QApplication::exec();
+  return status;
+}
+
+int ShowOtherFiles(vexmoor::shell::TMainForm& form, const QString& dat, const QString& roms,
+                   const QString& out) {
+  form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
+  form.ScanFolder(roms);
+  form.Tabs()->setCurrentIndex(1);
+  form.OtherFiles()->View()->sortByColumn(0, Qt::AscendingOrder);
+  form.OtherFiles()->View()->selectRow(0);
+  return Save(form, out);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 6) {
-    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT]\n");
+  if (argc != 4 && argc != 6 && argc != 7) {
+    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other]]\n");
     return 2;
   }
   QTemporaryDir home;
@@ -36,8 +63,9 @@ int main(int argc, char** argv) {
   const std::string folder = QFile::encodeName(home.path()).toStdString() + "/";
   vexmoor::SetCurrentFolder(folder);
   vexmoor::shell::TMainForm form(folder);
-  if (argc == 6) form.resize(args[4].toInt(), args[5].toInt());
+  if (argc >= 6) form.resize(args[4].toInt(), args[5].toInt());
   form.show();
+  if (argc == 7) return ShowOtherFiles(form, dat, roms, out);
   // Every status at once: a first scan fills the cache, so after the reload
   // its finds are cached; a second scan of one subfolder finds some again
   // (and the bad dump); the list sorted by Status groups them.
@@ -50,11 +78,5 @@ int main(int argc, char** argv) {
     form.ListView()->selectionModel()->select(form.ViewIndex(row, 0),
                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
-  int status = 1;
-  QTimer::singleShot(800, [&] {
-    status = form.grab().save(out, "PNG") ? 0 : 1;
-    QApplication::quit();
-  });
-  QApplication::exec();
-  return status;
+  return Save(form, out);
 }

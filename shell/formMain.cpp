@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -34,6 +35,7 @@
 #include "reports/HaveMissLists.h"
 #include "reports/ReportNotices.h"
 #include "reports/SelectionCopy.h"
+#include "reports/UnmatchedList.h"
 #include "scan/DatOpen.h"
 #include "scan/EndPass.h"
 #include "scan/ScanEngine.h"
@@ -48,6 +50,7 @@
 #include "shell/KeyPreview.h"
 #include "shell/ListFilterBar.h"
 #include "shell/MessageBoxWithIcon.h"
+#include "shell/OtherFilesView.h"
 #include "shell/RomFilterModel.h"
 #include "shell/RomListModel.h"
 #include "shell/ShownText.h"
@@ -135,7 +138,10 @@ void TMainForm::BuildWindow() {
   for (const THelpEntry& entry : kHelpEntries)
     Action(QString::fromLatin1(entry.MenuName))->setVisible(entry.Address[0] != '\0');
 
-  auto* panel = new QWidget(this);
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("ListTabs"));
+  tabs_->setDocumentMode(true);
+  auto* panel = new QWidget(tabs_);
   auto* layout = new QVBoxLayout(panel);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(0);
@@ -143,7 +149,10 @@ void TMainForm::BuildWindow() {
   layout->addWidget(filterBar_);
   BuildListView(panel);
   layout->addWidget(view_, 1);
-  setCentralWidget(panel);
+  tabs_->addTab(panel, QStringLiteral("Releases"));
+  otherFiles_ = new TOtherFilesView(tabs_);
+  tabs_->addTab(otherFiles_, Text(OtherFilesCaption(nullptr)));
+  setCentralWidget(tabs_);
   BuildStatusBar();
   BuildContextMenu();
 
@@ -336,7 +345,10 @@ void TMainForm::LoadAndFill(const std::string& path, TDatLoader loader) {
 }
 
 void TMainForm::DatChanged() {
-  // The counts of the old dat (or the last scan) no longer apply.
+  // The counts of the old dat (or the last scan) no longer apply, nor
+  // does what the last scan met beside the releases.
+  folder_.reset();
+  ShowFolderReport();
   SetPanel(0, " Found : n/a");
   SetPanel(1, " Missing : n/a");
   ShowCounts();
@@ -344,6 +356,11 @@ void TMainForm::DatChanged() {
   recentDats_ = AddRecentDat(recentDats_, state_.DatPath);
   RebuildRecentMenu();
   UpdateSortArrow(SortKeyColumn(state_.DatHeader) + 1);
+}
+
+void TMainForm::ShowFolderReport() {
+  otherFiles_->SetReport(FolderReport(), &state_.Catalogue);
+  tabs_->setTabText(1, Text(OtherFilesCaption(FolderReport())));
 }
 
 void TMainForm::ShowCounts() {
@@ -506,6 +523,9 @@ void TMainForm::ScanFolder(const QString& folder) {
   engine.SetPipeline(pipeline_);
   if (state_.ScanRunning) throw Error("A scan is already running.");
   engine.SetChecksumStore(ChecksumStore());
+  // The records name catalogue positions of this scan only.
+  folder_.reset();
+  ShowFolderReport();
   SetScanning(true);
   TScanOutcome outcome;
   // What the store had to say replaces " Scanning complete.", once the
@@ -527,6 +547,8 @@ void TMainForm::ScanFolder(const QString& folder) {
   SetScanning(false);
   tellStore();
   ShowCounts();
+  folder_ = std::move(outcome.Folder);
+  ShowFolderReport();
   Action(QStringLiteral("SaveListItem"))->setVisible(true);
   Action(QStringLiteral("FixDatItem"))->setVisible(true);
   // The results are complete and shown; what the scan could not look into
@@ -575,7 +597,7 @@ void TMainForm::SaveListItemClick() {
   const QString folder =
       TDialogs::ChooseFolder(this, QStringLiteral("Select have/miss list folder"), scanFolder_);
   if (folder.isEmpty()) return;
-  SaveHaveMissLists(state_, FileBytes(folder));
+  SaveHaveMissLists(state_, FileBytes(folder), FolderReport());
   SetPanel(2, SavedListsText(FileBytes(folder)));
 }
 
@@ -643,7 +665,7 @@ void TMainForm::CopyPathItemClick() {
 void TMainForm::OpenFolderItemClick() {
   const TRomItem* item = CurrentItem();
   if (item == nullptr || FoundDumpFile(*item).empty()) return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(FileText(PathFolder(FoundDumpFile(*item)))));
+  TDialogs::ShowFolder(FileText(PathFolder(FoundDumpFile(*item))));
 }
 
 // --- the rest of the menu ----------------------------------------------------

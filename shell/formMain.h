@@ -11,12 +11,14 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
 #include "scan/DatOpen.h"
+#include "scan/FolderReport.h"
 #include "scan/ScanPipeline.h"
 #include "scan/store/ChecksumStore.h"
 #include "shell/MenuBuilder.h"
@@ -24,6 +26,7 @@
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QTabWidget;
 class QTableView;
 
 namespace vexmoor {
@@ -34,6 +37,7 @@ namespace vexmoor::shell {
 
 class TFlatMenuStyle;
 class TListFilterBar;
+class TOtherFilesView;
 class TRomFilterModel;
 class TRomListModel;
 class TStatusPanel;
@@ -82,6 +86,12 @@ class TMainForm : public QMainWindow {
   QLabel* DatLabel() const { return datLabel_; }
   QLabel* EmptyHint() const { return emptyHint_; }
   QMenu* ContextMenu() const { return contextMenu_; }
+  // The tabs of the releases' list and of the folder's other files, and
+  // the second list; FolderReport() is the last scan's since the dat was
+  // loaded (none before), which "Save Lists..." writes as NAME-Unknown.txt.
+  QTabWidget* Tabs() const { return tabs_; }
+  TOtherFilesView* OtherFiles() const { return otherFiles_; }
+  const TFolderReport* FolderReport() const { return folder_ ? &*folder_ : nullptr; }
   const std::vector<std::string>& RecentDats() const { return recentDats_; }
   // The view's index of the list model's row `row`, column `column`
   // (invalid while the filter hides the row).
@@ -140,6 +150,8 @@ class TMainForm : public QMainWindow {
   void DatChanged();
   void RebuildRecentMenu();
   void ShowCounts();
+  // The second list and its tab's caption show folder_ (or nothing).
+  void ShowFolderReport();
   void SetupColumns(const TColumnWidths& widths);
   // A column's width for the core's `width`, widened to fit `sample` (the
   // widest text the column shows) in the list's font.
@@ -186,6 +198,9 @@ class TMainForm : public QMainWindow {
   QTableView* view_ = nullptr;
   QLabel* emptyHint_ = nullptr;
   QMenu* contextMenu_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  TOtherFilesView* otherFiles_ = nullptr;
+  std::optional<TFolderReport> folder_;
   std::array<TStatusPanel*, 3> panels_{};
   QProgressBar* progress_ = nullptr;
   QLabel* datLabel_ = nullptr;

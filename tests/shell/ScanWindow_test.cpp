@@ -389,7 +389,8 @@ class TScanWindowTest : public QObject {
                  Path(QStringLiteral("cli/fix.dat"))});
     QVERIFY(audit.waitForFinished(60000));
     QCOMPARE(audit.exitCode(), 0);
-    for (const char* name : {"Vexmoor Sample DS-Have.txt", "Vexmoor Sample DS-Miss.txt", "fix.dat"}) {
+    for (const char* name : {"Vexmoor Sample DS-Have.txt", "Vexmoor Sample DS-Miss.txt",
+                             "Vexmoor Sample DS-Unknown.txt", "fix.dat"}) {
       const QString file = QString::fromLatin1(name);
       QCOMPARE(Read(Path(QStringLiteral("window/") + file)), Read(Path(QStringLiteral("cli/") + file)));
     }
