@@ -9,7 +9,13 @@
 #  3. a first scan that fills the store against a scan without it (one
 #     worker);
 #  4. a dat of ENTRIES (default 100,000) releases: the peak memory of
-#     `vexmoor audit` of an empty folder against `vexmoor info`.
+#     `vexmoor audit` of an empty folder against `vexmoor info`;
+#  5. the native dat loader against a line-splitting floor (bench_datload,
+#     CPU time);
+#  6. the window's first paint of a 100,000-entry dat against a minimal Qt
+#     window showing the same rows, and the window's fill and header click
+#     (bench_gui firstpaint and lists, offscreen; skipped when the build has
+#     no window).
 # Every figure is CPU time (user + system, the steadier figure on a busy
 # machine) and the best of RUNS rounds (default 3) taken in turns; wall
 # times are printed beside. With STRACE=1 the system calls per file of
@@ -20,10 +26,12 @@ set -euo pipefail
 build=${1:-$(dirname "$0")/../build/release}
 vexmoor=$build/cli/vexmoor
 loop=$build/bench/bench_pread_loop
+datload=$build/bench/bench_datload
+gui=$build/bench/bench_gui
 runs=${RUNS:-3}
 files=${FILES:-100000}
 entries=${ENTRIES:-100000}
-for tool in "$vexmoor" "$loop" rhash python3 /usr/bin/time; do
+for tool in "$vexmoor" "$loop" "$datload" rhash python3 /usr/bin/time; do
   if ! command -v "$tool" >/dev/null; then
     echo "small_files.sh: $tool not found" >&2
     exit 1
@@ -115,6 +123,22 @@ echo "  re-scan default / one worker, CPU        $(ratio "${cpu[rescan]}" "${cpu
 echo "  re-scan / full scan without store, CPU   $(ratio "${cpu[rescan]}" "${cpu[scan]}")  (<= 0.2)"
 echo "  first scan filling / no store, CPU       $(ratio "${cpu[fill1]}" "${cpu[scan1]}")  (<= 1.15)"
 echo "  dat audit / info, peak memory            $(ratio "${rss[dat]}" "${rss[info]}")  (<= 1.3)"
+
+# Google Benchmark's CSV: the CPU time of the line whose name is $1.
+bench_cpu() { awk -F, -v name="\"$1\"" '$1 == name { print $4 }' "$work/datload.csv"; }
+"$datload" --benchmark_format=csv --benchmark_repetitions="$runs" \
+  --benchmark_report_aggregates_only=true >"$work/datload.csv" 2>/dev/null
+loader=$(bench_cpu NativeLoader_median)
+floor=$(bench_cpu LineSplittingFloor_median)
+kept=$(bench_cpu LineSplittingKeptFloor_median)
+echo "  native dat loader / line-splitting floor $(ratio "$loader" "$floor")  (<= 2.0; $loader / $floor ms CPU, median)"
+echo "    the same, floor keeping the fields     $(ratio "$loader" "$kept")  ($kept ms CPU)"
+
+if [ -x "$gui" ]; then
+  echo "window (offscreen)"
+  "$gui" firstpaint "$entries" 2>/dev/null | sed 's/^/  /'
+  "$gui" lists 2>/dev/null | sed 's/^/  /'
+fi
 
 if [ "${STRACE:-0}" = 1 ] && command -v strace >/dev/null; then
   calls() {  # the system calls of a command, per file

@@ -1,6 +1,7 @@
 #include "catalogue/TextCompare.h"
 
 #include <algorithm>
+#include <array>
 
 namespace vexmoor {
 
@@ -30,7 +31,28 @@ int ComparePrimary(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+// Each byte's primary weight as a dense rank from 1 (0 marks a text's end).
+std::array<uint8_t, 256> PrimaryRanks() {
+  std::array<int, 256> weights{};
+  for (int c = 0; c < 256; ++c) weights[static_cast<size_t>(c)] = Weight(static_cast<unsigned char>(c));
+  std::array<int, 256> sorted = weights;
+  std::sort(sorted.begin(), sorted.end());
+  const auto distinct = std::unique(sorted.begin(), sorted.end());
+  std::array<uint8_t, 256> ranks{};
+  for (size_t c = 0; c < 256; ++c)
+    ranks[c] = static_cast<uint8_t>(1 + (std::lower_bound(sorted.begin(), distinct, weights[c]) - sorted.begin()));
+  return ranks;
+}
+
 }  // namespace
+
+uint64_t LocaleSortKey(std::string_view text) {
+  static const std::array<uint8_t, 256> ranks = PrimaryRanks();
+  uint64_t key = 0;
+  for (size_t i = 0; i < 8; ++i)
+    key = key << 8 | (i < text.size() ? ranks[static_cast<unsigned char>(text[i])] : 0u);
+  return key;
+}
 
 int LocaleCompareNoCase(std::string_view a, std::string_view b) { return ComparePrimary(a, b); }
 

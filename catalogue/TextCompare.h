@@ -9,6 +9,7 @@
 // lower case before upper case at the first position where they differ.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace vexmoor {
@@ -19,5 +20,10 @@ int LocaleCompare(std::string_view a, std::string_view b);
 
 // Locale-style, case ignored: 0 for texts that differ only in letter case.
 int LocaleCompareNoCase(std::string_view a, std::string_view b);
+
+// A sort key of the first eight characters: when two texts' keys differ,
+// the smaller key's text sorts first under both comparisons above; equal
+// keys decide nothing (compare the texts).
+uint64_t LocaleSortKey(std::string_view text);
 
 }  // namespace vexmoor

@@ -26,10 +26,34 @@ const char* StatusWord(int32_t status) {
   }
 }
 
+namespace {
+
+constexpr size_t kPieceBytes = 64 * 1024;
+
+// Hands `text` to `sink` once it holds a piece's worth, and empties it.
+void PassOn(std::string& text, const TTextSink& sink, bool last = false) {
+  if (text.size() < kPieceBytes && !last) return;
+  if (!text.empty()) sink(text);
+  text.clear();
+}
+
+std::string Collected(const std::function<void(const TTextSink&)>& write) {
+  std::string all;
+  write([&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+}  // namespace
+
 std::string AuditText(const TAuditState& state, const TRomList& list) {
+  return Collected([&](const TTextSink& sink) { WriteAuditText(state, list, sink); });
+}
+
+void WriteAuditText(const TAuditState& state, const TRomList& list, const TTextSink& sink) {
   std::string text;
-  text.reserve(list.Count() * 64);  // one allocation for a typical row length
+  text.reserve(kPieceBytes + 4096);
   for (const TListRow& row : list) {
+    PassOn(text, sink);
     const TRomItem& item = state.Catalogue[row.Entry];
     const std::string crc = HexLong(item.Crc);
     // The dat's texts and the location may hold any byte: escaped, a name
@@ -48,7 +72,7 @@ std::string AuditText(const TAuditState& state, const TRomList& list) {
   }
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   text += FoundText(state.FoundCount) + '\n' + MissingText(total - state.FoundCount) + '\n';
-  return text;
+  PassOn(text, sink, true);
 }
 
 std::string JsonString(const std::string& text) {
@@ -150,6 +174,11 @@ std::string UnmatchedCountLines(const TFolderReport& folder) {
 
 std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
                       bool unmatched) {
+  return Collected([&](const TTextSink& sink) { WriteAuditJson(state, list, outcome, unmatched, sink); });
+}
+
+void WriteAuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                    bool unmatched, const TTextSink& sink) {
   const auto total = static_cast<int32_t>(state.Catalogue.Count());
   std::string json =
       "{" +
@@ -168,6 +197,7 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
   const bool datHasDigests = std::any_of(state.Catalogue.begin(), state.Catalogue.end(),
                                          [](const TRomItem& item) { return DatDigests(item) != 0; });
   for (size_t row = 0; row < list.Count(); ++row) {
+    PassOn(json, sink);
     if (row != 0) json += ",";
     json += EntryJson(state.Catalogue[list[row].Entry], datHasDigests);
   }
@@ -182,7 +212,8 @@ std::string AuditJson(const TAuditState& state, const TRomList& list, const TSca
     json += (at != 0 ? "," : "") + JsonString(outcome.Unexamined[at]);
   json += "]";
   if (unmatched) json += ",\"unmatched\":" + UnmatchedJson(outcome.Folder, state.Catalogue);
-  return json + "}\n";
+  json += "}\n";
+  PassOn(json, sink, true);
 }
 
 }  // namespace vexmoor::cli

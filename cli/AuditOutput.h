@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "catalogue/RomList.h"
 #include "scan/AuditState.h"
@@ -26,6 +28,11 @@ std::string AuditText(const TAuditState& state, const TRomList& list);
 // folder report, in kReportedKinds order, zeros included.
 std::string UnmatchedCountLines(const TFolderReport& folder);
 
+// Where the streaming forms below hand their text, a piece at a time
+// (about 64 KiB each): the output of a large dat is never held whole.
+using TTextSink = std::function<void(std::string_view piece)>;
+void WriteAuditText(const TAuditState& state, const TRomList& list, const TTextSink& sink);
+
 // The JSON object of an audit (UTF-8, one line, newline at the end); an
 // entry a trimmed dump found carries "trimmed":true, and "unexamined" lists
 // the outcome's messages of what the scan could not look into. With
@@ -34,6 +41,8 @@ std::string UnmatchedCountLines(const TFolderReport& folder);
 // it was before that key existed.
 std::string AuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
                       bool unmatched = false);
+void WriteAuditJson(const TAuditState& state, const TRomList& list, const TScanOutcome& outcome,
+                    bool unmatched, const TTextSink& sink);
 
 // A JSON string literal of `text` converted to UTF-8.
 std::string JsonString(const std::string& text);

@@ -192,10 +192,13 @@ int RunAudit(const Args& args) {
   // The other files join the output only when asked for: without
   // --unmatched it stays as it always was.
   const bool unmatched = options->unmatchedPath.has_value();
-  const std::string out =
-      options->json ? AuditJson(state, list, outcome, unmatched)
-                    : AuditText(state, list) + (unmatched ? UnmatchedCountLines(outcome.Folder) : "");
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  const TTextSink out = [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); };
+  if (options->json) {
+    WriteAuditJson(state, list, outcome, unmatched, out);
+  } else {
+    WriteAuditText(state, list, out);
+    if (unmatched) out(UnmatchedCountLines(outcome.Folder));
+  }
   std::fflush(stdout);
   // The scan went on past what it could not look into; each path is named.
   for (const std::string& message : outcome.Unexamined) ReportError(message);

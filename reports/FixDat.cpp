@@ -42,19 +42,19 @@ std::string Quoted(std::string_view text) {
 // The rom line of an entry whose dat gave no rom name (native and Rom
 // Center dats, and game-dat roms without a name): the release name and
 // the dat's EXT, as ever.
-std::string NamedByRelease(const TRomItem& item, const TListRow& row, const std::string& ext) {
-  return "  rom ( name " + Quoted(row.SubItems[kSubItemName] + "." + ext) + " crc " +
-         row.SubItems[kSubItemCrc] +
+std::string NamedByRelease(const TRomItem& item, const std::string& ext) {
+  return "  rom ( name " + Quoted(EntryColumnText(item, kSubItemName) + "." + ext) + " crc " +
+         EntryColumnText(item, kSubItemCrc) +
          (item.Size ? " size " + std::to_string(*item.Size) : std::string()) + " )" + kEol;
 }
 
 // The rom line of an entry whose dat named its rom file: that name, with
 // what is known of size, CRC, MD5 and SHA-1, in the order rom managers
 // write them.
-std::string NamedByDat(const TRomItem& item, const TListRow& row) {
+std::string NamedByDat(const TRomItem& item) {
   std::string line = "  rom ( name " + Quoted(item.RomName);
   if (item.Size) line += " size " + std::to_string(*item.Size);
-  line += " crc " + row.SubItems[kSubItemCrc];
+  line += " crc " + EntryColumnText(item, kSubItemCrc);
   if (!item.Md5.empty()) line += " md5 " + item.Md5;
   if (!item.Sha1.empty()) line += " sha1 " + item.Sha1;
   if (!item.Sha256.empty()) line += " sha256 " + item.Sha256;
@@ -90,11 +90,11 @@ std::string BuildFixDat(const TAuditState& state, const TRomList& list) {
     if (item.RomName.empty()) {
       if (open) text += GameBlock(gameName, roms);
       open = nullptr;
-      text += GameBlock(row.SubItems[kSubItemName], NamedByRelease(item, row, ext));
+      text += GameBlock(EntryColumnText(item, kSubItemName), NamedByRelease(item, ext));
       continue;
     }
     if (open && open->Name == item.Name && open->Index == item.Index) {
-      roms += NamedByDat(item, row);
+      roms += NamedByDat(item);
       continue;
     }
     if (open) text += GameBlock(gameName, roms);
@@ -102,7 +102,7 @@ std::string BuildFixDat(const TAuditState& state, const TRomList& list) {
     // A tool rebuilding from the fix dat makes a folder or zip per game:
     // releases that share a title get names of their own.
     gameName = repeated.count(item.Name) ? UniqueGameName(item.Name, item.Index) : item.Name;
-    roms = NamedByDat(item, row);
+    roms = NamedByDat(item);
   }
   if (open) text += GameBlock(gameName, roms);
   return text;

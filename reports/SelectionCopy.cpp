@@ -7,7 +7,7 @@ namespace vexmoor {
 std::string BuildSelectionCopy(const TRomList& list, const std::vector<bool>& selected) {
   std::string text;
   for (size_t row = 0; row < list.Count() && row < selected.size(); ++row) {
-    if (selected[row]) text += OneLineText(list[row].SubItems[kSubItemName]) + "\r\n";
+    if (selected[row]) text += OneLineText(list.Text(row, kSubItemName)) + "\r\n";
   }
   return text;
 }

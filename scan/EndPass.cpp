@@ -1,5 +1,6 @@
 #include "scan/EndPass.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "catalogue/DigestKind.h"
@@ -76,21 +77,19 @@ void RunEndPass(TAuditState& state, TRomList& list, const std::function<void()>&
   std::vector<size_t> entries;
   entries.reserve(list.Count());
   for (const TListRow& row : list) entries.push_back(row.Entry);
-  std::vector<std::optional<std::string>> texts(state.Catalogue.Count());
+  // Which entries get a text of the pass; the list formats it when shown.
+  std::vector<uint8_t> written(state.Catalogue.Count());
   int32_t found = 0;
   for (size_t position = 0; position < entries.size(); ++position) {
     if (pump && position > 0 && position % kRowsBetweenPumps == 0) pump();
     const TRomItem& item = state.Catalogue[entries[position]];
-    texts[entries[position]] = EndPassStatusText(item);
+    written[entries[position]] = EndPassStatusText(item).has_value();
     if (item.Status == StatusFound) {
       CacheSet(state.CacheTable, item.Crc, kCacheFlagCached);
       ++found;
     }
   }
-  for (size_t row = 0; row < list.Count(); ++row) {
-    if (std::optional<std::string>& text = texts[list[row].Entry])
-      list[row].SubItems[kSubItemStatus] = std::move(*text);
-  }
+  list.WriteStatusTexts(written, &EndPassStatusText);
   state.FoundCount = found;
   // Without a loaded dat the table holds nothing of this scan, and the
   // cache file the settings' bare name leads to belongs to a dat that is

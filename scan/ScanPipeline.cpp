@@ -183,9 +183,10 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
-    path.Job = std::make_shared<TJob>(path.Path, !path.Worker);
     ++submitted_;
+    // What the walk examines itself needs no job: no allocation, no lock.
     if (!path.Worker) continue;
+    path.Job = std::make_shared<TJob>(path.Path);
     {
       const std::lock_guard lock(mutex_);
       queue_.push_back(path.Job);
@@ -197,7 +198,7 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
 }
 
 void TLookAhead::ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock) {
-  if (!job->Here) queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+  queue_.erase(std::find(queue_.begin(), queue_.end(), job));
   job->State = TState::Running;
   lock.unlock();
   TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
@@ -226,10 +227,16 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
   if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
   Expand(pump);
   Submit(pump);  // the front always goes: nothing is in flight before it
+  if (!ahead_.front().Job) {
+    // Left to the walk: examined on this thread, as the plain walk would.
+    const std::atomic<bool> keep{false};
+    TExamined result = Examine(ahead_.front().Path, masks_, keep, helpers_, sums_);
+    return TakeFront(std::move(result), ahead_.front().Path, pump);
+  }
   const TJobPtr job = ahead_.front().Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
-  const bool examineHere = !pump || workers_.empty() || job->Here;
+  const bool examineHere = !pump || workers_.empty();
   auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   for (;;) {
     std::unique_lock lock(mutex_);
@@ -249,15 +256,18 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
     Expand(pump);
     Submit(pump);
   }
+  return TakeFront(std::move(job->Result), job->Path, pump);
+}
+
+TExamined TLookAhead::TakeFront(TExamined result, const std::string& path, const std::function<void()>& pump) {
   Expand(pump);  // the front is done, so its entries join the copy now
-  TExamined result = std::move(job->Result);
-  bytesInFlight_ -= ahead_.front().Bytes;
-  ahead_.pop_front();
-  --expanded_;
-  --submitted_;
   // A path listed as a file that is now a folder: the walk adds entries the
   // copy does not know of.
-  if (result.Kind == TWorkKind::Folder && !NamesFolder(job->Path)) stale_ = true;
+  if (result.Kind == TWorkKind::Folder && !NamesFolder(path)) stale_ = true;
+  bytesInFlight_ -= ahead_.front().Bytes;
+  ahead_.pop_front();  // `path` may be the front's: not used from here on
+  --expanded_;
+  --submitted_;
   if (!stale_) Submit(pump);
   return result;
 }

@@ -106,15 +106,15 @@ class TLookAhead {
  private:
   enum class TState { Queued, Running, Done };
   struct TJob {
-    TJob(std::string path, bool here) : Path(std::move(path)), Here(here) {}
+    explicit TJob(std::string path) : Path(std::move(path)) {}
     const std::string Path;
-    const bool Here;                     // never queued: the walk examines it
     TState State = TState::Queued;       // guarded by mutex_
     TExamined Result;                    // the worker's until State is Done
     std::atomic<bool> Abandoned{false};  // stop examining: nobody will take it
   };
   using TJobPtr = std::shared_ptr<TJob>;
-  // A path of the copy of the work list; its job exists once handed out.
+  // A path of the copy of the work list; its job exists once handed to the
+  // workers (what the walk examines itself has none).
   struct TAhead {
     std::string Path;
     TJobPtr Job;
@@ -124,6 +124,9 @@ class TLookAhead {
   };
 
   void AbandonAll();
+  // The front's result handed to the walk: its entries join the copy, and
+  // the front leaves it.
+  TExamined TakeFront(TExamined result, const std::string& path, const std::function<void()>& pump);
   void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
   // Adds the entries of the folders done to the copy of the work list,
   // calling `pump` (when set) every kEntriesBetweenPumps entries.

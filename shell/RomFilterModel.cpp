@@ -30,7 +30,7 @@ bool TRomFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex& /*sourc
   if (sourceRow < 0 || static_cast<size_t>(sourceRow) >= list_.Count()) return false;
   const TListRow& row = list_[static_cast<size_t>(sourceRow)];
   return StatusPasses(catalogue_[row.Entry].Status, status_) &&
-         NameContains(row.SubItems[kSubItemName], needle_);
+         NameContains(catalogue_[row.Entry].Name, needle_);
 }
 
 }  // namespace vexmoor::shell

@@ -35,22 +35,26 @@ int TRomListModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant TRomListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const TListRow& row = list_[static_cast<size_t>(index.row())];
+  const auto position = static_cast<size_t>(index.row());
+  const TListRow& row = list_[position];
   const int column = index.column();
   switch (role) {
     case Qt::DisplayRole: {
       // A cell is one line: the bad-dump text's line feed shows as a blank.
-      QString text = Decoded(column == 0 ? row.Caption : row.SubItems[static_cast<size_t>(column - 1)]);
+      QString text = Decoded(list_.RowText(row, column - 1));
       return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     }
     case Qt::ToolTipRole: {
       // The whole text of a cell the column may cut, on its own lines.
       if (column == 0) return {};
-      const QString text = Decoded(row.SubItems[static_cast<size_t>(column - 1)]).trimmed();
+      const QString text = Decoded(list_.RowText(row, column - 1)).trimmed();
       return text.isEmpty() ? QVariant() : QVariant(text);
     }
     case Qt::DecorationRole:
-      if (column == 0 && row.Image >= 0) return FlagPixmap(row.Image);
+      if (column == 0) {
+        const int image = list_.Image(position);
+        if (image >= 0) return FlagPixmap(image);
+      }
       return {};
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(ColumnAlignment(column));

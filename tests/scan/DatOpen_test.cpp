@@ -52,7 +52,7 @@ TEST_F(DatOpenTest, LoadsFillsTheListInSortOrderAndCountsTheEntries) {
   EXPECT_EQ(state_.CurrentDat, "ds.qdat");
   EXPECT_EQ(state_.DatLoader, TDatLoader::QuenDat);
   ASSERT_EQ(list_.Count(), 2u);
-  EXPECT_EQ(list_[0].SubItems[kSubItemName], "Alpha");
+  EXPECT_EQ(list_.Text(0, kSubItemName), "Alpha");
 }
 
 // A .qdat picked through "Rom Center Dat Files" once failed with "The dat
@@ -78,7 +78,7 @@ TEST_F(DatOpenTest, AFailedLoadKeepsThePreviousDatListAndSetting) {
   dir_.Write("ds.qdat", kNative);
   ASSERT_FALSE(Open("ds.qdat", TDatLoader::QuenDat).Error);
   list_.ColumnClick(3, sort_);  // a sort of the user's own survives
-  const std::string first = list_[0].SubItems[kSubItemName];
+  const std::string first = list_.Text(0, kSubItemName);
   const uint64_t generation = state_.Catalogue.Generation();
   dir_.Write("bad.qdat", "[INFO]\r\nFIELDS=INDEX|CRC32|NAME\r\n[DAT]\r\n1|00000001|One\r\n2|ZZZZ|Two\r\n");
   dir_.Write("junk.qdat", "QDAT");  // the magic and no block
@@ -93,7 +93,7 @@ TEST_F(DatOpenTest, AFailedLoadKeepsThePreviousDatListAndSetting) {
     EXPECT_EQ(state_.DatLoader, TDatLoader::QuenDat);
     EXPECT_EQ(state_.Catalogue.Count(), 2u);
     EXPECT_EQ(state_.Catalogue.Generation(), generation);
-    EXPECT_EQ(list_[0].SubItems[kSubItemName], first);
+    EXPECT_EQ(list_.Text(0, kSubItemName), first);
   }
   EXPECT_EQ(Message(Open("bad.qdat", TDatLoader::QuenDat).Error),
             "\"bad.qdat\", line 5: 'ZZZZ' is not a valid CRC32 value");

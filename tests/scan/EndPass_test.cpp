@@ -70,8 +70,8 @@ TEST_F(EndPassFileTest, SetsTheColumnInListOrderAndWritesTheCacheBesideTheDat) {
   list.Fill(state.Catalogue, state.DatHeader, sort);
   RunEndPass(state, list);
   EXPECT_EQ(state.FoundCount, 2);
-  EXPECT_EQ(list[0].SubItems[kSubItemStatus], "Found : \"a.nds\"  ::  \"/r/\"");
-  EXPECT_EQ(list[2].SubItems[kSubItemStatus], "Missing");
+  EXPECT_EQ(list.Text(0, kSubItemStatus), "Found : \"a.nds\"  ::  \"/r/\"");
+  EXPECT_EQ(list.Text(2, kSubItemStatus), "Missing");
   // Pairs already there first, then the new ones in list order.
   EXPECT_EQ(test::ReadFile(dir_ / "my.qcache"), std::string("QCAC\xE8\x03\x03\0\0\0"
                                                             "\xCC\xCC\xCC\xCC\x01"
@@ -107,17 +107,17 @@ TEST_F(EndPassFileTest, APumpedPassMatchesTheOneShotPassEvenWhenAPumpSortsTheLis
   RunEndPass(pumped.state, pumped.list, [&] {
     if (++pumps == 1) pumped.list.ColumnClick(3, pumped.sort);  // by CRC, mid-pass
     for (const TListRow& row : pumped.list)
-      textsUnwritten = textsUnwritten && row.SubItems[kSubItemStatus].rfind("Found", 0) != 0 &&
-                       row.SubItems[kSubItemStatus] != "Missing";
+      textsUnwritten = textsUnwritten && pumped.list.RowText(row, kSubItemStatus).rfind("Found", 0) != 0 &&
+                       pumped.list.RowText(row, kSubItemStatus) != "Missing";
   });
   EXPECT_GE(pumps, 2);
   EXPECT_TRUE(textsUnwritten);
   EXPECT_EQ(pumped.state.FoundCount, 1000);
   EXPECT_EQ(plain.state.FoundCount, 1000);
   std::vector<std::string> byEntry(3000);
-  for (const TListRow& row : plain.list) byEntry[row.Entry] = row.SubItems[kSubItemStatus];
+  for (const TListRow& row : plain.list) byEntry[row.Entry] = plain.list.RowText(row, kSubItemStatus);
   for (const TListRow& row : pumped.list)
-    EXPECT_EQ(row.SubItems[kSubItemStatus], byEntry[row.Entry]) << row.Entry;
+    EXPECT_EQ(pumped.list.RowText(row, kSubItemStatus), byEntry[row.Entry]) << row.Entry;
   // The cache table grew in the rows' order as the pass began.
   EXPECT_EQ(test::ReadFile(dir_ / "pumped.qcache"), test::ReadFile(dir_ / "plain.qcache"));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -158,14 +159,15 @@ TEST_F(FolderReportTest, ARealRarWithTheSameFileTwiceGivesOneDuplicate) {
   if (rar.empty()) GTEST_SKIP() << "no shared fixtures";
   state_.DatMask = "*.txt";
   AddEntry(state_, "1", "Test text", 0xBEC8A242).Size = 20;
-  // Alone, read in place through a link: other fixtures beside it hold the
-  // same test.txt and would take the match.
-  const std::string link = dir_ / "t.rar";
-  std::filesystem::create_symlink(rar, link);
-  const TScanOutcome outcome = Scan(dir_.Path());
+  // Read in place through a link: the fixtures' folder holds other rars
+  // with the same text, which would take the release from this one.
+  const std::string folder = dir_.Path() + "/rars";
+  std::filesystem::create_directories(folder);
+  std::filesystem::create_symlink(rar, folder + "/t.rar");
+  const TScanOutcome outcome = Scan(folder);
   std::vector<std::string> kinds;
   for (const TDumpRecord& record : outcome.Folder.Records())
-    if (record.Path == link) kinds.push_back(std::string(DumpKindText(record.Kind)) + " " + record.Member);
+    if (record.Path == folder + "/t.rar") kinds.push_back(std::string(DumpKindText(record.Kind)) + " " + record.Member);
   // testlink and the folders are no "*.txt" dumps.
   EXPECT_EQ(kinds, (std::vector<std::string>{"Duplicate test.txt", "Matched testdir\\test.txt"}));
 }

@@ -438,7 +438,7 @@ TEST_F(ScanEngineTest, TellsWhenItRebuildsTheListAndWhenItWritesTheStatusTexts) 
   };
   callbacks.ListRebuilt = [&] { events.push_back("rebuilt " + std::to_string(list_.Count())); };
   callbacks.StatusTextsWritten = [&] {
-    events.push_back("written " + list_[0].SubItems[kSubItemStatus].substr(0, 5));
+    events.push_back("written " + list_.Text(0, kSubItemStatus).substr(0, 5));
   };
   TScanEngine engine(state_, list_, sort_, cancel_, callbacks);
   const TScanOutcome outcome = engine.Run(dir_.Path());
@@ -510,7 +510,7 @@ TEST_F(ScanEngineTest, AThrowLeavesTheStatusTextsUnwritten) {
   EXPECT_TRUE(rebuilt);
   EXPECT_FALSE(written);
   EXPECT_FALSE(cancel_);
-  EXPECT_EQ(list_[0].SubItems[kSubItemStatus], "");
+  EXPECT_EQ(list_.Text(0, kSubItemStatus), "");
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ class ScanPipelineTest : public test::TempDirTest {
     }
     for (const TRomItem& item : state.Catalogue)
       record.Catalogue += std::to_string(item.Status) + " " + item.StatusText + "\n";
-    for (const TListRow& row : list) record.StatusColumn += row.SubItems[kSubItemStatus] + "\n";
+    for (const TListRow& row : list) record.StatusColumn += list.RowText(row, kSubItemStatus) + "\n";
     if (fs::exists(dir_ / "dats/x.qcache")) record.Cache = test::ReadFile(dir_ / "dats/x.qcache");
     EXPECT_FALSE(state.ScanRunning);
     return record;

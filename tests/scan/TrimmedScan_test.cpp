@@ -38,7 +38,7 @@ class TrimmedScanTest : public test::ScanTest {
   // The Status column text of catalogue entry `entry`.
   std::string StatusColumn(size_t entry) const {
     for (const TListRow& row : list_)
-      if (row.Entry == entry) return row.SubItems[kSubItemStatus];
+      if (row.Entry == entry) return list_.RowText(row, kSubItemStatus);
     return "(no row)";
   }
 };

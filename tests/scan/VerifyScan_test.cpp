@@ -74,7 +74,7 @@ class VerifyScanTest : public test::ScanTest {
   }
   std::string StatusColumn(size_t entry) const {
     for (const TListRow& row : list_)
-      if (row.Entry == entry) return row.SubItems[kSubItemStatus];
+      if (row.Entry == entry) return list_.RowText(row, kSubItemStatus);
     return "(no row)";
   }
 };

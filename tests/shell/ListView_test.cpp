@@ -60,8 +60,8 @@ class TListViewTest : public QObject {
     TCatalogue& catalogue = form->State().Catalogue;
     for (size_t at = 0; at < form->List().Count(); ++at) {
       const TListRow& row = form->List()[at];
-      if (QString::fromStdString(row.SubItems[kSubItemName]) == comets[0]) catalogue[row.Entry].Status = StatusFound;
-      if (QString::fromStdString(row.SubItems[kSubItemName]) == comets.back()) catalogue[row.Entry].Status = StatusBad;
+      if (QString::fromStdString(form->List().RowText(row, kSubItemName)) == comets[0]) catalogue[row.Entry].Status = StatusFound;
+      if (QString::fromStdString(form->List().RowText(row, kSubItemName)) == comets.back()) catalogue[row.Entry].Status = StatusBad;
     }
     QComboBox* status = form->FilterBar()->StatusBox();
     status->setCurrentIndex(status->findText(QStringLiteral("Have")));
