@@ -26,6 +26,7 @@ struct TRebuildArgs {
   TRebuildOptions options;
   bool dryRun = false;
   bool json = false;
+  bool verify = false;
 };
 
 // The action switches exclude each other; false on a second one.
@@ -58,6 +59,7 @@ std::optional<TRebuildArgs> ParseRebuildArgs(const Args& args) {
     else if (arg == "--pad-trimmed") parsed.options.PadTrimmed = true;
     else if (arg == "--dry-run") parsed.dryRun = true;
     else if (arg == "--json") parsed.json = true;
+    else if (arg == "--verify") parsed.verify = true;
     else if (arg == "--subfolder" && i + 1 < args.size()) ok = ParseSubfolder(args[++i], parsed.options.Subfolder);
     else if (arg.size() > 1 && arg[0] == '-') ok = false;
     else positional.push_back(arg);
@@ -123,6 +125,7 @@ int RunRebuild(const Args& args) {
   if (!parsed) return UsageError("rebuild");
   TAuditState state;
   state.CacheResults = false;
+  state.VerifyArchives = parsed->verify;
   TRomList list;
   TSortState sort;
   if (!LoadDat(state, list, sort, parsed->dat)) return 2;
