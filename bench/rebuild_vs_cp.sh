@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Times a copy rebuild against `cp -r` of the same files, and a stored-zip
-# rebuild (--zip-store) against `zip -0 -r`, taking turns, on a page-cached
-# collection of MIB MiB (default 1024) of loose dumps with a dat listing
-# them all; the least wall and the least CPU time (user + system) of RUNS
-# runs each. The rebuilds run after one audit that fills the checksum store,
-# as a collector's would, so their scan recalls the loose dumps instead of
+# rebuild (--zip-store) against `zip -0 -r`, on a page-cached collection of
+# MIB MiB (default 1024) of loose dumps with a dat listing them all, taking
+# turns (each round runs all four); the least wall and the least CPU time
+# (user + system) of RUNS rounds each. The rebuilds run after one audit
+# that fills the checksum store, as a collector's would, so their scan recalls the loose dumps instead of
 # reading them; the copy itself still checks every byte's CRC. Prints the
 # times and the ratios.
 #   bench/rebuild_vs_cp.sh [BUILD_FOLDER]    (default: build/release)
-# MIB sets the collection's size, RUNS the timed runs of each (default 3).
+# MIB sets the collection's size, RUNS the rounds (default 3).
 set -euo pipefail
 
 build=${1:-$(dirname "$0")/../build/release}
@@ -39,26 +39,33 @@ cat "$work"/roms/* >/dev/null
 sleep 3  # the store keeps no row of a file changed within the last two seconds
 "$vexmoor" audit "$work/set.dat" "$work/roms" --no-cache >/dev/null
 
-# Runs "$@" RUNS times, fresh output each time; prints the least wall time
-# and the least CPU time (on a loaded machine the two rarely fall together).
-measure() {
-  local best="" cpu=""
-  for _ in $(seq "$runs"); do
-    rm -rf "$work/out" "$work/out.zip"
-    sync
-    /usr/bin/time -f "%e %U %S" -o "$work/t" "$@" >/dev/null 2>&1
-    read -r wall user sys <"$work/t"
-    [ -z "$best" ] || awk "BEGIN{exit !($wall < $best)}" && best=$wall
-    used=$(awk "BEGIN{print $user + $sys}")
-    [ -z "$cpu" ] || awk "BEGIN{exit !($used < $cpu)}" && cpu=$used
-  done
-  echo "$best $cpu"
+# Times one command with a fresh output; "$1" names it, the rest runs.
+# Keeps the least wall time and the least CPU time (user + system) of each
+# name: on a loaded machine the two rarely fall together.
+declare -A wall cpu
+timed() {
+  local name=$1
+  shift
+  rm -rf "$work/out" "$work/out.zip"
+  sync
+  /usr/bin/time -f "%e %U %S" -o "$work/t" "$@" >/dev/null 2>&1
+  read -r w user sys <"$work/t"
+  local c
+  c=$(awk "BEGIN{print $user + $sys}")
+  [ -n "${wall[$name]:-}" ] && awk "BEGIN{exit !($w >= ${wall[$name]})}" || wall[$name]=$w
+  [ -n "${cpu[$name]:-}" ] && awk "BEGIN{exit !($c >= ${cpu[$name]})}" || cpu[$name]=$c
 }
 
-read -r cp_wall cp_cpu < <(measure cp -r "$work/roms" "$work/out")
-read -r rb_wall rb_cpu < <(measure "$vexmoor" rebuild "$work/set.dat" "$work/roms" "$work/out")
-read -r zip_wall zip_cpu < <(measure bash -c "cd '$work/roms' && zip -q -0 -r '$work/out.zip' .")
-read -r rz_wall rz_cpu < <(measure "$vexmoor" rebuild "$work/set.dat" "$work/roms" "$work/out" --zip-store)
+# Taking turns: each round runs all four, so a burst of load elsewhere
+# falls on both sides of a comparison alike.
+for _ in $(seq "$runs"); do
+  timed cp cp -r "$work/roms" "$work/out"
+  timed rb "$vexmoor" rebuild "$work/set.dat" "$work/roms" "$work/out"
+  timed zip bash -c "cd '$work/roms' && zip -q -0 -r '$work/out.zip' ."
+  timed rz "$vexmoor" rebuild "$work/set.dat" "$work/roms" "$work/out" --zip-store
+done
+cp_wall=${wall[cp]} cp_cpu=${cpu[cp]} rb_wall=${wall[rb]} rb_cpu=${cpu[rb]}
+zip_wall=${wall[zip]} zip_cpu=${cpu[zip]} rz_wall=${wall[rz]} rz_cpu=${cpu[rz]}
 
 echo "collection: $mib MiB, $((mib / 8)) dumps of 8 MiB, page-cached; best of $runs"
 printf "%-28s %8s s wall %8s s cpu\n" "cp -r" "$cp_wall" "$cp_cpu" "vexmoor rebuild" "$rb_wall" "$rb_cpu" \

@@ -6,7 +6,9 @@
 #     dump's size, CRC-32 and SHA-1, against the same dat without the SHA-1s.
 #  2. Trimmed dumps: the same with every dump trimmed by a quarter, so the
 #     padding is summed too.
-#  3. Archives: `vexmoor audit --verify` against `7z t` on the same zip
+#  3. Cold: the loose dumps dropped from the page cache before each run,
+#     `cat` (a raw read) against the audit with the SHA-1 dat.
+#  4. Archives: `vexmoor audit --verify` against `7z t` on the same zip
 #     (deflate) and 7z (LZMA2, solid) archives, MB/s of members.
 # The checksum store is off in every run. The commands take turns, RUNS
 # rounds (default 3), best kept.
@@ -17,8 +19,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/release}
 vexmoor=$build/cli/vexmoor
 bench_scan=$build/bench/bench_scan
+drop=$build/bench/bench_drop_cache
 runs=${RUNS:-3}
-for tool in "$vexmoor" "$bench_scan" 7z zip python3; do
+for tool in "$vexmoor" "$bench_scan" "$drop" 7z zip python3 /usr/bin/time; do
   if ! command -v "$tool" >/dev/null; then
     echo "verify_cost.sh: $tool not found" >&2
     exit 1
@@ -76,6 +79,12 @@ wall_ms() {
   wall=$({ time "$@" >/dev/null 2>&1; } 2>&1)
   awk -v r="$wall" 'BEGIN { printf "%d", r * 1000 }'
 }
+# CPU time (user + system) of one run in milliseconds: on a machine shared
+# with other work the wall time stretches with the run's length, the CPU
+# time much less.
+cpu_ms() {
+  /usr/bin/time -f '%U %S' "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ printf "%d", ($1 + $2) * 1000 }'
+}
 keep_best() {  # VARIABLE MS
   if [ "${!1}" -eq 0 ] || [ "$2" -lt "${!1}" ]; then printf -v "$1" '%s' "$2"; fi
 }
@@ -85,12 +94,21 @@ audit() { "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$@"; }
 proven=$(audit --json "$work/sha1.dat" "$work/loose" | grep -o '"verified":"sha1"' | wc -l)
 echo "loose dumps proven by SHA-1: $proven"
 
+cold() { "$drop" "$work/loose" >/dev/null; wall_ms "$@"; }
+rawcold=0 sha1cold=0
+ccrc=0 csha1=0 ctcrc=0 ctsha1=0
 crc=0 sha1=0 tcrc=0 tsha1=0 zipv=0 zip7=0 szv=0 sz7=0 zipd=0 szd=0
 for ((i = 0; i < runs; i++)); do
+  keep_best ccrc "$(cpu_ms "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$work/crc.dat" "$work/loose")"
+  keep_best csha1 "$(cpu_ms "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$work/sha1.dat" "$work/loose")"
+  keep_best ctcrc "$(cpu_ms "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$work/trimmed-crc.dat" "$work/trimmed")"
+  keep_best ctsha1 "$(cpu_ms "$vexmoor" audit --no-cache --no-checksum-cache --workers 2 "$work/trimmed-sha1.dat" "$work/trimmed")"
   keep_best crc "$(wall_ms audit "$work/crc.dat" "$work/loose")"
   keep_best sha1 "$(wall_ms audit "$work/sha1.dat" "$work/loose")"
   keep_best tcrc "$(wall_ms audit "$work/trimmed-crc.dat" "$work/trimmed")"
   keep_best tsha1 "$(wall_ms audit "$work/trimmed-sha1.dat" "$work/trimmed")"
+  keep_best rawcold "$(cold sh -c 'cat "$1"/*.nds' sh "$work/loose")"
+  keep_best sha1cold "$(cold audit "$work/sha1.dat" "$work/loose")"
   keep_best zipd "$(wall_ms audit "$work/members.dat" "$work/zip")"
   keep_best zipv "$(wall_ms audit --verify "$work/members.dat" "$work/zip")"
   keep_best zip7 "$(wall_ms 7z t "$work/zip/deflate.zip")"
@@ -100,16 +118,21 @@ for ((i = 0; i < runs; i++)); do
 done
 members=$(du -sb "$work/src" | cut -f1)
 awk -v bytes="$total" -v members="$members" -v runs="$runs" -v c="$crc" -v s="$sha1" \
+    -v rc="$rawcold" -v sc="$sha1cold" -v cc="$ccrc" -v cs="$csha1" -v ctc="$ctcrc" -v cts="$ctsha1" \
     -v tc="$tcrc" -v ts="$tsha1" -v zd="$zipd" -v zv="$zipv" -v z7="$zip7" -v sd="$szd" -v sv="$szv" -v s7="$sz7" '
   function mbs(b, ms) { return ms > 0 ? b / (ms * 1000) : 0 }
   BEGIN {
     printf "page-cached, 2 workers, best of %d runs each, taking turns (process start included)\n", runs
     printf "loose dumps, %.0f MiB:\n", bytes / 1048576
-    printf "  CRC-only dat                %6d ms  %7.0f MB/s\n", c, mbs(bytes, c)
-    printf "  SHA-1 dat                   %6d ms  %7.0f MB/s   x%.2f\n", s, mbs(bytes, s), s / c
+    printf "                          wall ms     MB/s   ratio   CPU ms   ratio\n"
+    printf "  CRC-only dat             %7d  %7.0f          %7d\n", c, mbs(bytes, c), cc
+    printf "  SHA-1 dat                %7d  %7.0f   x%.2f  %7d   x%.2f\n", s, mbs(bytes, s), s / c, cs, cs / (cc > 0 ? cc : 1)
     printf "trimmed loose dumps (a quarter cut off, padded back when summed):\n"
-    printf "  CRC-only dat                %6d ms\n", tc
-    printf "  SHA-1 dat                   %6d ms                 x%.2f\n", ts, ts / tc
+    printf "  CRC-only dat             %7d                   %7d\n", tc, ctc
+    printf "  SHA-1 dat                %7d           x%.2f  %7d   x%.2f\n", ts, ts / tc, cts, cts / (ctc > 0 ? ctc : 1)
+    printf "cold (page cache dropped before each run):\n"
+    printf "  cat (raw read)           %7d  %7.0f\n", rc, mbs(bytes, rc)
+    printf "  SHA-1 dat                %7d  %7.0f   x%.2f\n", sc, mbs(bytes, sc), sc / rc
     printf "archive members, %.0f MiB unpacked:\n", members / 1048576
     printf "  zip deflate: directory read %6d ms; --verify %6d ms (%4.0f MB/s); 7z t %6d ms (%4.0f MB/s)\n",
            zd, zv, mbs(members, zv), z7, mbs(members, z7)

@@ -11,6 +11,7 @@
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "rebuild/RebuildChoice.h"
 #include "rebuild/RebuildPlan.h"
 #include "rebuild/RebuildRun.h"
 #include "scan/ScanEngine.h"
@@ -25,6 +26,7 @@ struct TRebuildArgs {
   TRebuildOptions options;
   bool dryRun = false;
   bool json = false;
+  bool verify = false;
 };
 
 // The action switches exclude each other; false on a second one.
@@ -57,6 +59,7 @@ std::optional<TRebuildArgs> ParseRebuildArgs(const Args& args) {
     else if (arg == "--pad-trimmed") parsed.options.PadTrimmed = true;
     else if (arg == "--dry-run") parsed.dryRun = true;
     else if (arg == "--json") parsed.json = true;
+    else if (arg == "--verify") parsed.verify = true;
     else if (arg == "--subfolder" && i + 1 < args.size()) ok = ParseSubfolder(args[++i], parsed.options.Subfolder);
     else if (arg.size() > 1 && arg[0] == '-') ok = false;
     else positional.push_back(arg);
@@ -122,6 +125,7 @@ int RunRebuild(const Args& args) {
   if (!parsed) return UsageError("rebuild");
   TAuditState state;
   state.CacheResults = false;
+  state.VerifyArchives = parsed->verify;
   TRomList list;
   TSortState sort;
   if (!LoadDat(state, list, sort, parsed->dat)) return 2;
@@ -130,8 +134,7 @@ int RunRebuild(const Args& args) {
     return 2;
   }
   if (!ScanFolder(state, list, sort, parsed->folder)) return 1;
-  const std::string ext = state.DatHeader.ReadString("INFO", "EXT", "");
-  TRebuildPlan plan = BuildRebuildPlan(state.Catalogue, ext, parsed->output, parsed->options);
+  TRebuildPlan plan = PlanRebuild(state, parsed->output, parsed->options);
   ProbeSources(plan);
   if (!parsed->dryRun) return Rebuild(plan, parsed->json);
   const std::string out = parsed->json ? RebuildJson(plan, nullptr) : PlanText(plan);

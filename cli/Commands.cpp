@@ -15,7 +15,7 @@ const std::vector<Command>& AllCommands() {
        RunAudit},
       {"rebuild",
        "DAT FOLDER OUTPUT [--move | --link | --symlink] [--zip | --zip-store] [--pad-trimmed] "
-       "[--subfolder region|letter] [--dry-run] [--json]",
+       "[--subfolder region|letter] [--dry-run] [--json] [--verify]",
        "scan FOLDER against DAT and copy (move, link) every found dump into OUTPUT named as the "
        "dat names it, loose or one zip per release; never replaces a file",
        RunRebuild},

@@ -4,6 +4,7 @@
 
 #include "cli/AuditOutput.h"
 #include "cli/Commands.h"
+#include "rebuild/RebuildChoice.h"
 
 namespace vexmoor::cli {
 
@@ -54,10 +55,6 @@ std::string SafeNameNote(const TRebuildStep& step) {
   return "name made safe from \"" + step.DatFileName + "\"";
 }
 
-std::string Count(const char* label, size_t count) {
-  return std::string(" ") + label + " : " + std::to_string(count) + "\n";
-}
-
 std::string Field(const char* name, const std::string& value) {
   return std::string("\"") + name + "\":" + value;
 }
@@ -92,16 +89,14 @@ std::string PlanText(const TRebuildPlan& plan) {
 
 std::string ReportText(const TRebuildPlan& plan, const TRebuildReport& report) {
   std::string text;
-  size_t counts[4] = {};
   for (size_t i = 0; i < report.Steps.size(); ++i) {
     const TStepOutcome& outcome = report.Steps[i];
-    ++counts[size_t(outcome.State)];
     text += Line({StateWord(outcome.State), plan.Steps[i].Target, outcome.Reason});
   }
+
   for (const std::string& path : report.RemovedSources) text += Line({"removed", path});
   for (const TKeptSource& kept : report.KeptSources) text += Line({"kept", kept.Path, kept.Reason});
-  return text + Count("Written", counts[0]) + Count("Already present", counts[1]) +
-         Count("Skipped", counts[2]) + Count("Failed", counts[3]);
+  return text + RebuildCountLines(CountOutcomes(report));
 }
 
 std::string RebuildJson(const TRebuildPlan& plan, const TRebuildReport* report) {

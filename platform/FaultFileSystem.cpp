@@ -191,6 +191,11 @@ void TFaultFileSystem::Rename(const std::string& from, const std::string& to) {
   Target().Rename(from, to);
 }
 
+void TFaultFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
+  Check(TFileOp::Rename, to);
+  Target().RenameNoReplace(from, to);
+}
+
 void TFaultFileSystem::Remove(const std::string& path) {
   Check(TFileOp::Remove, path);
   Target().Remove(path);

@@ -52,6 +52,7 @@ class TFaultFileSystem : public TFileSystemWrapper {
   std::unique_ptr<TWritableFile> CreateTemporary(const std::string& target,
                                                  std::string& created) override;
   void Rename(const std::string& from, const std::string& to) override;
+  void RenameNoReplace(const std::string& from, const std::string& to) override;
   void Remove(const std::string& path) override;
   std::vector<TListedEntry> List(const std::string& folder) override;
   TFileStat Stat(const std::string& path) override;

@@ -219,12 +219,19 @@ void TPendingFile::Finish() {
   }
 }
 
-void TPendingFile::Commit() {
+void TPendingFile::Commit() { Put(true); }
+
+void TPendingFile::CommitNew() { Put(false); }
+
+void TPendingFile::Put(bool replace) {
   if (!failure_.empty()) Fail(IoError("", EIO));
   if (temporary_.empty()) return;
   Finish();
   try {
-    CurrentFileSystem().Rename(temporary_, target_);
+    if (replace)
+      CurrentFileSystem().Rename(temporary_, target_);
+    else
+      CurrentFileSystem().RenameNoReplace(temporary_, requested_);
   } catch (const IoError& error) {
     Fail(error);
   }

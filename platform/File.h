@@ -118,9 +118,15 @@ class TPendingFile {
   // Flushes the temporary if Append left it open, then renames it over the
   // target. Committing twice does nothing.
   void Commit();
+  // As Commit, but only while nothing is at the target: a file that
+  // appeared there meanwhile is never replaced (TFileSystem::
+  // RenameNoReplace). Then throws IoError with EEXIST and the temporary is
+  // gone. A link at the target counts as taken, whatever TLinks says.
+  void CommitNew();
 
  private:
   void Finish();
+  void Put(bool replace);
   [[noreturn]] void Fail(const IoError& error);
   friend void CommitTogether(std::initializer_list<TPendingFile*> files);
 

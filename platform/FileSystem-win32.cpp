@@ -229,6 +229,16 @@ class TWin32FileSystem : public TFileSystem {
       ThrowFileError(TFileOp::Rename, to, LastErrno());
   }
 
+  // Without MOVEFILE_REPLACE_EXISTING a move never replaces: it fails with
+  // ERROR_ALREADY_EXISTS (or ERROR_FILE_EXISTS) when `to` is taken.
+  void RenameNoReplace(const std::string& from, const std::string& to) override {
+    const std::wstring source = WidePath(from), target = WidePath(to);
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) ThrowFileError(TFileOp::Rename, to, EEXIST);
+    ThrowFileError(TFileOp::Rename, to, ErrnoFromWin32(error));
+  }
+
   void Remove(const std::string& path) override {
     const std::wstring wide = WidePath(path);
     if (::DeleteFileW(wide.c_str())) return;

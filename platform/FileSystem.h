@@ -118,6 +118,13 @@ class TFileSystem {
                                                          std::string& created) = 0;
   // Renames `from` to `to`, replacing `to`.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Renames `from` to `to` only while nothing is at `to` (a file, a folder,
+  // a link even if it leads nowhere), in one step of the system's, so a
+  // file that appears at `to` meanwhile is never replaced: then throws
+  // IoError with EEXIST and nothing changes. Where the file system cannot
+  // rename so, `to` is made a second name of the file (which fails the same
+  // way when taken) and `from` removed.
+  virtual void RenameNoReplace(const std::string& from, const std::string& to) = 0;
   // Removes a file; one that is not there is no error.
   virtual void Remove(const std::string& path) = 0;
   // The entries of `folder` as TListedEntry tells ("." and ".." left out),
@@ -173,6 +180,9 @@ class TFileSystemWrapper : public TFileSystem {
     return target_.CreateTemporary(target, created);
   }
   void Rename(const std::string& from, const std::string& to) override { target_.Rename(from, to); }
+  void RenameNoReplace(const std::string& from, const std::string& to) override {
+    target_.RenameNoReplace(from, to);
+  }
   void Remove(const std::string& path) override { target_.Remove(path); }
   std::vector<TListedEntry> List(const std::string& folder) override { return target_.List(folder); }
   TFileStat Stat(const std::string& path) override { return target_.Stat(path); }

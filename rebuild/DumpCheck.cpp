@@ -1,6 +1,6 @@
 #include "rebuild/DumpCheck.h"
 
-#include <vector>
+#include <memory>
 
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -13,16 +13,15 @@ namespace vexmoor {
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{1} << 20;
-
 template <typename Reader>
-TDumpSum SumAll(Reader& reader) {
-  std::vector<char> block(kBlockBytes);
+TDumpSum SumAll(Reader& reader, const TBlockPump& pump) {
+  const auto block = std::make_unique_for_overwrite<char[]>(kRebuildBlockBytes);
   TDumpSum sum;
   for (;;) {
-    const size_t got = reader.Read(block.data(), block.size());
+    const size_t got = reader.Read(block.get(), kRebuildBlockBytes);
     if (got == 0) return sum;
-    sum.Crc = Crc32(block.data(), got, sum.Crc);
+    if (pump) pump();
+    sum.Crc = Crc32(block.get(), got, sum.Crc);
     sum.Size += got;
   }
 }
@@ -36,24 +35,24 @@ std::optional<uint64_t> ReleaseImageSize(const TDumpSum& sum, const TRebuildStep
   return std::nullopt;
 }
 
-TDumpSum SumFile(const std::string& path) {
+TDumpSum SumFile(const std::string& path, const TBlockPump& pump) {
   TInputFile file(path);
   file.AdviseSequential();
-  return SumAll(file);
+  return SumAll(file, pump);
 }
 
-TDumpSum SumOnlyMember(const std::string& path) {
+TDumpSum SumOnlyMember(const std::string& path, const TBlockPump& pump) {
   TArchiveCursor cursor(path);
   std::string name;
   uint64_t size = 0;
   if (!cursor.NextFile(name, size)) throw FormatError("\"" + path + "\" holds no file");
-  const TDumpSum sum = SumAll(cursor);
+  const TDumpSum sum = SumAll(cursor, pump);
   if (cursor.NextFile(name, size)) throw FormatError("\"" + path + "\" holds more than one file");
   return sum;
 }
 
-bool TargetHoldsRelease(const TRebuildStep& step, bool zip) {
-  const TDumpSum sum = zip ? SumOnlyMember(step.Target) : SumFile(step.Target);
+bool TargetHoldsRelease(const TRebuildStep& step, bool zip, const TBlockPump& pump) {
+  const TDumpSum sum = zip ? SumOnlyMember(step.Target, pump) : SumFile(step.Target, pump);
   return ReleaseImageSize(sum, step).has_value();
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "rebuild/DumpCheck.h"
 #include "rebuild/RebuildPlan.h"
 
 namespace vexmoor {
@@ -51,6 +52,10 @@ struct TRebuildCallbacks {
   // Set from another thread or a callback to stop after the current block;
   // the step under way leaves no target behind.
   const std::atomic<bool>* Cancel = nullptr;
+  // Called between two blocks of every read and write (kRebuildBlockBytes
+  // apart) and between steps: a window pumps its events here, so it stays
+  // responsive and its Cancel can set the flag.
+  TBlockPump Pump;
 };
 
 // Looks at each source: a loose file's size, an archive's members (the

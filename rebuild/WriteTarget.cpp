@@ -1,5 +1,6 @@
 #include "rebuild/WriteTarget.h"
 
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -7,7 +8,6 @@
 #include "platform/DiskPlace.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
-#include "platform/FileSystem.h"
 #include "platform/Path.h"
 #include "platform/ProgramFolder.h"
 #include "rebuild/SourceReader.h"
@@ -18,8 +18,6 @@
 namespace vexmoor {
 
 namespace {
-
-constexpr size_t kBlockBytes = size_t{1} << 20;
 
 // Where the bytes go: straight into the temporary, or through a zip.
 class TTargetSink {
@@ -46,19 +44,29 @@ class TTargetSink {
   TDumpSum sum_;
 };
 
-void CheckCancel(const std::atomic<bool>* cancel) {
-  if (cancel && cancel->load()) throw TRebuildCancelled{};
-}
+// Between two blocks: the window's turn, then the cancel flag.
+class TBetweenBlocks {
+ public:
+  TBetweenBlocks(const std::atomic<bool>* cancel, const TBlockPump& pump) : cancel_(cancel), pump_(pump) {}
+  void operator()() const {
+    if (pump_) pump_();
+    if (cancel_ && cancel_->load()) throw TRebuildCancelled{};
+  }
+
+ private:
+  const std::atomic<bool>* cancel_;
+  const TBlockPump& pump_;
+};
 
 std::string HexSum(const TDumpSum& sum) {
   return "CRC " + HexLong(sum.Crc) + ", " + std::to_string(sum.Size) + " bytes";
 }
 
 // The 0xFF run that makes a trimmed dump its full image again.
-void Pad(TTargetSink& sink, uint64_t fullSize, const std::atomic<bool>* cancel) {
-  const std::string block(kBlockBytes, '\xFF');
+void Pad(TTargetSink& sink, uint64_t fullSize, const TBetweenBlocks& between) {
+  const std::string block(kRebuildBlockBytes, '\xFF');
   while (sink.Sum().Size < fullSize) {
-    CheckCancel(cancel);
+    between();
     sink.Write(std::string_view(block).substr(0, size_t(std::min<uint64_t>(block.size(), fullSize - sink.Sum().Size))));
   }
 }
@@ -72,29 +80,33 @@ std::string Absolute(const std::string& path) {
 }  // namespace
 
 TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
-                      const std::atomic<bool>* cancel) {
+                      const std::atomic<bool>* cancel, const TBlockPump& pump) {
+  const TBetweenBlocks between(cancel, pump);
   TSourceReader reader(step.Source.Path, step.Source.Member);
   TPendingFile pending(step.Target);
   TTargetSink sink(pending, plan, step);
-  std::vector<char> block(kBlockBytes);
+  const auto block = std::make_unique_for_overwrite<char[]>(kRebuildBlockBytes);
   for (;;) {
-    CheckCancel(cancel);
-    const size_t got = reader.Read(block.data(), block.size());
+    between();
+    const size_t got = reader.Read(block.get(), kRebuildBlockBytes);
     if (got == 0) break;
-    sink.Write(std::string_view(block.data(), got));
+    sink.Write(std::string_view(block.get(), got));
   }
   const TDumpSum source = sink.Sum();
   const std::optional<uint64_t> fullSize = ReleaseImageSize(source, step);
   if (!fullSize)
     throw TStepRefused("the source is no longer the release (" + HexSum(source) + ")");
-  if (plan.Options.PadTrimmed) Pad(sink, *fullSize, cancel);
+  if (plan.Options.PadTrimmed) Pad(sink, *fullSize, between);
   sink.Finish();
-  CheckCancel(cancel);
-  // A file that appeared meanwhile is not replaced.
-  if (CurrentFileSystem().Stat(step.Target).Type != TFileType::Missing)
+  between();
+  // A file that appeared meanwhile, even in the instant before the rename,
+  // is not replaced: the rename itself refuses a taken name.
+  try {
+    pending.CommitNew();
+  } catch (const IoError& error) {
+    if (error.SystemError() != EEXIST) throw;
     throw TStepRefused("a file appeared at the target while it was written");
-  pending.Commit();
-  SyncFolder(PathFolder(step.Target));
+  }
   return sink.Sum();
 }
 
@@ -107,7 +119,6 @@ void LinkTarget(const TRebuildPlan& plan, const TRebuildStep& step) {
     CreateHardLink(step.Source.Path, step.Target);
   else
     CreateSymbolicLink(Absolute(step.Source.Path), step.Target);
-  SyncFolder(PathFolder(step.Target));
 }
 
 }  // namespace vexmoor

@@ -93,7 +93,12 @@ void ReadLooseDump(TInputFile& file, const TFileStamp& stamp, const TScanMasks& 
   // read in one pass by this thread, every byte summed by all at once.
   const uint8_t kinds = masks.Verify ? masks.Verify->KindsToRead(stamp.Size) : 0;
   std::optional<THasher> hasher;
-  if (kinds) hasher.emplace(kinds);
+  if (kinds) {
+    hasher.emplace(kinds);
+    // Read ahead while this thread hashes: on a disk the hashing then hides
+    // behind the read.
+    file.AdviseSequential();
+  }
   if (!hasher && helpers && WorthStriping(stamp.Size, helpers->StripeBytes())) {
     result.Crc = SharedFileCrc32(file, stamp.Size, *helpers, abandon);
     // For the trimmed-image test. Should the file change meanwhile, the

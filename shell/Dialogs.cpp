@@ -1,5 +1,6 @@
 #include "shell/Dialogs.h"
 
+#include <QDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QUrl>
@@ -98,6 +99,18 @@ QString TDialogs::ChooseFolder(QWidget* owner, const QString& caption, const QSt
   // button accepts whatever the box holds.
   return QFileDialog::getExistingDirectory(owner, caption, startFolder,
                                            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+}
+
+bool TDialogs::ExecForm(QDialog& form) {
+  TDialogRequest request{TDialogKind::Form, form.windowTitle(), {}, {}, {}, {}, 0};
+  if (const auto answer = TakeScripted(request)) {
+    if (!answer->Fill) return false;
+    form.setResult(QDialog::Rejected);
+    answer->Fill(form);
+    if (answer->Button == QMessageBox::Ok) form.accept();
+    return form.result() == QDialog::Accepted;
+  }
+  return form.exec() == QDialog::Accepted;
 }
 
 void TDialogs::ShowFolder(const QString& folder) {

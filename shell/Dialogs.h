@@ -8,25 +8,31 @@
 //   window.PickItemClick();
 //   TDialogs::Shown();                                 // what was asked, in order
 //
+//   TDialogs::Answer(TDialogAnswer::Form([](QDialog& d) { ... }));
+//                                                      // the next form of our own is
+//                                                      // filled in by the test, then OK'd
+//
 // While scripted, each dialog takes the next queued answer; with none
 // queued, a message box answers its first button (OK) and a file or folder
-// dialog is cancelled. Answers are taken in order, whatever the dialog
+// dialog or a form is cancelled. Answers are taken in order, whatever the dialog
 // (a queued folder answer given to a message box counts as its default).
 #pragma once
 
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 namespace vexmoor::shell {
 
 // ShowFolder: a folder handed to the desktop's file manager (no answer).
-enum class TDialogKind { Message, OpenFile, SaveFile, Folder, ShowFolder };
+enum class TDialogKind { Message, OpenFile, SaveFile, Folder, ShowFolder, Form };
 
 // A message box: text, caption, buttons, and either a standard icon or one of
 // the program's own icons (IconId: 100, 932, 964, see MessageBoxWithIcon).
@@ -53,11 +59,17 @@ struct TDialogAnswer {
   QString Path;         // empty: cancelled
   int FilterIndex = 0;  // 0-based entry of the filter list
   QMessageBox::StandardButton Button = QMessageBox::NoButton;
+  // A form's answer: sets the form's widgets as a user would; the form is
+  // then accepted (Button Ok) or rejected (Cancel).
+  std::function<void(QDialog&)> Fill;
 
-  static TDialogAnswer File(const QString& path, int filterIndex = 0) { return {path, filterIndex, {}}; }
-  static TDialogAnswer Folder(const QString& path) { return {path, 0, {}}; }
+  static TDialogAnswer File(const QString& path, int filterIndex = 0) { return {path, filterIndex, {}, {}}; }
+  static TDialogAnswer Folder(const QString& path) { return {path, 0, {}, {}}; }
   static TDialogAnswer Cancel() { return {}; }
-  static TDialogAnswer Press(QMessageBox::StandardButton button) { return {{}, 0, button}; }
+  static TDialogAnswer Press(QMessageBox::StandardButton button) { return {{}, 0, button, {}}; }
+  static TDialogAnswer Form(std::function<void(QDialog&)> fill, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    return {{}, 0, button, std::move(fill)};
+  }
 };
 
 // A chosen file and the filter entry (0-based) it was chosen through.
@@ -88,6 +100,12 @@ class TDialogs {
   // The folder chooser with an edit box for typing a path, starting in
   // `startFolder`. Empty when cancelled.
   static QString ChooseFolder(QWidget* owner, const QString& caption, const QString& startFolder);
+
+  // Runs a form of our own (a QDialog) modally; true when it was accepted.
+  // While scripted, the next answer fills the form in and accepts it (Ok)
+  // or rejects it; a form whose own checks refuse the answer (it stays
+  // open: not accepted) counts as cancelled.
+  static bool ExecForm(QDialog& form);
 
   // Opens `folder` in the desktop's file manager (QDesktopServices). While
   // scripted nothing opens: the request is recorded (its StartPath is the

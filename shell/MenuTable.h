@@ -32,6 +32,8 @@ inline constexpr TMenuEntry kMainMenu[] = {
     {1, TMenuKind::Separator, "", "", "", -1, true},
     {1, TMenuKind::Command, "SaveListItem", "Save Lists...", "", 2, false},
     {1, TMenuKind::Command, "FixDatItem", "Export Fix-Dat", "", 3, false},
+    // Enabled after a scan that found dumps at known places (formMain).
+    {1, TMenuKind::Command, "RebuildItem", "Rebuild Set...", "", -1, true},
     {1, TMenuKind::Separator, "", "", "", -1, true},
     {1, TMenuKind::Submenu, "OptionsMenu", "&Options", "", 4, true},
     {2, TMenuKind::Check, "CacheItem", "&Cache Results", "", 5, true},

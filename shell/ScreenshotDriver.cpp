@@ -1,8 +1,9 @@
-// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other]]
+// moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other|rebuild]]
 // Drives the real main window for the README's picture: loads a copy of DAT
 // (so the cache file lands beside the copy), scans ROM_FOLDER, selects two
 // rows and saves the window as a PNG; with "other", one scan of ROM_FOLDER
-// and the tab of the folder's other files, sorted by kind. A developer tool, not installed; it
+// and the tab of the folder's other files, sorted by kind; with "rebuild",
+// the "Rebuild Set" dialog over one scan's finds. A developer tool, not installed; it
 // keeps its settings in a temporary folder of its own.
 #include <QApplication>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include "shell/OtherFilesView.h"
 #include "shell/RomListModel.h"
 #include "shell/formMain.h"
+#include "shell/formRebuild.h"
 
 namespace {
 
@@ -42,11 +44,20 @@ int ShowOtherFiles(vexmoor::shell::TMainForm& form, const QString& dat, const QS
   return Save(form, out);
 }
 
+int ShowRebuildDialog(vexmoor::shell::TMainForm& form, const QString& dat, const QString& roms,
+                      const QString& out, const QString& output) {
+  form.OpenDat(dat, vexmoor::TDatLoader::QuenDat);
+  form.ScanFolder(roms);
+  vexmoor::shell::TRebuildForm dialog(&form, vexmoor::RebuildOfferFor(form.State().Catalogue), output);
+  dialog.show();
+  return Save(dialog, out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 6 && argc != 7) {
-    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other]]\n");
+    std::fprintf(stderr, "usage: moorscan-screenshot DAT ROM_FOLDER OUT.png [WIDTH HEIGHT [other|rebuild]]\n");
     return 2;
   }
   QTemporaryDir home;
@@ -65,6 +76,8 @@ int main(int argc, char** argv) {
   vexmoor::shell::TMainForm form(folder);
   if (argc >= 6) form.resize(args[4].toInt(), args[5].toInt());
   form.show();
+  if (argc == 7 && args[6] == QStringLiteral("rebuild"))
+    return ShowRebuildDialog(form, dat, roms, out, home.filePath(QStringLiteral("rebuilt")));
   if (argc == 7) return ShowOtherFiles(form, dat, roms, out);
   // Every status at once: a first scan fills the cache, so after the reload
   // its finds are cached; a second scan of one subfolder finds some again

@@ -31,6 +31,7 @@
 #include "platform/Path.h"
 #include "platform/qt/FileTypes.h"
 #include "platform/qt/Settings.h"
+#include "rebuild/RebuildChoice.h"
 #include "reports/FixDat.h"
 #include "reports/HaveMissLists.h"
 #include "reports/ReportNotices.h"
@@ -55,6 +56,7 @@
 #include "shell/RomListModel.h"
 #include "shell/ShownText.h"
 #include "shell/StatusPanel.h"
+#include "shell/formRebuild.h"
 #include "updater/formUpdate.h"
 
 namespace vexmoor::shell {
@@ -75,6 +77,7 @@ const THandlerEntry kHandlers[] = {
     {"ScanItem", &TMainForm::ScanItemClick},
     {"SaveListItem", &TMainForm::SaveListItemClick},
     {"FixDatItem", &TMainForm::FixDatItemClick},
+    {"RebuildItem", &TMainForm::RebuildItemClick},
     {"UpdateItem", &TMainForm::UpdateItemClick},
     {"ExitItem", &TMainForm::ExitItemClick},
     {"CancelItem", &TMainForm::CancelItemClick},
@@ -155,6 +158,7 @@ void TMainForm::BuildWindow() {
   setCentralWidget(tabs_);
   BuildStatusBar();
   BuildContextMenu();
+  EnableRebuild();
 
   resize(581, 350);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -353,6 +357,7 @@ void TMainForm::DatChanged() {
   SetPanel(1, " Missing : n/a");
   ShowCounts();
   datLabel_->setText(Shown(LoadedDatText(state_)));
+  EnableRebuild();
   recentDats_ = AddRecentDat(recentDats_, state_.DatPath);
   RebuildRecentMenu();
   UpdateSortArrow(SortKeyColumn(state_.DatHeader) + 1);
@@ -578,7 +583,13 @@ void TMainForm::SetScanning(bool running) {
   pathsDone_ = pathsKnown_ = 0;
   progress_->setRange(0, 0);  // busy until the walk knows its first paths
   progress_->setVisible(running);
+  EnableRebuild();
   emit scanRunningChanged(running);
+}
+
+void TMainForm::EnableRebuild() {
+  Action(QStringLiteral("RebuildItem"))
+      ->setEnabled(!state_.ScanRunning && RebuildOfferFor(state_.Catalogue).Releases > 0);
 }
 
 void TMainForm::ShowProgress() {
@@ -607,6 +618,54 @@ void TMainForm::FixDatItemClick() {
   if (path.isEmpty()) return;
   SaveFixDat(state_, list_, FileBytes(path));
   SetPanel(2, FixDatWrittenText(FixDatEntryCount(CountByStatus(state_.Catalogue)), FileBytes(path)));
+}
+
+void TMainForm::RebuildItemClick() {
+  if (state_.ScanRunning) return;
+  const TRebuildOffer offer = RebuildOfferFor(state_.Catalogue);
+  if (offer.Releases == 0) return;
+  const std::optional<TRebuildChoiceMade> choice = AskRebuild(this, offer, rebuildFolder_);
+  if (!choice) return;
+  rebuildFolder_ = choice->Output;
+  TRebuildPlan plan = PlanRebuild(state_, FileBytes(choice->Output), choice->Options);
+  ProbeSources(plan);
+  CheckFreeSpace(plan);
+  // The rebuild counts as a scan while it runs: the menus that would load,
+  // scan or rebuild are disabled, a drop or a load is refused, and Cancel
+  // (or closing the window) sets the flag it stops at.
+  cancelRequested_ = false;
+  state_.ScanRunning = true;
+  SetScanning(true);
+  TPumpThrottle throttle;
+  std::string stepText;
+  TRebuildCallbacks callbacks;
+  callbacks.Cancel = &cancelRequested_;
+  callbacks.StepStarted = [this, &stepText](size_t position, size_t count, const TRebuildStep& step) {
+    pathsDone_ = position;
+    pathsKnown_ = count;
+    stepText = " Rebuilding " + step.Name;
+  };
+  callbacks.Pump = [this, &throttle, &stepText] {
+    if (!throttle.Due()) return;
+    SetPanel(2, stepText);
+    ShowProgress();
+    QCoreApplication::processEvents();
+  };
+  TRebuildReport report;
+  try {
+    report = RunRebuild(plan, callbacks);
+  } catch (...) {
+    state_.ScanRunning = false;
+    SetScanning(false);
+    throw;
+  }
+  state_.ScanRunning = false;
+  SetScanning(false);
+  SetPanel(2, RebuildStatusText(report));
+  // A window closed meanwhile shows no summary after it has gone.
+  if (!isVisible()) return;
+  TDialogs::Message(this, {Shown(RebuildSummaryText(plan, report)), QStringLiteral("Rebuild Set"),
+                           QMessageBox::Information, 0, QMessageBox::Ok});
 }
 
 std::vector<bool> TMainForm::SelectedOrCurrentRows() const {

@@ -109,6 +109,10 @@ class TMainForm : public QMainWindow {
   void ScanItemClick();
   void SaveListItemClick();
   void FixDatItemClick();
+  // "Rebuild Set...": the dialog (shell/formRebuild.h), then the rebuild of
+  // the last scan's finds with the scan's progress bar and Cancel, then its
+  // summary.
+  void RebuildItemClick();
   void CopyItemClick();
   void CancelItemClick();
   void ExitItemClick();
@@ -166,6 +170,9 @@ class TMainForm : public QMainWindow {
   const TRomItem* CurrentItem() const;
   void SetPanel(int panel, const std::string& text);
   void SetScanning(bool running);
+  // "Rebuild Set..." is enabled while nothing runs and the last scan found
+  // dumps at known places.
+  void EnableRebuild();
   void ShowProgress();
   TChecksumStore* ChecksumStore();
   void OpenUrl(const char* url);
@@ -185,6 +192,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TChecksumStore> checksums_;
   std::vector<std::string> storeNotices_;
   QString scanFolder_;  // where the folder chooser starts and what it returned last
+  QString rebuildFolder_;  // the rebuild's output chosen last
 
   std::vector<std::string> recentDats_;  // newest first
   // The scan's progress, shown at the next pump (a repaint per path would

@@ -110,6 +110,12 @@ TEST_F(AuditTest, Sha1DatMarksHowEachDumpWasProvenAndNamesTheTwin) {
   text = RunCli("audit --no-cache --verify " + args);
   EXPECT_NE(text.out.find("\tfound\tz.nds\t" + member + " [SHA-1 verified]\n"), std::string::npos) << text.out;
   dir_.Write("roms/real.nds", real);
+  // The rebuild's scan is the same: the twin is never taken for the release.
+  const auto plan = RunCli("rebuild --dry-run --verify " + args + " " + ShellQuote(dir_ / "out"));
+  EXPECT_EQ(plan.exitCode, 0) << plan.err;
+  EXPECT_NE(plan.out.find(dir_ / "roms/real.nds"), std::string::npos) << plan.out;
+  EXPECT_NE(plan.out.find(member), std::string::npos) << plan.out;
+  EXPECT_EQ(plan.out.find("twin.nds"), std::string::npos) << plan.out;
   const auto json = RunCli("audit --no-cache --json " + args);
   EXPECT_NE(json.out.find("\"location\":" + cli::JsonString(dir_ / "roms/real.nds") + ",\"verified\":\"sha1\"}"),
             std::string::npos) << json.out;

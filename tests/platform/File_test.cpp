@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -130,6 +131,41 @@ TEST_F(WriteFileAtomicallyTest, ReadWholeFileReadsEverything) {
   const std::string data(300000, 'z');
   EXPECT_EQ(ReadWholeFile(dir_.Write("big", data)), data);
   EXPECT_THROW(ReadWholeFile(dir_ / "missing"), FileOpenError);
+}
+
+// The rename race: a file that appears at the target after every check and
+// before the rename is never replaced, whatever it is.
+TEST_F(WriteFileAtomicallyTest, ANewCommitNeverReplacesWhatAppearedAtTheTarget) {
+  {
+    TPendingFile pending(dir_ / "new.nds");
+    pending.Append("ours");
+    pending.CommitNew();
+  }
+  EXPECT_EQ(test::ReadFile(dir_ / "new.nds"), "ours");
+  std::vector<std::string> taken = {dir_ / "taken.nds"};
+#ifndef _WIN32
+  // A link that leads nowhere is a name taken all the same.
+  ASSERT_EQ(::symlink((dir_ / "nowhere").c_str(), (dir_ / "dangling.nds").c_str()), 0);
+  taken.push_back(dir_ / "dangling.nds");
+#endif
+  for (const std::string& target : taken) {
+    TPendingFile pending(target);
+    pending.Append("ours");
+    if (target == dir_ / "taken.nds") dir_.Write("taken.nds", "theirs");  // after the temporary began
+    try {
+      pending.CommitNew();
+      ADD_FAILURE() << target << " was replaced";
+    } catch (const IoError& error) {
+      EXPECT_EQ(error.SystemError(), EEXIST) << target;
+    }
+  }
+  EXPECT_EQ(test::ReadFile(dir_ / "taken.nds"), "theirs");
+#ifndef _WIN32
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "dangling.nds"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+#endif
+  // No temporary is left behind.
+  for (const std::string& name : Names(dir_.Path())) EXPECT_FALSE(IsOwnTemporaryName(name)) << name;
 }
 
 }  // namespace

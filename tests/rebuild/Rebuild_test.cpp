@@ -224,5 +224,33 @@ TEST_F(RebuildSetTest, ASourceChangedSinceTheScanIsNotWritten) {
   EXPECT_TRUE(Exists(Roms() + "/c.nds"));
 }
 
+// The rename race: another program puts a file at the target after the
+// run saw it missing, while the dump is written. It is never replaced, on
+// copy or move, and the move keeps the source.
+TEST_F(RebuildSetTest, AFileThatAppearsAtTheTargetDuringTheWriteIsNeverReplaced) {
+  for (const TRebuildAction action : {TRebuildAction::Copy, TRebuildAction::Move}) {
+    fs::remove_all(Out());
+    const std::string data = Release("1", "Raced Game", Dump("raced"));
+    dir_.Write("roms/raced.nds", data);
+    const TRebuildPlan plan = Plan(With(action));
+    ASSERT_EQ(plan.Steps.size(), 1u);
+    int pumps = 0;
+    TRebuildCallbacks callbacks;
+    // The first pump comes before the step looks at its target, the second
+    // once the write has begun.
+    callbacks.Pump = [&] {
+      if (++pumps == 2) dir_.Write("out/Raced Game.nds", "theirs");
+    };
+    const TRebuildReport report = RunRebuild(plan, callbacks);
+    ASSERT_GE(pumps, 2);
+    EXPECT_EQ(report.Steps[0].State, TStepState::Skipped);
+    EXPECT_EQ(report.Steps[0].Reason, "a file appeared at the target while it was written");
+    EXPECT_EQ(ReadFile(OutFile("Raced Game.nds")), "theirs");
+    EXPECT_EQ(ReadFile(Roms() + "/raced.nds"), data);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Out()), fs::directory_iterator()), 1);
+    state_.Catalogue.Clear();
+  }
+}
+
 }  // namespace
 }  // namespace vexmoor

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -46,6 +47,14 @@ class TWindowFolder {
 
 // The repository's examples folder.
 inline QString ExamplesFolder() { return QStringLiteral(VEXMOOR_SOURCE_DIR "/examples/"); }
+
+// Writes the sample rom folder for examples/sample-ds.qdat into `folder`
+// (scripts/make-sample-roms.py); false when python3 cannot.
+inline bool WriteSampleRoms(const QString& folder) {
+  QProcess generator;
+  generator.start(QStringLiteral("python3"), {QStringLiteral(VEXMOOR_SOURCE_DIR "/scripts/make-sample-roms.py"), folder});
+  return generator.waitForFinished(60000) && generator.exitCode() == 0;
+}
 
 // Runs `TestClass` with XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME in
 // a fresh temporary folder and every dialog answered by the seam.

@@ -90,11 +90,7 @@ class TScanWindowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QProcess generator;
-    generator.start(QStringLiteral("python3"), {QStringLiteral(VEXMOOR_SOURCE_DIR "/scripts/make-sample-roms.py"),
-                                                RomFolder()});
-    if (!generator.waitForFinished(60000) || generator.exitCode() != 0)
-      QSKIP("python3 cannot write the sample rom folder");
+    if (!test::WriteSampleRoms(RomFolder())) QSKIP("python3 cannot write the sample rom folder");
   }
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();

@@ -1,0 +1,109 @@
+#include "rebuild/RebuildChoice.h"
+
+#include <gtest/gtest.h>
+
+#include "catalogue/LoadedDat.h"
+
+namespace vexmoor {
+namespace {
+
+TRomItem& Add(TCatalogue& catalogue, const std::string& name, int32_t status, const std::string& location,
+              const std::string& member = "") {
+  TRomItem& item = catalogue.Append();
+  item.Index = std::to_string(catalogue.Count());
+  item.Name = name;
+  item.Status = status;
+  item.StatusText = location;
+  item.Member = member;
+  return item;
+}
+
+TEST(RebuildChoice, OfferCountsWhatTheScanFoundAtKnownPlaces) {
+  TCatalogue catalogue;
+  Add(catalogue, "Loose", StatusFound, "/roms/a.nds");
+  Add(catalogue, "Trimmed", StatusFound, "/roms/b.nds").Trimmed = true;
+  Add(catalogue, "Zipped", StatusFound, "/roms/c.zip\\c.nds", "c.nds");
+  Add(catalogue, "Cached", StatusCached, "Cached");
+  Add(catalogue, "Missing", StatusMissing, "");
+  Add(catalogue, "Bad", StatusBad, "/roms/d.nds");
+  const TRebuildOffer offer = RebuildOfferFor(catalogue);
+  EXPECT_EQ(offer.Releases, 3u);
+  EXPECT_EQ(offer.Loose, 2u);
+  EXPECT_EQ(offer.Trimmed, 1u);
+  EXPECT_EQ(offer.Cached, 1u);
+  EXPECT_EQ(offer.Actions, (std::vector<TRebuildAction>{TRebuildAction::Copy, TRebuildAction::Move,
+                                                        TRebuildAction::HardLink, TRebuildAction::SymbolicLink}));
+  EXPECT_EQ(RebuildOfferText(offer),
+            "3 releases found: 2 loose, 1 in archives, 1 trimmed.\n"
+            "1 release known only from the cache file is left out: their place is not known. "
+            "Scan again with Cache Results off to include it.");
+  // The plan takes exactly the releases the offer counts.
+  TLoadedDat dat;
+  dat.Catalogue = catalogue;
+  EXPECT_EQ(PlanRebuild(dat, "/out", {}).Steps.size(), offer.Releases);
+}
+
+// Only archive members found: a link has nothing it could take, so none is
+// offered; a catalogue with nothing found offers nothing to rebuild.
+TEST(RebuildChoice, LinksAreOfferedOnlyForLooseDumps) {
+  TCatalogue catalogue;
+  Add(catalogue, "Zipped", StatusFound, "/roms/c.zip\\c.nds", "c.nds");
+  const TRebuildOffer offer = RebuildOfferFor(catalogue);
+  EXPECT_EQ(offer.Actions, (std::vector<TRebuildAction>{TRebuildAction::Copy, TRebuildAction::Move}));
+  EXPECT_EQ(RebuildOfferText(offer), "1 release found: 0 loose, 1 in archives.");
+  EXPECT_EQ(RebuildOfferFor(TCatalogue()).Releases, 0u);
+}
+
+TEST(RebuildChoice, ALinkIsNeitherZippedNorPaddedAndAnOutputIsNeeded) {
+  EXPECT_TRUE(ZipAllowed(TRebuildAction::Move));
+  EXPECT_FALSE(ZipAllowed(TRebuildAction::HardLink));
+  EXPECT_FALSE(PadAllowed(TRebuildAction::SymbolicLink));
+  TRebuildOptions options;
+  EXPECT_EQ(RebuildChoiceProblem("/out", options), "");
+  EXPECT_EQ(RebuildChoiceProblem("  ", options), "Choose the folder to rebuild into.");
+  options.Action = TRebuildAction::SymbolicLink;
+  options.Zip = true;
+  EXPECT_EQ(RebuildChoiceProblem("/out", options), "A link cannot be zipped.");
+  options.Zip = false;
+  options.PadTrimmed = true;
+  EXPECT_EQ(RebuildChoiceProblem("/out", options), "A link cannot be padded.");
+}
+
+// The dat names its files with EXT when it names no rom.
+TEST(RebuildChoice, PlanTakesTheDatsExtension) {
+  TLoadedDat dat;
+  dat.DatHeader.SetString("INFO", "EXT", "nds");
+  Add(dat.Catalogue, "Alpha", StatusFound, "/roms/a.bin");
+  EXPECT_EQ(PlanRebuild(dat, "/out", {}).Steps.at(0).Target, "/out/Alpha.nds");
+}
+
+TEST(RebuildChoice, SummaryCountsThenGivesEachReasonThenTheSources) {
+  TRebuildPlan plan;
+  TRebuildReport report;
+  const char* names[] = {"A", "B", "C", "D", "E"};
+  for (const char* name : names) {
+    TRebuildStep step;
+    step.Name = name;
+    plan.Steps.push_back(step);
+  }
+  report.Steps = {{TStepState::Written, ""},
+                  {TStepState::Present, ""},
+                  {TStepState::Skipped, "another file is in the way"},
+                  {TStepState::Skipped, "it lies inside an archive"},
+                  {TStepState::Failed, "No space left on device"}};
+  report.RemovedSources = {"/roms/a.nds"};
+  report.KeptSources = {{"/roms/c.zip", "the archive holds other files"}};
+  EXPECT_EQ(RebuildStatusText(report), " Rebuilt: 1 written, 1 already present, 2 skipped, 1 failed.");
+  EXPECT_EQ(RebuildSummaryText(plan, report, 1),
+            " Written : 1\n Already present : 1\n Skipped : 2\n Failed : 1\n"
+            "\nFailed:\nE: No space left on device\n"
+            "\nSkipped:\nC: another file is in the way\n... and 1 more\n"
+            "\nSources removed: 1\n"
+            "\nSources kept:\n/roms/c.zip: the archive holds other files");
+  report.Cancelled = true;
+  EXPECT_EQ(RebuildStatusText(report).rfind(" Rebuild cancelled: 1 written", 0), 0u);
+  EXPECT_EQ(RebuildSummaryText(plan, report).rfind("The rebuild was cancelled", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vexmoor
