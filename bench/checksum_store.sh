@@ -19,15 +19,10 @@ bench_scan=$build/bench/bench_scan
 drop=$build/bench/bench_drop_cache
 runs=${RUNS:-3}
 small=${SMALL:-100000}
-for tool in "$vexmoor" "$bench_scan" "$drop" rhash python3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "checksum_store.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$bench_scan" "$drop" rhash python3
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 export XDG_CACHE_HOME=$work/cache
 store=$XDG_CACHE_HOME/vexmoor/checksums.sqlite3
 

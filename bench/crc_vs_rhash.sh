@@ -10,12 +10,8 @@ vexmoor=${1:-$(dirname "$0")/../build/release/cli/vexmoor}
 folder=${VEXMOOR_BENCH_DIR:-/tmp}
 runs=${RUNS:-5}
 size=$((1 << 30))
-for tool in "$vexmoor" rhash; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "crc_vs_rhash.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" rhash
 
 # A fresh file each run, written through the page cache so all of it is
 # there, and removed afterwards so no gigabyte is left behind.

@@ -9,12 +9,8 @@ set -euo pipefail
 build=${1:-$(dirname "$0")/../build/release}
 vexmoor=$build/cli/vexmoor
 bench_cmpread=$build/bench/bench_cmpread
-for tool in "$vexmoor" "$bench_cmpread" /usr/bin/time 7z; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "reader_scale.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$bench_cmpread" /usr/bin/time 7z
 
 "$bench_cmpread" --benchmark_filter='70000|100Volumes|SevenZipOf' --benchmark_min_time=0.01
 dir=${VEXMOOR_BENCH_DIR:-/tmp}/vexmoor-cmpread-bench

@@ -15,12 +15,10 @@ build=${1:-$(dirname "$0")/../build/release}
 vexmoor=$build/cli/vexmoor
 runs=${RUNS:-3}
 mib=${MIB:-1024}
-for tool in "$vexmoor" zip python3 /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "rebuild_vs_cp.sh: $tool not found" >&2; exit 1; }
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" zip python3 /usr/bin/time
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 export XDG_CACHE_HOME=$work/cache
 python3 - "$work" "$mib" <<'PY'
 import os, random, sys, zlib

@@ -19,12 +19,8 @@ here=$(dirname "$0")
 build=${1:-$here/../build/release}
 vexmoor=$build/cli/vexmoor
 bench_gui=$build/bench/bench_gui
-for tool in "$vexmoor" /usr/bin/time python3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "scale.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" /usr/bin/time python3
 
 dir=${VEXMOOR_BENCH_DIR:-/tmp}/vexmoor-scale-bench
 python3 "$here/scale_gen.py" dats "$dir" 100000

@@ -14,15 +14,10 @@ build=${1:-$(dirname "$0")/../build/release}
 vexmoor=$build/cli/vexmoor
 bench_scan=$build/bench/bench_scan
 runs=${RUNS:-5}
-for tool in "$vexmoor" "$bench_scan" rhash /usr/bin/time; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "scan_vs_rhash.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$bench_scan" rhash /usr/bin/time
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 dat=$work/bench.qdat
 root=$("$bench_scan" --write-dat "$dat")
 mkdir "$work/empty"

@@ -31,15 +31,10 @@ gui=$build/bench/bench_gui
 runs=${RUNS:-3}
 files=${FILES:-100000}
 entries=${ENTRIES:-100000}
-for tool in "$vexmoor" "$loop" "$datload" rhash python3 /usr/bin/time; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "small_files.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$loop" "$datload" rhash python3 /usr/bin/time
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 export XDG_CACHE_HOME=$work/cache
 store=$XDG_CACHE_HOME/vexmoor/checksums.sqlite3
 

@@ -12,15 +12,10 @@ build=${1:-$(dirname "$0")/../build/release}
 vexmoor=$build/cli/vexmoor
 files=${FILES:-100000}
 small=$((files / 10))
-for tool in "$vexmoor" "$build/bench/bench_folder_report" python3 /usr/bin/time; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "unknown_files.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$build/bench/bench_folder_report" python3 /usr/bin/time
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 export XDG_CACHE_HOME=$work/cache
 
 python3 - "$work" "$files" "$small" <<'PY'

@@ -21,15 +21,10 @@ vexmoor=$build/cli/vexmoor
 bench_scan=$build/bench/bench_scan
 drop=$build/bench/bench_drop_cache
 runs=${RUNS:-3}
-for tool in "$vexmoor" "$bench_scan" "$drop" 7z zip python3 /usr/bin/time; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "verify_cost.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$bench_scan" "$drop" 7z zip python3 /usr/bin/time
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 root=$("$bench_scan" --write-dat "$work/unused.qdat")
 mkdir -p "$work/loose" "$work/trimmed" "$work/src" "$work/arch"
 limit=$(( ${LOOSE_MIB:-1024} * 1048576 ))

@@ -17,15 +17,10 @@ bench_scan=$build/bench/bench_scan
 bench_gui=$build/bench/bench_gui
 runs=${RUNS:-3}
 workers=${WORKERS:-2}
-for tool in "$vexmoor" "$bench_scan" "$bench_gui"; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "window_vs_audit.sh: $tool not found" >&2
-    exit 1
-  fi
-done
+. "$(dirname "$0")/common.sh"
+require_tools "$vexmoor" "$bench_scan" "$bench_gui"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work_folder
 dat=$work/bench.qdat
 root=$("$bench_scan" --write-dat "$dat")
 find "$root" -type f -exec cat {} + >/dev/null
