@@ -1,6 +1,7 @@
 #include "rebuild/RebuildChoice.h"
 
 #include "catalogue/LoadedDat.h"
+#include "catalogue/TextEncoding.h"
 
 namespace vexmoor {
 
@@ -21,7 +22,7 @@ std::string ReasonLines(const TRebuildPlan& plan, const TRebuildReport& report, 
   size_t count = 0;
   for (size_t i = 0; i < report.Steps.size() && i < plan.Steps.size(); ++i) {
     if (report.Steps[i].State != state) continue;
-    if (count++ < listed) lines += plan.Steps[i].Name + ": " + report.Steps[i].Reason + "\n";
+    if (count++ < listed) lines += ToUtf8(plan.Steps[i].Name) + ": " + ToUtf8(report.Steps[i].Reason) + "\n";
   }
   if (count == 0) return "";
   if (count > listed) lines += "... and " + std::to_string(count - listed) + " more\n";
@@ -119,7 +120,7 @@ std::string RebuildSummaryText(const TRebuildPlan& plan, const TRebuildReport& r
   if (!report.KeptSources.empty()) {
     text += "\nSources kept:\n";
     for (size_t i = 0; i < report.KeptSources.size() && i < listed; ++i)
-      text += report.KeptSources[i].Path + ": " + report.KeptSources[i].Reason + "\n";
+      text += ToUtf8(report.KeptSources[i].Path) + ": " + ToUtf8(report.KeptSources[i].Reason) + "\n";
     if (report.KeptSources.size() > listed)
       text += "... and " + std::to_string(report.KeptSources.size() - listed) + " more\n";
   }

@@ -62,7 +62,9 @@ std::string RebuildStatusText(const TRebuildReport& report);
 // The summary at the end: the counts (" Written : N", " Already present :
 // N", " Skipped : N", " Failed : N"), then each skipped and failed release
 // with its reason (at most `listed` of them, then how many more), then a
-// move's removed and kept sources.
+// move's removed and kept sources. The text is UTF-8: each name, reason and
+// path is turned on its own (a dat's name is Windows-1252, a path the file
+// system's bytes), so one of them cannot change how another reads.
 std::string RebuildSummaryText(const TRebuildPlan& plan, const TRebuildReport& report, size_t listed = 20);
 
 }  // namespace vexmoor

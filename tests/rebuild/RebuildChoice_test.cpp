@@ -105,5 +105,20 @@ TEST(RebuildChoice, SummaryCountsThenGivesEachReasonThenTheSources) {
   EXPECT_EQ(RebuildSummaryText(plan, report).rfind("The rebuild was cancelled", 0), 0u);
 }
 
+// A dat's Windows-1252 name beside a UTF-8 path: the summary once took the
+// whole text as Windows-1252 and garbled the path.
+TEST(RebuildChoice, SummaryShowsADatNameAndAUtf8PathEachAsItIs) {
+  TRebuildPlan plan;
+  TRebuildReport report;
+  TRebuildStep step;
+  step.Name = "Caf\xE9";
+  plan.Steps.push_back(step);
+  report.Steps = {{TStepState::Skipped, "another file is in the way"}};
+  report.KeptSources = {{"/roms/R\xC3\xA9sum\xC3\xA9.zip", "the archive holds other files"}};
+  const std::string text = RebuildSummaryText(plan, report);
+  EXPECT_NE(text.find("Caf\xC3\xA9: another file"), std::string::npos) << text;
+  EXPECT_NE(text.find("/roms/R\xC3\xA9sum\xC3\xA9.zip: the archive"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace vexmoor
