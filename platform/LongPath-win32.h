@@ -19,6 +19,10 @@ namespace vexmoor {
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
+// One argument of a CreateProcessW command line, quoted so that the started
+// program's C library splits it back as it was.
+std::wstring QuoteArgument(const std::wstring& argument);
+
 // `path` as Win32 takes it for a path of any length: absolute, '\' only,
 // "." and ".." resolved, with the \\?\ prefix. "" stays "".
 std::wstring WidePath(const std::string& path);

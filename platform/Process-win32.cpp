@@ -48,9 +48,6 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
-namespace {
-
-// One argument as the C library of the started program splits it back.
 std::wstring QuoteArgument(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
   std::wstring quoted = L"\"";
@@ -68,8 +65,6 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   quoted.append(backslashes * 2, L'\\');  // they stand before the closing quote
   return quoted + L"\"";
 }
-
-}  // namespace
 
 int64_t StartProgram(const std::string& program, std::string_view parameters,
                      const std::string& workingFolder) {

@@ -5,36 +5,15 @@
 #endif
 #include <windows.h>
 
-#include <cstdio>
 #include <stdexcept>
 #include <utility>
 
+#include "platform/LongPath-win32.h"
 #include "support/DeepTree.h"
 
 namespace vexmoor::test {
 
 namespace {
-
-std::string LevelName(int level) {
-  char name[32];
-  std::snprintf(name, sizeof name, "deep-folder-%03d", level);
-  std::string padded = name;
-  padded.resize(DeepTree::kLevelBytes - 1, '-');
-  return padded;
-}
-
-// `path` as a \\?\ path (absolute, '\' only).
-std::wstring Long(const std::string& path) {
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
-  for (wchar_t& c : wide)
-    if (c == L'/') c = L'\\';
-  wchar_t full[32768];
-  const DWORD length = ::GetFullPathNameW(wide.c_str(), 32768, full, nullptr);
-  if (length == 0 || length >= 32768) throw std::runtime_error("cannot make a full path of " + path);
-  return L"\\\\?\\" + std::wstring(full, length);
-}
 
 // Removes `folder` with everything below it.
 void RemoveTree(const std::wstring& folder) {
@@ -63,22 +42,22 @@ void RemoveTree(const std::wstring& folder) {
 
 DeepTree::DeepTree(std::string root, int levels) : root_(std::move(root)), levels_(levels) {
   for (int level = 1; level <= levels; ++level) {
-    if (!::CreateDirectoryW(Long(Folder(level)).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!::CreateDirectoryW(WidePath(Folder(level)).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
       throw std::runtime_error("cannot create " + Folder(level));
   }
 }
 
-DeepTree::~DeepTree() { RemoveTree(Long(Folder(1))); }
+DeepTree::~DeepTree() { RemoveTree(WidePath(Folder(1))); }
 
 std::string DeepTree::Folder(int level) const {
   std::string path = root_;
-  for (int i = 1; i <= level; ++i) path += "/" + LevelName(i);
+  for (int i = 1; i <= level; ++i) path += "/" + DeepTree::LevelName(i);
   return path;
 }
 
 std::string DeepTree::Write(int level, const std::string& name, std::string_view data) const {
   const std::string path = Folder(level) + "/" + name;
-  HANDLE out = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  HANDLE out = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
   if (out == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + name);
   DWORD put = 0;
@@ -95,11 +74,11 @@ std::string DeepTree::Link(int level, const std::string& name, const std::string
   for (wchar_t& c : to)
     if (c == L'/') c = L'\\';
   // A link to a folder must say so; the target is looked up beside the link.
-  const DWORD attributes = ::GetFileAttributesW(Long(Folder(level) + "/" + target).c_str());
+  const DWORD attributes = ::GetFileAttributesW(WidePath(Folder(level) + "/" + target).c_str());
   DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     flags |= SYMBOLIC_LINK_FLAG_DIRECTORY;
-  if (!::CreateSymbolicLinkW(Long(path).c_str(), to.c_str(), flags))
+  if (!::CreateSymbolicLinkW(WidePath(path).c_str(), to.c_str(), flags))
     throw std::runtime_error("cannot link " + name);
   return path;
 }

@@ -14,14 +14,6 @@ namespace vexmoor::test {
 
 namespace {
 
-std::string LevelName(int level) {
-  char name[32];
-  std::snprintf(name, sizeof name, "deep-folder-%03d", level);
-  std::string padded = name;
-  padded.resize(DeepTree::kLevelBytes - 1, '-');
-  return padded;
-}
-
 int OpenFolderAt(int parent, const char* name) {
   const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) throw std::runtime_error(std::string("cannot open folder ") + name);
@@ -51,7 +43,7 @@ void RemoveAt(int parent, const char* name) {
 DeepTree::DeepTree(std::string root, int levels) : root_(std::move(root)), levels_(levels) {
   int fd = OpenFolderAt(AT_FDCWD, root_.c_str());
   for (int level = 1; level <= levels; ++level) {
-    const std::string name = LevelName(level);
+    const std::string name = DeepTree::LevelName(level);
     ::mkdirat(fd, name.c_str(), 0755);
     const int inner = OpenFolderAt(fd, name.c_str());
     ::close(fd);
@@ -63,20 +55,20 @@ DeepTree::DeepTree(std::string root, int levels) : root_(std::move(root)), level
 DeepTree::~DeepTree() {
   const int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
-  RemoveAt(fd, LevelName(1).c_str());
+  RemoveAt(fd, DeepTree::LevelName(1).c_str());
   ::close(fd);
 }
 
 std::string DeepTree::Folder(int level) const {
   std::string path = root_;
-  for (int i = 1; i <= level; ++i) path += "/" + LevelName(i);
+  for (int i = 1; i <= level; ++i) path += "/" + DeepTree::LevelName(i);
   return path;
 }
 
 int DeepTree::OpenLevel(int level) const {
   int fd = OpenFolderAt(AT_FDCWD, root_.c_str());
   for (int i = 1; i <= level; ++i) {
-    const int inner = OpenFolderAt(fd, LevelName(i).c_str());
+    const int inner = OpenFolderAt(fd, DeepTree::LevelName(i).c_str());
     ::close(fd);
     fd = inner;
   }

@@ -3,6 +3,7 @@
 // to open folders, as the plain calls cannot reach it.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,15 @@ class DeepTree {
   DeepTree& operator=(const DeepTree&) = delete;
 
   static constexpr size_t kLevelBytes = 40;
+
+  // The name of the folder at `level` (from 1): "deep-folder-NNN" padded.
+  static std::string LevelName(int level) {
+    char name[32];
+    std::snprintf(name, sizeof name, "deep-folder-%03d", level);
+    std::string padded = name;
+    padded.resize(kLevelBytes - 1, '-');
+    return padded;
+  }
 
   // The full path of the folder at `level` (0 is the root, no trailing
   // separator).

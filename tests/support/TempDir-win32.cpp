@@ -10,6 +10,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/LongPath-win32.h"
 #include "support/TempDir.h"
 
 namespace vexmoor::test {
@@ -18,34 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::wstring Quote(const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
-
 HANDLE OpenForChild(const std::string& path, bool write) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  return ::CreateFileW(Wide(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+  return ::CreateFileW(Widen(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -66,7 +42,7 @@ void SetEnvironment(const std::string& name, const std::string* value) {
   ::_putenv_s(name.c_str(), value != nullptr ? value->c_str() : "");
   // _putenv_s with "" removes the variable from the C library's copy; the
   // system's copy is what started programs inherit.
-  ::SetEnvironmentVariableW(Wide(name).c_str(), value != nullptr ? Wide(*value).c_str() : nullptr);
+  ::SetEnvironmentVariableW(Widen(name).c_str(), value != nullptr ? Widen(*value).c_str() : nullptr);
 }
 
 std::vector<std::string> SplitShellWords(std::string_view text) {
@@ -102,8 +78,8 @@ std::vector<std::string> SplitShellWords(std::string_view text) {
 CommandResult RunCli(const std::string& arguments) {
   TempDir capture;
   const std::string out = capture / "out", err = capture / "err";
-  std::wstring commandLine = Quote(Wide(VEXMOOR_CLI));
-  for (const std::string& word : SplitShellWords(arguments)) commandLine += L" " + Quote(Wide(word));
+  std::wstring commandLine = QuoteArgument(Widen(VEXMOOR_CLI));
+  for (const std::string& word : SplitShellWords(arguments)) commandLine += L" " + QuoteArgument(Widen(word));
   CommandResult result;
   {
     STARTUPINFOW startup{};
@@ -113,7 +89,7 @@ CommandResult RunCli(const std::string& arguments) {
     startup.hStdOutput = OpenForChild(out, true);
     startup.hStdError = OpenForChild(err, true);
     PROCESS_INFORMATION started{};
-    if (::CreateProcessW(Wide(VEXMOOR_CLI).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+    if (::CreateProcessW(Widen(VEXMOOR_CLI).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
       ::WaitForSingleObject(started.hProcess, INFINITE);
       DWORD code = 0;
