@@ -121,6 +121,7 @@ TEST_F(AuditUnmatchedTest, AListIntoAMissingFolderIsRefusedBeforeTheScanAndAName
 #endif
   const std::string dat = Dat(Line("0001", Dump("good"), "Good"));
   dir_.Write("roms/tab\there.nds", Dump("junk"));
+  dir_.Write("roms/cr\r lf\n esc\x1b.nds", Dump("junk 2"));
   const auto refused =
       RunCli("audit --no-cache " + dat + " " + Roms() + " --unmatched " + ShellQuote(dir_ / "no/such/list.txt"));
   EXPECT_EQ(refused.exitCode, 2);
@@ -128,10 +129,17 @@ TEST_F(AuditUnmatchedTest, AListIntoAMissingFolderIsRefusedBeforeTheScanAndAName
   EXPECT_NE(refused.err.find("its folder is missing"), std::string::npos) << refused.err;
   const auto run = RunCli("audit --no-cache " + dat + " " + Roms() + " --unmatched " + ShellQuote(dir_ / "l.txt"));
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  // The TAB in the file name is a blank: the line keeps its seven fields.
+  // A TAB, CR, LF or ESC in a file name is a blank: each of the two lines
+  // keeps its seven fields, and no escape reaches a terminal that shows it.
   const std::string text = test::ReadFile(dir_ / "l.txt");
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 6) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 12) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2) << text;
+  EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
   EXPECT_NE(text.find("tab here.nds"), std::string::npos);
+  EXPECT_NE(text.find("cr  lf  esc .nds"), std::string::npos) << text;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
 }
 
 TEST_F(AuditUnmatchedTest, ARealRarWithOneFileTwiceAndAnotherSizeInAXmlDat) {
