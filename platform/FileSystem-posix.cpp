@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileStamp-posix.h"
+#include "platform/FileSystem-posix.h"
 #include "platform/FileSystem.h"
 #include "platform/FileSystem-system.h"
 #include "platform/LongPath-posix.h"
@@ -220,17 +221,7 @@ class TPosixFileSystem : public TFileSystem {
   }
 
   void RenameNoReplace(const std::string& from, const std::string& to) override {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
-    // EINVAL: the file system has no such rename (some network and FUSE
-    // ones); ENOSYS: the kernel has none. Anything else is the answer.
-    if (errno != EINVAL && errno != ENOSYS) ThrowFileError(TFileOp::Rename, to, errno);
-#endif
-    // A second name never replaces: link() fails with EEXIST when `to` is
-    // taken. Once it stands, the temporary name goes; a failure to remove
-    // it leaves the file under both names, the target complete.
-    if (::link(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
-    ::unlink(from.c_str());
+    RenameNoReplaceWith(SystemNoReplaceRename, from, to);
   }
 
   void Remove(const std::string& path) override {
@@ -287,6 +278,27 @@ class TPosixFileSystem : public TFileSystem {
 };
 
 }  // namespace
+
+int SystemNoReplaceRename(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+void RenameNoReplaceWith(TNoReplaceRenameCall rename, const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) == 0) return;
+  // EINVAL: the file system has no such rename (some network and FUSE
+  // ones); ENOSYS: the kernel has none. Anything else is the answer.
+  if (errno != EINVAL && errno != ENOSYS) ThrowFileError(TFileOp::Rename, to, errno);
+  // A second name never replaces: link() fails with EEXIST when `to` is
+  // taken. Once it stands, the temporary name goes; a failure to remove
+  // it leaves the file under both names, the target complete.
+  if (::link(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
+  ::unlink(from.c_str());
+}
 
 TFileSystem& DefaultFileSystem() {
   static TPosixFileSystem system;
