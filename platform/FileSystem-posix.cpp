@@ -83,8 +83,9 @@ class TPosixWritableFile : public TWritableFile {
       data.remove_prefix(static_cast<size_t>(put));
       written_ += static_cast<uint64_t>(put);
     }
-    StartWriteback();
+    StartWriteback(kWritebackBytes);
   }
+  void StartFlush() override { StartWriteback(1); }
   void Flush() override {
     if (::fsync(fd_) != 0) ThrowFileError(TFileOp::Flush, path_, errno);
   }
@@ -99,11 +100,11 @@ class TPosixWritableFile : public TWritableFile {
   // each few mebibytes as soon as they are written, so the flush at the end
   // waits for the last of them, not for the whole file (a large copy then
   // costs about the disk's time or the copy's, not both). Only a hint: a
-  // failure is the flush's to report.
-  void StartWriteback() {
+  // failure is the flush's to report. Starts once `least` bytes wait.
+  static constexpr uint64_t kWritebackBytes = uint64_t{4} << 20;
+  void StartWriteback([[maybe_unused]] uint64_t least) {
 #ifdef SYNC_FILE_RANGE_WRITE
-    constexpr uint64_t kWritebackBytes = uint64_t{4} << 20;
-    if (written_ - started_ < kWritebackBytes) return;
+    if (fd_ < 0 || written_ - started_ < least) return;
     ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
                       SYNC_FILE_RANGE_WRITE);
     started_ = written_;
