@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_set>
 
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "scan/cmpread.h"
 
 namespace vexmoor {
 
@@ -90,12 +92,19 @@ std::optional<std::string> NumberStyle(std::string_view path, TVolumeDirection d
   return base + "." + ZeroFilled(Step(*number, direction), 3);
 }
 
+bool IsPartStyle(std::string_view name) { return MatchesMask(name, "*.part?*.rar"); }
+bool IsOldStyle(std::string_view name) { return MatchesMask(name, "*.r??"); }
+bool IsNumberStyle(std::string_view path) {
+  const std::string_view name = path.substr(FileNameStart(path));
+  return !IsPartStyle(name) && !IsOldStyle(name);
+}
+
 }  // namespace
 
 std::optional<std::string> RarVolumeCandidate(const std::string& path, TVolumeDirection direction) {
   const std::string_view name = std::string_view(path).substr(FileNameStart(path));
-  if (MatchesMask(name, "*.part?*.rar")) return PartStyle(path, direction);
-  if (MatchesMask(name, "*.r??")) return OldStyle(path, direction);
+  if (IsPartStyle(name)) return PartStyle(path, direction);
+  if (IsOldStyle(name)) return OldStyle(path, direction);
   return NumberStyle(path, direction);
 }
 
@@ -104,6 +113,28 @@ bool RarVolumeName(std::string& path, TVolumeDirection direction) {
   if (!candidate || !PathExists(*candidate)) return false;
   path = std::move(*candidate);
   return true;
+}
+
+std::vector<std::string> RarSetVolumes(const std::string& path) {
+  if (ReadSignature(path) != kRarSignature) return {path};
+  std::string volume = path;
+  RarVolumeName(volume, TVolumeDirection::First);
+  if (volume != path && ReadSignature(volume) != kRarSignature) volume = path;
+  // Names can lead back to a volume already met (x.999 is followed by
+  // x.1000, which reads as volume 0 of the number style): each counts once.
+  std::vector<std::string> volumes{volume};
+  std::unordered_set<std::string> seen{volume};
+  // One archive cut into pieces by bytes (x.001, x.002 ...): only the first
+  // piece starts with the marker, the others continue its bytes.
+  bool pieces = false;
+  while (RarVolumeName(volume, TVolumeDirection::Next) && seen.insert(volume).second) {
+    const bool marked = ReadSignature(volume) == kRarSignature;
+    if (!marked && !pieces && (volumes.size() > 1 || !IsNumberStyle(volume))) break;
+    if (marked && pieces) break;
+    pieces = !marked;
+    volumes.push_back(volume);
+  }
+  return volumes;
 }
 
 }  // namespace vexmoor
