@@ -115,25 +115,32 @@ bool RarVolumeName(std::string& path, TVolumeDirection direction) {
   return true;
 }
 
+std::vector<std::string> RarBytePieces(const std::string& first) {
+  if (!IsNumberStyle(first)) return {};
+  // Names can lead back to a file already met (x.999 is followed by
+  // x.1000, which reads as volume 0 of the number style): each counts once.
+  std::vector<std::string> pieces{first};
+  std::unordered_set<std::string> seen{first};
+  std::string piece = first;
+  while (RarVolumeName(piece, TVolumeDirection::Next) && seen.insert(piece).second &&
+         ReadSignature(piece) != kRarSignature)
+    pieces.push_back(piece);
+  if (pieces.size() == 1) return {};
+  return pieces;
+}
+
 std::vector<std::string> RarSetVolumes(const std::string& path) {
   if (ReadSignature(path) != kRarSignature) return {path};
   std::string volume = path;
   RarVolumeName(volume, TVolumeDirection::First);
   if (volume != path && ReadSignature(volume) != kRarSignature) volume = path;
-  // Names can lead back to a volume already met (x.999 is followed by
-  // x.1000, which reads as volume 0 of the number style): each counts once.
+  std::vector<std::string> pieces = RarBytePieces(volume);
+  if (!pieces.empty()) return pieces;
   std::vector<std::string> volumes{volume};
   std::unordered_set<std::string> seen{volume};
-  // One archive cut into pieces by bytes (x.001, x.002 ...): only the first
-  // piece starts with the marker, the others continue its bytes.
-  bool pieces = false;
-  while (RarVolumeName(volume, TVolumeDirection::Next) && seen.insert(volume).second) {
-    const bool marked = ReadSignature(volume) == kRarSignature;
-    if (!marked && !pieces && (volumes.size() > 1 || !IsNumberStyle(volume))) break;
-    if (marked && pieces) break;
-    pieces = !marked;
+  while (RarVolumeName(volume, TVolumeDirection::Next) && seen.insert(volume).second &&
+         ReadSignature(volume) == kRarSignature)
     volumes.push_back(volume);
-  }
   return volumes;
 }
 

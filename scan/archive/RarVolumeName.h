@@ -34,4 +34,10 @@ bool RarVolumeName(std::string& path, TVolumeDirection direction);
 // marker throw.
 std::vector<std::string> RarSetVolumes(const std::string& path);
 
+// When `first` is the first piece of one archive cut into pieces by bytes
+// (a number-style name whose next file exists and lacks the rar marker):
+// it and the pieces after it, up to the next file with a marker; else
+// nothing. Throws what the reading of a piece's marker throws.
+std::vector<std::string> RarBytePieces(const std::string& first);
+
 }  // namespace vexmoor
