@@ -189,6 +189,26 @@ TEST_F(RebuildSetTest, AMemberSpanningRarVolumesIsMovedWholeAndNoVolumeIsRemoved
   EXPECT_EQ(report.KeptSources[0].Reason, "the archive is one volume of a multi-volume set");
 }
 
+// One rar cut into six pieces by bytes: a member in the later pieces is
+// found by the scan and moved whole; no piece is removed.
+TEST_F(RebuildSetTest, AMemberOfARarCutIntoPiecesIsFoundAndMovedWhole) {
+  fs::create_directories(Roms());
+  for (int n = 1; n <= 6; ++n) {
+    const std::string name = "Rar4.split.00" + std::to_string(n);
+    const std::string fixture = test::SharedFixture("rar/" + name);
+    if (fixture.empty()) GTEST_SKIP() << "shared fixtures missing";
+    fs::copy_file(fixture, Roms() + "/" + name);
+  }
+  test::AddEntry(state_, "1", "Picture", 0x088814E3);  // jpg\test.jpg, in the second to fifth piece
+  const TRebuildReport report = Rebuild(With(TRebuildAction::Move, true));
+  ASSERT_EQ(report.Steps.size(), 1u);
+  EXPECT_EQ(report.Steps[0].State, TStepState::Written) << report.Steps[0].Reason;
+  EXPECT_EQ(SumOnlyMember(OutFile("Picture.zip")).Crc, 0x088814E3u);
+  ASSERT_EQ(report.KeptSources.size(), 1u);
+  EXPECT_EQ(report.KeptSources[0].Reason, "the archive is one volume of a multi-volume set");
+  for (int n = 1; n <= 6; ++n) EXPECT_TRUE(Exists(Roms() + "/Rar4.split.00" + std::to_string(n))) << n;
+}
+
 // A volume gone between the scan and the rebuild: the spanning member
 // cannot be read whole, so its step fails with libarchive's reason, nothing
 // is written for it and no volume is removed. (Without the volume the scan
