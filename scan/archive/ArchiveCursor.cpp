@@ -8,6 +8,9 @@
 
 #include "platform/Errors.h"
 #include "scan/archive/RarVolumeName.h"
+#include "scan/archive/SevenZipDirectory.h"
+#include "scan/archive/SevenZipSource.h"
+#include "scan/cmpread.h"
 
 namespace vexmoor {
 
@@ -24,6 +27,15 @@ bool SameMemberName(archive_entry* entry, const std::string& name) {
   return (plain && wanted == SlashedMemberName(plain)) || (utf8 && wanted == SlashedMemberName(utf8));
 }
 
+// The files libarchive reads as the archive at `path`: a rar set's volumes
+// (or byte pieces), a 7z archive's ".001", ".002" ... volumes, or the file.
+std::vector<std::string> ArchiveVolumes(const std::string& path) {
+  const uint32_t signature = ReadSignature(path);
+  if (signature == kRarSignature) return RarSetVolumes(path);
+  if (signature == kSevenZipSignature || IsLaterSevenZipVolume(path)) return SevenZipVolumePaths(path);
+  return {path};
+}
+
 }  // namespace
 
 std::string SlashedMemberName(std::string name) {
@@ -33,7 +45,7 @@ std::string SlashedMemberName(std::string name) {
 }
 
 TArchiveCursor::TArchiveCursor(const std::string& path) : path_(path), block_(kBlockBytes) {
-  for (const std::string& volume : RarSetVolumes(path))
+  for (const std::string& volume : ArchiveVolumes(path))
     volumes_.push_back(std::make_unique<TVolume>(TVolume{this, volume, nullptr, 0}));
   archive_ = archive_read_new();
   if (!archive_) throw Error("Out of memory while opening \"" + path + "\"");

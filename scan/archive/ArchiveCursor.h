@@ -21,8 +21,9 @@ namespace vexmoor {
 
 // An archive opened for reading through libarchive, its headers read one
 // by one. Owns the archive handle and the files under it: a rar archive
-// that is a volume of a set is read with all of the set's volumes, in
-// order, so a member that spans volumes is read whole.
+// that is a volume of a set (or the first of its byte pieces), and a 7z
+// archive split into ".001", ".002" ..., is read with all of the set's
+// volumes in order, so a member that spans volumes is read whole.
 class TArchiveCursor {
  public:
   // Throws FileOpenError when the file (or a volume) cannot be opened,

@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "catalogue/TextLines.h"
 #include "scan/crc32/Crc32Core.h"
+#include "support/SevenZipBuilder.h"
 #include "support/TempDir.h"
 
 namespace vexmoor {
@@ -143,6 +144,23 @@ TEST(ArchiveCursorVolumes, ASetWithAVolumeMissingNeverGivesAMemberPartly) {
     if (got != read.end()) {
       EXPECT_EQ(got->second.substr(0, 2), "!\"") << spanning;
     }
+  }
+}
+
+// A 7z archive split by 7z itself into x.7z.001, .002 ...: its header lies
+// in the last volume, its member runs through all of them.
+TEST(ArchiveCursorVolumes, ASplit7zIsReadThroughEveryVolume) {
+  if (!test::HaveSevenZip()) GTEST_SKIP() << "7z is not installed";
+  test::TempDir dir;
+  std::string data;
+  for (uint32_t n = 0; data.size() < 50000; ++n) data += std::to_string(n * 2654435761u);
+  dir.Write("src/big.nds", data);
+  ASSERT_TRUE(test::RunSevenZip(dir / "src", "a -mx=0 -v20k " + test::ShellQuote(dir / "big.7z") + " big.nds"));
+  const std::vector<std::string> expected = {dir / "big.7z.001", dir / "big.7z.002", dir / "big.7z.003"};
+  for (const std::string& volume : expected) {
+    SCOPED_TRACE(volume);
+    EXPECT_EQ(TArchiveCursor(volume).Volumes(), expected);
+    EXPECT_EQ(ReadAll(volume), (std::map<std::string, std::string>{{"big.nds", HexCrc(Crc32(data.data(), data.size()))}}));
   }
 }
 
