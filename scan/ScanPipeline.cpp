@@ -179,7 +179,8 @@ bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) {
 void TLookAhead::Submit(const std::function<void()>& pump) {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
-  auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
+  std::chrono::steady_clock::time_point nextPump;
+  if (pump) nextPump = std::chrono::steady_clock::now() + kPumpSlice;
   while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
     if (!ahead_[submitted_].Sized) {
       // Up to MaxFiles stats in a row when a large folder's entries arrive:
@@ -240,13 +241,17 @@ TLookAhead::TTaken TLookAhead::Take(const std::function<void()>& pump) {
   pumping_ = static_cast<bool>(pump);
   Expand(pump);
   Submit(pump);  // the front always goes: nothing is in flight before it
-  if (!ahead_.front().Job) {
+  TAhead& front = ahead_.front();
+  if (!front.Job) {
     // Left to the walk: examined on this thread, as the plain walk would.
     const std::atomic<bool> keep{false};
-    TExamined result = Examine(ahead_.front().Path, masks_, keep, helpers_, sums_);
-    return TakeFront(std::move(result), pump);
+    TTaken taken{{}, Examine(front.Path, masks_, keep, helpers_, sums_), false};
+    Expand(pump);  // passes the front: a path without the separator adds nothing
+    taken.Path = std::move(ahead_.front().Path);
+    TakeFront(taken, pump);
+    return taken;
   }
-  const TJobPtr job = ahead_.front().Job;
+  const TJobPtr job = front.Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
   const bool examineHere = !pump || workers_.empty();
@@ -271,18 +276,17 @@ TLookAhead::TTaken TLookAhead::Take(const std::function<void()>& pump) {
   }
   // The front is done: its entries join the list before its result leaves.
   Expand(pump);
-  return TakeFront(std::move(job->Result), pump);
+  TTaken taken{std::move(ahead_.front().Path), std::move(job->Result), false};
+  TakeFront(taken, pump);
+  return taken;
 }
 
-TLookAhead::TTaken TLookAhead::TakeFront(TExamined result, const std::function<void()>& pump) {
-  Expand(pump);  // a path the walk examined itself adds nothing: passed over
-  TAhead& front = ahead_.front();
-  TTaken taken{std::move(front.Path), std::move(result), false};
+void TLookAhead::TakeFront(TTaken& taken, const std::function<void()>& pump) {
+  const TAhead& front = ahead_.front();
   const TExamined& examined = taken.Examined;
   walkEnd_ = front.End;
   const bool folder = examined.Kind == TWorkKind::Folder && !examined.Error && examined.Identity;
-  const bool walkAdds = folder && walkWalked_.insert({examined.Identity->Device, examined.Identity->Node}).second;
-  taken.Listed = walkAdds;
+  taken.Listed = folder && walkWalked_.insert({examined.Identity->Device, examined.Identity->Node}).second;
   bytesInFlight_ -= front.Bytes;
   ahead_.pop_front();
   ++taken_;
@@ -290,9 +294,8 @@ TLookAhead::TTaken TLookAhead::TakeFront(TExamined result, const std::function<v
   --submitted_;
   // A path listed as a file that is now a folder: the walk adds entries the
   // list does not know of.
-  if (walkAdds && !NamesFolder(taken.Path)) FrontTurnedFolder(taken.Path, examined, pump);
+  if (taken.Listed && !NamesFolder(taken.Path)) FrontTurnedFolder(taken.Path, examined, pump);
   Submit(pump);
-  return taken;
 }
 
 void TLookAhead::FrontTurnedFolder(const std::string& path, const TExamined& folder,

@@ -152,8 +152,9 @@ class TLookAhead {
   void AbandonAll();
   // Abandons every job and hands the paths out afresh.
   void Resubmit();
-  // The front's result handed to the walk: the front leaves the list.
-  TTaken TakeFront(TExamined result, const std::function<void()>& pump);
+  // The front, expanded, has its path and result in `taken`: it leaves the
+  // list.
+  void TakeFront(TTaken& taken, const std::function<void()>& pump);
   // The front, listed as a file, turned out to be a folder: the entries of
   // the folders expanded ahead of the walk leave the list, and the
   // folder's own join it as the walk would add them.
