@@ -1,6 +1,7 @@
 #include "scan/ScanPipeline.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <system_error>
 
 #include "platform/FileSystem.h"
@@ -140,6 +141,7 @@ void TLookAhead::AddEntries(const std::string& folder, const TExamined& listing,
 void TLookAhead::Expand(const std::function<void()>& pump) {
   size_t added = 0;
   while (expanded_ < ahead_.size()) {
+    // Appending keeps references to the deque's elements valid.
     TAhead& path = ahead_[expanded_];
     if (NamesFolder(path.Path)) {
       if (!path.Job) return;
@@ -150,7 +152,7 @@ void TLookAhead::Expand(const std::function<void()>& pump) {
       // Done: no worker writes the result any more.
       AddEntries(path.Path, path.Job->Result, walked_, pump, added);
     }
-    ahead_[expanded_].End = taken_ + ahead_.size();
+    path.End = taken_ + ahead_.size();
     ++expanded_;
   }
 }
@@ -181,21 +183,19 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
   size_t handedOut = 0;
   std::chrono::steady_clock::time_point nextPump;
   if (pump) nextPump = std::chrono::steady_clock::now() + kPumpSlice;
-  while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
-    if (!ahead_[submitted_].Sized) {
+  const size_t end = std::min(ahead_.size(), maxFiles);
+  for (auto at = ahead_.begin() + static_cast<std::ptrdiff_t>(submitted_); submitted_ < end; ++at) {
+    TAhead& path = *at;
+    if (!path.Sized) {
       // Up to MaxFiles stats in a row when a large folder's entries arrive:
       // on a cold disk that once held the window for seconds.
-      uint64_t bytes = 0;
-      const bool worker = PaysAWorker(ahead_[submitted_].Path, bytes);
-      ahead_[submitted_].Bytes = bytes;
-      ahead_[submitted_].Worker = worker;
-      ahead_[submitted_].Sized = true;
+      path.Worker = PaysAWorker(path.Path, path.Bytes);
+      path.Sized = true;
       if (pump && std::chrono::steady_clock::now() >= nextPump) {
         pump();
         nextPump = std::chrono::steady_clock::now() + kPumpSlice;
       }
     }
-    TAhead& path = ahead_[submitted_];
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
