@@ -57,6 +57,10 @@ std::string TChecksumSession::Key(const std::string& path) const {
 
 const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
   if (known_.empty()) return nullptr;
+  constexpr auto preferred = static_cast<char>(std::filesystem::path::preferred_separator);
+  // The key without building it, when it is the absolute root and the rest.
+  if (preferred == '/' && path.compare(0, walkRoot_.size(), walkRoot_) == 0)
+    return known_.Find(keyRoot_, std::string_view(path).substr(walkRoot_.size()));
   return known_.Find(Key(path));
 }
 

@@ -56,7 +56,7 @@ constexpr const char* kSelectOldRows[] = {
     "SELECT path, device, inode, size, mtime_ns, ctime_ns, crc32, bad_dump, image_size, md5,"
     " sha1, sha256 FROM checksums ORDER BY path"};
 constexpr const char* kSelectFrom =
-    "SELECT folder, files FROM folders WHERE folder >= ?1 ORDER BY folder";
+    "SELECT folder, files, file_count FROM folders WHERE folder >= ?1 ORDER BY folder";
 constexpr const char* kSelectFolder = "SELECT files FROM folders WHERE folder = ?1";
 constexpr const char* kInsert = "INSERT OR REPLACE INTO folders VALUES(?1, ?2, ?3)";
 constexpr const char* kDelete = "DELETE FROM folders WHERE folder = ?1";
@@ -352,7 +352,6 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
     TSqliteStatement select(*db_, kSelectFrom);
     select.BindBlob(1, within);
     size_t read = 0;
-    TFileRecord record;
     while (select.Step()) {
       if (!select.IsBlob(0)) continue;
       const std::string_view folder = select.Blob(0);
@@ -361,12 +360,17 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
       const bool whole = folder.starts_with(prefix);
       if (!whole && folder != within) continue;
       std::vector<TFileRecord> files;
+      if (select.IsInteger(2) && select.Integer(2) > 0)
+        files.reserve(std::min<uint64_t>(static_cast<uint64_t>(select.Integer(2)),
+                                         select.Blob(1).size() / 48));
       TFolderReader reader(select.Blob(1));
-      while (reader.Next(record)) {
+      files.emplace_back();
+      while (reader.Next(files.back())) {
         if (pump && read > 0 && read % kChecksumRowsBetweenPumps == 0) pump();
         ++read;
-        if (whole || record.Name.starts_with(namePrefix)) files.push_back(std::move(record));
+        if (whole || files.back().Name.starts_with(namePrefix)) files.emplace_back();
       }
+      files.pop_back();
       if (!reader.Broken()) known.AddFolder(std::string(folder), std::move(files));
     }
   } catch (const SqliteError& error) {
@@ -379,18 +383,25 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
 
 TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& rows) {
   if (!db_) return TWrite::Dropped;
-  // By folder and name; of rows of the same path, the last given.
-  std::vector<size_t> order;
-  order.reserve(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i)
-    if (FileNameStart(rows[i].Path) != std::string::npos) order.push_back(i);
-  const auto split = [&rows](size_t i) {
-    const std::string_view path = rows[i].Path;
-    const size_t nameStart = FileNameStart(path);
-    return std::pair(path.substr(0, nameStart), path.substr(nameStart));
+  // By folder and name; of rows of the same path, the last given. The
+  // rows come folder by folder and mostly sorted, in walk order.
+  struct TPlace {
+    std::string_view Folder, Name;
+    size_t Row;
+    bool operator<(const TPlace& other) const {
+      if (const int folder = Folder.compare(other.Folder); folder != 0) return folder < 0;
+      if (const int name = Name.compare(other.Name); name != 0) return name < 0;
+      return Row < other.Row;
+    }
   };
-  std::stable_sort(order.begin(), order.end(),
-                   [&split](size_t a, size_t b) { return split(a) < split(b); });
+  std::vector<TPlace> order;
+  order.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string_view path = rows[i].Path;
+    if (const size_t nameStart = FileNameStart(path); nameStart != std::string_view::npos)
+      order.push_back({path.substr(0, nameStart), path.substr(nameStart), i});
+  }
+  if (!std::is_sorted(order.begin(), order.end())) std::sort(order.begin(), order.end());
   try {
     db_->Exec("BEGIN IMMEDIATE");
   } catch (const SqliteError& error) {
@@ -401,16 +412,15 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& ro
   try {
     TSqliteStatement select(*db_, kSelectFolder);
     for (size_t first = 0; first < order.size();) {
-      const std::string folder(split(order[first]).first);
+      const std::string folder(order[first].Folder);
       std::vector<TFileRecord> updates;
       size_t end = first;
-      for (; end < order.size() && split(order[end]).first == folder; ++end) {
-        const TChecksumRow& row = rows[order[end]];
-        std::string name(split(order[end]).second);
-        if (!updates.empty() && updates.back().Name == name)
+      for (; end < order.size() && order[end].Folder == folder; ++end) {
+        const TChecksumRow& row = rows[order[end].Row];
+        if (!updates.empty() && updates.back().Name == order[end].Name)
           updates.back().Known = {row.Stamp, row.Sum};
         else
-          updates.push_back({std::move(name), {row.Stamp, row.Sum}});
+          updates.push_back({std::string(order[end].Name), {row.Stamp, row.Sum}});
       }
       WriteFolder(*db_, folder, Merge(ReadFolder(select, folder), std::move(updates)));
       first = end;

@@ -32,12 +32,10 @@ constexpr TSumField kSumFields[] = {
 // times, the CRC and the flags.
 constexpr size_t kFixedBytes = 5 * 8 + 4 + 1;
 
-void PutVarint(std::string& out, uint64_t value) {
-  while (value >= 0x80) {
-    out.push_back(static_cast<char>((value & 0x7F) | 0x80));
-    value >>= 7;
-  }
-  out.push_back(static_cast<char>(value));
+size_t VarintBytes(uint64_t value) {
+  size_t bytes = 1;
+  for (; value >= 0x80; value >>= 7) ++bytes;
+  return bytes;
 }
 
 bool TakeVarint(std::string_view& in, uint64_t& value) {
@@ -54,12 +52,6 @@ bool TakeVarint(std::string_view& in, uint64_t& value) {
 }
 
 template <typename T>
-void PutFixed(std::string& out, T value) {
-  auto bits = static_cast<uint64_t>(value);
-  for (size_t i = 0; i < sizeof(T); ++i, bits >>= 8) out.push_back(static_cast<char>(bits & 0xFF));
-}
-
-template <typename T>
 T TakeFixed(const char*& at) {
   uint64_t bits = 0;
   for (size_t i = 0; i < sizeof(T); ++i)
@@ -68,10 +60,11 @@ T TakeFixed(const char*& at) {
   return static_cast<T>(bits);
 }
 
-void PutHexAsBytes(std::string& out, const std::string& hex) {
+char* PutHexAsBytes(char* out, const std::string& hex) {
   const auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
   for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
+    *out++ = static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1]));
+  return out;
 }
 
 std::string BytesAsHex(const char* bytes, size_t count) {
@@ -100,12 +93,13 @@ uint8_t SumFlags(const TStoredChecksum& sum) {
   return flags == 0 ? 0 : flags | kImage;
 }
 
-// One record's payload into `record`; false when it is not as written.
-bool DecodeRecord(std::string_view payload, TFileRecord& record) {
+// One record's payload into `record`, its name into `name` (within the
+// payload); false when it is not as written.
+bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_view& name) {
   uint64_t nameLength = 0;
   if (!TakeVarint(payload, nameLength) || nameLength == 0 || nameLength > payload.size())
     return false;
-  const std::string_view name = payload.substr(0, nameLength);
+  name = payload.substr(0, nameLength);
   if (name.find(kSeparator) != std::string_view::npos || name.find('/') != std::string_view::npos ||
       name.find('\0') != std::string_view::npos)
     return false;
@@ -131,18 +125,30 @@ bool DecodeRecord(std::string_view payload, TFileRecord& record) {
     if ((flags & field.Flag) != 0) need += field.Bytes;
   if (payload.size() != need) return false;
   known.Sum.ImageSize = 0;
-  known.Sum.Digests = {};
-  if ((flags & kImage) != 0) {
+  if ((flags & kImage) == 0) {
+    for (const TSumField& field : kSumFields) (known.Sum.Digests.*field.Member).clear();
+  } else {
     known.Sum.ImageSize = TakeFixed<uint64_t>(at);
     if (known.Sum.ImageSize == 0) return false;
     for (const TSumField& field : kSumFields) {
+      std::string& digest = known.Sum.Digests.*field.Member;
+      digest.clear();
       if ((flags & field.Flag) == 0) continue;
-      known.Sum.Digests.*field.Member = BytesAsHex(at, field.Bytes);
+      digest = BytesAsHex(at, field.Bytes);
       at += field.Bytes;
     }
   }
   record.Name.assign(name);
   return true;
+}
+
+// `path` against `a` + `b`, as their bytes compare (negative: before).
+int CompareJoined(std::string_view path, std::string_view a, std::string_view b) {
+  const size_t common = std::min(path.size(), a.size());
+  if (const int first = path.substr(0, common).compare(a.substr(0, common)); first != 0)
+    return first;
+  if (path.size() < a.size()) return -1;
+  return path.substr(a.size()).compare(b);
 }
 
 }  // namespace
@@ -156,32 +162,47 @@ size_t FileNameStart(std::string_view path) {
 
 std::string EncodeFolderFiles(const std::vector<TFileRecord>& files) {
   std::string blob;
-  blob.reserve(files.size() * (kFixedBytes + 24));
-  std::string payload;
-  for (const TFileRecord& file : files) {
-    payload.clear();
-    const TKnownChecksum& known = file.Known;
-    PutVarint(payload, file.Name.size());
-    payload += file.Name;
-    PutFixed(payload, known.Stamp.Device);
-    PutFixed(payload, known.Stamp.Node);
-    PutFixed(payload, known.Stamp.Size);
-    PutFixed(payload, known.Stamp.ModifiedNs);
-    PutFixed(payload, known.Stamp.ChangedNs);
-    PutFixed(payload, known.Sum.Crc);
-    const uint8_t sums = SumFlags(known.Sum);
-    const uint8_t flags = static_cast<uint8_t>(
-        sums | (known.Sum.TestedForBadDump ? kTested : 0) |
-        (known.Sum.TestedForBadDump && known.Sum.BadDump ? kBadDump : 0));
-    PutFixed(payload, flags);
-    if (sums != 0) {
-      PutFixed(payload, known.Sum.ImageSize);
-      for (const TSumField& field : kSumFields)
-        if ((sums & field.Flag) != 0) PutHexAsBytes(payload, known.Sum.Digests.*field.Member);
+  size_t bytes = 0;
+  for (const TFileRecord& file : files) bytes += file.Name.size() + kFixedBytes + 2 * 10 + 8 + 68;
+  blob.resize(bytes);
+  char* out = blob.data();
+  const auto varint = [&out](uint64_t value) {
+    while (value >= 0x80) {
+      *out++ = static_cast<char>((value & 0x7F) | 0x80);
+      value >>= 7;
     }
-    PutVarint(blob, payload.size());
-    blob += payload;
+    *out++ = static_cast<char>(value);
+  };
+  const auto fixed = [&out](auto value) {
+    auto bits = static_cast<uint64_t>(value);
+    for (size_t i = 0; i < sizeof(value); ++i, bits >>= 8) *out++ = static_cast<char>(bits & 0xFF);
+  };
+  for (const TFileRecord& file : files) {
+    const TKnownChecksum& known = file.Known;
+    const uint8_t sums = SumFlags(known.Sum);
+    size_t payload = VarintBytes(file.Name.size()) + file.Name.size() + kFixedBytes;
+    if (sums != 0) payload += 8;
+    for (const TSumField& field : kSumFields)
+      if ((sums & field.Flag) != 0) payload += field.Bytes;
+    varint(payload);
+    varint(file.Name.size());
+    std::memcpy(out, file.Name.data(), file.Name.size());
+    out += file.Name.size();
+    fixed(known.Stamp.Device);
+    fixed(known.Stamp.Node);
+    fixed(known.Stamp.Size);
+    fixed(known.Stamp.ModifiedNs);
+    fixed(known.Stamp.ChangedNs);
+    fixed(known.Sum.Crc);
+    fixed(static_cast<uint8_t>(sums | (known.Sum.TestedForBadDump ? kTested : 0) |
+                               (known.Sum.TestedForBadDump && known.Sum.BadDump ? kBadDump : 0)));
+    if (sums != 0) {
+      fixed(known.Sum.ImageSize);
+      for (const TSumField& field : kSumFields)
+        if ((sums & field.Flag) != 0) out = PutHexAsBytes(out, known.Sum.Digests.*field.Member);
+    }
   }
+  blob.resize(static_cast<size_t>(out - blob.data()));
   return blob;
 }
 
@@ -194,22 +215,25 @@ bool TFolderReader::Next(TFileRecord& record) {
     }
     const std::string_view payload = rest_.substr(0, length);
     rest_.remove_prefix(length);
-    if (!DecodeRecord(payload, record) || (!first_ && !(last_ < record.Name))) {
+    std::string_view name;
+    if (!DecodeRecord(payload, record, name) || (!first_ && !(last_ < name))) {
       ++rejected_;
       continue;
     }
     first_ = false;
-    last_ = record.Name;
+    last_ = name;
     return true;
   }
   return false;
 }
 
-bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files) {
+bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files, uint64_t hint) {
   files.clear();
+  files.reserve(std::min<uint64_t>(hint, blob.size() / (kFixedBytes + 3)));
   TFolderReader reader(blob);
-  TFileRecord record;
-  while (reader.Next(record)) files.push_back(record);
+  files.emplace_back();
+  while (reader.Next(files.back())) files.emplace_back();
+  files.pop_back();
   if (!reader.Broken()) return true;
   files.clear();
   return false;
@@ -221,14 +245,29 @@ void TKnownChecksums::AddFolder(std::string folder, std::vector<TFileRecord> fil
   folders_.push_back({std::move(folder), std::move(files)});
 }
 
-const TKnownChecksum* TKnownChecksums::Find(std::string_view path) const {
-  const size_t nameStart = FileNameStart(path);
-  if (nameStart == std::string_view::npos) return nullptr;
-  const std::string_view folder = path.substr(0, nameStart), name = path.substr(nameStart);
+const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_view tail) const {
+  if (folders_.empty()) return nullptr;
+  if (!tail.empty() && tail.back() == kSeparator) return nullptr;
+  std::string_view folderHead = head, folderTail, name;
+  if (const size_t nameStart = FileNameStart(tail); nameStart != std::string_view::npos) {
+    folderTail = tail.substr(0, nameStart);
+    name = tail.substr(nameStart);
+  } else if (tail.empty()) {
+    const size_t headName = FileNameStart(head);
+    if (headName == std::string_view::npos) return nullptr;
+    folderHead = head.substr(0, headName);
+    name = head.substr(headName);
+  } else if (!head.empty() && head.back() == kSeparator) {
+    name = tail;
+  } else {
+    return Find(std::string(head).append(tail), {});  // the name begins in the head
+  }
   const auto place = std::lower_bound(
-      folders_.begin(), folders_.end(), folder,
-      [](const TFolder& entry, std::string_view wanted) { return entry.Path < wanted; });
-  if (place == folders_.end() || place->Path != folder) return nullptr;
+      folders_.begin(), folders_.end(), 0, [folderHead, folderTail](const TFolder& entry, int) {
+        return CompareJoined(entry.Path, folderHead, folderTail) < 0;
+      });
+  if (place == folders_.end() || CompareJoined(place->Path, folderHead, folderTail) != 0)
+    return nullptr;
   const auto file = std::lower_bound(
       place->Files.begin(), place->Files.end(), name,
       [](const TFileRecord& entry, std::string_view wanted) { return entry.Name < wanted; });

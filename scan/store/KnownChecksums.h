@@ -69,14 +69,16 @@ class TFolderReader {
 
  private:
   std::string_view rest_;
-  std::string last_;
+  std::string_view last_;  // the last good record's name, within the blob
   bool first_ = true;
   bool broken_ = false;
   uint64_t rejected_ = 0;
 };
 
-// Every good record of a blob, or nothing when its framing breaks.
-bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files);
+// Every good record of a blob, or nothing when its framing breaks. `hint`
+// is how many records the blob claims to hold (a capacity to reserve,
+// bounded by what its bytes can hold).
+bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files, uint64_t hint = 0);
 
 // The records of the files under one folder tree, by folder. Looking up a
 // path is a binary search among the folders and then among the folder's
@@ -87,7 +89,9 @@ class TKnownChecksums {
   // them), each with its files in ascending order of name.
   void AddFolder(std::string folder, std::vector<TFileRecord> files);
 
-  const TKnownChecksum* Find(std::string_view path) const;
+  const TKnownChecksum* Find(std::string_view path) const { return Find(path, {}); }
+  // The record of the path `head` + `tail`, without joining them.
+  const TKnownChecksum* Find(std::string_view head, std::string_view tail) const;
   size_t count(std::string_view path) const { return Find(path) != nullptr ? 1 : 0; }
   // Throws std::out_of_range for a path without a record.
   const TKnownChecksum& at(std::string_view path) const;
