@@ -401,7 +401,26 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& ro
     if (const size_t nameStart = FileNameStart(path); nameStart != std::string_view::npos)
       order.push_back({path.substr(0, nameStart), path.substr(nameStart), i});
   }
-  if (!std::is_sorted(order.begin(), order.end())) std::sort(order.begin(), order.end());
+  // Each folder's run by name alone when the runs are in order already.
+  const auto byName = [](const TPlace& a, const TPlace& b) {
+    if (const int name = a.Name.compare(b.Name); name != 0) return name < 0;
+    return a.Row < b.Row;
+  };
+  bool runsInOrder = true;
+  for (size_t first = 0, end = 0; first < order.size() && runsInOrder; first = end) {
+    for (end = first + 1; end < order.size() && order[end].Folder == order[first].Folder;) ++end;
+    if (end < order.size() && !(order[first].Folder < order[end].Folder)) runsInOrder = false;
+  }
+  if (!runsInOrder) {
+    std::sort(order.begin(), order.end());
+  } else {
+    for (size_t first = 0, end = 0; first < order.size(); first = end) {
+      for (end = first + 1; end < order.size() && order[end].Folder == order[first].Folder;) ++end;
+      const auto from = order.begin() + static_cast<ptrdiff_t>(first);
+      const auto to = order.begin() + static_cast<ptrdiff_t>(end);
+      if (!std::is_sorted(from, to, byName)) std::sort(from, to, byName);
+    }
+  }
   try {
     db_->Exec("BEGIN IMMEDIATE");
   } catch (const SqliteError& error) {

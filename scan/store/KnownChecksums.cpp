@@ -262,12 +262,18 @@ const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_v
   } else {
     return Find(std::string(head).append(tail), {});  // the name begins in the head
   }
-  const auto place = std::lower_bound(
-      folders_.begin(), folders_.end(), 0, [folderHead, folderTail](const TFolder& entry, int) {
-        return CompareJoined(entry.Path, folderHead, folderTail) < 0;
-      });
-  if (place == folders_.end() || CompareJoined(place->Path, folderHead, folderTail) != 0)
-    return nullptr;
+  auto place = folders_.begin() + static_cast<ptrdiff_t>(
+                                      std::min(lastFolder_.load(std::memory_order_relaxed),
+                                               folders_.size() - 1));
+  if (CompareJoined(place->Path, folderHead, folderTail) != 0) {
+    place = std::lower_bound(
+        folders_.begin(), folders_.end(), 0, [folderHead, folderTail](const TFolder& entry, int) {
+          return CompareJoined(entry.Path, folderHead, folderTail) < 0;
+        });
+    if (place == folders_.end() || CompareJoined(place->Path, folderHead, folderTail) != 0)
+      return nullptr;
+    lastFolder_.store(static_cast<size_t>(place - folders_.begin()), std::memory_order_relaxed);
+  }
   const auto file = std::lower_bound(
       place->Files.begin(), place->Files.end(), name,
       [](const TFileRecord& entry, std::string_view wanted) { return entry.Name < wanted; });
@@ -283,6 +289,7 @@ const TKnownChecksum& TKnownChecksums::at(std::string_view path) const {
 
 void TKnownChecksums::clear() {
   folders_.clear();
+  lastFolder_ = 0;
   files_ = 0;
 }
 

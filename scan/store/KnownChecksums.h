@@ -5,10 +5,12 @@
 // docs/formats/checksum-store.md.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/FileStamp.h"
@@ -85,6 +87,16 @@ bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files, u
 // names. Read-only once filled, so any number of threads may look up.
 class TKnownChecksums {
  public:
+  TKnownChecksums() = default;
+  TKnownChecksums(TKnownChecksums&& other) noexcept
+      : folders_(std::move(other.folders_)), files_(std::exchange(other.files_, 0)) {}
+  TKnownChecksums& operator=(TKnownChecksums&& other) noexcept {
+    folders_ = std::move(other.folders_);
+    files_ = std::exchange(other.files_, 0);
+    lastFolder_ = 0;
+    return *this;
+  }
+
   // Folders must come in ascending order (as the store's SELECT gives
   // them), each with its files in ascending order of name.
   void AddFolder(std::string folder, std::vector<TFileRecord> files);
@@ -114,6 +126,9 @@ class TKnownChecksums {
   };
   std::vector<TFolder> folders_;
   size_t files_ = 0;
+  // The folder of the last lookup: a walk looks up a folder's files one
+  // after another. Only a hint, so any thread may set it.
+  mutable std::atomic<size_t> lastFolder_{0};
 };
 
 }  // namespace vexmoor
