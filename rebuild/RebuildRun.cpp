@@ -83,6 +83,9 @@ class TSourceLedger {
     const auto listing = plan_.Archives.find(path);
     if (listing == plan_.Archives.end() || !listing->second.Error.empty())
       return "its members could not be listed";
+    // A set's members are often spread over its volumes and other tools
+    // (or a later run) may still need any one of them: none is removed.
+    if (listing->second.Volumes.size() > 1) return "the archive is one volume of a multi-volume set";
     for (const std::string& member : listing->second.Members)
       if (!used->second.count(SlashedMemberName(member))) return "the archive holds other files";
     return "";
@@ -198,6 +201,7 @@ std::map<std::string, uint64_t> ListInto(const std::string& path, TArchiveListin
   std::map<std::string, uint64_t> sizes;
   try {
     TArchiveCursor cursor(path);
+    listing.Volumes = cursor.Volumes();
     std::string name;
     uint64_t size = 0;
     while (cursor.NextFile(name, size)) {
