@@ -35,6 +35,16 @@ std::string RawRecord(const std::string& name, uint8_t flags, const std::string&
   return static_cast<char>(payload.size()) + payload;
 }
 
+// The tables of version 1 as the first build made them.
+constexpr const char* kVersion1Tables =
+    "PRAGMA journal_mode=WAL;"
+    "CREATE TABLE IF NOT EXISTS checksums("
+    " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+    " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
+    "PRAGMA user_version=1;";
+
 class ChecksumStoreTest : public test::TempDirTest {
  protected:
   std::string StorePath() const { return dir_ / "cache/vexmoor/checksums.sqlite3"; }
@@ -120,14 +130,9 @@ TEST_F(ChecksumStoreTest, StrongChecksumsAreKeptBesideTheCrc) {
 // build made them, one row, version 1.
 TEST_F(ChecksumStoreTest, AStoreOfTheOlderLayoutIsUpgradedInPlaceKeepingItsRows) {
   fs::create_directories(fs::path(StorePath()).parent_path());
-  Sql("PRAGMA journal_mode=WAL;"
-      "CREATE TABLE IF NOT EXISTS checksums("
-      " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
-      " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
-      " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
-      "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
-      "PRAGMA user_version=1;"
-      "INSERT INTO checksums VALUES(CAST('/r/old.nds' AS BLOB),2049,7,33792,5,6,4660,1);");
+  Sql((std::string(kVersion1Tables) +
+       "INSERT INTO checksums VALUES(CAST('/r/old.nds' AS BLOB),2049,7,33792,5,6,4660,1);")
+          .c_str());
   auto store = Open();
   ASSERT_TRUE(store->Usable());
   EXPECT_TRUE(notices_.empty());
@@ -151,13 +156,7 @@ TEST_F(ChecksumStoreTest, AStoreOfTheOlderLayoutIsUpgradedInPlaceKeepingItsRows)
 // its upgrade's columns.
 TEST_F(ChecksumStoreTest, AStoreOfOneRowPerFileIsUpgradedInPlaceKeepingItsRowsAndSums) {
   fs::create_directories(fs::path(StorePath()).parent_path());
-  Sql("PRAGMA journal_mode=WAL;"
-      "CREATE TABLE IF NOT EXISTS checksums("
-      " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
-      " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
-      " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
-      "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
-      "PRAGMA user_version=1;"
+  Sql((std::string(kVersion1Tables) +
       "ALTER TABLE checksums ADD COLUMN image_size INTEGER;"
       "ALTER TABLE checksums ADD COLUMN md5 TEXT;"
       "ALTER TABLE checksums ADD COLUMN sha1 TEXT;"
@@ -171,7 +170,8 @@ TEST_F(ChecksumStoreTest, AStoreOfOneRowPerFileIsUpgradedInPlaceKeepingItsRowsAn
       "INSERT INTO checksums VALUES(CAST('/r/b.nds' AS BLOB),1,2,3,4,5,6,1,NULL,NULL,NULL,NULL);"
       "INSERT INTO checksums VALUES(CAST('/r/c.nds' AS BLOB),1,2,3,4,5,-1,1,NULL,NULL,NULL,NULL);"
       "INSERT INTO checksums VALUES(CAST('/r/d.nds' AS BLOB),1,2,3,4,5,6,1,7,'xyz',NULL,NULL);"
-      "INSERT INTO checksums VALUES(CAST('/r/' AS BLOB),1,2,3,4,5,6,1,NULL,NULL,NULL,NULL);");
+      "INSERT INTO checksums VALUES(CAST('/r/' AS BLOB),1,2,3,4,5,6,1,NULL,NULL,NULL,NULL);")
+          .c_str());
   auto store = Open();
   ASSERT_TRUE(store->Usable());
   EXPECT_TRUE(notices_.empty());
