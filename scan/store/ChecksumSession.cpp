@@ -24,6 +24,11 @@ std::string AbsoluteFolder(const std::string& folder) {
   return text;
 }
 
+bool SameFolder(const std::string& a, const std::string& b) {
+  const size_t nameStart = FileNameStart(a);
+  return nameStart == FileNameStart(b) && a.compare(0, nameStart, b, 0, nameStart) == 0;
+}
+
 }  // namespace
 
 TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& root, bool rehash,
@@ -52,8 +57,11 @@ std::string TChecksumSession::Key(const std::string& path) const {
 
 const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
   if (known_.empty()) return nullptr;
-  const auto row = known_.find(Key(path));
-  return row == known_.end() ? nullptr : &row->second;
+  constexpr auto preferred = static_cast<char>(std::filesystem::path::preferred_separator);
+  // The key without building it, when it is the absolute root and the rest.
+  if (preferred == '/' && path.compare(0, walkRoot_.size(), walkRoot_) == 0)
+    return known_.Find(keyRoot_, std::string_view(path).substr(walkRoot_.size()));
+  return known_.Find(Key(path));
 }
 
 std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
@@ -73,8 +81,14 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
     return;
   }
   if (queued_.empty()) oldestQueued_ = std::chrono::steady_clock::now();
-  queued_.push_back({Key(path), stamp, sum});
-  if (queued_.size() == kChecksumBatchRows) wake_.notify_one();
+  std::string key = Key(path);
+  // A row of another folder than the last one's: the walk is done with
+  // that folder, most likely, and its rows can be written in one step.
+  if (!queued_.empty() && !SameFolder(queued_.back().Path, key)) {
+    doneRows_ = queued_.size();
+    if (doneRows_ >= kChecksumBatchRows) wake_.notify_one();
+  }
+  queued_.push_back({std::move(key), stamp, sum});
 }
 
 void TChecksumSession::WriterLoop() {
@@ -85,21 +99,27 @@ void TChecksumSession::WriterLoop() {
       continue;
     }
     const auto due = oldestQueued_ + kChecksumBatchInterval;
-    if (wake_.wait_until(lock, due, [this] {
-          return stop_ || queued_.size() >= kChecksumBatchRows;
-        }) || std::chrono::steady_clock::now() >= due) {
-      WriteQueued(lock);
-    }
+    if (wake_.wait_until(lock, due, [this] { return stop_ || doneRows_ >= kChecksumBatchRows; }))
+      WriteQueued(lock, stop_ ? queued_.size() : doneRows_);
+    else if (std::chrono::steady_clock::now() >= due)
+      WriteQueued(lock, queued_.size());
   }
-  if (!queued_.empty()) WriteQueued(lock);
+  if (!queued_.empty()) WriteQueued(lock, queued_.size());
   // Still held by another program at the end: the rest is given up.
   lost_ += queued_.size();
   queued_.clear();
 }
 
-void TChecksumSession::WriteQueued(std::unique_lock<std::mutex>& lock) {
+void TChecksumSession::WriteQueued(std::unique_lock<std::mutex>& lock, size_t rows) {
   std::vector<TChecksumRow> batch;
-  batch.swap(queued_);
+  if (rows >= queued_.size()) {
+    batch.swap(queued_);
+  } else {
+    batch.assign(std::make_move_iterator(queued_.begin()),
+                 std::make_move_iterator(queued_.begin() + static_cast<ptrdiff_t>(rows)));
+    queued_.erase(queued_.begin(), queued_.begin() + static_cast<ptrdiff_t>(rows));
+  }
+  doneRows_ = 0;
   lock.unlock();
   const TChecksumStore::TWrite written = store_.Write(batch);
   lock.lock();
@@ -110,6 +130,7 @@ void TChecksumSession::WriteQueued(std::unique_lock<std::mutex>& lock) {
     lost_ += batch.size() - room;
     batch.resize(room);
   }
+  doneRows_ += batch.size();
   queued_.insert(queued_.begin(), std::make_move_iterator(batch.begin()),
                  std::make_move_iterator(batch.end()));
   oldestQueued_ = std::chrono::steady_clock::now();
@@ -137,8 +158,7 @@ void TChecksumSession::End(bool complete, const std::function<void()>& pump) {
 void TChecksumSession::LetGoOfKnown(const std::function<void()>& pump) {
   // Freeing the rows of a large collection at once holds a window up.
   while (!known_.empty()) {
-    for (size_t freed = 0; freed < kChecksumRowsBetweenPumps && !known_.empty(); ++freed)
-      known_.erase(known_.begin());
+    known_.Release(kChecksumRowsBetweenPumps);
     pump();
   }
 }

@@ -1,9 +1,10 @@
 // One scan's use of the checksum store. At the start the rows under the
 // scanned folder are loaded into memory, so that the look-ahead workers can
 // recall them without touching the database; the rows of the files the scan
-// reads are queued and written by a thread of the session in transactions of
-// up to kChecksumBatchRows rows, at least once a second, so the walk never
-// waits on the database.
+// reads are queued and written by a thread of the session, so the walk never
+// waits on the database: the rows of the folders the walk has left once
+// they number kChecksumBatchRows, and every queued row at least once a
+// second (a folder written twice has its row merged, not replaced).
 #pragma once
 
 #include <chrono>
@@ -74,7 +75,8 @@ class TChecksumSession {
   std::string Key(const std::string& path) const;
   void LetGoOfKnown(const std::function<void()>& pump);
   void WriterLoop();
-  void WriteQueued(std::unique_lock<std::mutex>& lock);
+  // Writes the oldest `rows` queued rows.
+  void WriteQueued(std::unique_lock<std::mutex>& lock, size_t rows);
 
   TChecksumStore& store_;
   const std::string walkRoot_;  // the root as the scan names it
@@ -86,6 +88,9 @@ class TChecksumSession {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<TChecksumRow> queued_;
+  // The queued rows before the last folder's: the walk has left their
+  // folders, most likely.
+  size_t doneRows_ = 0;
   std::chrono::steady_clock::time_point oldestQueued_;
   bool stop_ = false;
   uint64_t lost_ = 0;  // rows a held lock kept out

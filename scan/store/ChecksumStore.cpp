@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <map>
+
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "scan/store/Sqlite.h"
@@ -17,9 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Version 1 had no strong checksums; it is upgraded in place by adding
-// their columns (its rows keep working, with no sums).
-constexpr int64_t kSchemaVersion = 2;
+constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
+
+// Version 1 had no strong checksums; version 2 added them as columns of
+// one row per file. Version 3 keeps one row per folder holding its files'
+// records packed (KnownChecksums.h): a scan loads and writes a folder in one
+// step. Older stores are upgraded in place, their rows kept.
+constexpr int64_t kSchemaVersion = 3;
 // How long a statement waits for another program's lock: long enough for
 // its transactions to pass, short enough that a scan never stalls on one.
 constexpr int kBusyMilliseconds = 500;
@@ -30,34 +36,30 @@ constexpr const char* kChecksumsTableV1 =
     " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
     " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
     " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID";
-// Exactly the text SQLite makes of version 1's after the upgrade's ALTER
-// TABLE statements, so a fresh store and an upgraded one look alike.
-constexpr const char* kChecksumsTable =
+// Exactly the text SQLite made of version 1's after version 2's ALTER
+// TABLE statements.
+constexpr const char* kChecksumsTableV2 =
     "CREATE TABLE checksums("
     " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
     " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
     " crc32 INTEGER NOT NULL, bad_dump INTEGER, image_size INTEGER, md5 TEXT, sha1 TEXT,"
     " sha256 TEXT) WITHOUT ROWID";
-constexpr const char* kUpgradeToV2 =
-    "ALTER TABLE checksums ADD COLUMN image_size INTEGER;"
-    "ALTER TABLE checksums ADD COLUMN md5 TEXT;"
-    "ALTER TABLE checksums ADD COLUMN sha1 TEXT;"
-    "ALTER TABLE checksums ADD COLUMN sha256 TEXT;"
-    "PRAGMA user_version=2;";
+constexpr const char* kFoldersTable =
+    "CREATE TABLE folders("
+    "folder BLOB PRIMARY KEY NOT NULL, file_count INTEGER NOT NULL, files BLOB NOT NULL)"
+    " WITHOUT ROWID";
 constexpr const char* kMetaTable =
     "CREATE TABLE meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL)";
-constexpr const char* kSchemaV1 =
-    "CREATE TABLE IF NOT EXISTS checksums("
-    " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
-    " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
-    " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
-    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
-    "PRAGMA user_version=1;";
-constexpr const char* kSelectFrom =
+constexpr const char* kSelectOldRows[] = {
+    "SELECT path, device, inode, size, mtime_ns, ctime_ns, crc32, bad_dump, NULL, NULL,"
+    " NULL, NULL FROM checksums ORDER BY path",
     "SELECT path, device, inode, size, mtime_ns, ctime_ns, crc32, bad_dump, image_size, md5,"
-    " sha1, sha256 FROM checksums WHERE path >= ?1 ORDER BY path";
-constexpr const char* kInsert =
-    "INSERT OR REPLACE INTO checksums VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)";
+    " sha1, sha256 FROM checksums ORDER BY path"};
+constexpr const char* kSelectFrom =
+    "SELECT folder, files, file_count FROM folders WHERE folder >= ?1 ORDER BY folder";
+constexpr const char* kSelectFolder = "SELECT files FROM folders WHERE folder = ?1";
+constexpr const char* kInsert = "INSERT OR REPLACE INTO folders VALUES(?1, ?2, ?3)";
+constexpr const char* kDelete = "DELETE FROM folders WHERE folder = ?1";
 constexpr uint8_t kStoredKinds[] = {kDigestMd5, kDigestSha1, kDigestSha256};
 
 int64_t WallClockNs() {
@@ -66,8 +68,9 @@ int64_t WallClockNs() {
       .count();
 }
 
-// The strong checksums of a row (columns 8 to 11): none, or an image size
-// with sums of the right length in hex digits. False for anything else.
+// The strong checksums of a row of version 1 or 2 (columns 8 to 11): none,
+// or an image size with sums of the right length in hex digits. False for
+// anything else.
 bool DecodeDigests(const TSqliteStatement& row, TStoredChecksum& sum) {
   if (row.IsNull(8)) return row.IsNull(9) && row.IsNull(10) && row.IsNull(11);
   if (!row.IsInteger(8) || row.Integer(8) <= 0) return false;
@@ -84,7 +87,8 @@ bool DecodeDigests(const TSqliteStatement& row, TStoredChecksum& sum) {
   return true;
 }
 
-// The values of one row as this program writes them, or nothing.
+// The values of one row of version 1 or 2 as this program wrote them, or
+// nothing.
 std::optional<TKnownChecksum> DecodeRow(const TSqliteStatement& row) {
   for (int column = 1; column <= 6; ++column)
     if (!row.IsInteger(column)) return std::nullopt;
@@ -106,47 +110,73 @@ std::optional<TKnownChecksum> DecodeRow(const TSqliteStatement& row) {
   return known;
 }
 
-void BindRow(TSqliteStatement& insert, const TChecksumRow& row) {
-  insert.BindBlob(1, row.Path);
-  insert.Bind(2, static_cast<int64_t>(row.Stamp.Device));
-  insert.Bind(3, static_cast<int64_t>(row.Stamp.Node));
-  insert.Bind(4, static_cast<int64_t>(row.Stamp.Size));
-  insert.Bind(5, row.Stamp.ModifiedNs);
-  insert.Bind(6, row.Stamp.ChangedNs);
-  insert.Bind(7, row.Sum.Crc);
-  if (row.Sum.TestedForBadDump)
-    insert.Bind(8, row.Sum.BadDump ? 1 : 0);
-  else
-    insert.BindNull(8);
-  if (row.Sum.ImageSize == 0 || row.Sum.Digests.Kinds() == 0) {
-    for (int column = 9; column <= 12; ++column) insert.BindNull(column);
-    return;
-  }
-  insert.Bind(9, static_cast<int64_t>(row.Sum.ImageSize));
-  for (int i = 0; i < 3; ++i) {
-    const std::string& digest = row.Sum.Digests.Of(kStoredKinds[i]);
-    if (digest.empty())
-      insert.BindNull(10 + i);
-    else
-      insert.BindText(10 + i, digest);
-  }
-}
-
 // The file holds our two tables as we make them and nothing else: no
 // trigger or view of another program's may run beside our statements, and
 // no other key may let one path have two rows.
-bool OnlyOurTables(const TSqliteDb& db, const char* checksumsTable) {
+bool OnlyOurTables(const TSqliteDb& db, std::string_view table, const char* tableSql) {
   TSqliteStatement schema(db, "SELECT type, name, sql FROM sqlite_master");
   int tables = 0;
   while (schema.Step()) {
     const std::string_view name = schema.Text(1);
     if (schema.Text(0) == "index" && name.starts_with("sqlite_autoindex_meta_")) continue;
     const std::string_view sql = schema.Text(2);
-    if (!((name == "checksums" && sql == checksumsTable) || (name == "meta" && sql == kMetaTable)))
+    if (!((name == table && sql == tableSql) || (name == "meta" && sql == kMetaTable)))
       return false;
     ++tables;
   }
   return tables == 2;
+}
+
+bool NothingInIt(const TSqliteDb& db) {
+  TSqliteStatement schema(db, "SELECT count(*) FROM sqlite_master");
+  return schema.Step() && schema.Integer(0) == 0;
+}
+
+bool IsFolderKey(const TSqliteStatement& row, int column) {
+  if (!row.IsBlob(column)) return false;
+  const std::string_view folder = row.Blob(column);
+  return !folder.empty() && folder.back() == kSeparator;
+}
+
+// The good records of `folder`'s row; none when it has none or its blob
+// breaks (the row is then replaced by what is written).
+std::vector<TFileRecord> ReadFolder(TSqliteStatement& select, const std::string& folder) {
+  std::vector<TFileRecord> files;
+  select.BindBlob(1, folder);
+  if (select.Step() && select.IsBlob(0)) DecodeFolderFiles(select.Blob(0), files);
+  select.Reset();
+  return files;
+}
+
+// Writes `folder`'s row holding `files`, or deletes it when there are none.
+void WriteFolder(TSqliteDb& db, const std::string& folder, const std::vector<TFileRecord>& files) {
+  if (files.empty()) {
+    TSqliteStatement remove(db, kDelete);
+    remove.BindBlob(1, folder);
+    remove.Step();
+    return;
+  }
+  TSqliteStatement insert(db, kInsert);
+  insert.BindBlob(1, folder);
+  insert.Bind(2, static_cast<int64_t>(files.size()));
+  insert.BindBlob(3, EncodeFolderFiles(files));
+  insert.Step();
+}
+
+// `kept` with `updates` in place of its records of the same names; both in
+// ascending order of name.
+std::vector<TFileRecord> Merge(std::vector<TFileRecord> kept, std::vector<TFileRecord> updates) {
+  if (kept.empty()) return updates;
+  std::vector<TFileRecord> merged;
+  merged.reserve(kept.size() + updates.size());
+  auto old = kept.begin();
+  for (TFileRecord& update : updates) {
+    while (old != kept.end() && old->Name < update.Name) merged.push_back(std::move(*old++));
+    if (old != kept.end() && old->Name == update.Name) ++old;
+    merged.push_back(std::move(update));
+  }
+  merged.insert(merged.end(), std::make_move_iterator(old), std::make_move_iterator(kept.end()));
+  return merged;
 }
 
 int64_t UserVersion(const TSqliteDb& db) {
@@ -216,26 +246,62 @@ void TChecksumStore::OpenOrThrow() {
   if (found < kSchemaVersion) CreateSchema();
   else if (found != kSchemaVersion)
     throw SqliteError("not a checksum store of this version", SQLITE_NOTADB);
-  if (!OnlyOurTables(*db_, kChecksumsTable)) throw SqliteError("not a checksum store", SQLITE_NOTADB);
+  if (!OnlyOurTables(*db_, "folders", kFoldersTable))
+    throw SqliteError("not a checksum store", SQLITE_NOTADB);
 }
 
-// A new store gets version 1's tables and then the upgrade an older
-// build's store gets, so both have the same schema text. One transaction;
-// another program may have done either step since the version was read.
+// Makes the tables in an empty file, or upgrades a store of an older
+// version. One transaction; another program may have done either since the
+// version was read.
 void TChecksumStore::CreateSchema() {
   db_->Exec("BEGIN IMMEDIATE");
   try {
     const int64_t found = UserVersion(*db_);
-    if (found == 0) db_->Exec(kSchemaV1);
-    // Nothing of another program's is altered.
-    if (found < kSchemaVersion && !OnlyOurTables(*db_, kChecksumsTableV1))
-      throw SqliteError("not a checksum store", SQLITE_NOTADB);
-    if (found < kSchemaVersion) db_->Exec(kUpgradeToV2);
+    if (found < kSchemaVersion) {
+      if (found == 0 && NothingInIt(*db_)) {
+        db_->Exec(kFoldersTable);
+        db_->Exec(kMetaTable);
+      } else {
+        Upgrade(found);
+      }
+      db_->Exec("PRAGMA user_version=3");
+    }
     db_->Exec("COMMIT");
   } catch (const SqliteError&) {
     RollBack(*db_);
     throw;
   }
+}
+
+// The rows of a store of version 1 or 2 (or 0 with version 1's tables, as
+// the first build could leave it) become folder rows; rows that are not
+// what that build wrote are left behind with the old table.
+void TChecksumStore::Upgrade(int64_t from) {
+  const bool strong = from == 2;
+  // Nothing of another program's is altered.
+  if (!OnlyOurTables(*db_, "checksums", strong ? kChecksumsTableV2 : kChecksumsTableV1))
+    throw SqliteError("not a checksum store", SQLITE_NOTADB);
+  std::map<std::string, std::vector<TFileRecord>> folders;
+  {
+    TSqliteStatement select(*db_, kSelectOldRows[strong ? 1 : 0]);
+    while (select.Step()) {
+      if (!select.IsBlob(0)) continue;
+      const std::string_view path = select.Blob(0);
+      const size_t nameStart = FileNameStart(path);
+      if (nameStart == std::string_view::npos) continue;
+      std::optional<TKnownChecksum> known = DecodeRow(select);
+      if (!known) continue;
+      folders[std::string(path.substr(0, nameStart))].push_back(
+          {std::string(path.substr(nameStart)), *known});
+    }
+  }
+  db_->Exec(kFoldersTable);
+  for (auto& [folder, files] : folders) {
+    std::sort(files.begin(), files.end(),
+              [](const TFileRecord& a, const TFileRecord& b) { return a.Name < b.Name; });
+    WriteFolder(*db_, folder, files);
+  }
+  db_->Exec("DROP TABLE checksums");
 }
 
 void TChecksumStore::SetAside(const std::string& reason) {
@@ -276,16 +342,36 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
                                           const std::function<void()>& pump) {
   TKnownChecksums known;
   if (!db_) return known;
+  // The rows of the folders below `prefix`, and of the folder it ends in
+  // when it does not end in a separator (its files whose names begin with
+  // the rest).
+  const size_t cut = prefix.rfind(kSeparator);
+  const std::string within = prefix.substr(0, cut == std::string::npos ? 0 : cut + 1);
+  const std::string_view namePrefix = std::string_view(prefix).substr(within.size());
   try {
     TSqliteStatement select(*db_, kSelectFrom);
-    select.BindBlob(1, prefix);
-    for (size_t read = 0; select.Step(); ++read) {
-      if (pump && read > 0 && read % kChecksumRowsBetweenPumps == 0) pump();
+    select.BindBlob(1, within);
+    size_t read = 0;
+    while (select.Step()) {
       if (!select.IsBlob(0)) continue;
-      const std::string_view path = select.Blob(0);
-      if (path.substr(0, prefix.size()) != prefix) break;
-      if (std::optional<TKnownChecksum> row = DecodeRow(select))
-        known.insert_or_assign(std::string(path), *row);
+      const std::string_view folder = select.Blob(0);
+      if (!folder.starts_with(within)) break;
+      if (!IsFolderKey(select, 0) || !select.IsBlob(1)) continue;
+      const bool whole = folder.starts_with(prefix);
+      if (!whole && folder != within) continue;
+      std::vector<TFileRecord> files;
+      if (select.IsInteger(2) && select.Integer(2) > 0)
+        files.reserve(std::min<uint64_t>(static_cast<uint64_t>(select.Integer(2)),
+                                         select.Blob(1).size() / 48));
+      TFolderReader reader(select.Blob(1));
+      files.emplace_back();
+      while (reader.Next(files.back())) {
+        if (pump && read > 0 && read % kChecksumRowsBetweenPumps == 0) pump();
+        ++read;
+        if (whole || files.back().Name.starts_with(namePrefix)) files.emplace_back();
+      }
+      files.pop_back();
+      if (!reader.Broken()) known.AddFolder(std::string(folder), std::move(files));
     }
   } catch (const SqliteError& error) {
     known.clear();
@@ -297,6 +383,44 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
 
 TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& rows) {
   if (!db_) return TWrite::Dropped;
+  // By folder and name; of rows of the same path, the last given. The
+  // rows come folder by folder and mostly sorted, in walk order.
+  struct TPlace {
+    std::string_view Folder, Name;
+    size_t Row;
+    bool operator<(const TPlace& other) const {
+      if (const int folder = Folder.compare(other.Folder); folder != 0) return folder < 0;
+      if (const int name = Name.compare(other.Name); name != 0) return name < 0;
+      return Row < other.Row;
+    }
+  };
+  std::vector<TPlace> order;
+  order.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string_view path = rows[i].Path;
+    if (const size_t nameStart = FileNameStart(path); nameStart != std::string_view::npos)
+      order.push_back({path.substr(0, nameStart), path.substr(nameStart), i});
+  }
+  // Each folder's run by name alone when the runs are in order already.
+  const auto byName = [](const TPlace& a, const TPlace& b) {
+    if (const int name = a.Name.compare(b.Name); name != 0) return name < 0;
+    return a.Row < b.Row;
+  };
+  bool runsInOrder = true;
+  for (size_t first = 0, end = 0; first < order.size() && runsInOrder; first = end) {
+    for (end = first + 1; end < order.size() && order[end].Folder == order[first].Folder;) ++end;
+    if (end < order.size() && !(order[first].Folder < order[end].Folder)) runsInOrder = false;
+  }
+  if (!runsInOrder) {
+    std::sort(order.begin(), order.end());
+  } else {
+    for (size_t first = 0, end = 0; first < order.size(); first = end) {
+      for (end = first + 1; end < order.size() && order[end].Folder == order[first].Folder;) ++end;
+      const auto from = order.begin() + static_cast<ptrdiff_t>(first);
+      const auto to = order.begin() + static_cast<ptrdiff_t>(end);
+      if (!std::is_sorted(from, to, byName)) std::sort(from, to, byName);
+    }
+  }
   try {
     db_->Exec("BEGIN IMMEDIATE");
   } catch (const SqliteError& error) {
@@ -305,11 +429,20 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& ro
     return TWrite::Dropped;
   }
   try {
-    TSqliteStatement insert(*db_, kInsert);
-    for (const TChecksumRow& row : rows) {
-      BindRow(insert, row);
-      insert.Step();
-      insert.Reset();
+    TSqliteStatement select(*db_, kSelectFolder);
+    for (size_t first = 0; first < order.size();) {
+      const std::string folder(order[first].Folder);
+      std::vector<TFileRecord> updates;
+      size_t end = first;
+      for (; end < order.size() && order[end].Folder == folder; ++end) {
+        const TChecksumRow& row = rows[order[end].Row];
+        if (!updates.empty() && updates.back().Name == order[end].Name)
+          updates.back().Known = {row.Stamp, row.Sum};
+        else
+          updates.push_back({std::string(order[end].Name), {row.Stamp, row.Sum}});
+      }
+      WriteFolder(*db_, folder, Merge(ReadFolder(select, folder), std::move(updates)));
+      first = end;
     }
     db_->Exec("COMMIT");
     return TWrite::Written;
@@ -324,8 +457,11 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& ro
 uint64_t TChecksumStore::RowCount() {
   if (!db_) return 0;
   try {
-    TSqliteStatement count(*db_, "SELECT count(*) FROM checksums");
-    return count.Step() ? static_cast<uint64_t>(count.Integer(0)) : 0;
+    TSqliteStatement counts(*db_, "SELECT file_count FROM folders");
+    uint64_t files = 0;
+    while (counts.Step())
+      if (counts.IsInteger(0) && counts.Integer(0) > 0) files += static_cast<uint64_t>(counts.Integer(0));
+    return files;
   } catch (const SqliteError& error) {
     Fail(error);
     return 0;
@@ -347,10 +483,15 @@ void TChecksumStore::SetMeta(const char* key, int64_t value) {
 
 std::vector<std::string> TChecksumStore::VanishedPaths() {
   std::vector<std::string> vanished;
-  TSqliteStatement select(*db_, "SELECT path FROM checksums");
+  TSqliteStatement select(*db_, "SELECT folder, files FROM folders ORDER BY folder");
+  TFileRecord record;
   while (select.Step()) {
-    std::string path(select.Blob(0));
-    if (!PathExists(path)) vanished.push_back(std::move(path));
+    if (!IsFolderKey(select, 0) || !select.IsBlob(1)) continue;
+    const std::string folder(select.Blob(0));
+    TFolderReader reader(select.Blob(1));
+    while (reader.Next(record))
+      if (std::string path = folder + record.Name; !PathExists(path))
+        vanished.push_back(std::move(path));
   }
   return vanished;
 }
@@ -359,12 +500,22 @@ void TChecksumStore::DeleteRows(const std::vector<std::string>& paths) {
   for (size_t first = 0; first < paths.size(); first += kDeleteBatch) {
     db_->Exec("BEGIN IMMEDIATE");
     try {
-      TSqliteStatement remove(*db_, "DELETE FROM checksums WHERE path = ?1");
+      TSqliteStatement select(*db_, kSelectFolder);
       const size_t end = std::min(paths.size(), first + kDeleteBatch);
-      for (size_t i = first; i < end; ++i) {
-        remove.BindBlob(1, paths[i]);
-        remove.Step();
-        remove.Reset();
+      // The paths come folder by folder; each folder's row is rewritten once.
+      for (size_t i = first; i < end;) {
+        const size_t nameStart = FileNameStart(paths[i]);
+        const std::string folder = paths[i].substr(0, nameStart);
+        std::vector<std::string> gone;
+        for (; i < end && paths[i].size() > nameStart && paths[i].compare(0, nameStart, folder) == 0 &&
+               FileNameStart(paths[i]) == nameStart;
+             ++i)
+          gone.push_back(paths[i].substr(nameStart));
+        std::vector<TFileRecord> files = ReadFolder(select, folder);
+        std::erase_if(files, [&gone](const TFileRecord& file) {
+          return std::binary_search(gone.begin(), gone.end(), file.Name);
+        });
+        WriteFolder(*db_, folder, files);
       }
       db_->Exec("COMMIT");
     } catch (const SqliteError&) {

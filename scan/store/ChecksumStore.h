@@ -21,45 +21,21 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/FileStamp.h"
-#include "scan/Digest.h"
+#include "scan/store/KnownChecksums.h"
 
 namespace vexmoor {
 
 class TSqliteDb;
 class SqliteError;
 
-// What a read of one loose dump found.
-struct TStoredChecksum {
-  TStoredChecksum() = default;
-  TStoredChecksum(uint32_t crc, bool testedForBadDump, bool badDump)
-      : Crc(crc), TestedForBadDump(testedForBadDump), BadDump(badDump) {}
-
-  uint32_t Crc = 0;
-  bool TestedForBadDump = false;  // the file matched "*.nds" and was tested
-  bool BadDump = false;
-  // The strong checksums summed in the same read, of the image of
-  // ImageSize bytes (the file's own size, or the full image a trimmed dump
-  // was cut from); ImageSize 0 and no sums when none were asked for.
-  uint64_t ImageSize = 0;
-  TDigests Digests;
-  friend bool operator==(const TStoredChecksum&, const TStoredChecksum&) = default;
-};
-
 struct TChecksumRow {
   std::string Path;  // absolute, as the scan names the file
   TFileStamp Stamp;  // taken before the file was read
   TStoredChecksum Sum;
 };
-
-struct TKnownChecksum {
-  TFileStamp Stamp;
-  TStoredChecksum Sum;
-};
-using TKnownChecksums = std::unordered_map<std::string, TKnownChecksum>;
 
 using TStoreNotice = std::function<void(const std::string& line)>;
 
@@ -94,7 +70,10 @@ class TChecksumStore {
   // store.
   TKnownChecksums LoadUnder(const std::string& prefix, const std::function<void()>& pump = {});
 
-  // Writes `rows` in one transaction, replacing rows of the same paths.
+  // Writes `rows` in one transaction, replacing rows of the same paths: each
+  // folder's row is read, merged with the rows of its files and written
+  // once, under the write lock, so rows another program wrote meanwhile
+  // stay.
   // Busy: another program holds the write lock; nothing was written and the
   // caller may try again. Dropped: the store failed otherwise (told once).
   TWrite Write(const std::vector<TChecksumRow>& rows);
@@ -105,7 +84,7 @@ class TChecksumStore {
   // larger than one scan is not walked on every scan.
   void PruneIfGrown(uint64_t touched);
 
-  // Number of rows; 0 when unusable.
+  // Number of files with a row; 0 when unusable.
   uint64_t RowCount();
 
   // The wall clock in nanoseconds since 1970 UTC; tests set their own.
@@ -123,6 +102,7 @@ class TChecksumStore {
   void Open();
   void OpenOrThrow();
   void CreateSchema();
+  void Upgrade(int64_t from);
   void SetAside(const std::string& reason);
   void GiveUp(const std::string& reason);
   void Fail(const SqliteError& error);

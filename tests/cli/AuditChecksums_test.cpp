@@ -15,6 +15,7 @@
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 #include "tests/scan/ScanTestUtil.h"
+#include "tests/scan/store/ChecksumTestUtil.h"
 
 namespace vexmoor {
 namespace {
@@ -66,7 +67,7 @@ TEST_F(AuditChecksumsTest, SwitchesChooseWhatIsReadAndWhatIsRemembered) {
   EXPECT_EQ(first.out, none.out);
   EXPECT_EQ(first.err, "");
   ASSERT_TRUE(fs::exists(Store()));
-  Sql("UPDATE checksums SET crc32 = 1");  // what a stale row would say
+  test::SetEveryStoredCrc(Store(), 1);  // what a stale row would say
   EXPECT_NE(Audit().out, none.out);
   EXPECT_EQ(Audit("--no-checksum-cache").out, none.out);
   EXPECT_EQ(Audit("--rehash").out, none.out);
@@ -121,7 +122,7 @@ TEST_F(AuditChecksumsTest, AStoreHeldByAnotherProgramChangesNothingButALine) {
   fs::rename(dir_ / "c.dat", dir_ / "c.qdat");
   const auto expected = Audit("--no-checksum-cache");
   ASSERT_EQ(Audit().err, "");  // the store exists now
-  Sql("DELETE FROM checksums");
+  Sql("DELETE FROM folders");
   {
     // Reading goes on beside a writer; the rows wait, then are given up.
     THeldStore held(Store(), "write", dir_ / "release");

@@ -9,7 +9,6 @@
 #include "catalogue/DigestKind.h"
 #include "scan/Digest.h"
 #include "scan/store/ChecksumSession.h"
-#include "scan/store/Sqlite.h"
 #include "support/ArchiveBuilder.h"
 #include "tests/scan/store/ChecksumTestUtil.h"
 #include "tests/scan/ScanTestUtil.h"
@@ -90,7 +89,9 @@ TEST_F(ChecksumScanTest, StoreKeysHaveOneSeparatorSoEitherSpellingOfTheRootRecal
   const char other = preferred == '/' ? '\\' : '/';
   const TKnownChecksums rows = store_->LoadUnder("");
   ASSERT_EQ(rows.size(), 2u);
-  for (const auto& [key, row] : rows) EXPECT_EQ(key.find(other), std::string::npos) << key;
+  rows.ForEach([other](const std::string& key, const TKnownChecksum&) {
+    EXPECT_EQ(key.find(other), std::string::npos) << key;
+  });
   std::string spelled = dir_ / "roms";
   std::replace(spelled.begin(), spelled.end(), '/', preferred);
   EXPECT_EQ(ScanWithStore(1, false, spelled).substr(0, 2), "2\n");
@@ -204,10 +205,7 @@ TEST_F(ChecksumScanTest, AFileChangedJustBeforeItWasStampedIsReadAgainNextTime) 
 TEST_F(ChecksumScanTest, RehashReadsEveryDumpAndRefreshesItsRow) {
   Known("a.nds", Dump("a"));
   const std::string first = ScanWithStore();
-  {
-    TSqliteDb db(dir_ / "cache/checksums.sqlite3");
-    db.Exec("UPDATE checksums SET crc32 = 1");
-  }
+  test::SetEveryStoredCrc(dir_ / "cache/checksums.sqlite3", 1);
   EXPECT_NE(ScanWithStore(), first);  // the row is believed
   EXPECT_EQ(ScanWithStore(1, /*rehash=*/true), first);
   EXPECT_EQ(opened_.Files(), 1u);

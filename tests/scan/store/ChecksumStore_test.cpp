@@ -23,6 +23,28 @@ TChecksumRow Row(const std::string& path, uint32_t crc, uint64_t node = 7) {
   return row;
 }
 
+// One record's bytes as the store packs them (a length and a name length
+// below 128 take one byte each), for records this program does not write.
+std::string RawRecord(const std::string& name, uint8_t flags, const std::string& tail = "") {
+  std::string payload(1, static_cast<char>(name.size()));
+  payload += name;
+  payload += std::string(40, '\1');            // device, node, size and both times
+  payload += std::string("\x34\x12\0\0", 4);  // CRC 0x1234
+  payload += static_cast<char>(flags);
+  payload += tail;
+  return static_cast<char>(payload.size()) + payload;
+}
+
+// The tables of version 1 as the first build made them.
+constexpr const char* kVersion1Tables =
+    "PRAGMA journal_mode=WAL;"
+    "CREATE TABLE IF NOT EXISTS checksums("
+    " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
+    " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
+    "PRAGMA user_version=1;";
+
 class ChecksumStoreTest : public test::TempDirTest {
  protected:
   std::string StorePath() const { return dir_ / "cache/vexmoor/checksums.sqlite3"; }
@@ -30,6 +52,22 @@ class ChecksumStoreTest : public test::TempDirTest {
   void Sql(const char* sql) {
     TSqliteDb db(StorePath());
     db.Exec(sql);
+  }
+  // Puts a folder's row as another program might.
+  void PutFolderRow(const std::string& folder, const std::string& files, bool asText = false) {
+    TSqliteDb db(StorePath());
+    TSqliteStatement insert(db, "INSERT OR REPLACE INTO folders VALUES(?1, 1, ?2)");
+    if (asText)
+      insert.BindText(1, folder);
+    else
+      insert.BindBlob(1, folder);
+    insert.BindBlob(2, files);
+    insert.Step();
+  }
+  int64_t UserVersion() {
+    TSqliteDb db(StorePath());
+    TSqliteStatement version(db, "PRAGMA user_version");
+    return version.Step() ? version.Integer(0) : -1;
   }
   std::vector<std::string> notices_;
 };
@@ -80,9 +118,11 @@ TEST_F(ChecksumStoreTest, StrongChecksumsAreKeptBesideTheCrc) {
   EXPECT_EQ(known.at("/r/t.nds").Sum, padded.Sum);
   EXPECT_EQ(known.at("/r/plain.nds").Sum.ImageSize, 0u);
   EXPECT_EQ(known.at("/r/plain.nds").Sum.Digests.Kinds(), 0);
-  // Sums this program does not write leave their row out.
-  Sql("UPDATE checksums SET sha1 = 'xyz' WHERE path = CAST('/r/a.nds' AS BLOB);"
-      "UPDATE checksums SET image_size = NULL WHERE path = CAST('/r/t.nds' AS BLOB);");
+  // Sums this program does not write leave their row out: a SHA-1 too
+  // short, a SHA-256 without its image size, an image size of 0.
+  PutFolderRow("/r/", RawRecord("a.nds", 4 | 16, std::string(8, '\1') + std::string(10, 'x')) +
+                          RawRecord("plain.nds", 0) + RawRecord("t.nds", 32, std::string(32, 'c')) +
+                          RawRecord("u.nds", 4 | 8, std::string(24, '\0')));
   EXPECT_EQ(Open()->LoadUnder("/r/").size(), 1u);
 }
 
@@ -90,14 +130,9 @@ TEST_F(ChecksumStoreTest, StrongChecksumsAreKeptBesideTheCrc) {
 // build made them, one row, version 1.
 TEST_F(ChecksumStoreTest, AStoreOfTheOlderLayoutIsUpgradedInPlaceKeepingItsRows) {
   fs::create_directories(fs::path(StorePath()).parent_path());
-  Sql("PRAGMA journal_mode=WAL;"
-      "CREATE TABLE IF NOT EXISTS checksums("
-      " path BLOB PRIMARY KEY NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
-      " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL, ctime_ns INTEGER NOT NULL,"
-      " crc32 INTEGER NOT NULL, bad_dump INTEGER) WITHOUT ROWID;"
-      "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
-      "PRAGMA user_version=1;"
-      "INSERT INTO checksums VALUES(CAST('/r/old.nds' AS BLOB),2049,7,33792,5,6,4660,1);");
+  Sql((std::string(kVersion1Tables) +
+       "INSERT INTO checksums VALUES(CAST('/r/old.nds' AS BLOB),2049,7,33792,5,6,4660,1);")
+          .c_str());
   auto store = Open();
   ASSERT_TRUE(store->Usable());
   EXPECT_TRUE(notices_.empty());
@@ -113,10 +148,54 @@ TEST_F(ChecksumStoreTest, AStoreOfTheOlderLayoutIsUpgradedInPlaceKeepingItsRows)
   EXPECT_EQ(Open()->LoadUnder("/r/").at("/r/new.nds").Sum, row.Sum);
   EXPECT_TRUE(notices_.empty());
   EXPECT_FALSE(fs::exists(StorePath() + ".broken"));
+  EXPECT_EQ(UserVersion(), 3);
+}
+
+// A store written by the build that kept one row per file with its strong
+// checksums (version 2): version 1's tables as that build made them, then
+// its upgrade's columns.
+TEST_F(ChecksumStoreTest, AStoreOfOneRowPerFileIsUpgradedInPlaceKeepingItsRowsAndSums) {
+  fs::create_directories(fs::path(StorePath()).parent_path());
+  Sql((std::string(kVersion1Tables) +
+      "ALTER TABLE checksums ADD COLUMN image_size INTEGER;"
+      "ALTER TABLE checksums ADD COLUMN md5 TEXT;"
+      "ALTER TABLE checksums ADD COLUMN sha1 TEXT;"
+      "ALTER TABLE checksums ADD COLUMN sha256 TEXT;"
+      "PRAGMA user_version=2;"
+      "INSERT INTO meta VALUES('pruned_rows', 4);"
+      "INSERT INTO checksums VALUES(CAST('/r/a.nds' AS BLOB),-1,7,33792,5,6,4660,0,65536,"
+      " '0123456789abcdef0123456789abcdef', NULL,"
+      " 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa');"
+      "INSERT INTO checksums VALUES(CAST('/r/a.b/c.gba' AS BLOB),1,2,3,4,5,6,NULL,NULL,NULL,NULL,NULL);"
+      "INSERT INTO checksums VALUES(CAST('/r/b.nds' AS BLOB),1,2,3,4,5,6,1,NULL,NULL,NULL,NULL);"
+      "INSERT INTO checksums VALUES(CAST('/r/c.nds' AS BLOB),1,2,3,4,5,-1,1,NULL,NULL,NULL,NULL);"
+      "INSERT INTO checksums VALUES(CAST('/r/d.nds' AS BLOB),1,2,3,4,5,6,1,7,'xyz',NULL,NULL);"
+      "INSERT INTO checksums VALUES(CAST('/r/' AS BLOB),1,2,3,4,5,6,1,NULL,NULL,NULL,NULL);")
+          .c_str());
+  auto store = Open();
+  ASSERT_TRUE(store->Usable());
+  EXPECT_TRUE(notices_.empty());
+  const TKnownChecksums known = store->LoadUnder("/r/");
+  ASSERT_EQ(known.size(), 3u);
+  TStoredChecksum strong{4660, true, false};
+  strong.ImageSize = 65536;
+  strong.Digests.Md5 = "0123456789abcdef0123456789abcdef";
+  strong.Digests.Sha256 = std::string(64, 'a');
+  EXPECT_EQ(known.at("/r/a.nds").Sum, strong);
+  EXPECT_EQ(known.at("/r/a.nds").Stamp, (TFileStamp{~uint64_t{0}, 7, 33792, 5, 6}));
+  EXPECT_EQ(known.at("/r/a.b/c.gba").Sum, (TStoredChecksum{6, false, false}));
+  EXPECT_EQ(known.at("/r/b.nds").Sum, (TStoredChecksum{6, true, true}));
+  EXPECT_EQ(store->RowCount(), 3u);
+  store.reset();
+  EXPECT_EQ(UserVersion(), 3);
   TSqliteDb db(StorePath());
-  TSqliteStatement version(db, "PRAGMA user_version");
-  ASSERT_TRUE(version.Step());
-  EXPECT_EQ(version.Integer(0), 2);
+  TSqliteStatement tables(db, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'");
+  ASSERT_TRUE(tables.Step());
+  EXPECT_EQ(tables.Text(0), "meta,folders");
+  TSqliteStatement pruned(db, "SELECT value FROM meta WHERE key = 'pruned_rows'");
+  ASSERT_TRUE(pruned.Step());
+  EXPECT_EQ(pruned.Integer(0), 4);
+  EXPECT_FALSE(fs::exists(StorePath() + ".broken"));
 }
 
 TEST_F(ChecksumStoreTest, ALargeCollectionsRowsAreLoadedAndLetGoOfWithPumpsBetweenSteps) {
@@ -144,16 +223,54 @@ TEST_F(ChecksumStoreTest, ALargeCollectionsRowsAreLoadedAndLetGoOfWithPumpsBetwe
 }
 
 TEST_F(ChecksumStoreTest, RowsThisProgramDoesNotWriteAreLeftOut) {
-  Open()->Write({Row("/r/good.nds", 5)});
-  Sql("INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/a' AS BLOB),1,2,3,4,5,-1,NULL);"
-      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/b' AS BLOB),1,2,3,4,5,4294967296,NULL);"
-      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/c' AS BLOB),1,2,3,4,5,6,2);"
-      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/d' AS BLOB),1,2,'big',4,5,6,1);"
-      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES(CAST('/r/e' AS BLOB),1,2,-3,4,5,6,1);"
-      "INSERT INTO checksums(path,device,inode,size,mtime_ns,ctime_ns,crc32,bad_dump) VALUES('/r/f',1,2,3,4,5,6,1);");
-  const TKnownChecksums known = Open()->LoadUnder("/r/");
+  Open()->Write({Row("/r/good.nds", 5), Row("/r/y/x.nds", 6)});
+  std::string good;
+  {
+    TSqliteDb db(StorePath());
+    TSqliteStatement select(db, "SELECT files FROM folders WHERE folder = CAST('/r/' AS BLOB)");
+    ASSERT_TRUE(select.Step());
+    good = select.Blob(0);
+  }
+  PutFolderRow("/r/", RawRecord("a", 0x40) +       // a flag this program does not know
+                          RawRecord("b", 2) +      // a bad dump that was not tested
+                          good +                   // good.nds
+                          good +                   // the same name again
+                          RawRecord("h/i", 0) +    // a separator in the name
+                          RawRecord("", 0) +       // no name
+                          RawRecord("j", 0, "x") + // a byte too many
+                          std::string("\x03\x01k\x00", 4));  // too short
+  // A record whose length runs past the blob: the folder's row is left out.
+  PutFolderRow("/r/y/", RawRecord("x.nds", 0) + "\x7f");
+  PutFolderRow("/r/z/", RawRecord("t.nds", 0), /*asText=*/true);
+  PutFolderRow("/r/w", RawRecord("t.nds", 0));  // no separator at its end
+  auto store = Open();
+  const TKnownChecksums known = store->LoadUnder("/r/");
   ASSERT_EQ(known.size(), 1u);
   EXPECT_EQ(known.count("/r/good.nds"), 1u);
+  // Writing into a damaged folder's row replaces it with the good records.
+  EXPECT_EQ(store->Write({Row("/r/y/new.nds", 7)}), TChecksumStore::TWrite::Written);
+  EXPECT_EQ(store->LoadUnder("/r/y/").size(), 1u);
+  EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(ChecksumStoreTest, WritesOfTwoConnectionsToOneFolderKeepEachOthersRows) {
+  auto one = Open();
+  std::vector<std::string> notices;
+  auto two = test::AheadStore(StorePath(), notices);
+  for (uint32_t i = 0; i < 20; ++i) {
+    const std::string name = "/r/" + std::to_string(i) + ".nds";
+    EXPECT_EQ((i % 2 ? one : two)->Write({Row(name, i), Row("/r/s/" + std::to_string(i), i)}),
+              TChecksumStore::TWrite::Written);
+  }
+  // Replaced, not added: the same file once.
+  EXPECT_EQ(one->Write({Row("/r/3.nds", 33), Row("/r/3.nds", 34)}), TChecksumStore::TWrite::Written);
+  const TKnownChecksums known = two->LoadUnder("/r/");
+  EXPECT_EQ(known.size(), 40u);
+  EXPECT_EQ(known.at("/r/3.nds").Sum.Crc, 34u);
+  EXPECT_EQ(one->RowCount(), 40u);
+  // A prefix that ends within a folder's names takes only the names that
+  // begin with its rest.
+  EXPECT_EQ(two->LoadUnder("/r/1").size(), 11u);  // 1, 10 to 19
 }
 
 TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
@@ -178,12 +295,12 @@ TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
   notices_.clear();
   EXPECT_TRUE(Open()->Usable());
   EXPECT_EQ(notices_.size(), 1u);
-  Sql("PRAGMA user_version=3;");
+  Sql("PRAGMA user_version=4;");
   notices_.clear();
   EXPECT_TRUE(Open()->Usable());
   EXPECT_EQ(notices_.size(), 1u);
   // Our tables, and a trigger that would run beside our statements.
-  Sql("CREATE TRIGGER wipe AFTER INSERT ON checksums BEGIN DELETE FROM checksums; END;");
+  Sql("CREATE TRIGGER wipe AFTER INSERT ON folders BEGIN DELETE FROM folders; END;");
   notices_.clear();
   auto store = Open();
   EXPECT_EQ(notices_.size(), 1u);

@@ -32,6 +32,18 @@ inline std::unique_ptr<TChecksumStore> AheadStore(const std::string& path,
   return store;
 }
 
+// Gives every row of the store at `path` the CRC `crc`: what a stale row
+// would say.
+inline void SetEveryStoredCrc(const std::string& path, uint32_t crc) {
+  TChecksumStore store(path, {});
+  std::vector<TChecksumRow> rows;
+  store.LoadUnder("").ForEach([&rows, crc](std::string file, const TKnownChecksum& known) {
+    rows.push_back({std::move(file), known.Stamp, known.Sum});
+    rows.back().Sum.Crc = crc;
+  });
+  store.Write(rows);
+}
+
 // Counts, per path, the files opened for reading through the file system
 // while it lives (failed opens too), passing every call on to the file
 // system that was current when it was made.

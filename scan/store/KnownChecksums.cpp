@@ -1,0 +1,309 @@
+#include "scan/store/KnownChecksums.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace vexmoor {
+
+namespace {
+
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+// A record's flags.
+constexpr uint8_t kTested = 1;
+constexpr uint8_t kBadDump = 2;
+constexpr uint8_t kImage = 4;  // an image size and at least one sum follow
+constexpr uint8_t kMd5 = 8;
+constexpr uint8_t kSha1 = 16;
+constexpr uint8_t kSha256 = 32;
+constexpr uint8_t kKnownFlags = kTested | kBadDump | kImage | kMd5 | kSha1 | kSha256;
+constexpr uint8_t kSums = kMd5 | kSha1 | kSha256;
+
+struct TSumField {
+  uint8_t Flag;
+  size_t Bytes;
+  std::string TDigests::*Member;
+};
+constexpr TSumField kSumFields[] = {
+    {kMd5, 16, &TDigests::Md5}, {kSha1, 20, &TDigests::Sha1}, {kSha256, 32, &TDigests::Sha256}};
+
+// The fixed part of a record after its name: device, node, size, the two
+// times, the CRC and the flags.
+constexpr size_t kFixedBytes = 5 * 8 + 4 + 1;
+
+size_t VarintBytes(uint64_t value) {
+  size_t bytes = 1;
+  for (; value >= 0x80; value >>= 7) ++bytes;
+  return bytes;
+}
+
+bool TakeVarint(std::string_view& in, uint64_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    if (in.empty()) return false;
+    const auto byte = static_cast<uint8_t>(in.front());
+    in.remove_prefix(1);
+    if (shift == 63 && byte > 1) return false;
+    value |= uint64_t{byte & 0x7Fu} << shift;
+    if ((byte & 0x80) == 0) return true;
+  }
+  return false;
+}
+
+template <typename T>
+T TakeFixed(const char*& at) {
+  uint64_t bits = 0;
+  for (size_t i = 0; i < sizeof(T); ++i)
+    bits |= uint64_t{static_cast<uint8_t>(at[i])} << (8 * i);
+  at += sizeof(T);
+  return static_cast<T>(bits);
+}
+
+char* PutHexAsBytes(char* out, const std::string& hex) {
+  const auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    *out++ = static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1]));
+  return out;
+}
+
+std::string BytesAsHex(const char* bytes, size_t count) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex(2 * count, '\0');
+  for (size_t i = 0; i < count; ++i) {
+    const auto byte = static_cast<uint8_t>(bytes[i]);
+    hex[2 * i] = kDigits[byte >> 4];
+    hex[2 * i + 1] = kDigits[byte & 0xF];
+  }
+  return hex;
+}
+
+bool LowerHexOfLength(const std::string& text, size_t bytes) {
+  return text.size() == 2 * bytes &&
+         text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// The sums of a record, as written: none, or an image size with the sums
+// the flags name. False for anything this program does not write.
+uint8_t SumFlags(const TStoredChecksum& sum) {
+  if (sum.ImageSize == 0) return 0;
+  uint8_t flags = 0;
+  for (const TSumField& field : kSumFields)
+    if (LowerHexOfLength(sum.Digests.*field.Member, field.Bytes)) flags |= field.Flag;
+  return flags == 0 ? 0 : flags | kImage;
+}
+
+// One record's payload into `record`, its name into `name` (within the
+// payload); false when it is not as written.
+bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_view& name) {
+  uint64_t nameLength = 0;
+  if (!TakeVarint(payload, nameLength) || nameLength == 0 || nameLength > payload.size())
+    return false;
+  name = payload.substr(0, nameLength);
+  if (name.find(kSeparator) != std::string_view::npos || name.find('/') != std::string_view::npos ||
+      name.find('\0') != std::string_view::npos)
+    return false;
+  payload.remove_prefix(nameLength);
+  if (payload.size() < kFixedBytes) return false;
+  const char* at = payload.data();
+  TKnownChecksum& known = record.Known;
+  known.Stamp.Device = TakeFixed<uint64_t>(at);
+  known.Stamp.Node = TakeFixed<uint64_t>(at);
+  known.Stamp.Size = TakeFixed<uint64_t>(at);
+  known.Stamp.ModifiedNs = TakeFixed<int64_t>(at);
+  known.Stamp.ChangedNs = TakeFixed<int64_t>(at);
+  known.Sum.Crc = TakeFixed<uint32_t>(at);
+  const auto flags = TakeFixed<uint8_t>(at);
+  if ((flags & ~kKnownFlags) != 0 || ((flags & kBadDump) != 0 && (flags & kTested) == 0) ||
+      ((flags & kImage) != 0) != ((flags & kSums) != 0))
+    return false;
+  known.Sum.TestedForBadDump = (flags & kTested) != 0;
+  known.Sum.BadDump = (flags & kBadDump) != 0;
+  size_t need = kFixedBytes;
+  if ((flags & kImage) != 0) need += 8;
+  for (const TSumField& field : kSumFields)
+    if ((flags & field.Flag) != 0) need += field.Bytes;
+  if (payload.size() != need) return false;
+  known.Sum.ImageSize = 0;
+  if ((flags & kImage) == 0) {
+    for (const TSumField& field : kSumFields) (known.Sum.Digests.*field.Member).clear();
+  } else {
+    known.Sum.ImageSize = TakeFixed<uint64_t>(at);
+    if (known.Sum.ImageSize == 0) return false;
+    for (const TSumField& field : kSumFields) {
+      std::string& digest = known.Sum.Digests.*field.Member;
+      digest.clear();
+      if ((flags & field.Flag) == 0) continue;
+      digest = BytesAsHex(at, field.Bytes);
+      at += field.Bytes;
+    }
+  }
+  record.Name.assign(name);
+  return true;
+}
+
+// `path` against `a` + `b`, as their bytes compare (negative: before).
+int CompareJoined(std::string_view path, std::string_view a, std::string_view b) {
+  const size_t common = std::min(path.size(), a.size());
+  if (const int first = path.substr(0, common).compare(a.substr(0, common)); first != 0)
+    return first;
+  if (path.size() < a.size()) return -1;
+  return path.substr(a.size()).compare(b);
+}
+
+}  // namespace
+
+size_t FileNameStart(std::string_view path) {
+  const size_t separator = path.rfind(kSeparator);
+  if (separator == std::string_view::npos || separator + 1 == path.size())
+    return std::string_view::npos;
+  return separator + 1;
+}
+
+std::string EncodeFolderFiles(const std::vector<TFileRecord>& files) {
+  std::string blob;
+  size_t bytes = 0;
+  for (const TFileRecord& file : files) bytes += file.Name.size() + kFixedBytes + 2 * 10 + 8 + 68;
+  blob.resize(bytes);
+  char* out = blob.data();
+  const auto varint = [&out](uint64_t value) {
+    while (value >= 0x80) {
+      *out++ = static_cast<char>((value & 0x7F) | 0x80);
+      value >>= 7;
+    }
+    *out++ = static_cast<char>(value);
+  };
+  const auto fixed = [&out](auto value) {
+    auto bits = static_cast<uint64_t>(value);
+    for (size_t i = 0; i < sizeof(value); ++i, bits >>= 8) *out++ = static_cast<char>(bits & 0xFF);
+  };
+  for (const TFileRecord& file : files) {
+    const TKnownChecksum& known = file.Known;
+    const uint8_t sums = SumFlags(known.Sum);
+    size_t payload = VarintBytes(file.Name.size()) + file.Name.size() + kFixedBytes;
+    if (sums != 0) payload += 8;
+    for (const TSumField& field : kSumFields)
+      if ((sums & field.Flag) != 0) payload += field.Bytes;
+    varint(payload);
+    varint(file.Name.size());
+    std::memcpy(out, file.Name.data(), file.Name.size());
+    out += file.Name.size();
+    fixed(known.Stamp.Device);
+    fixed(known.Stamp.Node);
+    fixed(known.Stamp.Size);
+    fixed(known.Stamp.ModifiedNs);
+    fixed(known.Stamp.ChangedNs);
+    fixed(known.Sum.Crc);
+    fixed(static_cast<uint8_t>(sums | (known.Sum.TestedForBadDump ? kTested : 0) |
+                               (known.Sum.TestedForBadDump && known.Sum.BadDump ? kBadDump : 0)));
+    if (sums != 0) {
+      fixed(known.Sum.ImageSize);
+      for (const TSumField& field : kSumFields)
+        if ((sums & field.Flag) != 0) out = PutHexAsBytes(out, known.Sum.Digests.*field.Member);
+    }
+  }
+  blob.resize(static_cast<size_t>(out - blob.data()));
+  return blob;
+}
+
+bool TFolderReader::Next(TFileRecord& record) {
+  while (!rest_.empty() && !broken_) {
+    uint64_t length = 0;
+    if (!TakeVarint(rest_, length) || length > rest_.size()) {
+      broken_ = true;
+      break;
+    }
+    const std::string_view payload = rest_.substr(0, length);
+    rest_.remove_prefix(length);
+    std::string_view name;
+    if (!DecodeRecord(payload, record, name) || (!first_ && !(last_ < name))) {
+      ++rejected_;
+      continue;
+    }
+    first_ = false;
+    last_ = name;
+    return true;
+  }
+  return false;
+}
+
+bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files, uint64_t hint) {
+  files.clear();
+  files.reserve(std::min<uint64_t>(hint, blob.size() / (kFixedBytes + 3)));
+  TFolderReader reader(blob);
+  files.emplace_back();
+  while (reader.Next(files.back())) files.emplace_back();
+  files.pop_back();
+  if (!reader.Broken()) return true;
+  files.clear();
+  return false;
+}
+
+void TKnownChecksums::AddFolder(std::string folder, std::vector<TFileRecord> files) {
+  if (files.empty()) return;
+  files_ += files.size();
+  folders_.push_back({std::move(folder), std::move(files)});
+}
+
+const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_view tail) const {
+  if (folders_.empty()) return nullptr;
+  if (!tail.empty() && tail.back() == kSeparator) return nullptr;
+  std::string_view folderHead = head, folderTail, name;
+  if (const size_t nameStart = FileNameStart(tail); nameStart != std::string_view::npos) {
+    folderTail = tail.substr(0, nameStart);
+    name = tail.substr(nameStart);
+  } else if (tail.empty()) {
+    const size_t headName = FileNameStart(head);
+    if (headName == std::string_view::npos) return nullptr;
+    folderHead = head.substr(0, headName);
+    name = head.substr(headName);
+  } else if (!head.empty() && head.back() == kSeparator) {
+    name = tail;
+  } else {
+    return Find(std::string(head).append(tail), {});  // the name begins in the head
+  }
+  auto place = folders_.begin() + static_cast<ptrdiff_t>(
+                                      std::min(lastFolder_.load(std::memory_order_relaxed),
+                                               folders_.size() - 1));
+  if (CompareJoined(place->Path, folderHead, folderTail) != 0) {
+    place = std::lower_bound(
+        folders_.begin(), folders_.end(), 0, [folderHead, folderTail](const TFolder& entry, int) {
+          return CompareJoined(entry.Path, folderHead, folderTail) < 0;
+        });
+    if (place == folders_.end() || CompareJoined(place->Path, folderHead, folderTail) != 0)
+      return nullptr;
+    lastFolder_.store(static_cast<size_t>(place - folders_.begin()), std::memory_order_relaxed);
+  }
+  const auto file = std::lower_bound(
+      place->Files.begin(), place->Files.end(), name,
+      [](const TFileRecord& entry, std::string_view wanted) { return entry.Name < wanted; });
+  if (file == place->Files.end() || file->Name != name) return nullptr;
+  return &file->Known;
+}
+
+const TKnownChecksum& TKnownChecksums::at(std::string_view path) const {
+  const TKnownChecksum* known = Find(path);
+  if (known == nullptr) throw std::out_of_range("no stored checksum for " + std::string(path));
+  return *known;
+}
+
+void TKnownChecksums::clear() {
+  folders_.clear();
+  lastFolder_ = 0;
+  files_ = 0;
+}
+
+size_t TKnownChecksums::Release(size_t files) {
+  size_t released = 0;
+  while (released < files && !folders_.empty()) {
+    std::vector<TFileRecord>& last = folders_.back().Files;
+    const size_t take = std::min(files - released, last.size());
+    last.resize(last.size() - take);
+    released += take;
+    if (last.empty()) folders_.pop_back();
+  }
+  files_ -= released;
+  return released;
+}
+
+}  // namespace vexmoor
