@@ -1,6 +1,8 @@
 // Arbitrary bytes through the archive directory reader: as a zip, as a rar,
-// and as the volumes of a rar set in each naming style. The first byte picks
-// the case; volumes are separated by the bytes "|VOL|".
+// and as the volumes of a rar set in each naming style, or as one rar cut
+// into pieces by bytes. The first byte picks the case (bit 2: the later
+// volumes of the number style carry no marker, as pieces); volumes are
+// separated by the bytes "|VOL|".
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -66,13 +68,14 @@ std::string VolumeName(int style, size_t n) {
   }
 }
 
-void ReadSet(uint8_t choice, std::string_view data) {
+void ReadSet(uint8_t choice, bool pieces, std::string_view data) {
   const int style = choice % 3;
   const std::vector<std::string_view> volumes = SplitVolumes(data);
   fs::remove_all(WorkDir());
   fs::create_directories(WorkDir());
   const std::string marker("Rar!\x1A\x07\x00", 7);
-  for (size_t n = 0; n < volumes.size(); ++n) Write(VolumeName(style, n), marker + std::string(volumes[n]));
+  for (size_t n = 0; n < volumes.size(); ++n)
+    Write(VolumeName(style, n), (pieces && style == 2 && n > 0 ? "" : marker) + std::string(volumes[n]));
   Read((WorkDir() / VolumeName(style, (choice / 3) % volumes.size())).string());
 }
 
@@ -84,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   switch (bytes[0] % 4) {
     case 0: Read(Write("a.zip", std::string("PK\x03\x04", 4) + std::string(data))); break;
     case 1: Read(Write("a.rar", std::string("Rar!\x1A\x07\x00", 7) + std::string(data))); break;
-    case 2: ReadSet(bytes[1], data); break;
+    case 2: ReadSet(bytes[1], (bytes[0] & 4) != 0, data); break;
     default: Read(Write("raw.zip", data)); break;
   }
   return 0;

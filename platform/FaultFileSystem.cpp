@@ -67,6 +67,7 @@ class TFaultWritableFile : public TWritableFile {
     system_.AddWritten(allowed);
     if (allowed < data.size()) ThrowFileError(TFileOp::Write, path_, error);
   }
+  void StartFlush() override { file_->StartFlush(); }
   void Flush() override {
     system_.Check(TFileOp::Flush, path_);
     file_->Flush();

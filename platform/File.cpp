@@ -207,6 +207,15 @@ void TPendingFile::Append(std::string_view data) {
   }
 }
 
+void TPendingFile::StartFlush() {
+  if (file_ && failure_.empty()) file_->StartFlush();
+}
+
+void TPendingFile::Flush() {
+  if (!failure_.empty()) Fail(IoError("", EIO));
+  Finish();
+}
+
 // Writes the temporary out to stable storage and closes it.
 void TPendingFile::Finish() {
   if (!file_) return;

@@ -115,6 +115,13 @@ class TPendingFile {
   // Writes `data` after what the temporary holds; the caller's memory is
   // not kept, so a file of any size passes through a small buffer.
   void Append(std::string_view data);
+  // Starts writing what the temporary holds to the disk without waiting
+  // (a hint), so that a Flush later waits less: for several files written
+  // one after another, then flushed and committed together.
+  void StartFlush();
+  // Writes the temporary out to stable storage and closes it; Commit then
+  // only renames. No Append may follow.
+  void Flush();
   // Flushes the temporary if Append left it open, then renames it over the
   // target. Committing twice does nothing.
   void Commit();

@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileStamp-posix.h"
+#include "platform/FileSystem-posix.h"
 #include "platform/FileSystem.h"
 #include "platform/FileSystem-system.h"
 #include "platform/LongPath-posix.h"
@@ -82,8 +83,9 @@ class TPosixWritableFile : public TWritableFile {
       data.remove_prefix(static_cast<size_t>(put));
       written_ += static_cast<uint64_t>(put);
     }
-    StartWriteback();
+    StartWriteback(kWritebackBytes);
   }
+  void StartFlush() override { StartWriteback(1); }
   void Flush() override {
     if (::fsync(fd_) != 0) ThrowFileError(TFileOp::Flush, path_, errno);
   }
@@ -98,11 +100,11 @@ class TPosixWritableFile : public TWritableFile {
   // each few mebibytes as soon as they are written, so the flush at the end
   // waits for the last of them, not for the whole file (a large copy then
   // costs about the disk's time or the copy's, not both). Only a hint: a
-  // failure is the flush's to report.
-  void StartWriteback() {
+  // failure is the flush's to report. Starts once `least` bytes wait.
+  static constexpr uint64_t kWritebackBytes = uint64_t{4} << 20;
+  void StartWriteback([[maybe_unused]] uint64_t least) {
 #ifdef SYNC_FILE_RANGE_WRITE
-    constexpr uint64_t kWritebackBytes = uint64_t{4} << 20;
-    if (written_ - started_ < kWritebackBytes) return;
+    if (fd_ < 0 || written_ - started_ < least) return;
     ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
                       SYNC_FILE_RANGE_WRITE);
     started_ = written_;
@@ -220,17 +222,7 @@ class TPosixFileSystem : public TFileSystem {
   }
 
   void RenameNoReplace(const std::string& from, const std::string& to) override {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
-    // EINVAL: the file system has no such rename (some network and FUSE
-    // ones); ENOSYS: the kernel has none. Anything else is the answer.
-    if (errno != EINVAL && errno != ENOSYS) ThrowFileError(TFileOp::Rename, to, errno);
-#endif
-    // A second name never replaces: link() fails with EEXIST when `to` is
-    // taken. Once it stands, the temporary name goes; a failure to remove
-    // it leaves the file under both names, the target complete.
-    if (::link(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
-    ::unlink(from.c_str());
+    RenameNoReplaceWith(SystemNoReplaceRename, from, to);
   }
 
   void Remove(const std::string& path) override {
@@ -287,6 +279,27 @@ class TPosixFileSystem : public TFileSystem {
 };
 
 }  // namespace
+
+int SystemNoReplaceRename(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+void RenameNoReplaceWith(TNoReplaceRenameCall rename, const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) == 0) return;
+  // EINVAL: the file system has no such rename (some network and FUSE
+  // ones); ENOSYS: the kernel has none. Anything else is the answer.
+  if (errno != EINVAL && errno != ENOSYS) ThrowFileError(TFileOp::Rename, to, errno);
+  // A second name never replaces: link() fails with EEXIST when `to` is
+  // taken. Once it stands, the temporary name goes; a failure to remove
+  // it leaves the file under both names, the target complete.
+  if (::link(from.c_str(), to.c_str()) != 0) ThrowFileError(TFileOp::Rename, to, errno);
+  ::unlink(from.c_str());
+}
 
 TFileSystem& DefaultFileSystem() {
   static TPosixFileSystem system;

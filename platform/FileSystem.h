@@ -59,6 +59,9 @@ class TWritableFile {
   virtual ~TWritableFile() = default;
   // All of `data`, or a throw.
   virtual void Write(std::string_view data) = 0;
+  // Starts writing what was written to the disk without waiting for it (a
+  // hint; may do nothing), so that a Flush later waits less.
+  virtual void StartFlush() {}
   // To stable storage (fsync).
   virtual void Flush() = 0;
   virtual void Close() = 0;

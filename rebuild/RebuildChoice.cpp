@@ -128,4 +128,25 @@ std::string RebuildSummaryText(const TRebuildPlan& plan, const TRebuildReport& r
   return text;
 }
 
+std::vector<size_t> TakeMovedPlaces(TCatalogue& catalogue, const TRebuildPlan& plan,
+                                    const TRebuildReport& report) {
+  std::vector<size_t> changed;
+  if (plan.Options.Action != TRebuildAction::Move) return changed;
+  for (size_t at = 0; at < plan.Steps.size() && at < report.Steps.size(); ++at) {
+    const TRebuildStep& step = plan.Steps[at];
+    const TStepState state = report.Steps[at].State;
+    if (state != TStepState::Written && state != TStepState::Present) continue;
+    // The plan was made from this catalogue; an entry that is not the
+    // step's release any more (a dat loaded since) is left alone.
+    if (step.Entry >= catalogue.Count()) continue;
+    TRomItem& item = catalogue[step.Entry];
+    if (item.Status != StatusFound || item.Index != step.Index || item.Crc != step.Crc) continue;
+    item.Member = plan.Options.Zip ? step.FileName : std::string();
+    item.StatusText = plan.Options.Zip ? step.Target + '\\' + step.FileName : step.Target;
+    item.Trimmed = step.Source.Trimmed && !plan.Options.PadTrimmed;
+    changed.push_back(step.Entry);
+  }
+  return changed;
+}
+
 }  // namespace vexmoor

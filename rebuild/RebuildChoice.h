@@ -67,4 +67,15 @@ std::string RebuildStatusText(const TRebuildReport& report);
 // system's bytes), so one of them cannot change how another reads.
 std::string RebuildSummaryText(const TRebuildPlan& plan, const TRebuildReport& report, size_t listed = 20);
 
+// After a move, where each release lies now: an entry whose target is in
+// place (written, or there already) takes the target as its place, as the
+// scan would have recorded it (a zip target: the zip, '\\' and its member;
+// trimmed only when an unpadded trimmed dump was moved), so the list shows
+// it there and a rebuild started again reads from there. A release that
+// was not put in place keeps the place the scan saw: its source is kept. A
+// copy or a link leaves every source where it was, so nothing changes then.
+// Returns the entries changed (by catalogue position).
+std::vector<size_t> TakeMovedPlaces(TCatalogue& catalogue, const TRebuildPlan& plan,
+                                    const TRebuildReport& report);
+
 }  // namespace vexmoor

@@ -58,6 +58,9 @@ struct TRebuildStep {
 struct TArchiveListing {
   std::vector<std::string> Members;
   std::string Error;
+  // The files read as the archive: more than one for a multi-volume rar
+  // set, which a move never removes.
+  std::vector<std::string> Volumes;
 };
 
 struct TRebuildPlan {

@@ -1,6 +1,8 @@
 #include "rebuild/RebuildRun.h"
 
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 
 #include "platform/DiskPlace.h"
@@ -83,6 +85,9 @@ class TSourceLedger {
     const auto listing = plan_.Archives.find(path);
     if (listing == plan_.Archives.end() || !listing->second.Error.empty())
       return "its members could not be listed";
+    // A set's members are often spread over its volumes and other tools
+    // (or a later run) may still need any one of them: none is removed.
+    if (listing->second.Volumes.size() > 1) return "the archive is one volume of a multi-volume set";
     for (const std::string& member : listing->second.Members)
       if (!used->second.count(SlashedMemberName(member))) return "the archive holds other files";
     return "";
@@ -146,25 +151,117 @@ void SyncWrittenFolders(const TRebuildPlan& plan, const TUnsyncedFolders& unsync
   }
 }
 
-TStepOutcome DoStep(const TRebuildPlan& plan, const TRebuildStep& step, const TRebuildCallbacks& callbacks,
-                    TUnsyncedFolders& unsynced, TRebuildReport& report) {
+// Copies written and checked but not yet in place, put in place together.
+// Each temporary's bytes are handed to the disk as they are written, and
+// flushed only when the batch is full: the disk then writes one file while
+// the next is copied instead of the copy waiting for it, the flushes of a
+// batch share the journal's commits, and a move syncs each folder once a
+// batch. Every temporary is still synced before its rename, and a move
+// removes no source before its target is renamed, the folder synced and the
+// target read back. Bounded so that little waits in memory and a crash
+// loses little work (what it leaves are temporaries, removed next run).
+constexpr size_t kBatchFiles = 32;
+constexpr uint64_t kBatchBytes = uint64_t{64} << 20;
+
+class TCommitBatch {
+ public:
+  TCommitBatch(const TRebuildPlan& plan, const TRebuildCallbacks& callbacks, TUnsyncedFolders& unsynced,
+               TRebuildReport& report, TSourceLedger& ledger)
+      : plan_(plan), callbacks_(callbacks), unsynced_(unsynced), report_(report), ledger_(ledger) {}
+
+  // Step `position`'s target waits in the batch; commits the batch when full.
+  void Add(size_t position, std::unique_ptr<TWrittenTarget> written) {
+    bytes_ += written->Sum.Size;
+    waiting_.push_back({position, std::move(written), std::nullopt});
+    if (waiting_.size() >= kBatchFiles || bytes_ >= kBatchBytes) Commit();
+  }
+
+  // Puts every waiting target in place and gives each step its outcome (a
+  // move's sources go here, once their targets are in place and checked).
+  void Commit() {
+    for (TWaiting& waiting : waiting_) Settle(waiting, [&] { waiting.Written->File.Flush(); });
+    for (TWaiting& waiting : waiting_) Settle(waiting, [&] { PutInPlace(*waiting.Written); });
+    const bool move = plan_.Options.Action == TRebuildAction::Move;
+    std::set<std::string> folders;
+    for (const TWaiting& waiting : waiting_)
+      if (!waiting.Outcome) folders.insert(PathFolder(plan_.Steps[waiting.Position].Target));
+    if (move) {
+      for (const std::string& folder : folders) {
+        try {
+          SyncFolder(folder);
+        } catch (const Error& error) {
+          for (TWaiting& waiting : waiting_)
+            if (!waiting.Outcome && PathFolder(plan_.Steps[waiting.Position].Target) == folder)
+              waiting.Outcome = TStepOutcome{TStepState::Failed, error.what()};
+        }
+      }
+      for (TWaiting& waiting : waiting_)
+        Settle(waiting, [&] { VerifyWritten(plan_, plan_.Steps[waiting.Position], waiting.Written->Sum, Pump()); });
+    } else {
+      unsynced_.insert(folders.begin(), folders.end());
+    }
+    for (TWaiting& waiting : waiting_) {
+      const TStepOutcome outcome = waiting.Outcome.value_or(TStepOutcome{TStepState::Written, ""});
+      if (outcome.State == TStepState::Written) report_.BytesWritten += waiting.Written->Sum.Size;
+      report_.Steps[waiting.Position] = outcome;
+      if (move) ledger_.Done(plan_.Steps[waiting.Position], outcome.State == TStepState::Written, report_);
+    }
+    waiting_.clear();
+    bytes_ = 0;
+  }
+
+ private:
+  struct TWaiting {
+    size_t Position;
+    std::unique_ptr<TWrittenTarget> Written;
+    std::optional<TStepOutcome> Outcome;  // set once it failed or was refused
+  };
+
+  const TBlockPump& Pump() const { return callbacks_.Pump; }
+
+  // Runs one stage for a target still on its way; a refusal or failure is
+  // its outcome.
+  template <typename Stage>
+  void Settle(TWaiting& waiting, Stage stage) {
+    if (waiting.Outcome) return;
+    if (Pump()) Pump()();
+    try {
+      stage();
+    } catch (const TStepRefused& refused) {
+      waiting.Outcome = TStepOutcome{TStepState::Skipped, refused.what()};
+    } catch (const Error& error) {
+      waiting.Outcome = TStepOutcome{TStepState::Failed, error.what()};
+    }
+  }
+
+  const TRebuildPlan& plan_;
+  const TRebuildCallbacks& callbacks_;
+  TUnsyncedFolders& unsynced_;
+  TRebuildReport& report_;
+  TSourceLedger& ledger_;
+  std::vector<TWaiting> waiting_;
+  uint64_t bytes_ = 0;
+};
+
+// Starts step `position`: its outcome, or nothing when its target was
+// written and waits in `batch` (which gives the outcome).
+std::optional<TStepOutcome> DoStep(const TRebuildPlan& plan, size_t position, const TRebuildCallbacks& callbacks,
+                                   TUnsyncedFolders& unsynced, TCommitBatch& batch) {
+  const TRebuildStep& step = plan.Steps[position];
   try {
     CreateFolders(PathFolder(step.Target));
     if (Exists(step.Target)) return ExistingTarget(plan, step, callbacks.Pump);
     if (IsLink(plan.Options.Action)) {
       LinkTarget(plan, step);
       SyncTargetFolder(plan, step, unsynced);
-      return {TStepState::Written, ""};
+      return TStepOutcome{TStepState::Written, ""};
     }
-    const TDumpSum written = CopyToTarget(plan, step, callbacks.Cancel, callbacks.Pump);
-    report.BytesWritten += written.Size;
-    SyncTargetFolder(plan, step, unsynced);
-    if (plan.Options.Action == TRebuildAction::Move) VerifyWritten(plan, step, written, callbacks.Pump);
-    return {TStepState::Written, ""};
+    batch.Add(position, WriteTemporary(plan, step, callbacks.Cancel, callbacks.Pump));
+    return std::nullopt;
   } catch (const TStepRefused& refused) {
-    return {TStepState::Skipped, refused.what()};
+    return TStepOutcome{TStepState::Skipped, refused.what()};
   } catch (const Error& error) {
-    return {TStepState::Failed, error.what()};
+    return TStepOutcome{TStepState::Failed, error.what()};
   }
 }
 
@@ -198,6 +295,7 @@ std::map<std::string, uint64_t> ListInto(const std::string& path, TArchiveListin
   std::map<std::string, uint64_t> sizes;
   try {
     TArchiveCursor cursor(path);
+    listing.Volumes = cursor.Volumes();
     std::string name;
     uint64_t size = 0;
     while (cursor.NextFile(name, size)) {
@@ -249,6 +347,7 @@ TRebuildReport RunRebuild(const TRebuildPlan& plan, const TRebuildCallbacks& cal
   TRebuildReport report;
   TSourceLedger ledger(plan);
   TUnsyncedFolders unsynced;
+  TCommitBatch batch(plan, callbacks, unsynced, report, ledger);
   const bool move = plan.Options.Action == TRebuildAction::Move;
   for (size_t position = 0; position < plan.Steps.size(); ++position) {
     const TRebuildStep& step = plan.Steps[position];
@@ -260,17 +359,22 @@ TRebuildReport RunRebuild(const TRebuildPlan& plan, const TRebuildCallbacks& cal
     }
     if (callbacks.StepStarted) callbacks.StepStarted(position, plan.Steps.size(), step);
     if (callbacks.Pump) callbacks.Pump();
-    TStepOutcome outcome;
+    // A step whose target waits in the batch gets its outcome there.
+    report.Steps.push_back({TStepState::Written, ""});
+    std::optional<TStepOutcome> outcome;
     try {
-      outcome = DoStep(plan, step, callbacks, unsynced, report);
+      outcome = DoStep(plan, position, callbacks, unsynced, batch);
     } catch (const TRebuildCancelled&) {
       report.Cancelled = true;
       outcome = {TStepState::Skipped, "cancelled"};
     }
-    const bool inPlace = outcome.State == TStepState::Written || outcome.State == TStepState::Present;
-    report.Steps.push_back(outcome);
+    if (!outcome) continue;
+    const bool inPlace = outcome->State == TStepState::Written || outcome->State == TStepState::Present;
+    report.Steps.back() = *outcome;
     if (move) ledger.Done(step, inPlace, report);
   }
+  // What was written before a cancel is complete: it goes in place too.
+  batch.Commit();
   SyncWrittenFolders(plan, unsynced, report);
   return report;
 }

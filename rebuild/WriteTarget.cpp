@@ -79,12 +79,12 @@ std::string Absolute(const std::string& path) {
 
 }  // namespace
 
-TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
-                      const std::atomic<bool>* cancel, const TBlockPump& pump) {
+std::unique_ptr<TWrittenTarget> WriteTemporary(const TRebuildPlan& plan, const TRebuildStep& step,
+                                               const std::atomic<bool>* cancel, const TBlockPump& pump) {
   const TBetweenBlocks between(cancel, pump);
   TSourceReader reader(step.Source.Path, step.Source.Member);
-  TPendingFile pending(step.Target);
-  TTargetSink sink(pending, plan, step);
+  auto written = std::make_unique<TWrittenTarget>(step.Target);
+  TTargetSink sink(written->File, plan, step);
   const auto block = std::make_unique_for_overwrite<char[]>(kRebuildBlockBytes);
   for (;;) {
     between();
@@ -99,15 +99,20 @@ TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
   if (plan.Options.PadTrimmed) Pad(sink, *fullSize, between);
   sink.Finish();
   between();
+  written->File.StartFlush();
+  written->Sum = sink.Sum();
+  return written;
+}
+
+void PutInPlace(TWrittenTarget& written) {
   // A file that appeared meanwhile, even in the instant before the rename,
   // is not replaced: the rename itself refuses a taken name.
   try {
-    pending.CommitNew();
+    written.File.CommitNew();
   } catch (const IoError& error) {
     if (error.SystemError() != EEXIST) throw;
     throw TStepRefused("a file appeared at the target while it was written");
   }
-  return sink.Sum();
 }
 
 void LinkTarget(const TRebuildPlan& plan, const TRebuildStep& step) {

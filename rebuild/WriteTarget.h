@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/File.h"
 #include "rebuild/DumpCheck.h"
 #include "rebuild/RebuildPlan.h"
 
@@ -21,16 +23,32 @@ class TStepRefused : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Copies the step's source to its target as `plan` says (loose or zipped,
-// padded or not) and returns the CRC and size written (for a zip: of its
-// member). The target must be missing; it is in place (its bytes synced
-// before the rename) when this returns; syncing its folder, which makes the
-// rename itself durable, is the caller's. Throws TStepRefused when the source's bytes are not the
-// release, IoError or FormatError when a read or write fails,
-// TRebuildCancelled; the target is then still missing. `pump` runs between
+// A copy's bytes in the temporary beside its target, checked to be the
+// release, not yet in place. Destroying it removes the temporary.
+struct TWrittenTarget {
+  // The target is missing, and a link put there meanwhile counts as taken
+  // (TPendingFile::CommitNew): there is no link to follow.
+  explicit TWrittenTarget(const std::string& target) : File(target, TPendingFile::TLinks::Replace) {}
+  TPendingFile File;
+  TDumpSum Sum;  // what was written (for a zip: of its member)
+};
+
+// Copies the step's source into a temporary beside its target as `plan`
+// says (loose or zipped, padded or not), the disk already asked to write it
+// (TPendingFile::StartFlush). Throws TStepRefused when the source's bytes
+// are not the release, IoError or FormatError when a read or write fails,
+// TRebuildCancelled; no temporary is left then. `pump` runs between
 // blocks, before the cancel flag is read.
-TDumpSum CopyToTarget(const TRebuildPlan& plan, const TRebuildStep& step,
-                      const std::atomic<bool>* cancel, const TBlockPump& pump = {});
+std::unique_ptr<TWrittenTarget> WriteTemporary(const TRebuildPlan& plan, const TRebuildStep& step,
+                                               const std::atomic<bool>* cancel, const TBlockPump& pump = {});
+
+// Puts a written target in place: its bytes synced (if TPendingFile::Flush
+// has not already), then renamed to its target only while nothing is there.
+// Syncing its folder, which makes the rename itself durable, is the
+// caller's. Throws TStepRefused when a file appeared at the target (it is
+// kept), IoError when the sync or the rename fails; the target is then
+// untouched and the temporary gone.
+void PutInPlace(TWrittenTarget& written);
 
 // Links the target to the step's loose source (hard or symbolic as the
 // plan says). Throws TStepRefused for a source that cannot be linked

@@ -57,6 +57,15 @@ void TCmpRead::ReadRarSet() {
   std::string volume = fileName_;
   RarVolumeName(volume, TVolumeDirection::First);
   TRarEntryList list(entries_);
+  // One archive cut into pieces by bytes (x.001, x.002 ...): the pieces
+  // joined are one volume.
+  if (const std::vector<std::string> pieces = RarBytePieces(volume); !pieces.empty()) {
+    fileName_ = volume;
+    if (!ReadRarDirectory(pieces, list))
+      list.NoteDamage("Unsupported rar archive: only rar 1.5 to 4.x headers are read.");
+    damage_ = list.Damage();
+    return;
+  }
   // Names can lead back to a volume already read (x.999 is followed by
   // x.1000, which reads as volume 0 of the number style): each is read once.
   std::unordered_set<std::string> visited;

@@ -661,6 +661,11 @@ void TMainForm::RebuildItemClick() {
   }
   state_.ScanRunning = false;
   SetScanning(false);
+  // A move's releases lie at their targets now: their rows say so.
+  if (!TakeMovedPlaces(state_.Catalogue, plan, report).empty()) {
+    model_->StatusTextsChanged();
+    filter_->Refilter();
+  }
   SetPanel(2, RebuildStatusText(report));
   // A window closed meanwhile shows no summary after it has gone.
   if (!isVisible()) return;

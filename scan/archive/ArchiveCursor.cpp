@@ -7,6 +7,10 @@
 #include <type_traits>
 
 #include "platform/Errors.h"
+#include "scan/archive/RarVolumeName.h"
+#include "scan/archive/SevenZipDirectory.h"
+#include "scan/archive/SevenZipSource.h"
+#include "scan/cmpread.h"
 
 namespace vexmoor {
 
@@ -23,6 +27,15 @@ bool SameMemberName(archive_entry* entry, const std::string& name) {
   return (plain && wanted == SlashedMemberName(plain)) || (utf8 && wanted == SlashedMemberName(utf8));
 }
 
+// The files libarchive reads as the archive at `path`: a rar set's volumes
+// (or byte pieces), a 7z archive's ".001", ".002" ... volumes, or the file.
+std::vector<std::string> ArchiveVolumes(const std::string& path) {
+  const uint32_t signature = ReadSignature(path);
+  if (signature == kRarSignature) return RarSetVolumes(path);
+  if (signature == kSevenZipSignature || IsLaterSevenZipVolume(path)) return SevenZipVolumePaths(path);
+  return {path};
+}
+
 }  // namespace
 
 std::string SlashedMemberName(std::string name) {
@@ -31,55 +44,91 @@ std::string SlashedMemberName(std::string name) {
   return name;
 }
 
-TArchiveCursor::TArchiveCursor(const std::string& path) : file_(path), block_(kBlockBytes) {
+TArchiveCursor::TArchiveCursor(const std::string& path) : path_(path), block_(kBlockBytes) {
+  for (const std::string& volume : ArchiveVolumes(path))
+    volumes_.push_back(std::make_unique<TVolume>(TVolume{this, volume, nullptr, 0}));
   archive_ = archive_read_new();
   if (!archive_) throw Error("Out of memory while opening \"" + path + "\"");
   archive_read_support_format_zip(archive_);
   archive_read_support_format_7zip(archive_);
   archive_read_support_format_rar(archive_);
   archive_read_support_format_rar5(archive_);
-  archive_read_set_callback_data(archive_, this);
+  // Each volume is opened when libarchive moves to it and closed when it
+  // moves on, so a set of many volumes holds one file open at a time.
+  archive_read_set_open_callback(archive_, &TArchiveCursor::OpenVolume);
+  archive_read_set_close_callback(archive_, &TArchiveCursor::CloseVolume);
   archive_read_set_read_callback(archive_, &TArchiveCursor::ReadBlock);
   archive_read_set_seek_callback(archive_, &TArchiveCursor::SeekTo);
+  archive_read_set_callback_data(archive_, volumes_.front().get());
+  for (size_t n = 1; n < volumes_.size(); ++n) archive_read_append_callback_data(archive_, volumes_[n].get());
   if (archive_read_open1(archive_) != ARCHIVE_OK) Fail("cannot be opened as an archive");
 }
 
 TArchiveCursor::~TArchiveCursor() { archive_read_free(archive_); }
 
+std::vector<std::string> TArchiveCursor::Volumes() const {
+  std::vector<std::string> paths;
+  for (const auto& volume : volumes_) paths.push_back(volume->Path);
+  return paths;
+}
+
 void TArchiveCursor::Fail(const std::string& what) {
   if (fileError_) std::rethrow_exception(fileError_);
   const char* reason = archive_error_string(archive_);
-  throw FormatError("\"" + file_.Path() + "\" " + what + (reason ? std::string(": ") + reason : ""));
+  const std::string set =
+      volumes_.size() > 1 ? " (read as a set of " + std::to_string(volumes_.size()) + " volumes)" : "";
+  throw FormatError("\"" + path_ + "\"" + set + " " + what + (reason ? std::string(": ") + reason : ""));
 }
 
 static_assert(std::is_same_v<la_ssize_t, std::ptrdiff_t>, "the read callback returns la_ssize_t");
 
-std::ptrdiff_t TArchiveCursor::ReadBlock(archive*, void* self, const void** block) {
-  auto* cursor = static_cast<TArchiveCursor*>(self);
-  *block = cursor->block_.data();
+int TArchiveCursor::OpenVolume(archive*, void* data) {
+  auto* volume = static_cast<TVolume*>(data);
   try {
-    const size_t got = cursor->file_.Read(cursor->block_.data(), cursor->block_.size());
-    cursor->position_ += got;
+    if (!volume->File) volume->File = std::make_unique<TInputFile>(volume->Path);
+    volume->File->Seek(0);
+    volume->Position = 0;
+    return ARCHIVE_OK;
+  } catch (...) {
+    if (!volume->Owner->fileError_) volume->Owner->fileError_ = std::current_exception();
+    return ARCHIVE_FATAL;
+  }
+}
+
+int TArchiveCursor::CloseVolume(archive*, void* data) {
+  static_cast<TVolume*>(data)->File.reset();
+  return ARCHIVE_OK;
+}
+
+std::ptrdiff_t TArchiveCursor::ReadBlock(archive* handle, void* data, const void** block) {
+  auto* volume = static_cast<TVolume*>(data);
+  TArchiveCursor* cursor = volume->Owner;
+  *block = cursor->block_.data();
+  if (!volume->File && OpenVolume(handle, data) != ARCHIVE_OK) return -1;
+  try {
+    const size_t got = volume->File->Read(cursor->block_.data(), cursor->block_.size());
+    volume->Position += got;
     return std::ptrdiff_t(got);
   } catch (...) {
-    cursor->fileError_ = std::current_exception();
+    if (!cursor->fileError_) cursor->fileError_ = std::current_exception();
     return -1;
   }
 }
 
-int64_t TArchiveCursor::SeekTo(archive*, void* self, int64_t offset, int whence) {
-  auto* cursor = static_cast<TArchiveCursor*>(self);
+int64_t TArchiveCursor::SeekTo(archive* handle, void* data, int64_t offset, int whence) {
+  auto* volume = static_cast<TVolume*>(data);
+  if (!volume->File && OpenVolume(handle, data) != ARCHIVE_OK) return ARCHIVE_FATAL;
   try {
-    const int64_t size = int64_t(cursor->file_.Size());
+    const int64_t size = int64_t(volume->File->Size());
     int64_t position = offset;
     if (whence == SEEK_END) position = size + offset;
-    if (whence == SEEK_CUR) position = int64_t(cursor->position_) + offset;
+    if (whence == SEEK_CUR) position = int64_t(volume->Position) + offset;
     if (position < 0) return ARCHIVE_FATAL;
-    cursor->file_.Seek(uint64_t(position));
-    cursor->position_ = uint64_t(position);
+    volume->File->Seek(uint64_t(position));
+    volume->Position = uint64_t(position);
     return position;
   } catch (...) {
-    cursor->fileError_ = std::current_exception();
+    if (!volume->Owner->fileError_) volume->Owner->fileError_ = std::current_exception();
     return ARCHIVE_FATAL;
   }
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,14 @@ struct archive_entry;
 namespace vexmoor {
 
 // An archive opened for reading through libarchive, its headers read one
-// by one. Owns the archive handle and the file under it.
+// by one. Owns the archive handle and the files under it: a rar archive
+// that is a volume of a set (or the first of its byte pieces), and a 7z
+// archive split into ".001", ".002" ..., is read with all of the set's
+// volumes in order, so a member that spans volumes is read whole.
 class TArchiveCursor {
  public:
-  // Throws FileOpenError when the file cannot be opened, FormatError when
-  // it is no zip, 7z or rar archive libarchive can read.
+  // Throws FileOpenError when the file (or a volume) cannot be opened,
+  // FormatError when it is no zip, 7z or rar archive libarchive can read.
   explicit TArchiveCursor(const std::string& path);
   ~TArchiveCursor();
   TArchiveCursor(const TArchiveCursor&) = delete;
@@ -40,19 +44,31 @@ class TArchiveCursor {
   // True when the current member's stored name (as UTF-8 or as the
   // locale gives it) is `name`.
   bool CurrentIs(const std::string& name) const;
+  // The files read as this archive: the set's volumes in order, or the
+  // archive alone.
+  std::vector<std::string> Volumes() const;
 
  private:
+  // One file under the archive, opened while libarchive reads from it.
+  struct TVolume {
+    TArchiveCursor* Owner = nullptr;
+    std::string Path;
+    std::unique_ptr<TInputFile> File;
+    uint64_t Position = 0;  // where the next read of File begins
+  };
   [[noreturn]] void Fail(const std::string& what);
   // libarchive's la_ssize_t: long on Linux, long long on 64-bit Windows.
-  static std::ptrdiff_t ReadBlock(archive*, void* self, const void** block);
-  static int64_t SeekTo(archive*, void* self, int64_t offset, int whence);
+  static std::ptrdiff_t ReadBlock(archive*, void* volume, const void** block);
+  static int64_t SeekTo(archive*, void* volume, int64_t offset, int whence);
+  static int OpenVolume(archive*, void* volume);
+  static int CloseVolume(archive*, void* volume);
 
-  TInputFile file_;
+  std::string path_;  // the archive assigned
+  std::vector<std::unique_ptr<TVolume>> volumes_;
   archive* archive_ = nullptr;
   archive_entry* lastEntry_ = nullptr;  // owned by archive_
   std::vector<char> block_;
-  uint64_t position_ = 0;  // where the next read of file_ begins
-  // The first failure of the file under the archive, rethrown as itself.
+  // The first failure of a file under the archive, rethrown as itself.
   std::exception_ptr fileError_;
 };
 

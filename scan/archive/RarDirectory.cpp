@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "codec/BufferedReader.h"
 #include "codec/Coding.h"
@@ -52,13 +53,58 @@ bool ParseFileHeader(const std::vector<uint8_t>& header, uint16_t flags, TRarRec
   return true;
 }
 
+// The bytes of one or more files read as one (an archive cut into pieces
+// by bytes), one file open at a time.
+class TJoinedFiles {
+ public:
+  explicit TJoinedFiles(const std::vector<std::string>& paths) : paths_(paths) {
+    for (size_t n = 0; n < paths_.size(); ++n) {
+      starts_.push_back(size_);
+      size_ += Open(n).Size();
+    }
+  }
+  uint64_t Size() const { return size_; }
+  // Up to `size` bytes at `offset`; fewer only at the end (or where a
+  // piece turned out shorter than it was).
+  size_t ReadAt(uint64_t offset, void* buffer, size_t size) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < size && offset + done < size_) {
+      const uint64_t at = offset + done;
+      const size_t n = size_t(std::upper_bound(starts_.begin(), starts_.end(), at) - starts_.begin()) - 1;
+      const uint64_t end = n + 1 < starts_.size() ? starts_[n + 1] : size_;
+      const size_t want = size_t(std::min<uint64_t>(size - done, end - at));
+      const size_t got = Open(n).ReadAt(at - starts_[n], out + done, want);
+      done += got;
+      if (got < want) break;
+    }
+    return done;
+  }
+
+ private:
+  TInputFile& Open(size_t n) {
+    if (!file_ || open_ != n) {
+      file_.reset();
+      file_.emplace(paths_[n]);
+      open_ = n;
+    }
+    return *file_;
+  }
+
+  const std::vector<std::string>& paths_;
+  std::vector<uint64_t> starts_;
+  uint64_t size_ = 0;
+  std::optional<TInputFile> file_;
+  size_t open_ = 0;
+};
+
 enum class TBlockRead { Read, CutShort, TooSmall };
 
 // Reads the whole header of the block at `offset` into `header`: at least
 // the 7-byte base and the data size field when the flags announce one.
 // CutShort when the file ends inside it, TooSmall when the header size is
 // below 7 (padding after the last block, for one).
-TBlockRead ReadBlockHeader(TInputFile& file, uint64_t offset, std::vector<uint8_t>& header) {
+TBlockRead ReadBlockHeader(TJoinedFiles& file, uint64_t offset, std::vector<uint8_t>& header) {
   uint8_t base[kBlockBaseSize];
   if (file.ReadAt(offset, base, sizeof base) != sizeof base) return TBlockRead::CutShort;
   const uint16_t flags = LoadU16(base + 3);
@@ -89,7 +135,11 @@ void TRarEntryList::AddRarEntry(const TRarRecord& record) {
 }
 
 bool ReadRarDirectory(const std::string& volume, TRarEntryList& list) {
-  TInputFile file(volume);
+  return ReadRarDirectory(std::vector<std::string>{volume}, list);
+}
+
+bool ReadRarDirectory(const std::vector<std::string>& pieces, TRarEntryList& list) {
+  TJoinedFiles file(pieces);
   uint8_t marker[sizeof kRarMarker];
   if (file.ReadAt(0, marker, sizeof marker) != sizeof marker ||
       std::memcmp(marker, kRarMarker, sizeof marker) != 0) {

@@ -64,5 +64,8 @@ class TRarEntryList {
 // Damage. Throws FileOpenError when the volume cannot be opened
 // and IoError when a read fails.
 bool ReadRarDirectory(const std::string& volume, TRarEntryList& list);
+// The same for one volume cut into pieces by bytes: the pieces' bytes in
+// order are read as the volume's.
+bool ReadRarDirectory(const std::vector<std::string>& pieces, TRarEntryList& list);
 
 }  // namespace vexmoor

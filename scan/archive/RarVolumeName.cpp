@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_set>
 
 #include "catalogue/General.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
+#include "scan/cmpread.h"
 
 namespace vexmoor {
 
@@ -90,12 +92,19 @@ std::optional<std::string> NumberStyle(std::string_view path, TVolumeDirection d
   return base + "." + ZeroFilled(Step(*number, direction), 3);
 }
 
+bool IsPartStyle(std::string_view name) { return MatchesMask(name, "*.part?*.rar"); }
+bool IsOldStyle(std::string_view name) { return MatchesMask(name, "*.r??"); }
+bool IsNumberStyle(std::string_view path) {
+  const std::string_view name = path.substr(FileNameStart(path));
+  return !IsPartStyle(name) && !IsOldStyle(name);
+}
+
 }  // namespace
 
 std::optional<std::string> RarVolumeCandidate(const std::string& path, TVolumeDirection direction) {
   const std::string_view name = std::string_view(path).substr(FileNameStart(path));
-  if (MatchesMask(name, "*.part?*.rar")) return PartStyle(path, direction);
-  if (MatchesMask(name, "*.r??")) return OldStyle(path, direction);
+  if (IsPartStyle(name)) return PartStyle(path, direction);
+  if (IsOldStyle(name)) return OldStyle(path, direction);
   return NumberStyle(path, direction);
 }
 
@@ -104,6 +113,35 @@ bool RarVolumeName(std::string& path, TVolumeDirection direction) {
   if (!candidate || !PathExists(*candidate)) return false;
   path = std::move(*candidate);
   return true;
+}
+
+std::vector<std::string> RarBytePieces(const std::string& first) {
+  if (!IsNumberStyle(first)) return {};
+  // Names can lead back to a file already met (x.999 is followed by
+  // x.1000, which reads as volume 0 of the number style): each counts once.
+  std::vector<std::string> pieces{first};
+  std::unordered_set<std::string> seen{first};
+  std::string piece = first;
+  while (RarVolumeName(piece, TVolumeDirection::Next) && seen.insert(piece).second &&
+         ReadSignature(piece) != kRarSignature)
+    pieces.push_back(piece);
+  if (pieces.size() == 1) return {};
+  return pieces;
+}
+
+std::vector<std::string> RarSetVolumes(const std::string& path) {
+  if (ReadSignature(path) != kRarSignature) return {path};
+  std::string volume = path;
+  RarVolumeName(volume, TVolumeDirection::First);
+  if (volume != path && ReadSignature(volume) != kRarSignature) volume = path;
+  std::vector<std::string> pieces = RarBytePieces(volume);
+  if (!pieces.empty()) return pieces;
+  std::vector<std::string> volumes{volume};
+  std::unordered_set<std::string> seen{volume};
+  while (RarVolumeName(volume, TVolumeDirection::Next) && seen.insert(volume).second &&
+         ReadSignature(volume) == kRarSignature)
+    volumes.push_back(volume);
+  return volumes;
 }
 
 }  // namespace vexmoor

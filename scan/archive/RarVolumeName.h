@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vexmoor {
 
@@ -22,5 +23,21 @@ std::optional<std::string> RarVolumeCandidate(const std::string& path, TVolumeDi
 // Replaces `path` with the neighbouring volume and returns true when that
 // file exists; otherwise leaves `path` as it is and returns false.
 bool RarVolumeName(std::string& path, TVolumeDirection direction);
+
+// The volumes of the rar set `path` belongs to, in order: from the set's
+// first volume (or `path` itself when that is absent) while the next one
+// exists and starts with the rar marker, each once. A number-style first
+// volume followed by files without the marker is one archive cut into
+// pieces by bytes: the pieces follow it, up to the next file with a
+// marker. `path` alone for a file that is no rar archive or whose set has
+// no other volume. Throws what RarVolumeName and the reading of a volume's
+// marker throw.
+std::vector<std::string> RarSetVolumes(const std::string& path);
+
+// When `first` is the first piece of one archive cut into pieces by bytes
+// (a number-style name whose next file exists and lacks the rar marker):
+// it and the pieces after it, up to the next file with a marker; else
+// nothing. Throws what the reading of a piece's marker throws.
+std::vector<std::string> RarBytePieces(const std::string& first);
 
 }  // namespace vexmoor

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/LoadedDat.h"
+#include "scan/EndPass.h"
 
 namespace vexmoor {
 namespace {
@@ -75,6 +76,62 @@ TEST(RebuildChoice, PlanTakesTheDatsExtension) {
   dat.DatHeader.SetString("INFO", "EXT", "nds");
   Add(dat.Catalogue, "Alpha", StatusFound, "/roms/a.bin");
   EXPECT_EQ(PlanRebuild(dat, "/out", {}).Steps.at(0).Target, "/out/Alpha.nds");
+}
+
+// After a move the list showed the places the scan saw, whose files were
+// gone: a moved release now lies at its target, loose or zipped.
+TEST(RebuildChoice, AMovedReleaseTakesItsTargetAsItsPlace) {
+  TCatalogue catalogue;
+  Add(catalogue, "Alpha", StatusFound, "/roms/a.nds");
+  Add(catalogue, "Beta", StatusFound, "/roms/pack.zip\\b.nds", "b.nds").Trimmed = true;
+  Add(catalogue, "Gamma", StatusFound, "/roms/g.nds");
+  Add(catalogue, "Delta", StatusFound, "/roms/set.rar\\d.nds", "d.nds");
+  TRebuildOptions options;
+  options.Action = TRebuildAction::Move;
+  TRebuildReport report;
+  report.Steps = {{TStepState::Written, ""},
+                  {TStepState::Present, ""},
+                  {TStepState::Failed, "No space left on device"},
+                  {TStepState::Skipped, "another file is in the way"}};
+  const TCatalogue before = catalogue;
+  TRebuildPlan plan = BuildRebuildPlan(catalogue, "nds", "/out", options);
+  EXPECT_EQ(TakeMovedPlaces(catalogue, plan, report), (std::vector<size_t>{0, 1}));
+  EXPECT_EQ(catalogue[0].StatusText, "/out/Alpha.nds");
+  EXPECT_EQ(catalogue[0].Member, "");
+  EXPECT_EQ(catalogue[1].StatusText, "/out/Beta.nds");
+  EXPECT_TRUE(catalogue[1].Trimmed);  // moved as it was, unpadded
+  EXPECT_EQ(EndPassStatusText(catalogue[0]).value(), "Found : \"Alpha.nds\"  ::  \"/out/\"");
+  EXPECT_EQ(FoundDumpFile(catalogue[0]), "/out/Alpha.nds");
+  // Not put in place: the source is kept, and so is the place.
+  EXPECT_EQ(catalogue[2].StatusText, "/roms/g.nds");
+  EXPECT_EQ(catalogue[3].StatusText, "/roms/set.rar\\d.nds");
+  EXPECT_EQ(catalogue[3].Member, "d.nds");
+  // Zipped and padded: the zip and its member, no longer trimmed.
+  catalogue = before;
+  options.Zip = options.PadTrimmed = true;
+  plan = BuildRebuildPlan(catalogue, "nds", "/out", options);
+  EXPECT_EQ(TakeMovedPlaces(catalogue, plan, report).size(), 2u);
+  EXPECT_EQ(catalogue[1].StatusText, "/out/Beta.zip\\Beta.nds");
+  EXPECT_EQ(catalogue[1].Member, "Beta.nds");
+  EXPECT_FALSE(catalogue[1].Trimmed);
+  EXPECT_EQ(FoundDumpFile(catalogue[1]), "/out/Beta.zip");
+  EXPECT_EQ(EndPassStatusText(catalogue[1]).value(), "Found : \"Beta.nds\"  ::  \"/out/Beta.zip\\\"");
+  // A copy or a link leaves every source, and every place, as it was.
+  for (const TRebuildAction action : {TRebuildAction::Copy, TRebuildAction::HardLink}) {
+    catalogue = before;
+    options = {};
+    options.Action = action;
+    plan = BuildRebuildPlan(catalogue, "nds", "/out", options);
+    EXPECT_TRUE(TakeMovedPlaces(catalogue, plan, report).empty());
+    EXPECT_EQ(catalogue[0].StatusText, "/roms/a.nds");
+  }
+  // A catalogue that changed since the plan is left alone.
+  catalogue = before;
+  options.Action = TRebuildAction::Move;
+  plan = BuildRebuildPlan(catalogue, "nds", "/out", options);
+  catalogue[0].Index = "99";
+  EXPECT_EQ(TakeMovedPlaces(catalogue, plan, report), (std::vector<size_t>{1}));
+  EXPECT_EQ(catalogue[0].StatusText, "/roms/a.nds");
 }
 
 TEST(RebuildChoice, SummaryCountsThenGivesEachReasonThenTheSources) {

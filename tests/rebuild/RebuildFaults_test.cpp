@@ -5,9 +5,12 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
+#include <string>
 
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
+#include "platform/File.h"
 #include "rebuild/DumpCheck.h"
 #include "support/RandomData.h"
 #include "tests/rebuild/RebuildTestUtil.h"
@@ -185,6 +188,45 @@ TEST_F(RebuildFaultTest, ACancelLeavesNoHalfTargetAndSkipsTheRest) {
   EXPECT_FALSE(Exists(OutFile("B.nds")));
   EXPECT_TRUE(Exists(Roms() + "/b.nds"));
   EXPECT_FALSE(Exists(Roms() + "/a.nds"));
+}
+
+// Targets are flushed and renamed together, many at a time: one that cannot
+// be flushed fails alone, and only its source stays.
+TEST_F(RebuildFaultTest, AFailedFlushAmongTargetsPutInPlaceTogetherFailsOnlyItsStep) {
+  std::map<std::string, std::string> dumps;  // target name -> bytes
+  for (int i = 0; i < 40; ++i) {
+    const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+    const std::string data = Release(std::to_string(i + 1), "Game " + number, Dump("game " + number));
+    dir_.Write("roms/" + number + ".nds", data);
+    dumps["Game " + number + ".nds"] = data;
+  }
+  const TRebuildPlan plan = Plan(With(TRebuildAction::Move));
+  TFaultFileSystem faults;
+  faults.FailCall(TFileOp::Flush, 1, EIO, "Game 05.nds");
+  TRebuildReport report;
+  {
+    TFileSystemOverride installed(faults);
+    report = RunRebuild(plan);
+  }
+  ASSERT_EQ(report.Steps.size(), 40u);
+  for (size_t i = 0; i < plan.Steps.size(); ++i) {
+    const std::string name = fs::path(plan.Steps[i].Target).filename().string();
+    if (name == "Game 05.nds") {
+      EXPECT_EQ(report.Steps[i].State, TStepState::Failed);
+      EXPECT_NE(report.Steps[i].Reason.find("Game 05.nds"), std::string::npos) << report.Steps[i].Reason;
+      EXPECT_FALSE(Exists(plan.Steps[i].Target));
+      EXPECT_EQ(ReadFile(plan.Steps[i].Source.Path), dumps[name]);
+      continue;
+    }
+    EXPECT_EQ(report.Steps[i].State, TStepState::Written) << name << ": " << report.Steps[i].Reason;
+    EXPECT_EQ(ReadFile(plan.Steps[i].Target), dumps[name]) << name;
+    EXPECT_FALSE(Exists(plan.Steps[i].Source.Path)) << name;
+  }
+  EXPECT_EQ(report.RemovedSources.size(), 39u);
+  ASSERT_EQ(report.KeptSources.size(), 1u);
+  EXPECT_EQ(fs::path(report.KeptSources[0].Path).filename(), "05.nds");
+  for (const auto& entry : fs::directory_iterator(Out()))
+    EXPECT_FALSE(IsOwnTemporaryName(entry.path().filename().string())) << entry.path();
 }
 
 }  // namespace

@@ -231,6 +231,33 @@ TEST_F(VerifyScanTest, RarMembersAreVerified) {
   EXPECT_TRUE(outcome.Mismatches.empty());
 }
 
+// A rar set of ten volumes whose members each span two or three of them:
+// a member is unpacked across its volumes, not cut at the first one's end,
+// and the set is read once, from its first volume, whichever the walk meets.
+TEST_F(VerifyScanTest, MembersSpanningRarVolumesAreVerifiedWhole) {
+  fs::create_directories(dir_ / "roms");
+  for (int v = 1; v <= 10; ++v) {
+    const std::string name = "test_rar_multivolume_uncompressed_files.part" + std::string(v < 10 ? "0" : "") +
+                             std::to_string(v) + ".rar";
+    const std::string fixture = test::SharedFixture("rar/" + name);
+    if (fixture.empty()) GTEST_SKIP() << "the shared fixtures are absent";
+    fs::copy_file(fixture, dir_ / ("roms/" + name));
+  }
+  TRomItem& html = test::AddEntry(state_, "1", "Html", 0x5E05A663);
+  html.Size = 20111;
+  html.Sha1 = "de97f8176063f1ea388da05b5d15c0510ecee4db";
+  state_.VerifyArchives = true;
+  for (unsigned workers : {1u, 2u}) {
+    const TScanOutcome outcome = Scan(dir_ / "roms", workers);
+    EXPECT_TRUE(outcome.Unexamined.empty()) << outcome.Unexamined.front();
+    EXPECT_TRUE(outcome.Mismatches.empty());
+    EXPECT_EQ(outcome.Matched, 6);  // the set holds six copies of it, each counted once
+    EXPECT_EQ(state_.Catalogue[0].Status, StatusFound);
+    EXPECT_EQ(state_.Catalogue[0].VerifiedBy, kDigestSha1);
+    EXPECT_EQ(FoundDumpFile(state_.Catalogue[0]), dir_ / "roms/test_rar_multivolume_uncompressed_files.part01.rar");
+  }
+}
+
 TEST_F(VerifyScanTest, EncryptedAndLyingMembersAreNamedNeverGuessed) {
   const std::string secret = test::Dump("secret", 20000), liar = test::Dump("liar", 20001);
   Entry("Secret", secret);

@@ -14,6 +14,7 @@
 #include "rebuild/RebuildChoice.h"
 #include "shell/GuiTest.h"
 #include "shell/formMain.h"
+#include "shell/RomListModel.h"
 #include "shell/formRebuild.h"
 
 namespace vexmoor::shell {
@@ -157,6 +158,41 @@ class TRebuildWindowTest : public QObject {
     Entry(*form)->trigger();
     QCOMPARE(size_t(Written(QStringLiteral("*.zip")).size()), Releases(*form));
     QVERIFY(Written(QStringLiteral("*.nds")).isEmpty());
+  }
+
+  // After a move the rows named the places the scan saw, whose files were
+  // gone; they name the targets now, and a copy changes no row.
+  void aMoveShowsTheReleasesWhereTheyWentTo() {
+    const QString roms = Path(QStringLiteral("moved-roms"));
+    QVERIFY(test::WriteSampleRoms(roms));  // a folder of its own: the move empties it
+    auto form = Start();
+    form->OpenDat(Path(QStringLiteral("sample-ds.qdat")), TDatLoader::QuenDat);
+    form->ScanFolder(roms);
+    const size_t releases = Releases(*form);
+    QVERIFY(releases > 2);
+    // The Status column of the found rows, as the view is given it.
+    const auto statusTexts = [&] {
+      QStringList texts;
+      for (size_t at = 0; at < form->List().Count(); ++at)
+        if (form->State().Catalogue[form->List()[at].Entry].Status == StatusFound)
+          texts << form->Model().index(int(at), kSubItemStatus + 1).data().toString();
+      return texts;
+    };
+    const QStringList scanned = statusTexts();
+    QCOMPARE(size_t(scanned.size()), releases);
+    Choose(Path(QStringLiteral("copied")));
+    Entry(*form)->trigger();
+    QCOMPARE(statusTexts(), scanned);
+    Choose(Output(), QStringLiteral("Move"));
+    Entry(*form)->trigger();
+    QVERIFY(LastMessage().startsWith(QStringLiteral(" Written : %1\n").arg(releases)));
+    const QString folder = QStringLiteral("\"") + QDir::toNativeSeparators(Output()) + QDir::separator() + QStringLiteral("\"");
+    for (const QString& text : statusTexts()) QVERIFY2(text.contains(folder), qPrintable(text));
+    // The entry stays offered: a second move finds every release in place.
+    QVERIFY(Entry(*form)->isEnabled());
+    Choose(Output(), QStringLiteral("Move"));
+    Entry(*form)->trigger();
+    QVERIFY(LastMessage().startsWith(QStringLiteral(" Written : 0\n Already present : %1\n").arg(releases)));
   }
 
   void cancelStopsTheRebuildAndSaysSo() {

@@ -53,6 +53,40 @@ TEST_F(RarDirectoryTest, NumberStyleWithoutVolumeZeroStartsAtTheFileAssigned) {
   EXPECT_EQ(ListArchive(dir_ / "s.002"), (Lines{"1AD5BE0D  1  1  b"}));
 }
 
+// One archive cut by bytes into x.001, x.002 ...: only the first piece
+// has the marker. The pieces joined are the archive; without them its
+// members after the first piece were lost and the first cut short.
+TEST_F(RarDirectoryTest, AnArchiveCutIntoPiecesByBytesIsReadJoined) {
+  const std::string whole = BuildRarVolume({{"a.nds", std::string(300, 'a')}, {"b.nds", "bb"}, {"c.nds", "c"}});
+  const Lines listing = ListArchive(dir_.Write("whole.rar", whole));
+  ASSERT_EQ(listing.size(), 3u);
+  for (const size_t cut : {size_t{100}, size_t{9}}) {
+    SCOPED_TRACE(cut);
+    std::vector<std::string> names;
+    for (size_t at = 0, n = 1; at < whole.size(); at += cut, ++n) {
+      names.push_back("cut." + std::string(n < 10 ? "00" : n < 100 ? "0" : "") + std::to_string(n));
+      dir_.Write(names.back(), whole.substr(at, cut));
+    }
+    TCmpRead reader;
+    reader.SetFileName(dir_ / "cut.001");
+    EXPECT_EQ(test::Listing(reader.Entries()), listing);
+    EXPECT_EQ(reader.Damage(), "");
+    EXPECT_EQ(reader.FileName(), dir_ / "cut.001");
+    for (const std::string& name : names) std::filesystem::remove(dir_ / name);
+  }
+  // A piece gone: the member that ran into it is cut short, and said so.
+  dir_.Write("gap.001", whole.substr(0, 100));
+  dir_.Write("gap.003", whole.substr(200));
+  TCmpRead gap;
+  gap.SetFileName(dir_ / "gap.001");
+  EXPECT_EQ(gap.Damage(), "Damaged rar archive: a member runs past the end of the file.");
+  // A file with a marker after the pieces is no piece of them.
+  dir_.Write("two.001", whole.substr(0, 100));
+  dir_.Write("two.002", whole.substr(100));
+  dir_.Write("two.003", BuildRarVolume({{"other.nds", "o"}}));
+  EXPECT_EQ(ListArchive(dir_ / "two.001"), listing);
+}
+
 TEST_F(RarDirectoryTest, SetEndsAtAVolumeWithoutTheMarker) {
   dir_.Write("m.part1.rar", BuildRarVolume({{"a", "1"}}));
   dir_.Write("m.part2.rar", test::Rar5Marker() + std::string(40, '\0'));
@@ -172,7 +206,10 @@ TEST(RarFixtures, SingleArchives) {
       {"rar/test_read_format_rar5_stored.rar", {}},
       // Its stored packed size has the high word 0x7FFFFFFF.
       {"rar/test_read_format_rar_symlink_huge.rar", {"00000000  9223372032559808512  0  x"}},
-      {"rar/Rar4.split.001", {"CFB109C8  18037  45056  exe\\test.exe"}},
+      // Cut into six pieces by bytes; the five beside it are read as its rest.
+      {"rar/Rar4.split.001",
+       {"CFB109C8  18037  45056  exe\\test.exe", "088814E3  38973  40372  jpg\\test.jpg",
+        "9BD160FA  2729  15498  ????.txt", "00000000  0  0  exe", "00000000  0  0  jpg"}},
   };
   for (const auto& c : cases) {
     const std::string path = test::SharedFixture(c.file);
