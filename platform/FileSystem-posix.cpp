@@ -117,13 +117,22 @@ class TPosixWritableFile : public TWritableFile {
   uint64_t started_ = 0;  // of them, handed to the disk by StartWriteback
 };
 
+// The process's umask. It can only be learned by setting it, and while it
+// is 0 any other thread's new file is made 0666; so it is learned once,
+// while the program's static objects are made and no other thread runs.
+// Nothing in the program changes it later.
+mode_t LearnUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+const mode_t kUmask = LearnUmask();
+
 // The mode a file replacing `path` takes: the old file's, or a new file's.
 mode_t ReplacementMode(const std::string& path) {
   struct stat info {};
   if (StatPath(path, info) == 0) return info.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  return 0666 & ~kUmask;
 }
 
 TFileType TypeOf(mode_t mode) {

@@ -121,26 +121,45 @@ void TScanEngine::Walk(const std::string& folder) {
     ahead.emplace(masks_, one, session_);
   }
   size_t done = 0;
-  while (!cancelRequested_) {
+  const auto stepDone = [&](size_t waiting) {
+    ++done;
+    if (callbacks_.PathsDone) callbacks_.PathsDone(done, done + waiting);
+    SetPanel(0, MatchedText(outcome_.Matched));
+    SetPanel(1, SkippedText(outcome_.Skipped));
+  };
+  if (ahead) {
+    // The look-ahead holds the work list: a folder's entries join it when
+    // the look-ahead expands the folder, so the walk adds none itself.
+    ahead->Append(work.Front());
+    while (!cancelRequested_) {
+      SetPanel(2, ahead->Front());
+      Pump();
+      TLookAhead::TTaken taken = ahead->Take(waitPump);
+      Apply(taken.Path, taken.Examined, nullptr);
+      // Once per entry, as the plain walk pumps while it adds them.
+      if (taken.Listed)
+        for (size_t entry = 0; entry < taken.Examined.Entries.size(); ++entry) Pump();
+      stepDone(ahead->Waiting());
+      if (ahead->Empty()) cancelRequested_ = true;
+    }
+    outcome_.Cancelled = !ahead->Empty();
+  }
+  while (!ahead && !cancelRequested_) {
     const std::string path = work.Front();
     SetPanel(2, path);
     Pump();
-    TExamined examined = ahead ? ahead->Take(work.Paths(), walkedFolders_, waitPump)
-                               : ExamineWorkItem(path, masks_, nullptr, nullptr, session_);
-    Apply(path, examined, work);
+    TExamined examined = ExamineWorkItem(path, masks_, nullptr, nullptr, session_);
+    Apply(path, examined, &work);
     work.PopFront();
-    ++done;
-    if (callbacks_.PathsDone) callbacks_.PathsDone(done, done + work.Paths().size());
-    SetPanel(0, MatchedText(outcome_.Matched));
-    SetPanel(1, SkippedText(outcome_.Skipped));
+    stepDone(work.Paths().size());
     if (work.Empty()) cancelRequested_ = true;
   }
-  outcome_.Cancelled = !work.Empty();
+  if (!ahead) outcome_.Cancelled = !work.Empty();
   ahead.reset();
   if (session) session->End(!outcome_.Cancelled, stepPump);
 }
 
-void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList& work) {
+void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList* work) {
   if (examined.Error) std::rethrow_exception(examined.Error);
   if (!examined.Unexamined.empty()) {
     outcome_.Folder.AddUnreadable(path, examined.Unexamined);
@@ -148,7 +167,7 @@ void TScanEngine::Apply(const std::string& path, TExamined& examined, TWorkList&
   }
   switch (examined.Kind) {
     case TWorkKind::Folder:
-      ApplyFolder(path, examined, work);
+      if (work) ApplyFolder(path, examined, *work);
       break;
     case TWorkKind::LooseDump:
       ApplyLooseDump(path, examined);

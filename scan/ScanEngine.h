@@ -161,9 +161,10 @@ class TScanEngine {
   int32_t Matched() const { return outcome_.Matched; }
   int32_t Skipped() const { return outcome_.Skipped; }
 
-  // Applies one examined work-list path to the catalogue and the work list,
-  // in the order the walk takes the paths. Public for the pipelined walk.
-  void Apply(const std::string& path, TExamined& examined, TWorkList& work);
+  // Applies one examined work-list path to the catalogue and, when given,
+  // the work list (a look-ahead that holds the work list adds a folder's
+  // entries itself), in the order the walk takes the paths.
+  void Apply(const std::string& path, TExamined& examined, TWorkList* work);
 
  private:
   void Start();

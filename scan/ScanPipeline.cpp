@@ -1,6 +1,7 @@
 #include "scan/ScanPipeline.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <system_error>
 
 #include "platform/FileSystem.h"
@@ -101,25 +102,47 @@ void TLookAhead::WorkerLoop() {
   }
 }
 
-void TLookAhead::Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked) {
+void TLookAhead::Append(std::string path) {
+  ahead_.push_back({std::move(path), nullptr});
+  ++walkEnd_;
+}
+
+void TLookAhead::Resubmit() {
   AbandonAll();
   {
     const std::lock_guard lock(mutex_);
     queue_.clear();
   }
-  ahead_.clear();
-  for (const std::string& path : work) ahead_.push_back({path, nullptr});
-  expanded_ = 0;
+  for (TAhead& path : ahead_) {
+    path.Job.reset();
+    path.Bytes = 0;
+    path.Worker = false;
+    path.Sized = false;
+  }
   submitted_ = 0;
   bytesInFlight_ = 0;
-  walked_ = walked;
-  stale_ = false;
+  smallRun_ = 0;
+}
+
+void TLookAhead::AddEntries(const std::string& folder, const TExamined& listing,
+                            TWalkedFolders& walked, const std::function<void()>& pump,
+                            size_t& added) {
+  if (listing.Kind != TWorkKind::Folder || listing.Error || !listing.Identity ||
+      !walked.insert({listing.Identity->Device, listing.Identity->Node}).second)
+    return;
+  // Appending to a deque keeps references to its elements valid.
+  for (const TFolderEntry& entry : listing.Entries) {
+    if (pump && ++added % kEntriesBetweenPumps == 0) pump();
+    if (std::optional<std::string> kept = WorkListEntry(folder, entry, masks_))
+      ahead_.push_back({std::move(*kept), nullptr});
+  }
 }
 
 void TLookAhead::Expand(const std::function<void()>& pump) {
   size_t added = 0;
   while (expanded_ < ahead_.size()) {
-    const TAhead& path = ahead_[expanded_];
+    // Appending keeps references to the deque's elements valid.
+    TAhead& path = ahead_[expanded_];
     if (NamesFolder(path.Path)) {
       if (!path.Job) return;
       {
@@ -127,17 +150,9 @@ void TLookAhead::Expand(const std::function<void()>& pump) {
         if (path.Job->State != TState::Done) return;
       }
       // Done: no worker writes the result any more.
-      const TExamined& folder = path.Job->Result;
-      if (folder.Kind == TWorkKind::Folder && !folder.Error && folder.Identity &&
-          walked_.insert({folder.Identity->Device, folder.Identity->Node}).second) {
-        // Appending to a deque keeps references to its elements valid.
-        for (const TFolderEntry& entry : folder.Entries) {
-          if (pump && ++added % kEntriesBetweenPumps == 0) pump();
-          if (std::optional<std::string> kept = WorkListEntry(path.Path, entry, masks_))
-            ahead_.push_back({std::move(*kept), nullptr});
-        }
-      }
+      AddEntries(path.Path, path.Job->Result, walked_, pump, added);
     }
+    path.End = taken_ + ahead_.size();
     ++expanded_;
   }
 }
@@ -149,14 +164,16 @@ bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) {
     bytes = LookAheadBytes(path);
     return true;
   }
-  // Archives and what no mask takes are left for the walk without a look.
-  if (!masks_.DatMask.Matches(path) || (sums_ && sums_->Knows(path))) return false;
-  // After a run of small dumps only every kSmallRunSample-th is measured:
-  // the status would cost a fifth of reading it. A large one among them is
-  // still read with the workers' help with its stripes.
+  // After a run of paths that did not pay only every kSmallRunSample-th is
+  // looked at: the mask, the store and a status would cost a fifth of
+  // examining it. A large dump among them is still read with the workers'
+  // help with its stripes.
   if (smallRun_ >= kSmallRunLength && ++unmeasured_ % kSmallRunSample != 0) return false;
-  bytes = LookAheadBytes(path);
+  // Archives, what no mask takes and what the store recalls are left for
+  // the walk without a status.
+  if (masks_.DatMask.Matches(path) && !(sums_ && sums_->Knows(path))) bytes = LookAheadBytes(path);
   const bool large = bytes >= kWorkerMinBytes;
+  if (!large) bytes = 0;
   smallRun_ = large ? 0 : smallRun_ + 1;
   return large;
 }
@@ -164,22 +181,21 @@ bool TLookAhead::PaysAWorker(const std::string& path, uint64_t& bytes) {
 void TLookAhead::Submit(const std::function<void()>& pump) {
   const size_t maxFiles = std::max<size_t>(1, limits_.MaxFiles);
   size_t handedOut = 0;
-  auto nextPump = std::chrono::steady_clock::now() + kPumpSlice;
-  while (submitted_ < ahead_.size() && submitted_ < maxFiles) {
-    if (!ahead_[submitted_].Sized) {
+  std::chrono::steady_clock::time_point nextPump;
+  if (pump) nextPump = std::chrono::steady_clock::now() + kPumpSlice;
+  const size_t end = std::min(ahead_.size(), maxFiles);
+  for (auto at = ahead_.begin() + static_cast<std::ptrdiff_t>(submitted_); submitted_ < end; ++at) {
+    TAhead& path = *at;
+    if (!path.Sized) {
       // Up to MaxFiles stats in a row when a large folder's entries arrive:
       // on a cold disk that once held the window for seconds.
-      uint64_t bytes = 0;
-      const bool worker = PaysAWorker(ahead_[submitted_].Path, bytes);
-      ahead_[submitted_].Bytes = bytes;
-      ahead_[submitted_].Worker = worker;
-      ahead_[submitted_].Sized = true;
+      path.Worker = PaysAWorker(path.Path, path.Bytes);
+      path.Sized = true;
       if (pump && std::chrono::steady_clock::now() >= nextPump) {
         pump();
         nextPump = std::chrono::steady_clock::now() + kPumpSlice;
       }
     }
-    TAhead& path = ahead_[submitted_];
     const uint64_t room = limits_.MaxBytes - std::min(limits_.MaxBytes, bytesInFlight_);
     if (bytesInFlight_ > 0 && path.Bytes > room) break;
     bytesInFlight_ += path.Bytes;
@@ -220,20 +236,22 @@ void TLookAhead::WaitPumping(std::unique_lock<std::mutex>& lock, const std::func
   }
 }
 
-TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
-                           const std::function<void()>& pump) {
-  if (pumping_ != static_cast<bool>(pump)) stale_ = true;
+TLookAhead::TTaken TLookAhead::Take(const std::function<void()>& pump) {
+  if (pumping_ != static_cast<bool>(pump)) Resubmit();
   pumping_ = static_cast<bool>(pump);
-  if (stale_ || ahead_.empty() || ahead_.front().Path != work.front()) Rebuild(work, walked);
   Expand(pump);
   Submit(pump);  // the front always goes: nothing is in flight before it
-  if (!ahead_.front().Job) {
+  TAhead& front = ahead_.front();
+  if (!front.Job) {
     // Left to the walk: examined on this thread, as the plain walk would.
     const std::atomic<bool> keep{false};
-    TExamined result = Examine(ahead_.front().Path, masks_, keep, helpers_, sums_);
-    return TakeFront(std::move(result), ahead_.front().Path, pump);
+    TTaken taken{{}, Examine(front.Path, masks_, keep, helpers_, sums_), false};
+    Expand(pump);  // passes the front: a path without the separator adds nothing
+    taken.Path = std::move(ahead_.front().Path);
+    TakeFront(taken, pump);
+    return taken;
   }
-  const TJobPtr job = ahead_.front().Job;
+  const TJobPtr job = front.Job;
   // With a pump, a worker examines the front even when none has begun it,
   // so that this thread is free to pump.
   const bool examineHere = !pump || workers_.empty();
@@ -256,20 +274,42 @@ TExamined TLookAhead::Take(const std::deque<std::string>& work, const TWalkedFol
     Expand(pump);
     Submit(pump);
   }
-  return TakeFront(std::move(job->Result), job->Path, pump);
+  // The front is done: its entries join the list before its result leaves.
+  Expand(pump);
+  TTaken taken{std::move(ahead_.front().Path), std::move(job->Result), false};
+  TakeFront(taken, pump);
+  return taken;
 }
 
-TExamined TLookAhead::TakeFront(TExamined result, const std::string& path, const std::function<void()>& pump) {
-  Expand(pump);  // the front is done, so its entries join the copy now
-  // A path listed as a file that is now a folder: the walk adds entries the
-  // copy does not know of.
-  if (result.Kind == TWorkKind::Folder && !NamesFolder(path)) stale_ = true;
-  bytesInFlight_ -= ahead_.front().Bytes;
-  ahead_.pop_front();  // `path` may be the front's: not used from here on
+void TLookAhead::TakeFront(TTaken& taken, const std::function<void()>& pump) {
+  const TAhead& front = ahead_.front();
+  const TExamined& examined = taken.Examined;
+  walkEnd_ = front.End;
+  const bool folder = examined.Kind == TWorkKind::Folder && !examined.Error && examined.Identity;
+  taken.Listed = folder && walkWalked_.insert({examined.Identity->Device, examined.Identity->Node}).second;
+  bytesInFlight_ -= front.Bytes;
+  ahead_.pop_front();
+  ++taken_;
   --expanded_;
   --submitted_;
-  if (!stale_) Submit(pump);
-  return result;
+  // A path listed as a file that is now a folder: the walk adds entries the
+  // list does not know of.
+  if (taken.Listed && !NamesFolder(taken.Path)) FrontTurnedFolder(taken.Path, examined, pump);
+  Submit(pump);
+}
+
+void TLookAhead::FrontTurnedFolder(const std::string& path, const TExamined& folder,
+                                   const std::function<void()>& pump) {
+  // The entries of folders expanded ahead of the walk came before this
+  // folder's; they leave, and join again behind it when expanded afresh.
+  Resubmit();
+  ahead_.resize(walkEnd_ - taken_);
+  walked_ = walkWalked_;
+  size_t added = 0;
+  TWalkedFolders listed;  // walkWalked_ holds this folder already
+  AddEntries(path, folder, listed, pump, added);
+  walkEnd_ = taken_ + ahead_.size();
+  expanded_ = 0;
 }
 
 }  // namespace vexmoor

@@ -1,16 +1,18 @@
 // The look-ahead of a pipelined scan. While the walk applies one work-list
 // path after another on its own thread, a bounded pool of workers examines
 // the paths that lie ahead (ExamineWorkItem: listing folders, checksumming
-// loose dumps, reading archive directories). The walk takes each result in
-// work-list order, so what it applies is what it would have examined itself.
+// large loose dumps). The walk takes each result in work-list order, so what
+// it applies is what it would have examined itself.
 //
-// The work list only grows when a folder is applied. To look further ahead
-// than the list reaches, the look-ahead keeps its own copy of the list and
-// extends it from the folder listings its workers finish, using the same
-// rules, in the same order, as the walk: the entries a folder adds, and a
-// folder reached again through a link adding nothing. Should a path turn out
-// different from what the copy assumed (a file that became a folder between
-// listing and examining), the copy is rebuilt from the real work list.
+// The look-ahead holds the work list, one list for the walk and for itself:
+// to look further ahead than the walk's list reaches, it extends the list
+// from the folder listings its workers finish, in list order, using the
+// walk's rules (the entries a folder adds, a folder reached again through a
+// link adding nothing). The walk's part of the list is where its End is
+// counted. Should a path turn out different from what the list assumed (a
+// file that became a folder between listing and examining), the entries
+// added ahead of the walk leave the list and are added again behind the
+// folder's.
 #pragma once
 
 #include <atomic>
@@ -82,8 +84,31 @@ class TLookAhead {
   TLookAhead(const TLookAhead&) = delete;
   TLookAhead& operator=(const TLookAhead&) = delete;
 
-  // The examined result of `work.front()`. `work` is the walk's work list
-  // and `walked` the folders it has listed so far.
+  // The look-ahead holds the walk's work list: the walk takes its paths in
+  // order, and the entries of a folder join the list when the look-ahead
+  // expands it, which it does in list order, before the walk takes anything
+  // behind that folder. So the list is built once, for both.
+  // Appends `path` to the work list the walk begins with (before its first
+  // Take).
+  void Append(std::string path);
+  // Whether the work list holds no path; the path the walk takes next.
+  bool Empty() const { return ahead_.empty(); }
+  const std::string& Front() const { return ahead_.front().Path; }
+  // The paths the walk knows of and has not taken: those of the work list
+  // it began with and those the folders it took added (not the entries of
+  // folders listed ahead of it).
+  size_t Waiting() const { return walkEnd_ - taken_; }
+
+  struct TTaken {
+    std::string Path;
+    TExamined Examined;
+    // A folder whose entries joined the work list (not one reached again).
+    bool Listed = false;
+  };
+  // Takes the front of the work list with its examined result; a folder's
+  // entries have then joined the list, as the walk adds them: behind
+  // everything waiting, a folder reached again through a link adding
+  // nothing.
   // Without `pump`, waits for a worker's result, or examines the path on
   // this thread when no worker has begun it yet. With `pump`, this thread
   // examines nothing while a worker runs: it waits in slices of at most
@@ -92,13 +117,13 @@ class TLookAhead {
   // and every kEntriesBetweenPumps entries of a large folder's listing.
   // Without `pump`, only what pays goes to the workers: folder listings
   // (they feed the look-ahead) and loose dumps of kWorkerMinBytes or more
-  // (after a run of small ones only a sample is measured); idle workers
-  // also help with the stripes of a large dump this thread reads. A row the checksum store
+  // that the checksum store does not know (after a run of paths that do
+  // not pay, only a sample is measured); idle workers also help with the
+  // stripes of a large dump this thread reads. A row the checksum store
   // recalls, a smaller dump and an archive's directory cost less than the
   // hand-over and are examined on this thread when their turn comes.
   // An exception from `pump` leaves the look-ahead fit only for destruction.
-  TExamined Take(const std::deque<std::string>& work, const TWalkedFolders& walked,
-                 const std::function<void()>& pump = {});
+  TTaken Take(const std::function<void()>& pump = {});
 
   // Threads actually running (creating one may fail).
   size_t WorkerCount() const { return workers_.size(); }
@@ -113,24 +138,35 @@ class TLookAhead {
     std::atomic<bool> Abandoned{false};  // stop examining: nobody will take it
   };
   using TJobPtr = std::shared_ptr<TJob>;
-  // A path of the copy of the work list; its job exists once handed to the
-  // workers (what the walk examines itself has none).
+  // A path of the work list; its job exists once handed to the workers
+  // (what the walk examines itself has none).
   struct TAhead {
     std::string Path;
     TJobPtr Job;
     uint64_t Bytes = 0;   // known once Sized, 0 unless it goes to a worker
+    size_t End = 0;       // once expanded: the list's length then, counted from its start
     bool Worker = false;  // known once Sized
     bool Sized = false;
   };
 
   void AbandonAll();
-  // The front's result handed to the walk: its entries join the copy, and
-  // the front leaves it.
-  TExamined TakeFront(TExamined result, const std::string& path, const std::function<void()>& pump);
-  void Rebuild(const std::deque<std::string>& work, const TWalkedFolders& walked);
-  // Adds the entries of the folders done to the copy of the work list,
+  // Abandons every job and hands the paths out afresh.
+  void Resubmit();
+  // The front, expanded, has its path and result in `taken`: it leaves the
+  // list.
+  void TakeFront(TTaken& taken, const std::function<void()>& pump);
+  // The front, listed as a file, turned out to be a folder: the entries of
+  // the folders expanded ahead of the walk leave the list, and the
+  // folder's own join it as the walk would add them.
+  void FrontTurnedFolder(const std::string& path, const TExamined& folder,
+                         const std::function<void()>& pump);
+  // Adds the entries of the folders done to the work list, in list order,
   // calling `pump` (when set) every kEntriesBetweenPumps entries.
   void Expand(const std::function<void()>& pump = {});
+  // Adds a listed folder's entries unless a folder of its identity was
+  // listed before.
+  void AddEntries(const std::string& folder, const TExamined& listing, TWalkedFolders& walked,
+                  const std::function<void()>& pump, size_t& added);
   // Hands out the paths ahead up to the limits. Sizing a path is a stat on
   // this thread, which a slow or cold disk can hold up: `pump` (when set)
   // runs whenever kPumpSlice has passed since the last one.
@@ -147,15 +183,17 @@ class TLookAhead {
   const TChecksumSession* const sums_;
 
   // The walk's side, touched by the walk's thread only.
-  std::deque<TAhead> ahead_;    // the work list as the walk will take it
+  std::deque<TAhead> ahead_;    // the work list, the walk's and what lies ahead of it
   size_t expanded_ = 0;         // ahead_[0, expanded_) added their entries
   size_t submitted_ = 0;        // ahead_[0, submitted_) were handed out
   uint64_t bytesInFlight_ = 0;  // file sizes of ahead_[0, submitted_)
-  TWalkedFolders walked_;       // folders listed by the walk or added above
-  bool stale_ = true;           // ahead_ must be rebuilt from the work list
+  size_t taken_ = 0;            // paths taken by the walk so far
+  size_t walkEnd_ = 0;          // the walk's list ends there, counted as End is
+  TWalkedFolders walked_;       // folders whose entries joined the list
+  TWalkedFolders walkWalked_;   // folders the walk took, listed
   bool pumping_ = false;        // Take is given a pump: every path goes to a worker
-  size_t smallRun_ = 0;         // loose dumps measured small in a row
-  size_t unmeasured_ = 0;       // counts the dumps of such a run
+  size_t smallRun_ = 0;         // paths in a row that did not pay a worker
+  size_t unmeasured_ = 0;       // counts the paths of such a run
 
   // Shared with the workers.
   std::mutex mutex_;

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -44,6 +48,39 @@ TEST_F(WriteFileAtomicallyTest, KeepsPermissionsAndLinks) {
   struct stat info {};
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+#endif
+}
+
+// A new file takes the mode the process's umask gives it. Learning the umask
+// must not open a moment in which another thread's new file gets mode 0666.
+TEST_F(WriteFileAtomicallyTest, ANewFileTakesTheUmasksModeWhileAnotherThreadCreatesFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX mode bits";
+#else
+  const mode_t mask = ::umask(0);  // no other thread runs yet
+  ::umask(mask);
+  if (mask == 0) GTEST_SKIP() << "the umask is 0: a widened mode cannot be told";
+  const mode_t expected = 0666 & ~mask;
+  std::atomic<bool> done{false};
+  std::atomic<int> widened{0};
+  std::thread other([&] {
+    for (int i = 0; !done.load(); ++i) {
+      const std::string path = dir_ / ("other" + std::to_string(i % 64));
+      std::remove(path.c_str());
+      { std::ofstream(path) << "x"; }
+      struct stat info {};
+      if (::stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) != expected) ++widened;
+    }
+  });
+  // A temporary given up is made and removed: its mode is learned each time.
+  for (int i = 0; i < 20000; ++i) TPendingFile given_up(dir_ / "new");
+  done = true;
+  other.join();
+  WriteFileAtomically(dir_ / "new", "y");
+  struct stat info {};
+  ASSERT_EQ(::stat((dir_ / "new").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, expected);
+  EXPECT_EQ(widened.load(), 0);
 #endif
 }
 

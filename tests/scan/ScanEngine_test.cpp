@@ -37,7 +37,7 @@ TEST_F(ScanEngineTest, FolderEntriesJoinTheWorkListInterleavedInListingOrder) {
   folder.Identity = TFolderIdentity{1, 2};
   folder.Entries = {
       {"x.zip", false}, {"sub", true}, {"y.nds", false}, {"notes.txt", false}, {"d.zip", true}};
-  engine.Apply("/r/a/", folder, work);
+  engine.Apply("/r/a/", folder, &work);
   EXPECT_EQ(
       std::vector<std::string>(work.Paths().begin(), work.Paths().end()),
       (std::vector<std::string>{"/r/a/", "/r/a/x.zip", "/r/a/sub/", "/r/a/y.nds", "/r/a/d.zip/"}));

@@ -257,36 +257,46 @@ TEST_F(ScanPipelineTest, ErrorsEndTheScanAtTheSamePathWithAnyNumberOfWorkers) {
 
 TEST(ScanPipeline, APathListedAsAFileThatIsAFolderRebuildsTheLookAhead) {
   // The look-ahead assumes a path without the separator adds nothing to the
-  // work list; when it turns out to be a folder, the walk's own list wins.
+  // work list and lists the folders behind it; when it turns out to be a
+  // folder, its entries go before those of the folders behind it, as the
+  // walk adds them.
   test::TempDir dir;
   dir.Write("turned.nds/inner.nds", Dump("inner"));
   const std::string after = dir.Write("after.nds", Dump("after"));
+  dir.Write("sub/x.nds", Dump("x"));
   TPipelineLimits limits;
   limits.Workers = 2;
   TLookAhead ahead(TScanMasks("*.nds"), limits);
-  std::deque<std::string> work{dir / "turned.nds", after};
-  const TExamined turned = ahead.Take(work, {});
-  ASSERT_EQ(turned.Kind, TWorkKind::Folder);
-  ASSERT_EQ(turned.Entries.size(), 1u);
-  work.pop_front();
-  work.push_back(dir / "turned.nds/inner.nds");  // what the walk appends
-  EXPECT_EQ(ahead.Take(work, {}).Crc, CrcOf(Dump("after")));
-  work.pop_front();
-  EXPECT_EQ(ahead.Take(work, {}).Crc, CrcOf(Dump("inner")));
+  ahead.Append(dir / "turned.nds");
+  ahead.Append(after);
+  ahead.Append(dir / "sub/");
+  const TLookAhead::TTaken turned = ahead.Take();
+  EXPECT_EQ(turned.Path, dir / "turned.nds");
+  ASSERT_EQ(turned.Examined.Kind, TWorkKind::Folder);
+  EXPECT_TRUE(turned.Listed);
+  ASSERT_EQ(turned.Examined.Entries.size(), 1u);
+  EXPECT_EQ(ahead.Waiting(), 3u);  // after.nds, sub/ and turned.nds/inner.nds
+  EXPECT_EQ(ahead.Take().Examined.Crc, CrcOf(Dump("after")));
+  EXPECT_EQ(ahead.Take().Path, dir / "sub/");
+  EXPECT_EQ(ahead.Waiting(), 2u);
+  const TLookAhead::TTaken inner = ahead.Take();
+  EXPECT_EQ(inner.Path, dir / "turned.nds/inner.nds");
+  EXPECT_EQ(inner.Examined.Crc, CrcOf(Dump("inner")));
+  EXPECT_EQ(ahead.Take().Examined.Crc, CrcOf(Dump("x")));
+  EXPECT_TRUE(ahead.Empty());
 }
 
 TEST(ScanPipeline, DiscardsWorkInFlightAndJoinsWhenDestroyed) {
   test::TempDir dir;
-  std::deque<std::string> work;
-  for (int i = 0; i < 40; ++i)
-    work.push_back(dir.Write("f" + std::to_string(i) + ".nds", Dump("f", 1 << 20)));
   TPipelineLimits limits;
   limits.Workers = 4;
   TScanMasks masks("*.nds");
   {
     TLookAhead ahead(masks, limits);
+    for (int i = 0; i < 40; ++i)
+      ahead.Append(dir.Write("f" + std::to_string(i) + ".nds", Dump("f", 1 << 20)));
     EXPECT_EQ(ahead.WorkerCount(), 4u);
-    const TExamined first = ahead.Take(work, {});
+    const TExamined first = ahead.Take().Examined;
     EXPECT_EQ(first.Kind, TWorkKind::LooseDump);
     EXPECT_EQ(first.Crc, CrcOf(Dump("f", 1 << 20)));
   }  // 39 paths handed out, some being checksummed: the workers stop and join
