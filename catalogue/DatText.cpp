@@ -153,11 +153,10 @@ void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_vi
     const uint32_t crc = columns.Crc >= 0 ? LineCrc(ItemAt(items, columns.Crc), at) : 0;
     TRomItem& entry = catalogue.Append();
     entry.Status = StatusMissing;
-    // Built in place rather than assigned: the one allocation a long text needs.
-    entry.Index = std::string(ItemAt(items, columns.Index));
+    entry.Index = ItemAt(items, columns.Index);
     entry.Crc = crc;
-    entry.Name = std::string(ItemAt(items, columns.Name));
-    entry.Country = std::string(ItemAt(items, columns.Country));
+    entry.Name = ItemAt(items, columns.Name);
+    entry.Country = ItemAt(items, columns.Country);
   }
 }
 

@@ -48,7 +48,10 @@ uint8_t DatDigests(const TRomItem& item) {
 }
 
 std::string_view DatDigest(const TRomItem& item, uint8_t kind) {
-  return kind == kDigestMd5 ? item.Md5 : kind == kDigestSha1 ? item.Sha1 : kind == kDigestSha256 ? std::string_view(item.Sha256) : std::string_view();
+  if (kind == kDigestMd5) return item.Md5;
+  if (kind == kDigestSha1) return item.Sha1;
+  if (kind == kDigestSha256) return item.Sha256;
+  return {};
 }
 
 }  // namespace vexmoor

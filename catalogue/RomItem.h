@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/EntryText.h"
+
 namespace vexmoor {
 
 // Entry statuses. The numbers are stored as they stand: a bad dump is 10.
@@ -16,21 +18,28 @@ constexpr int32_t StatusFound = 0;
 constexpr int32_t StatusCached = 1;
 constexpr int32_t StatusBad = 10;
 
+// The texts are TEntryTexts, read as strings: a word each where a
+// std::string takes four, since a catalogue holds every release of the dat.
+// The members are ordered so that no padding lies between them.
 struct TRomItem {
-  std::string Index;       // release number exactly as the dat writes it
-  uint32_t Crc = 0;        // CRC-32 of the dump image
-  std::string Name;        // release name exactly as the dat writes it
-  std::string Country;     // only the first character carries meaning
-  int32_t Status = 0;      // one of the Status* values
-  std::string StatusText;  // "Cached", the matching file's location, or empty
-  // Found through a trimmed dump: the file at StatusText is the image with
-  // its 0xFF padding cut off. Set by the scan with each marking.
-  bool Trimmed = false;
+  TEntryText Index;       // release number exactly as the dat writes it
+  TEntryText Name;        // release name exactly as the dat writes it
+  TEntryText Country;     // only the first character carries meaning
+  uint32_t Crc = 0;       // CRC-32 of the dump image
+  int32_t Status = 0;     // one of the Status* values
+  TEntryText StatusText;  // "Cached", the matching file's location, or empty
   // The archive member's stored name when the file at StatusText lies in an
   // archive (StatusText is then the archive's path, '\' and this name);
   // empty for a loose dump. Set by the scan with each marking.
-  std::string Member;
-  uint32_t RowColor = 0;   // background colour, recomputed on every draw
+  TEntryText Member;
+  // Found through a trimmed dump: the file at StatusText is the image with
+  // its 0xFF padding cut off. Set by the scan with each marking.
+  bool Trimmed = false;
+  // How the dump that found the entry was proven: 0 by its CRC-32 (and size)
+  // alone, else the strong checksum (a TDigestKind, catalogue/DigestKind.h)
+  // that matched the dat's. Set by the scan with each marking.
+  uint8_t VerifiedBy = 0;
+  uint32_t RowColor = 0;  // background colour, recomputed on every draw
   // The dump's size in bytes where the dat gives one (Logiqx, clrmamepro and
   // OfflineList dats); native and Rom Center dats leave it empty.
   std::optional<uint64_t> Size;
@@ -38,14 +47,10 @@ struct TRomItem {
   // rom names, Rom Center's rom column, OfflineList's title and extension),
   // and its SHA-1 (40), MD5 (32) and SHA-256 (64 hexadecimal digits, either
   // case) where given; native dats leave all of them empty.
-  std::string RomName;
-  std::string Sha1;
-  std::string Md5;
-  std::string Sha256;
-  // How the dump that found the entry was proven: 0 by its CRC-32 (and size)
-  // alone, else the strong checksum (a TDigestKind, catalogue/DigestKind.h)
-  // that matched the dat's. Set by the scan with each marking.
-  uint8_t VerifiedBy = 0;
+  TEntryText RomName;
+  TEntryText Sha1;
+  TEntryText Md5;
+  TEntryText Sha256;
 };
 
 // The releases in dat order. It grows one entry per accepted dat line and is

@@ -64,14 +64,14 @@ TRebuildPlan BuildRebuildPlan(const TCatalogue& catalogue, const std::string& ex
     step.Source.Trimmed = item.Trimmed;
     step.Source.Member = item.Member;
     step.Source.Path = item.Member.empty() || item.StatusText.size() <= item.Member.size()
-                           ? item.StatusText
+                           ? item.StatusText.str()
                            : item.StatusText.substr(0, item.StatusText.size() - item.Member.size() - 1);
     // The rom's own file name where the dat gives one; else the release
     // name and the dat's extension.
     if (!item.RomName.empty())
       step.DatFileName = item.RomName;
     else
-      step.DatFileName = ext.empty() ? item.Name : item.Name + "." + ext;
+      step.DatFileName = ext.empty() ? item.Name.str() : item.Name + "." + ext;
     step.FileName = SafeFileName(step.DatFileName);
     const std::string folder =
         JoinPath(output, RebuildSubfolder(step, item.Country, options.Subfolder));

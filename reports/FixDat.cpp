@@ -101,7 +101,7 @@ std::string BuildFixDat(const TAuditState& state, const TRomList& list) {
     open = &item;
     // A tool rebuilding from the fix dat makes a folder or zip per game:
     // releases that share a title get names of their own.
-    gameName = repeated.count(item.Name) ? UniqueGameName(item.Name, item.Index) : item.Name;
+    gameName = repeated.count(item.Name) ? UniqueGameName(item.Name, item.Index) : item.Name.str();
     roms = NamedByDat(item);
   }
   if (open) text += GameBlock(gameName, roms);

@@ -256,7 +256,7 @@ TEST_F(GameDatLoaderTest, TheFixDatOfTheRealDsDatNamesEveryRomWithItsExtension) 
     ASSERT_NE(dot, std::string::npos) << entry.RomName;
     EXPECT_GE(entry.RomName.size() - dot, 4u) << entry.RomName;  // ".nds", ".bin", ".ids" ...
     const std::string name =
-        repeated.count(entry.Name) ? UniqueGameName(entry.Name, entry.Index) : entry.Name;
+        repeated.count(entry.Name) ? UniqueGameName(entry.Name, entry.Index) : entry.Name.str();
     expected.emplace_back(entry.RomName, entry.Crc, entry.Size, entry.Sha1, entry.Md5, name);
   }
   for (const TRomItem& entry : state_.Catalogue)
