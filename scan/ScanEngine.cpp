@@ -110,8 +110,17 @@ void TScanEngine::Walk(const std::string& folder) {
   // the workers examined ahead and joins them.
   std::optional<TLookAhead> ahead;
   const std::function<void()>& waitPump = callbacks_.ProcessMessagesWhileWaiting;
+  // Whether the look-ahead holds the work list: a folder's entries join it
+  // when the look-ahead expands the folder, so the walk adds none itself.
+  bool lookingAhead = false;
   if (pipeline_.Workers > 1) {
     ahead.emplace(masks_, pipeline_, session_);
+    // Without a pump the walk runs as the plain walk until a path is worth
+    // the workers: on a collection of small files, archives or recalled
+    // rows the hand-overs cost more than they save, and the workers never
+    // start. Until then they only help with the stripes of a large dump
+    // the sampling missed.
+    lookingAhead = static_cast<bool>(waitPump);
   } else if (waitPump) {
     // One worker examines one path at a time, as the plain walk would, and
     // this thread pumps while it waits.
@@ -119,7 +128,9 @@ void TScanEngine::Walk(const std::string& folder) {
     one.Workers = 1;
     one.MaxFiles = 1;
     ahead.emplace(masks_, one, session_);
+    lookingAhead = true;
   }
+  if (lookingAhead) ahead->Adopt(work.TakeAll(), walkedFolders_);
   size_t done = 0;
   const auto stepDone = [&](size_t waiting) {
     ++done;
@@ -127,11 +138,8 @@ void TScanEngine::Walk(const std::string& folder) {
     SetPanel(0, MatchedText(outcome_.Matched));
     SetPanel(1, SkippedText(outcome_.Skipped));
   };
-  if (ahead) {
-    // The look-ahead holds the work list: a folder's entries join it when
-    // the look-ahead expands the folder, so the walk adds none itself.
-    ahead->Append(work.Front());
-    while (!cancelRequested_) {
+  while (!cancelRequested_) {
+    if (lookingAhead) {
       SetPanel(2, ahead->Front());
       Pump();
       TLookAhead::TTaken taken = ahead->Take(waitPump);
@@ -141,20 +149,25 @@ void TScanEngine::Walk(const std::string& folder) {
         for (size_t entry = 0; entry < taken.Examined.Entries.size(); ++entry) Pump();
       stepDone(ahead->Waiting());
       if (ahead->Empty()) cancelRequested_ = true;
+      continue;
     }
-    outcome_.Cancelled = !ahead->Empty();
-  }
-  while (!ahead && !cancelRequested_) {
-    const std::string path = work.Front();
+    const std::string& path = work.Front();
+    if (ahead && ahead->PaysTheWorkers(path)) {
+      // From here the workers read ahead of the walk.
+      ahead->Adopt(work.TakeAll(), walkedFolders_);
+      lookingAhead = true;
+      continue;
+    }
     SetPanel(2, path);
     Pump();
-    TExamined examined = ExamineWorkItem(path, masks_, nullptr, nullptr, session_);
+    TExamined examined =
+        ExamineWorkItem(path, masks_, nullptr, ahead ? &ahead->Helpers() : nullptr, session_);
     Apply(path, examined, &work);
     work.PopFront();
     stepDone(work.Paths().size());
     if (work.Empty()) cancelRequested_ = true;
   }
-  if (!ahead) outcome_.Cancelled = !work.Empty();
+  outcome_.Cancelled = lookingAhead ? !ahead->Empty() : !work.Empty();
   ahead.reset();
   if (session) session->End(!outcome_.Cancelled, stepPump);
 }

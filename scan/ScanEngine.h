@@ -125,6 +125,8 @@ class TWorkList {
   void PopFront() { paths_.pop_front(); }
   void Append(std::string path) { paths_.push_back(std::move(path)); }
   const std::deque<std::string>& Paths() const { return paths_; }
+  // Leaves the list empty.
+  std::deque<std::string> TakeAll() { return std::exchange(paths_, {}); }
 
  private:
   std::deque<std::string> paths_;

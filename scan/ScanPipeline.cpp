@@ -40,7 +40,20 @@ TLookAhead::TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits,
     : masks_(masks),
       limits_(limits),
       sums_(sums),
-      helpers_(limits.StripeBytes, [this] { WakeWorkers(); }) {
+      helpers_(limits.StripeBytes, [this] {
+        // Called with a sum offered, which must not unwind: should even the
+        // workers' list fail to allocate, the summing thread goes alone.
+        try {
+          StartWorkers();
+        } catch (...) {
+        }
+        WakeWorkers();
+      }) {}
+
+void TLookAhead::StartWorkers() {
+  // A worker reads started_ only after it was set: its thread began after.
+  if (started_) return;
+  started_ = true;
   // More workers than paths in flight would only wait.
   const size_t workers = std::min<size_t>(limits_.Workers, std::max<size_t>(1, limits_.MaxFiles));
   workers_.reserve(workers);
@@ -105,6 +118,17 @@ void TLookAhead::WorkerLoop() {
 void TLookAhead::Append(std::string path) {
   ahead_.push_back({std::move(path), nullptr});
   ++walkEnd_;
+}
+
+void TLookAhead::Adopt(std::deque<std::string> paths, const TWalkedFolders& walked) {
+  for (std::string& path : paths) Append(std::move(path));
+  walked_ = walked;
+  walkWalked_ = walked;
+}
+
+bool TLookAhead::PaysTheWorkers(const std::string& path) {
+  uint64_t bytes = 0;
+  return !NamesFolder(path) && PaysAWorker(path, bytes);
 }
 
 void TLookAhead::Resubmit() {
@@ -209,6 +233,7 @@ void TLookAhead::Submit(const std::function<void()>& pump) {
     }
     ++handedOut;
   }
+  if (handedOut > 0) StartWorkers();
   if (handedOut == 1) workReady_.notify_one();
   if (handedOut > 1) workReady_.notify_all();
 }

@@ -73,8 +73,10 @@ using TWalkedFolders = std::set<std::pair<uint64_t, uint64_t>>;
 
 class TLookAhead {
  public:
-  // Starts the workers. `masks` is copied; the workers read only the file
-  // system and `sums`, which must outlive the look-ahead when given.
+  // `masks` is copied; the workers read only the file system and `sums`,
+  // which must outlive the look-ahead when given. The workers start when
+  // the first path is handed to them or the first stripes are offered:
+  // until then the look-ahead costs no thread.
   TLookAhead(const TScanMasks& masks, const TPipelineLimits& limits,
              const TChecksumSession* sums = nullptr);
   // Discards the work in flight and joins the workers: a loose dump being
@@ -91,6 +93,19 @@ class TLookAhead {
   // Appends `path` to the work list the walk begins with (before its first
   // Take).
   void Append(std::string path);
+  // Takes over the work list of a walk that ran without the look-ahead so
+  // far (before the first Take): `paths` are those waiting, and `walked` the
+  // folders whose entries the walk added.
+  void Adopt(std::deque<std::string> paths, const TWalkedFolders& walked);
+  // Whether `path`, a path of a walk that runs without the look-ahead, is
+  // worth the workers: a loose dump of kWorkerMinBytes or more that the
+  // checksum store does not know, measured as Take measures (after a run of
+  // paths that are not, only a sample). A folder is not: a walk of small
+  // files lists its folders more cheaply than it hands them over.
+  bool PaysTheWorkers(const std::string& path);
+  // Lend idle workers to the stripes of a large dump summed on the walk's
+  // thread (the workers start when the first stripes are offered).
+  TStripeHelpers& Helpers() { return helpers_; }
   // Whether the work list holds no path; the path the walk takes next.
   bool Empty() const { return ahead_.empty(); }
   const std::string& Front() const { return ahead_.front().Path; }
@@ -125,7 +140,8 @@ class TLookAhead {
   // An exception from `pump` leaves the look-ahead fit only for destruction.
   TTaken Take(const std::function<void()>& pump = {});
 
-  // Threads actually running (creating one may fail).
+  // Threads actually running (creating one may fail; none before the first
+  // work for them).
   size_t WorkerCount() const { return workers_.size(); }
 
  private:
@@ -171,6 +187,9 @@ class TLookAhead {
   // this thread, which a slow or cold disk can hold up: `pump` (when set)
   // runs whenever kPumpSlice has passed since the last one.
   void Submit(const std::function<void()>& pump = {});
+  // Starts the workers, once; called on the walk's thread, or by a worker
+  // once they run.
+  void StartWorkers();
   void WakeWorkers();
   void WorkerLoop();
   void ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& lock);
@@ -203,7 +222,9 @@ class TLookAhead {
   bool stop_ = false;
   // Idle workers help with the stripes of a large dump being summed.
   TStripeHelpers helpers_;
-  std::vector<std::thread> workers_;
+  std::vector<std::thread> workers_;  // touched by the walk's thread only
+  // Set on the walk's thread before the first worker starts, never after.
+  bool started_ = false;
 };
 
 }  // namespace vexmoor

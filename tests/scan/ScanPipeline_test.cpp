@@ -13,6 +13,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FaultFileSystem.h"
+#include "platform/FileSystem.h"
 #include "scan/EndPass.h"
 #include "tests/scan/store/ChecksumTestUtil.h"
 #include "support/ArchiveBuilder.h"
@@ -295,12 +296,53 @@ TEST(ScanPipeline, DiscardsWorkInFlightAndJoinsWhenDestroyed) {
     TLookAhead ahead(masks, limits);
     for (int i = 0; i < 40; ++i)
       ahead.Append(dir.Write("f" + std::to_string(i) + ".nds", Dump("f", 1 << 20)));
-    EXPECT_EQ(ahead.WorkerCount(), 4u);
     const TExamined first = ahead.Take().Examined;
+    EXPECT_EQ(ahead.WorkerCount(), 4u);
     EXPECT_EQ(first.Kind, TWorkKind::LooseDump);
     EXPECT_EQ(first.Crc, CrcOf(Dump("f", 1 << 20)));
   }  // 39 paths handed out, some being checksummed: the workers stop and join
   TLookAhead idle(masks, limits);  // never used: joins at once
+}
+
+// Small files cost one worker's walk: no thread starts until a path is
+// worth one, or a dump is summed in stripes the workers can help with.
+TEST(ScanPipeline, TheWorkersStartOnlyWhenAPathPaysThem) {
+  test::TempDir dir;
+  TPipelineLimits limits;
+  limits.Workers = 2;
+  limits.StripeBytes = kWorkerMinBytes / 4;  // the small dump is one, the large four
+  const TScanMasks masks("*.nds");
+  const std::string small = dir.Write("small.nds", Dump("small"));
+  const std::string large = dir.Write("large.nds", Dump("large", kWorkerMinBytes));
+  {
+    TLookAhead ahead(masks, limits);
+    EXPECT_FALSE(ahead.PaysTheWorkers(small));
+    EXPECT_FALSE(ahead.PaysTheWorkers(dir / ""));  // a folder the walk lists itself
+    EXPECT_TRUE(ahead.PaysTheWorkers(large));
+    ahead.Append(small);
+    EXPECT_EQ(ahead.Take().Examined.Crc, CrcOf(Dump("small")));
+    EXPECT_EQ(ahead.WorkerCount(), 0u);
+    // The walk's own read of a large dump offers its stripes: the workers
+    // start and help.
+    EXPECT_EQ(ExamineWorkItem(large, masks, nullptr, &ahead.Helpers()).Crc,
+              CrcOf(Dump("large", kWorkerMinBytes)));
+    EXPECT_EQ(ahead.WorkerCount(), 2u);
+  }
+  // A walk taken over after a path paid: the folders it listed are not
+  // listed again through a link, and what waits is counted.
+  dir.Write("sub/x.nds", Dump("x"));  // would join the list were the folder listed again
+  TLookAhead ahead(masks, limits);
+  const TFileStat root = CurrentFileSystem().Stat(dir.Path());
+  TWalkedFolders walked;
+  walked.insert({root.Device, root.Node});
+  ahead.Adopt({large, dir / ""}, walked);
+  EXPECT_EQ(ahead.Waiting(), 2u);
+  EXPECT_EQ(ahead.Take().Examined.Crc, CrcOf(Dump("large", kWorkerMinBytes)));
+  EXPECT_GT(ahead.WorkerCount(), 0u);
+  const TLookAhead::TTaken again = ahead.Take();
+  EXPECT_EQ(again.Examined.Kind, TWorkKind::Folder);
+  EXPECT_FALSE(again.Listed);
+  EXPECT_TRUE(ahead.Empty());
 }
 
 TEST(ScanPipeline, AnAbandonedChecksumStopsBeforeTheNextBlock) {
