@@ -75,9 +75,9 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
   // The key's folder and name, its folder made once per folder of the walk
   // (a name holds no separator; the key differs from the path only in the
   // root, when the path's folder holds the whole root).
-  constexpr char kSeparators[] = {'/', static_cast<char>(fs::path::preferred_separator), '\0'};
-  const size_t cut = path.find_last_of(kSeparators);
-  const size_t walkName = cut == std::string::npos ? 0 : cut + 1;
+  constexpr auto preferred = static_cast<char>(fs::path::preferred_separator);
+  size_t walkName = path.size();
+  while (walkName > 0 && path[walkName - 1] != '/' && path[walkName - 1] != preferred) --walkName;
   const std::string_view walkFolder = std::string_view(path).substr(0, walkName);
   std::string_view name = std::string_view(path).substr(walkName);
   if (name.empty()) return;  // names no file

@@ -1,6 +1,7 @@
 #include "scan/store/KnownChecksums.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 
@@ -187,8 +188,14 @@ void AppendFileRecord(std::string& blob, std::string_view name, const TFileStamp
     *out++ = static_cast<char>(value);
   };
   const auto fixed = [&out](auto value) {
-    auto bits = static_cast<uint64_t>(value);
-    for (size_t i = 0; i < sizeof(value); ++i, bits >>= 8) *out++ = static_cast<char>(bits & 0xFF);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(out, &value, sizeof(value));
+      out += sizeof(value);
+    } else {
+      auto bits = static_cast<uint64_t>(value);
+      for (size_t i = 0; i < sizeof(value); ++i, bits >>= 8)
+        *out++ = static_cast<char>(bits & 0xFF);
+    }
   };
   varint(payload);
   varint(name.size());
