@@ -31,14 +31,14 @@ class TRunningScan {
 };
 
 // What the checksum store keeps of a loose dump read: the CRC, the
-// bad-dump verdict and the first image's strong checksums.
-TStoredChecksum StoredChecksum(const TExamined& examined) {
-  TStoredChecksum sum{examined.Crc, examined.TestedForBadDump, examined.BadDump};
+// bad-dump verdict and the first image's strong checksums (by reference).
+TReadSums ReadSums(const TExamined& examined) {
+  TReadSums sums{examined.Crc, examined.TestedForBadDump, examined.BadDump};
   if (!examined.Digests.empty()) {
-    sum.ImageSize = examined.Digests.front().ImageSize;
-    sum.Digests = examined.Digests.front().Sums;
+    sums.ImageSize = examined.Digests.front().ImageSize;
+    sums.Digests = &examined.Digests.front().Sums;
   }
-  return sum;
+  return sums;
 }
 
 std::string WithSeparator(std::string folder) {
@@ -267,7 +267,7 @@ void TScanEngine::RememberChecksum(const std::string& path, const TExamined& exa
   if (examined.Recalled)
     session_->Recalled();
   else if (examined.Stamp)
-    session_->Remember(path, *examined.Stamp, StoredChecksum(examined));
+    session_->Remember(path, *examined.Stamp, ReadSums(examined));
 }
 
 void TScanEngine::ApplyLooseDump(const std::string& path, const TExamined& examined) {

@@ -10,6 +10,8 @@ namespace vexmoor {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Rows kept waiting while another program holds the lock, at most; beyond
 // them a file's row is given up (it is read again next time).
 constexpr size_t kMaxQueuedRows = 256 * kChecksumBatchRows;
@@ -22,11 +24,6 @@ std::string AbsoluteFolder(const std::string& folder) {
   if (text.empty() || text.back() != std::filesystem::path::preferred_separator)
     text += static_cast<char>(std::filesystem::path::preferred_separator);
   return text;
-}
-
-bool SameFolder(const std::string& a, const std::string& b) {
-  const size_t nameStart = FileNameStart(a);
-  return nameStart == FileNameStart(b) && a.compare(0, nameStart, b, 0, nameStart) == 0;
 }
 
 }  // namespace
@@ -72,23 +69,54 @@ std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
 }
 
 void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp,
-                                const TStoredChecksum& sum) {
+                                const TReadSums& sums) {
   ++touched_;
   if (!writer_.joinable()) return;
+  // The key's folder and name, its folder made once per folder of the walk
+  // (a name holds no separator; the key differs from the path only in the
+  // root, when the path's folder holds the whole root).
+  constexpr auto preferred = static_cast<char>(fs::path::preferred_separator);
+  size_t walkName = path.size();
+  while (walkName > 0 && path[walkName - 1] != '/' && path[walkName - 1] != preferred) --walkName;
+  const std::string_view walkFolder = std::string_view(path).substr(0, walkName);
+  std::string_view name = std::string_view(path).substr(walkName);
+  if (name.empty()) return;  // names no file
+  std::string key;
+  if (walkFolder.size() < walkRoot_.size() || lastKeyFolder_.empty() ||
+      walkFolder != lastWalkFolder_) {
+    key = Key(path);
+    const size_t nameStart = FileNameStart(key);
+    if (nameStart == std::string::npos) return;  // names no file
+    name = std::string_view(key).substr(nameStart);
+    lastKeyFolder_.assign(key, 0, nameStart);
+    if (walkFolder.size() >= walkRoot_.size()) {
+      lastWalkFolder_.assign(walkFolder);
+    } else {
+      lastWalkFolder_.clear();
+      lastKeyFolder_.clear();
+    }
+  }
+  const std::string_view folder =
+      lastKeyFolder_.empty() ? std::string_view(key).substr(0, key.size() - name.size())
+                             : std::string_view(lastKeyFolder_);
   const std::lock_guard lock(mutex_);
-  if (queued_.size() >= kMaxQueuedRows) {
+  if (queuedRows_ >= kMaxQueuedRows) {
     ++lost_;
     return;
   }
   if (queued_.empty()) oldestQueued_ = std::chrono::steady_clock::now();
-  std::string key = Key(path);
   // A row of another folder than the last one's: the walk is done with
   // that folder, most likely, and its rows can be written in one step.
-  if (!queued_.empty() && !SameFolder(queued_.back().Path, key)) {
-    doneRows_ = queued_.size();
-    if (doneRows_ >= kChecksumBatchRows) wake_.notify_one();
+  if (queued_.empty() || queued_.back().Folder != folder) {
+    if (!queued_.empty()) {
+      doneRows_ = queuedRows_;
+      if (doneRows_ >= kChecksumBatchRows) wake_.notify_one();
+    }
+    queued_.push_back({std::string(folder), {}, 0});
   }
-  queued_.push_back({std::move(key), stamp, sum});
+  AppendFileRecord(queued_.back().Records, name, stamp, sums);
+  ++queued_.back().Count;
+  ++queuedRows_;
 }
 
 void TChecksumSession::WriterLoop() {
@@ -100,37 +128,56 @@ void TChecksumSession::WriterLoop() {
     }
     const auto due = oldestQueued_ + kChecksumBatchInterval;
     if (wake_.wait_until(lock, due, [this] { return stop_ || doneRows_ >= kChecksumBatchRows; }))
-      WriteQueued(lock, stop_ ? queued_.size() : doneRows_);
+      WriteQueued(lock, stop_ ? queuedRows_ : doneRows_);
     else if (std::chrono::steady_clock::now() >= due)
-      WriteQueued(lock, queued_.size());
+      WriteQueued(lock, queuedRows_);
   }
-  if (!queued_.empty()) WriteQueued(lock, queued_.size());
+  if (!queued_.empty()) WriteQueued(lock, queuedRows_);
   // Still held by another program at the end: the rest is given up.
-  lost_ += queued_.size();
+  lost_ += queuedRows_;
   queued_.clear();
+  queuedRows_ = 0;
 }
 
 void TChecksumSession::WriteQueued(std::unique_lock<std::mutex>& lock, size_t rows) {
-  std::vector<TChecksumRow> batch;
-  if (rows >= queued_.size()) {
+  // The oldest folders' runs holding `rows` rows (doneRows_ ends at a run).
+  std::vector<TFolderRun> batch;
+  size_t runs = 0, taken = 0;
+  while (runs < queued_.size() && taken < rows) taken += queued_[runs++].Count;
+  if (runs == queued_.size()) {
     batch.swap(queued_);
   } else {
     batch.assign(std::make_move_iterator(queued_.begin()),
-                 std::make_move_iterator(queued_.begin() + static_cast<ptrdiff_t>(rows)));
-    queued_.erase(queued_.begin(), queued_.begin() + static_cast<ptrdiff_t>(rows));
+                 std::make_move_iterator(queued_.begin() + static_cast<ptrdiff_t>(runs)));
+    queued_.erase(queued_.begin(), queued_.begin() + static_cast<ptrdiff_t>(runs));
   }
+  queuedRows_ -= taken;
   doneRows_ = 0;
   lock.unlock();
   const TChecksumStore::TWrite written = store_.Write(batch);
   lock.lock();
   if (written != TChecksumStore::TWrite::Busy) return;
-  // Try again with the next batch, oldest first.
-  const size_t room = kMaxQueuedRows - std::min(kMaxQueuedRows, queued_.size());
-  if (batch.size() > room) {
-    lost_ += batch.size() - room;
-    batch.resize(room);
+  // Try again with the next batch, oldest first; what has no room is lost,
+  // the newest rows first.
+  const size_t room = kMaxQueuedRows - std::min(kMaxQueuedRows, queuedRows_);
+  while (taken > room && !batch.empty()) {
+    TFolderRun& last = batch.back();
+    if (taken - last.Count >= room) {
+      taken -= last.Count;
+      lost_ += last.Count;
+      batch.pop_back();
+      continue;
+    }
+    const size_t keep = last.Count - (taken - room);
+    std::string_view rest = last.Records, record, name;
+    for (size_t i = 0; i < keep && TakeFileRecord(rest, record, name);) ++i;
+    last.Records.resize(last.Records.size() - rest.size());
+    lost_ += last.Count - keep;
+    last.Count = keep;
+    taken = room;
   }
-  doneRows_ += batch.size();
+  doneRows_ += taken;
+  queuedRows_ += taken;
   queued_.insert(queued_.begin(), std::make_move_iterator(batch.begin()),
                  std::make_move_iterator(batch.end()));
   oldestQueued_ = std::chrono::steady_clock::now();

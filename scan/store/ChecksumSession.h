@@ -59,7 +59,10 @@ class TChecksumSession {
 
   // The walk's thread only: a row was recalled; a file was read.
   void Recalled() { ++touched_; }
-  void Remember(const std::string& path, const TFileStamp& stamp, const TStoredChecksum& sum);
+  void Remember(const std::string& path, const TFileStamp& stamp, const TStoredChecksum& sum) {
+    Remember(path, stamp, ReadSumsOf(sum));
+  }
+  void Remember(const std::string& path, const TFileStamp& stamp, const TReadSums& sums);
   // Writes what is queued and, after a walk that ran to its end (`complete`),
   // prunes the store when it has grown. Tells once when rows were lost to
   // another program's lock. Called again, does nothing. With `pump`, the
@@ -85,9 +88,16 @@ class TChecksumSession {
   uint64_t touched_ = 0;
   bool ended_ = false;
 
+  // The walk's thread only: the folder of the last path remembered, as the
+  // walk names it and as its key.
+  std::string lastWalkFolder_;
+  std::string lastKeyFolder_;
+
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::vector<TChecksumRow> queued_;
+  // The rows, folder by folder, in the order remembered.
+  std::vector<TFolderRun> queued_;
+  size_t queuedRows_ = 0;
   // The queued rows before the last folder's: the walk has left their
   // folders, most likely.
   size_t doneRows_ = 0;

@@ -382,45 +382,28 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
 }
 
 TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& rows) {
+  std::vector<TFolderRun> runs;
+  for (const TChecksumRow& row : rows) {
+    const std::string_view path = row.Path;
+    const size_t nameStart = FileNameStart(path);
+    if (nameStart == std::string_view::npos) continue;
+    const std::string_view folder = path.substr(0, nameStart);
+    if (runs.empty() || runs.back().Folder != folder) runs.push_back({std::string(folder), {}, 0});
+    AppendFileRecord(runs.back().Records, path.substr(nameStart), row.Stamp, ReadSumsOf(row.Sum));
+    ++runs.back().Count;
+  }
+  return Write(runs);
+}
+
+TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TFolderRun>& runs) {
   if (!db_) return TWrite::Dropped;
-  // By folder and name; of rows of the same path, the last given. The
-  // rows come folder by folder and mostly sorted, in walk order.
-  struct TPlace {
-    std::string_view Folder, Name;
-    size_t Row;
-    bool operator<(const TPlace& other) const {
-      if (const int folder = Folder.compare(other.Folder); folder != 0) return folder < 0;
-      if (const int name = Name.compare(other.Name); name != 0) return name < 0;
-      return Row < other.Row;
-    }
-  };
-  std::vector<TPlace> order;
-  order.reserve(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const std::string_view path = rows[i].Path;
-    if (const size_t nameStart = FileNameStart(path); nameStart != std::string_view::npos)
-      order.push_back({path.substr(0, nameStart), path.substr(nameStart), i});
-  }
-  // Each folder's run by name alone when the runs are in order already.
-  const auto byName = [](const TPlace& a, const TPlace& b) {
-    if (const int name = a.Name.compare(b.Name); name != 0) return name < 0;
-    return a.Row < b.Row;
-  };
-  bool runsInOrder = true;
-  for (size_t first = 0, end = 0; first < order.size() && runsInOrder; first = end) {
-    for (end = first + 1; end < order.size() && order[end].Folder == order[first].Folder;) ++end;
-    if (end < order.size() && !(order[first].Folder < order[end].Folder)) runsInOrder = false;
-  }
-  if (!runsInOrder) {
-    std::sort(order.begin(), order.end());
-  } else {
-    for (size_t first = 0, end = 0; first < order.size(); first = end) {
-      for (end = first + 1; end < order.size() && order[end].Folder == order[first].Folder;) ++end;
-      const auto from = order.begin() + static_cast<ptrdiff_t>(first);
-      const auto to = order.begin() + static_cast<ptrdiff_t>(end);
-      if (!std::is_sorted(from, to, byName)) std::sort(from, to, byName);
-    }
-  }
+  // The runs by folder, those of one folder in the order given. They come
+  // in walk order, mostly sorted.
+  std::vector<size_t> order(runs.size());
+  for (size_t i = 0; i < runs.size(); ++i) order[i] = i;
+  const auto byFolder = [&runs](size_t a, size_t b) { return runs[a].Folder < runs[b].Folder; };
+  if (!std::is_sorted(order.begin(), order.end(), byFolder))
+    std::stable_sort(order.begin(), order.end(), byFolder);
   try {
     db_->Exec("BEGIN IMMEDIATE");
   } catch (const SqliteError& error) {
@@ -430,19 +413,61 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TChecksumRow>& ro
   }
   try {
     TSqliteStatement select(*db_, kSelectFolder);
-    for (size_t first = 0; first < order.size();) {
-      const std::string folder(order[first].Folder);
-      std::vector<TFileRecord> updates;
-      size_t end = first;
-      for (; end < order.size() && order[end].Folder == folder; ++end) {
-        const TChecksumRow& row = rows[order[end].Row];
-        if (!updates.empty() && updates.back().Name == order[end].Name)
-          updates.back().Known = {row.Stamp, row.Sum};
-        else
-          updates.push_back({std::string(order[end].Name), {row.Stamp, row.Sum}});
+    TSqliteStatement insert(*db_, kInsert);
+    struct TRecord {
+      std::string_view Name, Bytes;
+    };
+    std::vector<TRecord> records;
+    std::string joined;
+    for (size_t first = 0, end = 0; first < order.size(); first = end) {
+      const std::string& folder = runs[order[first]].Folder;
+      records.clear();
+      for (end = first; end < order.size() && runs[order[end]].Folder == folder; ++end) {
+        std::string_view rest = runs[order[end]].Records;
+        TRecord record;
+        while (TakeFileRecord(rest, record.Bytes, record.Name)) records.push_back(record);
       }
-      WriteFolder(*db_, folder, Merge(ReadFolder(select, folder), std::move(updates)));
-      first = end;
+      if (records.empty()) continue;
+      // By name, of the same name the last given; a folder's files mostly
+      // come in order already.
+      const auto byName = [](const TRecord& a, const TRecord& b) { return a.Name < b.Name; };
+      bool ordered = true;
+      for (size_t i = 1; i < records.size() && ordered; ++i)
+        ordered = records[i - 1].Name < records[i].Name;
+      if (!ordered) {
+        std::stable_sort(records.begin(), records.end(), byName);
+        size_t kept = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+          if (i + 1 < records.size() && records[i + 1].Name == records[i].Name) continue;
+          records[kept++] = records[i];
+        }
+        records.resize(kept);
+      }
+      std::string_view blob;
+      if (ordered && end - first == 1) {
+        blob = runs[order[first]].Records;
+      } else {
+        joined.clear();
+        for (const TRecord& record : records) joined.append(record.Bytes);
+        blob = joined;
+      }
+      select.BindBlob(1, folder);
+      const bool stored = select.Step() && select.IsBlob(0);
+      if (!stored) {
+        select.Reset();
+        insert.BindBlob(1, folder);
+        insert.Bind(2, static_cast<int64_t>(records.size()));
+        insert.BindBlob(3, blob);
+        insert.Step();
+        insert.Reset();
+        continue;
+      }
+      // The folder has a row: its records merged with these.
+      std::vector<TFileRecord> kept, updates;
+      DecodeFolderFiles(select.Blob(0), kept);
+      select.Reset();
+      DecodeFolderFiles(blob, updates, records.size());
+      WriteFolder(*db_, folder, Merge(std::move(kept), std::move(updates)));
     }
     db_->Exec("COMMIT");
     return TWrite::Written;

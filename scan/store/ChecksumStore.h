@@ -37,6 +37,15 @@ struct TChecksumRow {
   TStoredChecksum Sum;
 };
 
+// Records of files of one folder, in the order they were read: the blob
+// AppendFileRecord makes, in any order of name (a name given twice: the
+// last record counts).
+struct TFolderRun {
+  std::string Folder;   // absolute, with its separator at the end
+  std::string Records;  // AppendFileRecord's records
+  size_t Count = 0;     // how many
+};
+
 using TStoreNotice = std::function<void(const std::string& line)>;
 
 // How many rows the loops over the rows of a whole collection take between
@@ -77,6 +86,9 @@ class TChecksumStore {
   // Busy: another program holds the write lock; nothing was written and the
   // caller may try again. Dropped: the store failed otherwise (told once).
   TWrite Write(const std::vector<TChecksumRow>& rows);
+  // The same for records handed over folder by folder; of runs of the same
+  // folder, the later's records count.
+  TWrite Write(const std::vector<TFolderRun>& runs);
 
   // Deletes the rows of files that no longer exist when the store holds
   // more than twice as many rows as `touched` (the rows one scan used) and

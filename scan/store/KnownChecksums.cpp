@@ -1,6 +1,7 @@
 #include "scan/store/KnownChecksums.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 
@@ -83,16 +84,6 @@ bool LowerHexOfLength(const std::string& text, size_t bytes) {
          text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-// The sums of a record, as written: none, or an image size with the sums
-// the flags name. False for anything this program does not write.
-uint8_t SumFlags(const TStoredChecksum& sum) {
-  if (sum.ImageSize == 0) return 0;
-  uint8_t flags = 0;
-  for (const TSumField& field : kSumFields)
-    if (LowerHexOfLength(sum.Digests.*field.Member, field.Bytes)) flags |= field.Flag;
-  return flags == 0 ? 0 : flags | kImage;
-}
-
 // One record's payload into `record`, its name into `name` (within the
 // payload); false when it is not as written.
 bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_view& name) {
@@ -160,12 +151,35 @@ size_t FileNameStart(std::string_view path) {
   return separator + 1;
 }
 
+TReadSums ReadSumsOf(const TStoredChecksum& sum) {
+  return {sum.Crc, sum.TestedForBadDump, sum.BadDump, sum.ImageSize, &sum.Digests};
+}
+
 std::string EncodeFolderFiles(const std::vector<TFileRecord>& files) {
   std::string blob;
   size_t bytes = 0;
   for (const TFileRecord& file : files) bytes += file.Name.size() + kFixedBytes + 2 * 10 + 8 + 68;
-  blob.resize(bytes);
-  char* out = blob.data();
+  blob.reserve(bytes);
+  for (const TFileRecord& file : files)
+    AppendFileRecord(blob, file.Name, file.Known.Stamp, ReadSumsOf(file.Known.Sum));
+  return blob;
+}
+
+void AppendFileRecord(std::string& blob, std::string_view name, const TFileStamp& stamp,
+                      const TReadSums& sums) {
+  uint8_t sumFlags = 0;
+  if (sums.ImageSize != 0 && sums.Digests != nullptr) {
+    for (const TSumField& field : kSumFields)
+      if (LowerHexOfLength(sums.Digests->*field.Member, field.Bytes)) sumFlags |= field.Flag;
+    if (sumFlags != 0) sumFlags |= kImage;
+  }
+  size_t payload = VarintBytes(name.size()) + name.size() + kFixedBytes;
+  if (sumFlags != 0) payload += 8;
+  for (const TSumField& field : kSumFields)
+    if ((sumFlags & field.Flag) != 0) payload += field.Bytes;
+  const size_t start = blob.size();
+  blob.resize(start + VarintBytes(payload) + payload);
+  char* out = blob.data() + start;
   const auto varint = [&out](uint64_t value) {
     while (value >= 0x80) {
       *out++ = static_cast<char>((value & 0x7F) | 0x80);
@@ -174,36 +188,45 @@ std::string EncodeFolderFiles(const std::vector<TFileRecord>& files) {
     *out++ = static_cast<char>(value);
   };
   const auto fixed = [&out](auto value) {
-    auto bits = static_cast<uint64_t>(value);
-    for (size_t i = 0; i < sizeof(value); ++i, bits >>= 8) *out++ = static_cast<char>(bits & 0xFF);
-  };
-  for (const TFileRecord& file : files) {
-    const TKnownChecksum& known = file.Known;
-    const uint8_t sums = SumFlags(known.Sum);
-    size_t payload = VarintBytes(file.Name.size()) + file.Name.size() + kFixedBytes;
-    if (sums != 0) payload += 8;
-    for (const TSumField& field : kSumFields)
-      if ((sums & field.Flag) != 0) payload += field.Bytes;
-    varint(payload);
-    varint(file.Name.size());
-    std::memcpy(out, file.Name.data(), file.Name.size());
-    out += file.Name.size();
-    fixed(known.Stamp.Device);
-    fixed(known.Stamp.Node);
-    fixed(known.Stamp.Size);
-    fixed(known.Stamp.ModifiedNs);
-    fixed(known.Stamp.ChangedNs);
-    fixed(known.Sum.Crc);
-    fixed(static_cast<uint8_t>(sums | (known.Sum.TestedForBadDump ? kTested : 0) |
-                               (known.Sum.TestedForBadDump && known.Sum.BadDump ? kBadDump : 0)));
-    if (sums != 0) {
-      fixed(known.Sum.ImageSize);
-      for (const TSumField& field : kSumFields)
-        if ((sums & field.Flag) != 0) out = PutHexAsBytes(out, known.Sum.Digests.*field.Member);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(out, &value, sizeof(value));
+      out += sizeof(value);
+    } else {
+      auto bits = static_cast<uint64_t>(value);
+      for (size_t i = 0; i < sizeof(value); ++i, bits >>= 8)
+        *out++ = static_cast<char>(bits & 0xFF);
     }
+  };
+  varint(payload);
+  varint(name.size());
+  std::memcpy(out, name.data(), name.size());
+  out += name.size();
+  fixed(stamp.Device);
+  fixed(stamp.Node);
+  fixed(stamp.Size);
+  fixed(stamp.ModifiedNs);
+  fixed(stamp.ChangedNs);
+  fixed(sums.Crc);
+  fixed(static_cast<uint8_t>(sumFlags | (sums.TestedForBadDump ? kTested : 0) |
+                             (sums.TestedForBadDump && sums.BadDump ? kBadDump : 0)));
+  if (sumFlags != 0) {
+    fixed(sums.ImageSize);
+    for (const TSumField& field : kSumFields)
+      if ((sumFlags & field.Flag) != 0) out = PutHexAsBytes(out, sums.Digests->*field.Member);
   }
-  blob.resize(static_cast<size_t>(out - blob.data()));
-  return blob;
+}
+
+bool TakeFileRecord(std::string_view& blob, std::string_view& record, std::string_view& name) {
+  std::string_view rest = blob;
+  uint64_t length = 0, nameLength = 0;
+  if (!TakeVarint(rest, length) || length > rest.size()) return false;
+  const size_t frame = blob.size() - rest.size() + static_cast<size_t>(length);
+  std::string_view payload = rest.substr(0, length);
+  if (!TakeVarint(payload, nameLength) || nameLength > payload.size()) return false;
+  name = payload.substr(0, nameLength);
+  record = blob.substr(0, frame);
+  blob.remove_prefix(frame);
+  return true;
 }
 
 bool TFolderReader::Next(TFileRecord& record) {

@@ -50,9 +50,28 @@ struct TFileRecord {
 // own), or npos for a path without one or ending in one (no file name).
 size_t FileNameStart(std::string_view path);
 
+// What a read of one loose dump found, as the scan hands it to the store:
+// the strong checksums by reference, and only when they were summed.
+struct TReadSums {
+  uint32_t Crc = 0;
+  bool TestedForBadDump = false;
+  bool BadDump = false;
+  uint64_t ImageSize = 0;             // 0 when no sums were summed
+  const TDigests* Digests = nullptr;  // of the image of ImageSize bytes
+};
+TReadSums ReadSumsOf(const TStoredChecksum& sum);
+
 // The blob of `files`, which are in ascending order of name with no name
 // twice (Write sorts what it is given).
 std::string EncodeFolderFiles(const std::vector<TFileRecord>& files);
+// Appends the record of the file `name` to `blob`, as EncodeFolderFiles
+// writes it: the blob of records appended in ascending order of name is
+// EncodeFolderFiles' blob of the same files.
+void AppendFileRecord(std::string& blob, std::string_view name, const TFileStamp& stamp,
+                      const TReadSums& sums);
+// The first record of `blob` (whole, with its length) and its name, taken
+// off `blob`; false at the end or when its framing breaks.
+bool TakeFileRecord(std::string_view& blob, std::string_view& record, std::string_view& name);
 
 // Reads the records of a blob one by one. A record that is not what this
 // program writes (flags it does not know, sums of the wrong length, a name

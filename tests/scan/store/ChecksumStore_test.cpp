@@ -273,6 +273,61 @@ TEST_F(ChecksumStoreTest, WritesOfTwoConnectionsToOneFolderKeepEachOthersRows) {
   EXPECT_EQ(two->LoadUnder("/r/1").size(), 11u);  // 1, 10 to 19
 }
 
+// Records handed over folder by folder in the order the walk read them: a
+// folder's row holds them packed by name, byte for byte what
+// EncodeFolderFiles makes of the same files, whatever order they came in,
+// with the last record of a name given twice, and merged with a row
+// already there.
+TEST_F(ChecksumStoreTest, RecordsInReadOrderAreStoredAsTheBlobOfTheSortedRecords) {
+  auto store = Open();
+  const auto record = [](const std::string& name, uint32_t crc, bool sums = false) {
+    TChecksumRow row = Row("/r/" + name, crc);
+    if (sums) {
+      row.Sum.ImageSize = 0x8400;
+      row.Sum.Digests.Sha1 = std::string(40, 'b');
+    }
+    return TFileRecord{name, {row.Stamp, row.Sum}};
+  };
+  const auto run = [](const std::string& folder, const std::vector<TFileRecord>& files) {
+    TFolderRun folderRun{folder, {}, files.size()};
+    for (const TFileRecord& file : files)
+      AppendFileRecord(folderRun.Records, file.Name, file.Known.Stamp, ReadSumsOf(file.Known.Sum));
+    return folderRun;
+  };
+  const auto storedBlob = [this](const std::string& folder) {
+    TSqliteDb db(StorePath());
+    TSqliteStatement select(db, "SELECT file_count, files FROM folders WHERE folder = ?1");
+    select.BindBlob(1, folder);
+    EXPECT_TRUE(select.Step());
+    return std::make_pair(select.Integer(0), std::string(select.Blob(1)));
+  };
+  // In order, one run: stored as handed over.
+  ASSERT_EQ(store->Write(std::vector<TFolderRun>{
+                run("/q/", {record("a", 1), record("b", 2, true), record("c", 3)})}),
+            TChecksumStore::TWrite::Written);
+  EXPECT_EQ(storedBlob("/q/"),
+            std::make_pair(int64_t{3}, EncodeFolderFiles({record("a", 1), record("b", 2, true),
+                                                          record("c", 3)})));
+  // Out of order, a name twice within a run and across two runs of one
+  // folder, a folder between them.
+  ASSERT_EQ(store->Write(std::vector<TFolderRun>{
+                run("/r/", {record("d", 1), record("b", 2), record("d", 3), record("a", 4)}),
+                run("/p/", {record("z", 9)}),
+                run("/r/", {record("c", 5, true), record("a", 6)})}),
+            TChecksumStore::TWrite::Written);
+  EXPECT_EQ(storedBlob("/r/"),
+            std::make_pair(int64_t{4}, EncodeFolderFiles({record("a", 6), record("b", 2),
+                                                          record("c", 5, true), record("d", 3)})));
+  EXPECT_EQ(storedBlob("/p/").first, 1);
+  // Onto the row already there: merged.
+  ASSERT_EQ(store->Write(std::vector<TFolderRun>{run("/r/", {record("e", 7), record("b", 8)})}),
+            TChecksumStore::TWrite::Written);
+  EXPECT_EQ(storedBlob("/r/"),
+            std::make_pair(int64_t{5},
+                           EncodeFolderFiles({record("a", 6), record("b", 8), record("c", 5, true),
+                                              record("d", 3), record("e", 7)})));
+}
+
 TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
   for (const std::string& garbage : {std::string("not a database at all, just text"),
                                     std::string(8192, '\0')}) {
@@ -366,6 +421,41 @@ TEST_F(ChecksumStoreTest, ALockHeldByAnotherConnectionNeverFailsOrStalls) {
   ASSERT_EQ(notices_.size(), 1u);
   EXPECT_NE(notices_[0].find("locked"), std::string::npos) << notices_[0];
   EXPECT_FALSE(fs::exists(StorePath() + ".broken"));
+}
+
+// A session hands its rows over folder by folder: a walk that comes back to
+// a folder, or remembers a file twice, leaves one row per file, the last;
+// rows another program's lock keeps out until the end are told as lost.
+TEST_F(ChecksumStoreTest, ASessionsRowsReachTheStoreFolderByFolderOrAreToldAsLost) {
+  auto store = Open();
+  const std::string root = dir_ / "roms/";
+  {
+    TChecksumSession session(*store, root, false);
+    const std::vector<std::string> paths = {"a/x.nds", "a/w.nds", "b/y.nds",
+                                            "a/v.nds", "a/x.nds", "z.nds"};
+    for (uint32_t i = 0; i < paths.size(); ++i)
+      session.Remember(root + paths[i], Row(paths[i], 1).Stamp, TStoredChecksum(i, false, false));
+    session.End(true);
+  }
+  const TKnownChecksums known = store->LoadUnder(root);
+  EXPECT_EQ(known.size(), 5u);
+  EXPECT_EQ(known.at(root + "a/x.nds").Sum.Crc, 4u);
+  EXPECT_EQ(known.at(root + "a/v.nds").Sum.Crc, 3u);
+  EXPECT_EQ(known.at(root + "b/y.nds").Sum.Crc, 2u);
+  EXPECT_EQ(known.at(root + "z.nds").Sum.Crc, 5u);
+  EXPECT_TRUE(notices_.empty());
+  TSqliteDb other(StorePath());
+  other.Exec("BEGIN IMMEDIATE");
+  {
+    TChecksumSession session(*store, root, true);
+    for (const char* path : {"c/x.nds", "d/y.nds", "c/z.nds"})
+      session.Remember(root + path, Row(path, 2).Stamp, TStoredChecksum(2, false, false));
+    session.End(true);
+  }
+  other.Exec("ROLLBACK");
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_NE(notices_[0].find(" 3 checksums were not remembered"), std::string::npos) << notices_[0];
+  EXPECT_EQ(store->RowCount(), 5u);
 }
 
 TEST_F(ChecksumStoreTest, PrunesVanishedFilesOnlyOnceTheStoreHasGrownPastTwiceItsUse) {
