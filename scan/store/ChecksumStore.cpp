@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
 
 // Version 1 had no strong checksums; version 2 added them as columns of
 // one row per file. Version 3 keeps one row per folder holding its files'
@@ -135,7 +134,7 @@ bool NothingInIt(const TSqliteDb& db) {
 bool IsFolderKey(const TSqliteStatement& row, int column) {
   if (!row.IsBlob(column)) return false;
   const std::string_view folder = row.Blob(column);
-  return !folder.empty() && folder.back() == kSeparator;
+  return !folder.empty() && IsKeySeparator(folder.back());
 }
 
 // The good records of `folder`'s row; none when it has none or its blob
@@ -345,7 +344,7 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
   // The rows of the folders below `prefix`, and of the folder it ends in
   // when it does not end in a separator (its files whose names begin with
   // the rest).
-  const size_t cut = prefix.rfind(kSeparator);
+  const size_t cut = LastKeySeparator(prefix);
   const std::string within = prefix.substr(0, cut == std::string::npos ? 0 : cut + 1);
   const std::string_view namePrefix = std::string_view(prefix).substr(within.size());
   try {

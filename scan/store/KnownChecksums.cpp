@@ -145,7 +145,7 @@ int CompareJoined(std::string_view path, std::string_view a, std::string_view b)
 }  // namespace
 
 size_t FileNameStart(std::string_view path) {
-  const size_t separator = path.rfind(kSeparator);
+  const size_t separator = LastKeySeparator(path);
   if (separator == std::string_view::npos || separator + 1 == path.size())
     return std::string_view::npos;
   return separator + 1;
@@ -270,7 +270,7 @@ void TKnownChecksums::AddFolder(std::string folder, std::vector<TFileRecord> fil
 
 const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_view tail) const {
   if (folders_.empty()) return nullptr;
-  if (!tail.empty() && tail.back() == kSeparator) return nullptr;
+  if (!tail.empty() && IsKeySeparator(tail.back())) return nullptr;
   std::string_view folderHead = head, folderTail, name;
   if (const size_t nameStart = FileNameStart(tail); nameStart != std::string_view::npos) {
     folderTail = tail.substr(0, nameStart);
@@ -280,7 +280,7 @@ const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_v
     if (headName == std::string_view::npos) return nullptr;
     folderHead = head.substr(0, headName);
     name = head.substr(headName);
-  } else if (!head.empty() && head.back() == kSeparator) {
+  } else if (!head.empty() && IsKeySeparator(head.back())) {
     name = tail;
   } else {
     return Find(std::string(head).append(tail), {});  // the name begins in the head

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -46,8 +47,20 @@ struct TFileRecord {
   TKnownChecksum Known;
 };
 
-// The position of a path's name: after its last separator (the system's
-// own), or npos for a path without one or ending in one (no file name).
+// A key's folders end in the system's separator. On Windows a key may also
+// be spelt with '/' (a walk below a root given that way), so both end a
+// folder there; elsewhere the two are one.
+inline bool IsKeySeparator(char c) {
+  return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
+}
+inline size_t LastKeySeparator(std::string_view key) {
+  for (size_t at = key.size(); at > 0; --at)
+    if (IsKeySeparator(key[at - 1])) return at - 1;
+  return std::string_view::npos;
+}
+
+// The position of a path's name: after its last separator (either
+// spelling), or npos for a path without one or ending in one (no file name).
 size_t FileNameStart(std::string_view path);
 
 // What a read of one loose dump found, as the scan hands it to the store:

@@ -11,6 +11,14 @@ namespace vexmoor {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Copies a shared fixture where a test may change or remove it: the
+// fixtures are read-only, and Windows refuses to remove a read-only file.
+void CopyWritable(const std::string& from, const std::string& to) {
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  fs::permissions(to, fs::perms::owner_write, fs::perm_options::add);
+}
+
 using test::Dump;
 using test::Exists;
 using test::ReadFile;
@@ -146,7 +154,7 @@ TEST_F(RebuildSetTest, RarMembersAreReadThroughLibarchive) {
   const std::string rar = test::SharedFixture("rar/test_read_format_rar.rar");
   if (rar.empty()) GTEST_SKIP() << "shared fixtures missing";
   fs::create_directories(Roms());
-  fs::copy_file(rar, Roms() + "/set.rar");
+  CopyWritable(rar, Roms() + "/set.rar");
   TCmpRead directory;
   directory.SetFileName(Roms() + "/set.rar");
   const TCmpRecord* member = nullptr;
@@ -172,7 +180,7 @@ TEST_F(RebuildSetTest, AMemberSpanningRarVolumesIsMovedWholeAndNoVolumeIsRemoved
   for (const char* volume : volumes) {
     const std::string fixture = test::SharedFixture(std::string("rar/") + volume);
     if (fixture.empty()) GTEST_SKIP() << "shared fixtures missing";
-    fs::copy_file(fixture, Roms() + "/" + volume);
+    CopyWritable(fixture, Roms() + "/" + volume);
   }
   test::AddEntry(state_, "1", "Big", 0x509AD74C);  // 205000 bytes over all three volumes
   test::AddEntry(state_, "2", "Small", 0xD08A1F86);
@@ -197,7 +205,7 @@ TEST_F(RebuildSetTest, AMemberOfARarCutIntoPiecesIsFoundAndMovedWhole) {
     const std::string name = "Rar4.split.00" + std::to_string(n);
     const std::string fixture = test::SharedFixture("rar/" + name);
     if (fixture.empty()) GTEST_SKIP() << "shared fixtures missing";
-    fs::copy_file(fixture, Roms() + "/" + name);
+    CopyWritable(fixture, Roms() + "/" + name);
   }
   test::AddEntry(state_, "1", "Picture", 0x088814E3);  // jpg\test.jpg, in the second to fifth piece
   const TRebuildReport report = Rebuild(With(TRebuildAction::Move, true));
@@ -222,7 +230,7 @@ TEST_F(RebuildSetTest, AMemberWhoseVolumeIsGoneIsNeverWrittenPartly) {
     for (const char* volume : volumes) {
       const std::string fixture = test::SharedFixture(std::string("rar/") + volume);
       if (fixture.empty()) GTEST_SKIP() << "shared fixtures missing";
-      fs::copy_file(fixture, Roms() + "/" + volume, fs::copy_options::overwrite_existing);
+      CopyWritable(fixture, Roms() + "/" + volume);
     }
     const TRebuildPlan plan = Plan(With(TRebuildAction::Move, zip));
     fs::remove(Roms() + "/rar3-old.r00");
