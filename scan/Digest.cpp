@@ -24,17 +24,17 @@ const EVP_MD* Algorithm(uint8_t kind) {
   }
 }
 
-std::string Hex(const unsigned char* bytes, unsigned size) {
+}  // namespace
+
+std::string DigestHex(const unsigned char* bytes, size_t size) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text(size_t{size} * 2, '0');
-  for (unsigned i = 0; i < size; ++i) {
+  std::string text(size * 2, '0');
+  for (size_t i = 0; i < size; ++i) {
     text[2 * i] = kDigits[bytes[i] >> 4];
     text[2 * i + 1] = kDigits[bytes[i] & 15];
   }
   return text;
 }
-
-}  // namespace
 
 const std::string& TDigests::Of(uint8_t kind) const {
   return kind == kDigestMd5 ? Md5 : kind == kDigestSha1 ? Sha1 : Sha256;
@@ -105,7 +105,7 @@ TDigests THasher::Finish() {
     unsigned size = 0;
     if (EVP_DigestFinal_ex(context, sum, &size) != 1)
       throw Error("The checksum library cannot end a sum.");
-    digests.Of(kKinds[i]) = Hex(sum, size);
+    digests.Of(kKinds[i]) = DigestHex(sum, size);
   }
   return digests;
 }

@@ -14,6 +14,9 @@
 
 namespace vexmoor {
 
+// `size` bytes of a sum as the lower-case hex digits a TDigests holds.
+std::string DigestHex(const unsigned char* bytes, size_t size);
+
 // The sums of one image, each as lower-case hex digits, empty where not
 // summed.
 struct TDigests {

@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <filesystem>
 
 namespace vexmoor {
 
 namespace {
-
-constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
 // A record's flags.
 constexpr uint8_t kTested = 1;
@@ -68,17 +65,6 @@ char* PutHexAsBytes(char* out, const std::string& hex) {
   return out;
 }
 
-std::string BytesAsHex(const char* bytes, size_t count) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex(2 * count, '\0');
-  for (size_t i = 0; i < count; ++i) {
-    const auto byte = static_cast<uint8_t>(bytes[i]);
-    hex[2 * i] = kDigits[byte >> 4];
-    hex[2 * i + 1] = kDigits[byte & 0xF];
-  }
-  return hex;
-}
-
 bool LowerHexOfLength(const std::string& text, size_t bytes) {
   return text.size() == 2 * bytes &&
          text.find_first_not_of("0123456789abcdef") == std::string::npos;
@@ -91,7 +77,7 @@ bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_vie
   if (!TakeVarint(payload, nameLength) || nameLength == 0 || nameLength > payload.size())
     return false;
   name = payload.substr(0, nameLength);
-  if (name.find(kSeparator) != std::string_view::npos || name.find('/') != std::string_view::npos ||
+  if (std::any_of(name.begin(), name.end(), IsKeySeparator) ||
       name.find('\0') != std::string_view::npos)
     return false;
   payload.remove_prefix(nameLength);
@@ -125,7 +111,7 @@ bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_vie
       std::string& digest = known.Sum.Digests.*field.Member;
       digest.clear();
       if ((flags & field.Flag) == 0) continue;
-      digest = BytesAsHex(at, field.Bytes);
+      digest = DigestHex(reinterpret_cast<const unsigned char*>(at), field.Bytes);
       at += field.Bytes;
     }
   }
