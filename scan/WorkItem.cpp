@@ -66,8 +66,8 @@ void FinishDigests(THasher& hasher, uint32_t crc, uint64_t size, const TVerifyPl
 // status, no open) and recalls the row if the file is unchanged.
 bool RecallLooseDump(const std::string& path, const TScanMasks& masks, TExamined& result,
                      const TChecksumSession& sums) {
-  const TKnownChecksum* row = sums.Known(path);
-  if (row == nullptr) return false;
+  const std::optional<TKnownChecksum> row = sums.Known(path);
+  if (!row) return false;
   const std::optional<TFileStamp> stamp = FileStamp(path);
   if (!stamp || !(row->Stamp == *stamp)) return false;
   const TStoredChecksum* sum = &row->Sum;

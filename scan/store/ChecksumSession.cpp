@@ -33,7 +33,7 @@ TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& roo
     : store_(store), walkRoot_(root), keyRoot_(AbsoluteFolder(root)) {
   if (!store_.Usable()) return;
   if (!rehash) known_ = store_.LoadUnder(keyRoot_, pump);
-  if (store_.Usable()) writer_ = std::thread([this] { WriterLoop(); });
+  writing_ = store_.Usable();
 }
 
 TChecksumSession::~TChecksumSession() { End(false); }
@@ -52,8 +52,8 @@ std::string TChecksumSession::Key(const std::string& path) const {
   return key;
 }
 
-const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
-  if (known_.empty()) return nullptr;
+std::optional<TKnownChecksum> TChecksumSession::Known(const std::string& path) const {
+  if (known_.empty()) return std::nullopt;
   constexpr auto preferred = static_cast<char>(std::filesystem::path::preferred_separator);
   // The key without building it, when it is the absolute root and the rest.
   if (preferred == '/' && path.compare(0, walkRoot_.size(), walkRoot_) == 0)
@@ -63,21 +63,29 @@ const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
 
 std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
                                                         const TFileStamp& stamp) const {
-  const TKnownChecksum* row = Known(path);
-  if (row == nullptr || !(row->Stamp == stamp)) return std::nullopt;
-  return row->Sum;
+  std::optional<TKnownChecksum> row = Known(path);
+  if (!row || !(row->Stamp == stamp)) return std::nullopt;
+  return std::move(row->Sum);
 }
 
 void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp,
                                 const TReadSums& sums) {
   ++touched_;
-  if (!writer_.joinable()) return;
+  if (!writing_) return;
+  // The writer starts with the first row to write: a scan that recalls
+  // every file runs on one thread, and the C library's system calls and
+  // allocations take their quicker single-threaded way throughout.
+  if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
   // The key's folder and name, its folder made once per folder of the walk
   // (a name holds no separator; the key differs from the path only in the
   // root, when the path's folder holds the whole root).
   constexpr auto preferred = static_cast<char>(fs::path::preferred_separator);
   size_t walkName = path.size();
-  while (walkName > 0 && path[walkName - 1] != '/' && path[walkName - 1] != preferred) --walkName;
+  if constexpr (preferred == '/') {
+    walkName = path.rfind('/') + 1;  // npos + 1 is 0
+  } else {
+    while (walkName > 0 && path[walkName - 1] != '/' && path[walkName - 1] != preferred) --walkName;
+  }
   const std::string_view walkFolder = std::string_view(path).substr(0, walkName);
   std::string_view name = std::string_view(path).substr(walkName);
   if (name.empty()) return;  // names no file
@@ -111,8 +119,12 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
     if (!queued_.empty()) {
       doneRows_ = queuedRows_;
       if (doneRows_ >= kChecksumBatchRows) wake_.notify_one();
+      lastRunBytes_ = queued_.back().Records.size();
     }
     queued_.push_back({std::string(folder), {}, 0});
+    // Sized as the folder before: its records are appended without the
+    // run growing again and again.
+    queued_.back().Records.reserve(std::min(lastRunBytes_, kMaxRunReserve));
   }
   AppendFileRecord(queued_.back().Records, name, stamp, sums);
   ++queued_.back().Count;
@@ -187,13 +199,15 @@ void TChecksumSession::End(bool complete, const std::function<void()>& pump) {
   if (ended_) return;
   ended_ = true;
   if (pump) LetGoOfKnown(pump);
-  if (!writer_.joinable()) return;
-  {
-    const std::lock_guard lock(mutex_);
-    stop_ = true;
+  if (!writing_) return;
+  if (writer_.joinable()) {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
   }
-  wake_.notify_one();
-  writer_.join();
   if (lost_ > 0) {
     store_.Tell("Checksum store \"" + store_.Path() + "\" is locked by another program; " +
                 std::to_string(lost_) + " checksums were not remembered.");

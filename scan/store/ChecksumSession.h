@@ -46,9 +46,9 @@ class TChecksumSession {
   // Any thread. What the store holds for `path` when its stamp is `stamp`.
   std::optional<TStoredChecksum> Recall(const std::string& path, const TFileStamp& stamp) const;
   // Any thread. The row the store holds for `path`, whatever its stamp, or
-  // nullptr: without one the file need not be looked at before it is read.
-  const TKnownChecksum* Known(const std::string& path) const;
-  bool Knows(const std::string& path) const { return Known(path) != nullptr; }
+  // none: without one the file need not be looked at before it is read.
+  std::optional<TKnownChecksum> Known(const std::string& path) const;
+  bool Knows(const std::string& path) const { return Known(path).has_value(); }
   // Any thread. The clock, read just before a file's stamp is taken.
   int64_t Now() const { return store_.Now(); }
   // Whether a file stamped `stamp` when the clock read `checkedNs` may have a
@@ -101,9 +101,16 @@ class TChecksumSession {
   // The queued rows before the last folder's: the walk has left their
   // folders, most likely.
   size_t doneRows_ = 0;
+  // The bytes of the last run of the folder before the last one's, which a
+  // new run reserves (at most kMaxRunReserve).
+  size_t lastRunBytes_ = 0;
+  static constexpr size_t kMaxRunReserve = size_t{1} << 20;
   std::chrono::steady_clock::time_point oldestQueued_;
   bool stop_ = false;
   uint64_t lost_ = 0;  // rows a held lock kept out
+  // Whether rows are written (the store was usable once loaded); the
+  // writer thread runs from the first row remembered.
+  bool writing_ = false;
   std::thread writer_;
 };
 

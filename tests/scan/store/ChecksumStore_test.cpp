@@ -329,6 +329,56 @@ TEST_F(ChecksumStoreTest, RecordsInReadOrderAreStoredAsTheBlobOfTheSortedRecords
                                               record("d", 3), record("e", 7)})));
 }
 
+TEST_F(ChecksumStoreTest, NamesAlikeInTheirFirstBytesAreSortedAndFoundByTheirWholeName) {
+  // The sort and the search compare the first eight bytes of names as a
+  // number first: names that agree there, names shorter than eight bytes,
+  // a name that begins another and bytes above 0x7F must still order and
+  // match by the whole name.
+  const std::vector<std::string> names = {
+      "release-0002.nds", "release-0001.nds", "release-0001.nds.bak", "release-", "release-00",
+      "r", "abcdefgh", "abcdefgh\x01", "abcdefg", "\xC3\xA9t\xC3\xA9.nds", "\x7F", "\x80", "zz"};
+  for (const std::string& a : names) {
+    for (const std::string& b : names) {
+      if (NamePrefix(a) != NamePrefix(b)) {
+        EXPECT_EQ(NamePrefix(a) < NamePrefix(b), a < b) << a << " / " << b;
+      }
+    }
+  }
+  auto store = Open();
+  TFolderRun run{"/r/", {}, 0};
+  std::vector<TFileRecord> expected;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const TChecksumRow row = Row("/r/" + names[i], static_cast<uint32_t>(i));
+    AppendFileRecord(run.Records, names[i], row.Stamp, ReadSumsOf(row.Sum));
+    ++run.Count;
+    expected.push_back({names[i], {row.Stamp, row.Sum}});
+  }
+  // Given twice: the later one counts.
+  const TChecksumRow again = Row("/r/release-0001.nds", 99);
+  AppendFileRecord(run.Records, "release-0001.nds", again.Stamp, ReadSumsOf(again.Sum));
+  ++run.Count;
+  expected[1].Known.Sum.Crc = 99;
+  ASSERT_EQ(store->Write(std::vector<TFolderRun>{run}), TChecksumStore::TWrite::Written);
+  std::sort(expected.begin(), expected.end(),
+            [](const TFileRecord& a, const TFileRecord& b) { return a.Name < b.Name; });
+  TSqliteDb db(StorePath());
+  TSqliteStatement select(db, "SELECT files FROM folders WHERE folder = ?1");
+  select.BindBlob(1, std::string("/r/"));
+  ASSERT_TRUE(select.Step());
+  EXPECT_EQ(select.Blob(0), EncodeFolderFiles(expected));
+
+  const TKnownChecksums known = store->LoadUnder("/r/");
+  ASSERT_EQ(known.size(), expected.size());
+  for (const TFileRecord& file : expected) {
+    const std::optional<TKnownChecksum> found = known.Find("/r/" + file.Name);
+    ASSERT_TRUE(found) << file.Name;
+    EXPECT_EQ(found->Sum, file.Known.Sum) << file.Name;
+    EXPECT_EQ(found->Stamp, file.Known.Stamp) << file.Name;
+  }
+  for (const char* missing : {"release-0003.nds", "release-000", "abcdef", "abcdefgh\x02", "", "s"})
+    EXPECT_FALSE(known.Find(std::string("/r/") + missing)) << missing;
+}
+
 TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
   for (const std::string& garbage : {std::string("not a database at all, just text"),
                                     std::string(8192, '\0')}) {
