@@ -112,13 +112,25 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
     ++lost_;
     return;
   }
-  if (queued_.empty()) oldestQueued_ = std::chrono::steady_clock::now();
+  if (queued_.empty()) {
+    oldestQueued_ = std::chrono::steady_clock::now();
+    // Without this the writer would sleep until a batch is done, however
+    // long these rows wait.
+    if (writerWaits_ == TWriterWait::Rows) {
+      writerWaits_ = TWriterWait::Nothing;
+      wake_.notify_one();
+    }
+  }
   // A row of another folder than the last one's: the walk is done with
   // that folder, most likely, and its rows can be written in one step.
   if (queued_.empty() || queued_.back().Folder != folder) {
     if (!queued_.empty()) {
       doneRows_ = queuedRows_;
-      if (doneRows_ >= kChecksumBatchRows) wake_.notify_one();
+      if ((doneRows_ >= kChecksumBatchRows && writerWaits_ == TWriterWait::Batch) ||
+          doneRows_ >= kChecksumMaxBatchRows) {
+        writerWaits_ = TWriterWait::Nothing;
+        wake_.notify_one();
+      }
       lastRunBytes_ = queued_.back().Records.size();
     }
     queued_.push_back({std::string(folder), {}, 0});
@@ -133,16 +145,28 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
 
 void TChecksumSession::WriterLoop() {
   std::unique_lock lock(mutex_);
+  std::chrono::steady_clock::time_point nextWrite;  // the first write may be at once
   while (!stop_) {
     if (queued_.empty()) {
+      writerWaits_ = TWriterWait::Rows;
       wake_.wait(lock, [this] { return stop_ || !queued_.empty(); });
+      writerWaits_ = TWriterWait::Nothing;
       continue;
     }
+    const auto now = std::chrono::steady_clock::now();
     const auto due = oldestQueued_ + kChecksumBatchInterval;
-    if (wake_.wait_until(lock, due, [this] { return stop_ || doneRows_ >= kChecksumBatchRows; }))
-      WriteQueued(lock, stop_ ? queuedRows_ : doneRows_);
-    else if (std::chrono::steady_clock::now() >= due)
-      WriteQueued(lock, queuedRows_);
+    const bool batch = doneRows_ >= kChecksumBatchRows;
+    if (now >= due || (batch && (now >= nextWrite || doneRows_ >= kChecksumMaxBatchRows))) {
+      WriteQueued(lock, now >= due ? queuedRows_ : doneRows_);
+      nextWrite = std::chrono::steady_clock::now() + kChecksumWriteSpacing;
+      continue;
+    }
+    // Until the walk leaves a folder with a batch's rows done (it wakes this
+    // thread then), the spacing ends with a batch done, or the oldest row is
+    // due.
+    writerWaits_ = batch ? TWriterWait::Nothing : TWriterWait::Batch;
+    wake_.wait_until(lock, batch ? std::min(due, nextWrite) : due);
+    writerWaits_ = TWriterWait::Nothing;
   }
   if (!queued_.empty()) WriteQueued(lock, queuedRows_);
   // Still held by another program at the end: the rest is given up.

@@ -3,8 +3,12 @@
 // recall them without touching the database; the rows of the files the scan
 // reads are queued and written by a thread of the session, so the walk never
 // waits on the database: the rows of the folders the walk has left once
-// they number kChecksumBatchRows, and every queued row at least once a
-// second (a folder written twice has its row merged, not replaced).
+// they number kChecksumBatchRows (but no sooner than kChecksumWriteSpacing
+// after the last write, unless kChecksumMaxBatchRows wait), and every queued
+// row at least once a second (a folder written twice has its row merged,
+// not replaced). Each write is a transaction that syncs the disk and writes
+// the table's upper pages again, so a fast walk's rows go in a few large
+// writes rather than many small ones.
 #pragma once
 
 #include <chrono>
@@ -23,6 +27,8 @@ namespace vexmoor {
 
 inline constexpr size_t kChecksumBatchRows = 1000;
 inline constexpr std::chrono::milliseconds kChecksumBatchInterval{1000};
+inline constexpr std::chrono::milliseconds kChecksumWriteSpacing{500};
+inline constexpr size_t kChecksumMaxBatchRows = 64 * kChecksumBatchRows;
 // A file whose status changed less than this before its stamp was taken may
 // still change within the same tick of the file system's clock without its
 // stamp changing (FAT keeps times in steps of two seconds). No row is written
@@ -101,6 +107,11 @@ class TChecksumSession {
   // The queued rows before the last folder's: the walk has left their
   // folders, most likely.
   size_t doneRows_ = 0;
+  // What the writer waits for that only the walk can tell it: the first
+  // row queued (it then waits for that row to fall due), or a batch of
+  // done rows (not the end of its spacing). The walk wakes it only then.
+  enum class TWriterWait { Nothing, Rows, Batch };
+  TWriterWait writerWaits_ = TWriterWait::Nothing;
   // The bytes of the last run of the folder before the last one's, which a
   // new run reserves (at most kMaxRunReserve).
   size_t lastRunBytes_ = 0;

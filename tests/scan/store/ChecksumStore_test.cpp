@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "scan/store/ChecksumSession.h"
 #include "scan/store/Sqlite.h"
@@ -512,6 +514,32 @@ TEST_F(ChecksumStoreTest, ASessionsRowsReachTheStoreFolderByFolderOrAreToldAsLos
   ASSERT_EQ(notices_.size(), 1u);
   EXPECT_NE(notices_[0].find(" 3 checksums were not remembered"), std::string::npos) << notices_[0];
   EXPECT_EQ(store->RowCount(), 5u);
+}
+
+// The writer once slept without a deadline whenever it had emptied the
+// queue, so rows queued after its first write, fewer than a batch, waited
+// for the session's end however long the walk went on.
+TEST_F(ChecksumStoreTest, RowsQueuedAfterAWriteReachTheStoreWithinASecondOrTwoWithoutTheSessionsEnd) {
+  auto store = Open();
+  const std::string root = dir_ / "roms/";
+  const auto stored = [this](int64_t rows) {
+    // Polled through a connection of its own, for at most ten seconds.
+    TSqliteDb db(StorePath());
+    for (int tries = 0; tries < 200; ++tries) {
+      TSqliteStatement count(db, "SELECT COALESCE(SUM(file_count), 0) FROM folders");
+      if (count.Step() && count.Integer(0) >= rows) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  };
+  TChecksumSession session(*store, root, false);
+  session.Remember(root + "a/x.nds", Row("a/x.nds", 1).Stamp, TStoredChecksum(1, false, false));
+  EXPECT_TRUE(stored(1));
+  session.Remember(root + "b/y.nds", Row("b/y.nds", 2).Stamp, TStoredChecksum(2, false, false));
+  EXPECT_TRUE(stored(2));
+  session.End(true);
+  EXPECT_EQ(store->RowCount(), 2u);
+  EXPECT_TRUE(notices_.empty());
 }
 
 TEST_F(ChecksumStoreTest, PrunesVanishedFilesOnlyOnceTheStoreHasGrownPastTwiceItsUse) {
