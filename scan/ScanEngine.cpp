@@ -135,11 +135,18 @@ void TScanEngine::Walk(const std::string& folder) {
   }
   if (lookingAhead) ahead->Adopt(work.TakeAll(), walkedFolders_);
   size_t done = 0;
+  // The panels' texts, formatted again only when their counts change: the
+  // same texts are shown after every path.
+  int32_t shownMatched = outcome_.Matched, shownSkipped = outcome_.Skipped;
+  std::string matchedText = MatchedText(shownMatched), skippedText = SkippedText(shownSkipped);
   const auto stepDone = [&](size_t waiting) {
     ++done;
     if (callbacks_.PathsDone) callbacks_.PathsDone(done, done + waiting);
-    SetPanel(0, MatchedText(outcome_.Matched));
-    SetPanel(1, SkippedText(outcome_.Skipped));
+    if (!callbacks_.SetPanelText) return;
+    if (outcome_.Matched != shownMatched) matchedText = MatchedText(shownMatched = outcome_.Matched);
+    if (outcome_.Skipped != shownSkipped) skippedText = SkippedText(shownSkipped = outcome_.Skipped);
+    SetPanel(0, matchedText);
+    SetPanel(1, skippedText);
   };
   while (!cancelRequested_) {
     if (lookingAhead) {

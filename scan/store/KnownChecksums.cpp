@@ -141,9 +141,10 @@ int CompareJoined(std::string_view path, std::string_view a, std::string_view b)
 }  // namespace
 
 uint64_t NamePrefix(std::string_view name) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, name.data(), std::min<size_t>(sizeof(bytes), name.size()));
   uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i)
-    prefix = prefix << 8 | (i < name.size() ? static_cast<uint8_t>(name[i]) : 0u);
+  for (const unsigned char byte : bytes) prefix = prefix << 8 | byte;
   return prefix;
 }
 
