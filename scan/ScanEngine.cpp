@@ -134,6 +134,9 @@ void TScanEngine::Walk(const std::string& folder) {
     lookingAhead = true;
   }
   if (lookingAhead) ahead->Adopt(work.TakeAll(), walkedFolders_);
+  // Stamps the files the plain walk recalls; it lets go of the last folder
+  // with the walk.
+  TFolderStamper stamper;
   size_t done = 0;
   // The panels' texts, formatted again only when their counts change: the
   // same texts are shown after every path.
@@ -171,7 +174,7 @@ void TScanEngine::Walk(const std::string& folder) {
     SetPanel(2, path);
     Pump();
     TExamined examined =
-        ExamineWorkItem(path, masks_, nullptr, ahead ? &ahead->Helpers() : nullptr, session_);
+        ExamineWorkItem(path, masks_, nullptr, ahead ? &ahead->Helpers() : nullptr, session_, &stamper);
     Apply(path, examined, &work);
     work.PopFront();
     stepDone(work.Paths().size());
