@@ -5,13 +5,16 @@
 #     (bench_pread_loop) and `rhash --crc32 -r`;
 #  2. a re-scan that recalls every file from the checksum store, with the
 #     default workers against one worker, and against a full scan without
-#     the store;
+#     the store, and a walk that only stats each file (its floor);
 #  3. a first scan that fills the store against a scan without it (one
-#     worker); beside the re-scan, the floors of a walk that looks at every
-#     file once and reads none (bench_walk_floor: readdir + stat by full
-#     path, readdir + fstatat in the open folder, getdents64 + statx), as
-#     shares of the full scan: the least a re-scan that stats every file
-#     can cost;
+#     worker);
+#  2b. the re-scan against the full scan once more, the dumps' bytes
+#     dropped from the page cache before each (bench_drop_cache): what a
+#     collector meets when the folder was not read lately (wall time);
+#     beside the re-scan, the floors of a walk that looks at every file
+#     once and reads none (bench_walk_floor: readdir + stat by full path,
+#     readdir + fstatat in the open folder, getdents64 + statx), as shares
+#     of the full scan;
 #  4. a dat of ENTRIES (default 100,000) releases: the peak memory of
 #     `vexmoor audit` of an empty folder against `vexmoor info`;
 #  5. the native dat loader against a line-splitting floor (bench_datload,
@@ -32,12 +35,13 @@ vexmoor=$build/cli/vexmoor
 loop=$build/bench/bench_pread_loop
 walk=$build/bench/bench_walk_floor
 datload=$build/bench/bench_datload
+drop=$build/bench/bench_drop_cache
 gui=$build/bench/bench_gui
 runs=${RUNS:-3}
 files=${FILES:-100000}
 entries=${ENTRIES:-100000}
 . "$(dirname "$0")/common.sh"
-require_tools "$vexmoor" "$loop" "$datload" rhash python3 /usr/bin/time
+require_tools "$vexmoor" "$loop" "$datload" "$drop" rhash python3 /usr/bin/time
 
 make_work_folder
 export XDG_CACHE_HOME=$work/cache
@@ -90,6 +94,7 @@ audit=("$vexmoor" audit --no-cache)
 for ((i = 0; i < runs; i++)); do
   measure "${audit[@]}" --no-checksum-cache "$work/small.qdat" "$work/small"; keep scan
   measure "$loop" "$work/small"; keep loop
+  measure "$loop" --stat "$work/small"; keep statloop
   measure rhash --crc32 -r "$work/small"; keep rhash
   measure "${audit[@]}" --no-checksum-cache --workers 1 "$work/small.qdat" "$work/small"; keep scan1
   forget_store
@@ -102,6 +107,13 @@ for ((i = 0; i < runs; i++)); do
   measure "${audit[@]}" --no-checksum-cache "$work/big.qdat" "$work/empty"; keep dat
   measure "$vexmoor" info "$work/big.qdat"; keep info
 done
+# The store is full now; the file stamps are those it holds.
+for ((i = 0; i < runs; i++)); do
+  "$drop" "$work/small" >/dev/null
+  measure "${audit[@]}" --no-checksum-cache "$work/small.qdat" "$work/small"; keep coldscan
+  "$drop" "$work/small" >/dev/null
+  measure "${audit[@]}" "$work/small.qdat" "$work/small"; keep coldrescan
+done
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 row() {  # NAME TEXT
@@ -112,6 +124,7 @@ printf "  %-46s %8s %8s %9s\n" "" "CPU ms" "wall ms" "peak KiB"
 row scan "audit, $files files of 256 bytes"
 row scan1 "  the same, one worker"
 row loop "open/pread/close loop"
+row statloop "walk with one stat per file"
 row rhash "rhash --crc32 -r"
 row fill1 "first scan filling the store, one worker"
 row rescan "re-scan from the store"
@@ -121,6 +134,8 @@ if [ -x "$walk" ]; then
   row walk_fstatat "  floor: readdir + fstatat in the folder"
   row walk_statx "  floor: getdents64 + statx in the folder"
 fi
+row coldscan "audit, the bytes not in the page cache"
+row coldrescan "re-scan from the store, the same"
 row dat "audit of an empty folder, $entries-entry dat"
 row info "vexmoor info, the same dat"
 echo "ratios (target in brackets)"
@@ -129,9 +144,11 @@ echo "  rhash / audit, CPU                       $(ratio "${cpu[rhash]}" "${cpu[
 echo "  re-scan default / one worker, wall       $(ratio "${wall[rescan]}" "${wall[rescan1]}")  (<= 1.0)"
 echo "  re-scan default / one worker, CPU        $(ratio "${cpu[rescan]}" "${cpu[rescan1]}")  (<= 1.0)"
 echo "  re-scan / full scan without store, CPU   $(ratio "${cpu[rescan]}" "${cpu[scan]}")  (<= 0.2)"
+echo "    floor: walk with one stat / full scan  $(ratio "${cpu[statloop]}" "${cpu[scan]}")"
 if [ -x "$walk" ]; then
   echo "    floors / full scan, CPU                $(ratio "${cpu[walk_stat]}" "${cpu[scan]}") $(ratio "${cpu[walk_fstatat]}" "${cpu[scan]}") $(ratio "${cpu[walk_statx]}" "${cpu[scan]}")  (stat, fstatat, statx)"
 fi
+echo "  the same, the bytes not cached, wall     $(ratio "${wall[coldrescan]}" "${wall[coldscan]}")"
 echo "  first scan filling / no store, CPU       $(ratio "${cpu[fill1]}" "${cpu[scan1]}")  (<= 1.15)"
 echo "  dat audit / info, peak memory            $(ratio "${rss[dat]}" "${rss[info]}")  (<= 1.3)"
 
