@@ -11,6 +11,10 @@
 #  2b. the re-scan against the full scan once more, the dumps' bytes
 #     dropped from the page cache before each (bench_drop_cache): what a
 #     collector meets when the folder was not read lately (wall time);
+#     beside the re-scan, the floors of a walk that looks at every file
+#     once and reads none (bench_walk_floor: readdir + stat by full path,
+#     readdir + fstatat in the open folder, getdents64 + statx), as shares
+#     of the full scan;
 #  4. a dat of ENTRIES (default 100,000) releases: the peak memory of
 #     `vexmoor audit` of an empty folder against `vexmoor info`;
 #  5. the native dat loader against a line-splitting floor (bench_datload,
@@ -29,6 +33,7 @@ set -euo pipefail
 build=${1:-$(dirname "$0")/../build/release}
 vexmoor=$build/cli/vexmoor
 loop=$build/bench/bench_pread_loop
+walk=$build/bench/bench_walk_floor
 datload=$build/bench/bench_datload
 drop=$build/bench/bench_drop_cache
 gui=$build/bench/bench_gui
@@ -96,6 +101,9 @@ for ((i = 0; i < runs; i++)); do
   measure "${audit[@]}" --workers 1 "$work/small.qdat" "$work/small"; keep fill1
   measure "${audit[@]}" "$work/small.qdat" "$work/small"; keep rescan
   measure "${audit[@]}" --workers 1 "$work/small.qdat" "$work/small"; keep rescan1
+  if [ -x "$walk" ]; then
+    for way in stat fstatat statx; do measure "$walk" "$way" "$work/small"; keep "walk_$way"; done
+  fi
   measure "${audit[@]}" --no-checksum-cache "$work/big.qdat" "$work/empty"; keep dat
   measure "$vexmoor" info "$work/big.qdat"; keep info
 done
@@ -121,6 +129,11 @@ row rhash "rhash --crc32 -r"
 row fill1 "first scan filling the store, one worker"
 row rescan "re-scan from the store"
 row rescan1 "  the same, one worker"
+if [ -x "$walk" ]; then
+  row walk_stat "  floor: readdir + stat by full path"
+  row walk_fstatat "  floor: readdir + fstatat in the folder"
+  row walk_statx "  floor: getdents64 + statx in the folder"
+fi
 row coldscan "audit, the bytes not in the page cache"
 row coldrescan "re-scan from the store, the same"
 row dat "audit of an empty folder, $entries-entry dat"
@@ -132,6 +145,9 @@ echo "  re-scan default / one worker, wall       $(ratio "${wall[rescan]}" "${wa
 echo "  re-scan default / one worker, CPU        $(ratio "${cpu[rescan]}" "${cpu[rescan1]}")  (<= 1.0)"
 echo "  re-scan / full scan without store, CPU   $(ratio "${cpu[rescan]}" "${cpu[scan]}")  (<= 0.2)"
 echo "    floor: walk with one stat / full scan  $(ratio "${cpu[statloop]}" "${cpu[scan]}")"
+if [ -x "$walk" ]; then
+  echo "    floors / full scan, CPU                $(ratio "${cpu[walk_stat]}" "${cpu[scan]}") $(ratio "${cpu[walk_fstatat]}" "${cpu[scan]}") $(ratio "${cpu[walk_statx]}" "${cpu[scan]}")  (stat, fstatat, statx)"
+fi
 echo "  the same, the bytes not cached, wall     $(ratio "${wall[coldrescan]}" "${wall[coldscan]}")"
 echo "  first scan filling / no store, CPU       $(ratio "${cpu[fill1]}" "${cpu[scan1]}")  (<= 1.15)"
 echo "  dat audit / info, peak memory            $(ratio "${rss[dat]}" "${rss[info]}")  (<= 1.3)"

@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   row.Sum = {0xDEADBEEF, true, false};
   if (store.Write({row}) != TChecksumStore::TWrite::Written || !store.Usable()) return 0;
   const TKnownChecksums known = store.LoadUnder("/fuzz/");
-  const TKnownChecksum* found = known.Find(row.Path);
+  const std::optional<TKnownChecksum> found = known.Find(row.Path);
   if (!store.Usable() || told) return 0;
-  if (found == nullptr || !(found->Stamp == row.Stamp) || !(found->Sum == row.Sum))
+  if (!found || !(found->Stamp == row.Stamp) || !(found->Sum == row.Sum))
     __builtin_trap();
   return 0;
 }

@@ -1,9 +1,13 @@
 #include "platform/FileStamp.h"
 #include "platform/FileStamp-posix.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/LongPath-posix.h"
 
@@ -30,6 +34,42 @@ TFileStamp StampOfStatus(const struct stat& info) {
 std::optional<TFileStamp> FileStamp(const std::string& path) {
   struct stat info {};
   if (StatPath(path, info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return StampOfStatus(info);
+}
+
+TFolderStamper::~TFolderStamper() { Close(); }
+
+void TFolderStamper::Close() {
+  if (handle_ >= 0) ::close(handle_);
+  handle_ = -1;
+  folder_.clear();
+}
+
+std::optional<TFileStamp> TFolderStamper::Stamp(const std::string& path) {
+  const size_t separator = path.rfind('/');
+  // A path without a folder, or naming one: as FileStamp.
+  if (separator == std::string::npos || separator + 1 == path.size()) return FileStamp(path);
+  const std::string_view folder(path.data(), separator + 1);
+  if (handle_ < 0 || folder != folder_) {
+    Close();
+#ifdef O_PATH
+    constexpr int kFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;  // search permission is enough
+#else
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+    int fd;
+    do {
+      fd = OpenPath(std::string(folder), kFlags);
+    } while (fd < 0 && errno == EINTR);
+    // A folder that cannot be opened (gone, not a folder, no permission)
+    // says so through the plain status of the path.
+    if (fd < 0) return FileStamp(path);
+    handle_ = fd;
+    folder_.assign(folder);
+  }
+  struct stat info {};
+  if (::fstatat(handle_, path.c_str() + separator + 1, &info, 0) != 0 || !S_ISREG(info.st_mode))
+    return std::nullopt;
   return StampOfStatus(info);
 }
 

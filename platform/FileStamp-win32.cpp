@@ -51,6 +51,14 @@ std::optional<TFileStamp> FileStamp(const std::string& path) {
   return stamp;
 }
 
+TFolderStamper::~TFolderStamper() { Close(); }
+
+void TFolderStamper::Close() { folder_.clear(); }
+
+// The system's status of a file by a handle of the file itself: nothing to
+// keep of its folder.
+std::optional<TFileStamp> TFolderStamper::Stamp(const std::string& path) { return FileStamp(path); }
+
 // $XDG_CACHE_HOME when it is an absolute path (as on the other systems),
 // else the user's local application data folder.
 std::string UserCacheFolder() {

@@ -28,6 +28,30 @@ struct TFileStamp {
 // path cannot be examined or is not a regular file. Never throws.
 std::optional<TFileStamp> FileStamp(const std::string& path);
 
+// FileStamp for one walk's files on one thread, which come folder by folder.
+// On POSIX the folder of the last file is kept open and the next file of the
+// same folder is stamped relative to it, so that the system does not walk
+// the whole path again for every file; elsewhere it is FileStamp. Each
+// stamp still comes from one status of the file itself, taken now. The
+// folder stays open until a file of another folder comes or the stamper
+// goes: keep it no longer than the walk, so that no folder is held open
+// after it (a drive could not be ejected).
+class TFolderStamper {
+ public:
+  TFolderStamper() = default;
+  ~TFolderStamper();
+  TFolderStamper(const TFolderStamper&) = delete;
+  TFolderStamper& operator=(const TFolderStamper&) = delete;
+
+  // As FileStamp(path).
+  std::optional<TFileStamp> Stamp(const std::string& path);
+
+ private:
+  void Close();
+  std::string folder_;  // of the open folder, with its separator
+  int handle_ = -1;     // the open folder (POSIX)
+};
+
 // The folder for per-user caches: $XDG_CACHE_HOME when it is an absolute
 // path, else $HOME/.cache; "" when neither is known.
 std::string UserCacheFolder();

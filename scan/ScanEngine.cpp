@@ -78,6 +78,9 @@ void TScanEngine::Start() {
   byCrc_.reserve(state_.Catalogue.Count());
   for (size_t i = 0; i < state_.Catalogue.Count(); ++i) byCrc_.emplace_back(state_.Catalogue[i].Crc, i);
   std::sort(byCrc_.begin(), byCrc_.end());
+  crcIndex_.assign((size_t{1} << kCrcIndexBits) + 1, 0);
+  for (const auto& [crc, position] : byCrc_) ++crcIndex_[(crc >> (32 - kCrcIndexBits)) + 1];
+  for (size_t i = 1; i < crcIndex_.size(); ++i) crcIndex_[i] += crcIndex_[i - 1];
   matchTrimmed_ = state_.MatchTrimmed;
   plan_ = TVerifyPlan(state_.Catalogue, matchTrimmed_);
   masks_.Verify = plan_.Empty() ? nullptr : &plan_;
@@ -131,12 +134,22 @@ void TScanEngine::Walk(const std::string& folder) {
     lookingAhead = true;
   }
   if (lookingAhead) ahead->Adopt(work.TakeAll(), walkedFolders_);
+  // Stamps the files the plain walk recalls; it lets go of the last folder
+  // with the walk.
+  TFolderStamper stamper;
   size_t done = 0;
+  // The panels' texts, formatted again only when their counts change: the
+  // same texts are shown after every path.
+  int32_t shownMatched = outcome_.Matched, shownSkipped = outcome_.Skipped;
+  std::string matchedText = MatchedText(shownMatched), skippedText = SkippedText(shownSkipped);
   const auto stepDone = [&](size_t waiting) {
     ++done;
     if (callbacks_.PathsDone) callbacks_.PathsDone(done, done + waiting);
-    SetPanel(0, MatchedText(outcome_.Matched));
-    SetPanel(1, SkippedText(outcome_.Skipped));
+    if (!callbacks_.SetPanelText) return;
+    if (outcome_.Matched != shownMatched) matchedText = MatchedText(shownMatched = outcome_.Matched);
+    if (outcome_.Skipped != shownSkipped) skippedText = SkippedText(shownSkipped = outcome_.Skipped);
+    SetPanel(0, matchedText);
+    SetPanel(1, skippedText);
   };
   while (!cancelRequested_) {
     if (lookingAhead) {
@@ -161,7 +174,7 @@ void TScanEngine::Walk(const std::string& folder) {
     SetPanel(2, path);
     Pump();
     TExamined examined =
-        ExamineWorkItem(path, masks_, nullptr, ahead ? &ahead->Helpers() : nullptr, session_);
+        ExamineWorkItem(path, masks_, nullptr, ahead ? &ahead->Helpers() : nullptr, session_, &stamper);
     Apply(path, examined, &work);
     work.PopFront();
     stepDone(work.Paths().size());
@@ -203,9 +216,16 @@ void TScanEngine::ApplyFolder(const std::string& path, const TExamined& examined
   }
 }
 
+std::vector<std::pair<uint32_t, size_t>>::const_iterator TScanEngine::FirstPairWithCrc(
+    uint32_t crc) const {
+  const size_t bucket = crc >> (32 - kCrcIndexBits);
+  return std::lower_bound(byCrc_.begin() + crcIndex_[bucket], byCrc_.begin() + crcIndex_[bucket + 1],
+                          std::pair<uint32_t, size_t>(crc, 0));
+}
+
 template <typename Mark>
 bool TScanEngine::ForEachEntryWithCrc(uint32_t crc, uint64_t size, Mark mark) {
-  auto entry = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::pair<uint32_t, size_t>(crc, 0));
+  auto entry = FirstPairWithCrc(crc);
   bool marked = false;
   for (; entry != byCrc_.end() && entry->first == crc; ++entry) {
     TRomItem& item = state_.Catalogue[entry->second];
@@ -242,7 +262,7 @@ void TScanEngine::ForEachEntryOfTrimmed(uint32_t crc, uint64_t size, Mark mark) 
 }
 
 uint32_t TScanEngine::FirstEntryWithCrc(uint32_t crc) const {
-  auto entry = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::pair<uint32_t, size_t>(crc, 0));
+  const auto entry = FirstPairWithCrc(crc);
   if (entry == byCrc_.end() || entry->first != crc) return kNoEntry;
   return static_cast<uint32_t>(entry->second);
 }

@@ -221,6 +221,14 @@ class TScanEngine {
   // index serves the whole scan. One sorted array builds in a fraction of
   // the time a map of lists takes for a large dat.
   std::vector<std::pair<uint32_t, size_t>> byCrc_;
+  // Where in byCrc_ the CRCs of each value of their top kCrcIndexBits bits
+  // begin (one more at the end): a search looks among a few pairs, and a
+  // CRC nobody has (most of a collection's files against a small dat)
+  // mostly meets an empty range.
+  static constexpr int kCrcIndexBits = 12;
+  std::vector<uint32_t> crcIndex_;
+  // The first pair of `crc` in byCrc_, or where it would be.
+  std::vector<std::pair<uint32_t, size_t>>::const_iterator FirstPairWithCrc(uint32_t crc) const;
   // MatchTrimmed as the scan began: the option may be toggled while the
   // scan pumps events, and takes effect with the next scan.
   bool matchTrimmed_ = false;

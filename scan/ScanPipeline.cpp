@@ -21,9 +21,9 @@ uint64_t LookAheadBytes(const std::string& path) {
 
 TExamined Examine(const std::string& path, const TScanMasks& masks,
                   const std::atomic<bool>& abandon, TStripeHelpers& helpers,
-                  const TChecksumSession* sums) {
+                  const TChecksumSession* sums, TFolderStamper& stamper) {
   try {
-    return ExamineWorkItem(path, masks, &abandon, &helpers, sums);
+    return ExamineWorkItem(path, masks, &abandon, &helpers, sums, &stamper);
   } catch (...) {  // only a failed allocation gets here
     TExamined failed;
     failed.Error = std::current_exception();
@@ -88,6 +88,7 @@ void TLookAhead::WakeWorkers() {
 }
 
 void TLookAhead::WorkerLoop() {
+  TFolderStamper stamper;
   for (;;) {
     TJobPtr job;
     {
@@ -105,7 +106,7 @@ void TLookAhead::WorkerLoop() {
       helpers_.HelpOne();
       continue;
     }
-    TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
+    TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_, stamper);
     {
       const std::lock_guard lock(mutex_);
       job->Result = std::move(result);
@@ -242,7 +243,7 @@ void TLookAhead::ExamineHere(const TJobPtr& job, std::unique_lock<std::mutex>& l
   queue_.erase(std::find(queue_.begin(), queue_.end(), job));
   job->State = TState::Running;
   lock.unlock();
-  TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_);
+  TExamined result = Examine(job->Path, masks_, job->Abandoned, helpers_, sums_, walkStamper_);
   lock.lock();
   job->Result = std::move(result);
   job->State = TState::Done;
@@ -270,7 +271,7 @@ TLookAhead::TTaken TLookAhead::Take(const std::function<void()>& pump) {
   if (!front.Job) {
     // Left to the walk: examined on this thread, as the plain walk would.
     const std::atomic<bool> keep{false};
-    TTaken taken{{}, Examine(front.Path, masks_, keep, helpers_, sums_), false};
+    TTaken taken{{}, Examine(front.Path, masks_, keep, helpers_, sums_, walkStamper_), false};
     Expand(pump);  // passes the front: a path without the separator adds nothing
     taken.Path = std::move(ahead_.front().Path);
     TakeFront(taken, pump);

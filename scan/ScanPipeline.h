@@ -30,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileStamp.h"
 #include "scan/StripedChecksum.h"
 #include "scan/WorkItem.h"
 
@@ -225,6 +226,8 @@ class TLookAhead {
   std::vector<std::thread> workers_;  // touched by the walk's thread only
   // Set on the walk's thread before the first worker starts, never after.
   bool started_ = false;
+  // Stamps what the walk's thread examines itself (each worker has its own).
+  TFolderStamper walkStamper_;
 };
 
 }  // namespace vexmoor

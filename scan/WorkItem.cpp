@@ -65,10 +65,10 @@ void FinishDigests(THasher& hasher, uint32_t crc, uint64_t size, const TVerifyPl
 // When the store holds a row for the path, takes the file's stamp (one
 // status, no open) and recalls the row if the file is unchanged.
 bool RecallLooseDump(const std::string& path, const TScanMasks& masks, TExamined& result,
-                     const TChecksumSession& sums) {
-  const TKnownChecksum* row = sums.Known(path);
-  if (row == nullptr) return false;
-  const std::optional<TFileStamp> stamp = FileStamp(path);
+                     const TChecksumSession& sums, TFolderStamper* stamper) {
+  const std::optional<TKnownChecksum> row = sums.Known(path);
+  if (!row) return false;
+  const std::optional<TFileStamp> stamp = stamper ? stamper->Stamp(path) : FileStamp(path);
   if (!stamp || !(row->Stamp == *stamp)) return false;
   const TStoredChecksum* sum = &row->Sum;
   if (!CoversNeeds(*sum, stamp->Size, masks)) return false;
@@ -134,8 +134,8 @@ void ReadLooseDump(TInputFile& file, const TFileStamp& stamp, const TScanMasks& 
 // is from a status of its own, as for any other path.
 bool ExamineLooseDump(const std::string& path, const TScanMasks& masks, TExamined& result,
                       const std::atomic<bool>* abandon, TStripeHelpers* helpers,
-                      const TChecksumSession* sums) {
-  if (sums && RecallLooseDump(path, masks, result, *sums)) return true;
+                      const TChecksumSession* sums, TFolderStamper* stamper) {
+  if (sums && RecallLooseDump(path, masks, result, *sums, stamper)) return true;
   const int64_t checked = sums ? sums->Now() : 0;
   TOpenedPath opened = CurrentFileSystem().OpenIfFile(path);
   if (opened.Stat.Type != TFileType::Regular) return false;
@@ -222,11 +222,11 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
 
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
                           const std::atomic<bool>* abandon, TStripeHelpers* helpers,
-                          const TChecksumSession* sums) {
+                          const TChecksumSession* sums, TFolderStamper* stamper) {
   TExamined result;
   try {
     if (!NamesFolder(path) && masks.DatMask.Matches(path) &&
-        ExamineLooseDump(path, masks, result, abandon, helpers, sums))
+        ExamineLooseDump(path, masks, result, abandon, helpers, sums, stamper))
       return result;
     const TFileStat stat = CurrentFileSystem().Stat(path);
     if (stat.Type == TFileType::Folder) {

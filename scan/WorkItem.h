@@ -21,6 +21,7 @@
 namespace vexmoor {
 
 class TChecksumSession;
+class TFolderStamper;
 class TStripeHelpers;
 class TVerifyPlan;
 
@@ -120,10 +121,12 @@ std::optional<std::string> WorkListEntry(const std::string& folder, const TFolde
 // checksummed, the checksum stops at the next block: the result is then
 // incomplete and must be thrown away. With `helpers`, a large loose dump is
 // summed in stripes that idle threads may join. With `sums`, a loose dump
-// whose stamp the store knows is not read.
+// whose stamp the store knows is not read; it is stamped through `stamper`
+// when given (one per thread, kept no longer than the walk).
 TExamined ExamineWorkItem(const std::string& path, const TScanMasks& masks,
                           const std::atomic<bool>* abandon = nullptr,
                           TStripeHelpers* helpers = nullptr,
-                          const TChecksumSession* sums = nullptr);
+                          const TChecksumSession* sums = nullptr,
+                          TFolderStamper* stamper = nullptr);
 
 }  // namespace vexmoor

@@ -33,7 +33,7 @@ TChecksumSession::TChecksumSession(TChecksumStore& store, const std::string& roo
     : store_(store), walkRoot_(root), keyRoot_(AbsoluteFolder(root)) {
   if (!store_.Usable()) return;
   if (!rehash) known_ = store_.LoadUnder(keyRoot_, pump);
-  if (store_.Usable()) writer_ = std::thread([this] { WriterLoop(); });
+  writing_ = store_.Usable();
 }
 
 TChecksumSession::~TChecksumSession() { End(false); }
@@ -52,8 +52,8 @@ std::string TChecksumSession::Key(const std::string& path) const {
   return key;
 }
 
-const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
-  if (known_.empty()) return nullptr;
+std::optional<TKnownChecksum> TChecksumSession::Known(const std::string& path) const {
+  if (known_.empty()) return std::nullopt;
   constexpr auto preferred = static_cast<char>(std::filesystem::path::preferred_separator);
   // The key without building it, when it is the absolute root and the rest.
   if (preferred == '/' && path.compare(0, walkRoot_.size(), walkRoot_) == 0)
@@ -63,21 +63,29 @@ const TKnownChecksum* TChecksumSession::Known(const std::string& path) const {
 
 std::optional<TStoredChecksum> TChecksumSession::Recall(const std::string& path,
                                                         const TFileStamp& stamp) const {
-  const TKnownChecksum* row = Known(path);
-  if (row == nullptr || !(row->Stamp == stamp)) return std::nullopt;
-  return row->Sum;
+  std::optional<TKnownChecksum> row = Known(path);
+  if (!row || !(row->Stamp == stamp)) return std::nullopt;
+  return std::move(row->Sum);
 }
 
 void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp,
                                 const TReadSums& sums) {
   ++touched_;
-  if (!writer_.joinable()) return;
+  if (!writing_) return;
+  // The writer starts with the first row to write: a scan that recalls
+  // every file runs on one thread, and the C library's system calls and
+  // allocations take their quicker single-threaded way throughout.
+  if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
   // The key's folder and name, its folder made once per folder of the walk
   // (a name holds no separator; the key differs from the path only in the
   // root, when the path's folder holds the whole root).
   constexpr auto preferred = static_cast<char>(fs::path::preferred_separator);
   size_t walkName = path.size();
-  while (walkName > 0 && path[walkName - 1] != '/' && path[walkName - 1] != preferred) --walkName;
+  if constexpr (preferred == '/') {
+    walkName = path.rfind('/') + 1;  // npos + 1 is 0
+  } else {
+    while (walkName > 0 && path[walkName - 1] != '/' && path[walkName - 1] != preferred) --walkName;
+  }
   const std::string_view walkFolder = std::string_view(path).substr(0, walkName);
   std::string_view name = std::string_view(path).substr(walkName);
   if (name.empty()) return;  // names no file
@@ -104,15 +112,31 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
     ++lost_;
     return;
   }
-  if (queued_.empty()) oldestQueued_ = std::chrono::steady_clock::now();
+  if (queued_.empty()) {
+    oldestQueued_ = std::chrono::steady_clock::now();
+    // Without this the writer would sleep until a batch is done, however
+    // long these rows wait.
+    if (writerWaits_ == TWriterWait::Rows) {
+      writerWaits_ = TWriterWait::Nothing;
+      wake_.notify_one();
+    }
+  }
   // A row of another folder than the last one's: the walk is done with
   // that folder, most likely, and its rows can be written in one step.
   if (queued_.empty() || queued_.back().Folder != folder) {
     if (!queued_.empty()) {
       doneRows_ = queuedRows_;
-      if (doneRows_ >= kChecksumBatchRows) wake_.notify_one();
+      if ((doneRows_ >= kChecksumBatchRows && writerWaits_ == TWriterWait::Batch) ||
+          doneRows_ >= kChecksumMaxBatchRows) {
+        writerWaits_ = TWriterWait::Nothing;
+        wake_.notify_one();
+      }
+      lastRunBytes_ = queued_.back().Records.size();
     }
     queued_.push_back({std::string(folder), {}, 0});
+    // Sized as the folder before: its records are appended without the
+    // run growing again and again.
+    queued_.back().Records.reserve(std::min(lastRunBytes_, kMaxRunReserve));
   }
   AppendFileRecord(queued_.back().Records, name, stamp, sums);
   ++queued_.back().Count;
@@ -121,16 +145,28 @@ void TChecksumSession::Remember(const std::string& path, const TFileStamp& stamp
 
 void TChecksumSession::WriterLoop() {
   std::unique_lock lock(mutex_);
+  std::chrono::steady_clock::time_point nextWrite;  // the first write may be at once
   while (!stop_) {
     if (queued_.empty()) {
+      writerWaits_ = TWriterWait::Rows;
       wake_.wait(lock, [this] { return stop_ || !queued_.empty(); });
+      writerWaits_ = TWriterWait::Nothing;
       continue;
     }
+    const auto now = std::chrono::steady_clock::now();
     const auto due = oldestQueued_ + kChecksumBatchInterval;
-    if (wake_.wait_until(lock, due, [this] { return stop_ || doneRows_ >= kChecksumBatchRows; }))
-      WriteQueued(lock, stop_ ? queuedRows_ : doneRows_);
-    else if (std::chrono::steady_clock::now() >= due)
-      WriteQueued(lock, queuedRows_);
+    const bool batch = doneRows_ >= kChecksumBatchRows;
+    if (now >= due || (batch && (now >= nextWrite || doneRows_ >= kChecksumMaxBatchRows))) {
+      WriteQueued(lock, now >= due ? queuedRows_ : doneRows_);
+      nextWrite = std::chrono::steady_clock::now() + kChecksumWriteSpacing;
+      continue;
+    }
+    // Until the walk leaves a folder with a batch's rows done (it wakes this
+    // thread then), the spacing ends with a batch done, or the oldest row is
+    // due.
+    writerWaits_ = batch ? TWriterWait::Nothing : TWriterWait::Batch;
+    wake_.wait_until(lock, batch ? std::min(due, nextWrite) : due);
+    writerWaits_ = TWriterWait::Nothing;
   }
   if (!queued_.empty()) WriteQueued(lock, queuedRows_);
   // Still held by another program at the end: the rest is given up.
@@ -187,13 +223,15 @@ void TChecksumSession::End(bool complete, const std::function<void()>& pump) {
   if (ended_) return;
   ended_ = true;
   if (pump) LetGoOfKnown(pump);
-  if (!writer_.joinable()) return;
-  {
-    const std::lock_guard lock(mutex_);
-    stop_ = true;
+  if (!writing_) return;
+  if (writer_.joinable()) {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
   }
-  wake_.notify_one();
-  writer_.join();
   if (lost_ > 0) {
     store_.Tell("Checksum store \"" + store_.Path() + "\" is locked by another program; " +
                 std::to_string(lost_) + " checksums were not remembered.");

@@ -3,8 +3,12 @@
 // recall them without touching the database; the rows of the files the scan
 // reads are queued and written by a thread of the session, so the walk never
 // waits on the database: the rows of the folders the walk has left once
-// they number kChecksumBatchRows, and every queued row at least once a
-// second (a folder written twice has its row merged, not replaced).
+// they number kChecksumBatchRows (but no sooner than kChecksumWriteSpacing
+// after the last write, unless kChecksumMaxBatchRows wait), and every queued
+// row at least once a second (a folder written twice has its row merged,
+// not replaced). Each write is a transaction that syncs the disk and writes
+// the table's upper pages again, so a fast walk's rows go in a few large
+// writes rather than many small ones.
 #pragma once
 
 #include <chrono>
@@ -23,6 +27,8 @@ namespace vexmoor {
 
 inline constexpr size_t kChecksumBatchRows = 1000;
 inline constexpr std::chrono::milliseconds kChecksumBatchInterval{1000};
+inline constexpr std::chrono::milliseconds kChecksumWriteSpacing{500};
+inline constexpr size_t kChecksumMaxBatchRows = 64 * kChecksumBatchRows;
 // A file whose status changed less than this before its stamp was taken may
 // still change within the same tick of the file system's clock without its
 // stamp changing (FAT keeps times in steps of two seconds). No row is written
@@ -46,9 +52,9 @@ class TChecksumSession {
   // Any thread. What the store holds for `path` when its stamp is `stamp`.
   std::optional<TStoredChecksum> Recall(const std::string& path, const TFileStamp& stamp) const;
   // Any thread. The row the store holds for `path`, whatever its stamp, or
-  // nullptr: without one the file need not be looked at before it is read.
-  const TKnownChecksum* Known(const std::string& path) const;
-  bool Knows(const std::string& path) const { return Known(path) != nullptr; }
+  // none: without one the file need not be looked at before it is read.
+  std::optional<TKnownChecksum> Known(const std::string& path) const;
+  bool Knows(const std::string& path) const { return Known(path).has_value(); }
   // Any thread. The clock, read just before a file's stamp is taken.
   int64_t Now() const { return store_.Now(); }
   // Whether a file stamped `stamp` when the clock read `checkedNs` may have a
@@ -101,9 +107,21 @@ class TChecksumSession {
   // The queued rows before the last folder's: the walk has left their
   // folders, most likely.
   size_t doneRows_ = 0;
+  // What the writer waits for that only the walk can tell it: the first
+  // row queued (it then waits for that row to fall due), or a batch of
+  // done rows (not the end of its spacing). The walk wakes it only then.
+  enum class TWriterWait { Nothing, Rows, Batch };
+  TWriterWait writerWaits_ = TWriterWait::Nothing;
+  // The bytes of the last run of the folder before the last one's, which a
+  // new run reserves (at most kMaxRunReserve).
+  size_t lastRunBytes_ = 0;
+  static constexpr size_t kMaxRunReserve = size_t{1} << 20;
   std::chrono::steady_clock::time_point oldestQueued_;
   bool stop_ = false;
   uint64_t lost_ = 0;  // rows a held lock kept out
+  // Whether rows are written (the store was usable once loaded); the
+  // writer thread runs from the first row remembered.
+  bool writing_ = false;
   std::thread writer_;
 };
 

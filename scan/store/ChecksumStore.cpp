@@ -351,6 +351,13 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
     TSqliteStatement select(*db_, kSelectFrom);
     select.BindBlob(1, within);
     size_t read = 0;
+    std::function<void()> eachRead;
+    if (pump) {
+      eachRead = [&read, &pump] {
+        if (read > 0 && read % kChecksumRowsBetweenPumps == 0) pump();
+        ++read;
+      };
+    }
     while (select.Step()) {
       if (!select.IsBlob(0)) continue;
       const std::string_view folder = select.Blob(0);
@@ -358,19 +365,8 @@ TKnownChecksums TChecksumStore::LoadUnder(const std::string& prefix,
       if (!IsFolderKey(select, 0) || !select.IsBlob(1)) continue;
       const bool whole = folder.starts_with(prefix);
       if (!whole && folder != within) continue;
-      std::vector<TFileRecord> files;
-      if (select.IsInteger(2) && select.Integer(2) > 0)
-        files.reserve(std::min<uint64_t>(static_cast<uint64_t>(select.Integer(2)),
-                                         select.Blob(1).size() / 48));
-      TFolderReader reader(select.Blob(1));
-      files.emplace_back();
-      while (reader.Next(files.back())) {
-        if (pump && read > 0 && read % kChecksumRowsBetweenPumps == 0) pump();
-        ++read;
-        if (whole || files.back().Name.starts_with(namePrefix)) files.emplace_back();
-      }
-      files.pop_back();
-      if (!reader.Broken()) known.AddFolder(std::string(folder), std::move(files));
+      known.AddFolder(std::string(folder), select.Blob(1), whole ? std::string_view() : namePrefix,
+                      eachRead);
     }
   } catch (const SqliteError& error) {
     known.clear();
@@ -416,7 +412,12 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TFolderRun>& runs
     struct TRecord {
       std::string_view Name, Bytes;
     };
-    std::vector<TRecord> records;
+    std::vector<TRecord> records, sorted;
+    struct TKey {
+      uint64_t Prefix;
+      size_t At;
+    };
+    std::vector<TKey> keys;
     std::string joined;
     for (size_t first = 0, end = 0; first < order.size(); first = end) {
       const std::string& folder = runs[order[first]].Folder;
@@ -428,25 +429,37 @@ TChecksumStore::TWrite TChecksumStore::Write(const std::vector<TFolderRun>& runs
       }
       if (records.empty()) continue;
       // By name, of the same name the last given; a folder's files mostly
-      // come in order already.
-      const auto byName = [](const TRecord& a, const TRecord& b) { return a.Name < b.Name; };
+      // come in order already (a listing in the order of the file system's
+      // hash does not). The sort moves keys, not records, and reads whole
+      // names only where their first bytes agree.
       bool ordered = true;
       for (size_t i = 1; i < records.size() && ordered; ++i)
         ordered = records[i - 1].Name < records[i].Name;
       if (!ordered) {
-        std::stable_sort(records.begin(), records.end(), byName);
-        size_t kept = 0;
-        for (size_t i = 0; i < records.size(); ++i) {
-          if (i + 1 < records.size() && records[i + 1].Name == records[i].Name) continue;
-          records[kept++] = records[i];
+        keys.resize(records.size());
+        for (size_t i = 0; i < records.size(); ++i) keys[i] = {NamePrefix(records[i].Name), i};
+        std::sort(keys.begin(), keys.end(), [&records](const TKey& a, const TKey& b) {
+          if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
+          if (const int order = records[a.At].Name.compare(records[b.At].Name); order != 0)
+            return order < 0;
+          return a.At < b.At;
+        });
+        sorted.clear();
+        for (size_t i = 0; i < keys.size(); ++i) {
+          if (i + 1 < keys.size() && records[keys[i + 1].At].Name == records[keys[i].At].Name)
+            continue;
+          sorted.push_back(records[keys[i].At]);
         }
-        records.resize(kept);
+        records.swap(sorted);
       }
       std::string_view blob;
       if (ordered && end - first == 1) {
         blob = runs[order[first]].Records;
       } else {
         joined.clear();
+        size_t bytes = 0;
+        for (const TRecord& record : records) bytes += record.Bytes.size();
+        joined.reserve(bytes);
         for (const TRecord& record : records) joined.append(record.Bytes);
         blob = joined;
       }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 namespace vexmoor {
 
@@ -51,6 +52,12 @@ bool TakeVarint(std::string_view& in, uint64_t& value) {
 
 template <typename T>
 T TakeFixed(const char*& at) {
+  if constexpr (std::endian::native == std::endian::little) {
+    T value;
+    std::memcpy(&value, at, sizeof(T));
+    at += sizeof(T);
+    return value;
+  }
   uint64_t bits = 0;
   for (size_t i = 0; i < sizeof(T); ++i)
     bits |= uint64_t{static_cast<uint8_t>(at[i])} << (8 * i);
@@ -70,20 +77,9 @@ bool LowerHexOfLength(const std::string& text, size_t bytes) {
          text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-// One record's payload into `record`, its name into `name` (within the
-// payload); false when it is not as written.
-bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_view& name) {
-  uint64_t nameLength = 0;
-  if (!TakeVarint(payload, nameLength) || nameLength == 0 || nameLength > payload.size())
-    return false;
-  name = payload.substr(0, nameLength);
-  if (std::any_of(name.begin(), name.end(), IsKeySeparator) ||
-      name.find('\0') != std::string_view::npos)
-    return false;
-  payload.remove_prefix(nameLength);
-  if (payload.size() < kFixedBytes) return false;
-  const char* at = payload.data();
-  TKnownChecksum& known = record.Known;
+// What follows the name of a record that DecodeRecord found good, into
+// `known`.
+void ReadFields(const char* at, TKnownChecksum& known) {
   known.Stamp.Device = TakeFixed<uint64_t>(at);
   known.Stamp.Node = TakeFixed<uint64_t>(at);
   known.Stamp.Size = TakeFixed<uint64_t>(at);
@@ -91,31 +87,45 @@ bool DecodeRecord(std::string_view payload, TFileRecord& record, std::string_vie
   known.Stamp.ChangedNs = TakeFixed<int64_t>(at);
   known.Sum.Crc = TakeFixed<uint32_t>(at);
   const auto flags = TakeFixed<uint8_t>(at);
+  known.Sum.TestedForBadDump = (flags & kTested) != 0;
+  known.Sum.BadDump = (flags & kBadDump) != 0;
+  known.Sum.ImageSize = (flags & kImage) != 0 ? TakeFixed<uint64_t>(at) : 0;
+  for (const TSumField& field : kSumFields) {
+    std::string& digest = known.Sum.Digests.*field.Member;
+    digest.clear();
+    if ((flags & field.Flag) == 0) continue;
+    digest = DigestHex(reinterpret_cast<const unsigned char*>(at), field.Bytes);
+    at += field.Bytes;
+  }
+}
+
+// Whether a record's payload is as written, its name into `name` (within
+// the payload) and, when `known` is given, what it holds into `*known`.
+bool DecodeRecord(std::string_view payload, std::string_view& name, TKnownChecksum* known) {
+  uint64_t nameLength = 0;
+  if (!TakeVarint(payload, nameLength) || nameLength == 0 || nameLength > payload.size())
+    return false;
+  name = payload.substr(0, nameLength);
+  for (const char c : name)
+    if (IsKeySeparator(c) || c == '\0') return false;
+  payload.remove_prefix(nameLength);
+  if (payload.size() < kFixedBytes) return false;
+  const char* fixed = payload.data();
+  const auto flags = static_cast<uint8_t>(fixed[kFixedBytes - 1]);
   if ((flags & ~kKnownFlags) != 0 || ((flags & kBadDump) != 0 && (flags & kTested) == 0) ||
       ((flags & kImage) != 0) != ((flags & kSums) != 0))
     return false;
-  known.Sum.TestedForBadDump = (flags & kTested) != 0;
-  known.Sum.BadDump = (flags & kBadDump) != 0;
   size_t need = kFixedBytes;
-  if ((flags & kImage) != 0) need += 8;
+  if ((flags & kImage) != 0) {
+    need += 8;
+    const char* image = fixed + kFixedBytes;
+    // An image of no bytes holds no sums.
+    if (payload.size() < need || TakeFixed<uint64_t>(image) == 0) return false;
+  }
   for (const TSumField& field : kSumFields)
     if ((flags & field.Flag) != 0) need += field.Bytes;
   if (payload.size() != need) return false;
-  known.Sum.ImageSize = 0;
-  if ((flags & kImage) == 0) {
-    for (const TSumField& field : kSumFields) (known.Sum.Digests.*field.Member).clear();
-  } else {
-    known.Sum.ImageSize = TakeFixed<uint64_t>(at);
-    if (known.Sum.ImageSize == 0) return false;
-    for (const TSumField& field : kSumFields) {
-      std::string& digest = known.Sum.Digests.*field.Member;
-      digest.clear();
-      if ((flags & field.Flag) == 0) continue;
-      digest = DigestHex(reinterpret_cast<const unsigned char*>(at), field.Bytes);
-      at += field.Bytes;
-    }
-  }
-  record.Name.assign(name);
+  if (known) ReadFields(fixed, *known);
   return true;
 }
 
@@ -129,6 +139,14 @@ int CompareJoined(std::string_view path, std::string_view a, std::string_view b)
 }
 
 }  // namespace
+
+uint64_t NamePrefix(std::string_view name) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, name.data(), std::min<size_t>(sizeof(bytes), name.size()));
+  uint64_t prefix = 0;
+  for (const unsigned char byte : bytes) prefix = prefix << 8 | byte;
+  return prefix;
+}
 
 size_t FileNameStart(std::string_view path) {
   const size_t separator = LastKeySeparator(path);
@@ -216,16 +234,22 @@ bool TakeFileRecord(std::string_view& blob, std::string_view& record, std::strin
 }
 
 bool TFolderReader::Next(TFileRecord& record) {
+  std::string_view payload, name;
+  if (!Next(payload, name, &record.Known)) return false;
+  record.Name.assign(name);
+  return true;
+}
+
+bool TFolderReader::Next(std::string_view& payload, std::string_view& name, TKnownChecksum* known) {
   while (!rest_.empty() && !broken_) {
     uint64_t length = 0;
     if (!TakeVarint(rest_, length) || length > rest_.size()) {
       broken_ = true;
       break;
     }
-    const std::string_view payload = rest_.substr(0, length);
+    payload = rest_.substr(0, length);
     rest_.remove_prefix(length);
-    std::string_view name;
-    if (!DecodeRecord(payload, record, name) || (!first_ && !(last_ < name))) {
+    if (!DecodeRecord(payload, name, known) || (!first_ && !(last_ < name))) {
       ++rejected_;
       continue;
     }
@@ -248,22 +272,45 @@ bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files, u
   return false;
 }
 
-void TKnownChecksums::AddFolder(std::string folder, std::vector<TFileRecord> files) {
-  if (files.empty()) return;
-  files_ += files.size();
-  folders_.push_back({std::move(folder), std::move(files)});
+void TKnownChecksums::AddFolder(std::string folder, std::string_view blob,
+                                std::string_view namePrefix,
+                                const std::function<void()>& eachRead) {
+  // Offsets are 32-bit: the database holds no blob of 4 GiB.
+  if (blob.size() > std::numeric_limits<uint32_t>::max()) return;
+  TFolder added{std::move(folder), std::string(blob), {}};
+  TFolderReader reader(added.Blob);
+  std::string_view payload, name;
+  while (reader.Next(payload, name, nullptr)) {
+    if (eachRead) eachRead();
+    if (name.starts_with(namePrefix))
+      added.Records.push_back({NamePrefix(name), static_cast<uint32_t>(name.data() - added.Blob.data()),
+                               static_cast<uint32_t>(name.size())});
+  }
+  if (reader.Broken() || added.Records.empty()) return;
+  files_ += added.Records.size();
+  folders_.push_back(std::move(added));
 }
 
-const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_view tail) const {
-  if (folders_.empty()) return nullptr;
-  if (!tail.empty() && IsKeySeparator(tail.back())) return nullptr;
+std::string_view TKnownChecksums::TFolder::Name(TRecordAt record) const {
+  return {Blob.data() + record.Name, record.NameSize};
+}
+
+TKnownChecksum TKnownChecksums::TFolder::Decode(TRecordAt record) const {
+  TKnownChecksum known;
+  ReadFields(Blob.data() + record.Name + record.NameSize, known);
+  return known;
+}
+
+std::optional<TKnownChecksum> TKnownChecksums::Find(std::string_view head, std::string_view tail) const {
+  if (folders_.empty()) return std::nullopt;
+  if (!tail.empty() && IsKeySeparator(tail.back())) return std::nullopt;
   std::string_view folderHead = head, folderTail, name;
   if (const size_t nameStart = FileNameStart(tail); nameStart != std::string_view::npos) {
     folderTail = tail.substr(0, nameStart);
     name = tail.substr(nameStart);
   } else if (tail.empty()) {
     const size_t headName = FileNameStart(head);
-    if (headName == std::string_view::npos) return nullptr;
+    if (headName == std::string_view::npos) return std::nullopt;
     folderHead = head.substr(0, headName);
     name = head.substr(headName);
   } else if (!head.empty() && IsKeySeparator(head.back())) {
@@ -280,20 +327,27 @@ const TKnownChecksum* TKnownChecksums::Find(std::string_view head, std::string_v
           return CompareJoined(entry.Path, folderHead, folderTail) < 0;
         });
     if (place == folders_.end() || CompareJoined(place->Path, folderHead, folderTail) != 0)
-      return nullptr;
+      return std::nullopt;
     lastFolder_.store(static_cast<size_t>(place - folders_.begin()), std::memory_order_relaxed);
   }
+  const TFolder& folder = *place;
+  // The names' first bytes tell most of them apart without reading them.
+  const uint64_t prefix = NamePrefix(name);
   const auto file = std::lower_bound(
-      place->Files.begin(), place->Files.end(), name,
-      [](const TFileRecord& entry, std::string_view wanted) { return entry.Name < wanted; });
-  if (file == place->Files.end() || file->Name != name) return nullptr;
-  return &file->Known;
+      folder.Records.begin(), folder.Records.end(), name,
+      [&folder, prefix](TRecordAt entry, std::string_view wanted) {
+        if (entry.Prefix != prefix) return entry.Prefix < prefix;
+        return folder.Name(entry) < wanted;
+      });
+  if (file == folder.Records.end() || folder.Name(*file) != name)
+    return std::nullopt;
+  return folder.Decode(*file);
 }
 
-const TKnownChecksum& TKnownChecksums::at(std::string_view path) const {
-  const TKnownChecksum* known = Find(path);
-  if (known == nullptr) throw std::out_of_range("no stored checksum for " + std::string(path));
-  return *known;
+TKnownChecksum TKnownChecksums::at(std::string_view path) const {
+  std::optional<TKnownChecksum> known = Find(path);
+  if (!known) throw std::out_of_range("no stored checksum for " + std::string(path));
+  return std::move(*known);
 }
 
 void TKnownChecksums::clear() {
@@ -305,7 +359,7 @@ void TKnownChecksums::clear() {
 size_t TKnownChecksums::Release(size_t files) {
   size_t released = 0;
   while (released < files && !folders_.empty()) {
-    std::vector<TFileRecord>& last = folders_.back().Files;
+    std::vector<TRecordAt>& last = folders_.back().Records;
     const size_t take = std::min(files - released, last.size());
     last.resize(last.size() - take);
     released += take;

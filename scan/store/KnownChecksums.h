@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -63,6 +65,12 @@ inline size_t LastKeySeparator(std::string_view key) {
 // spelling), or npos for a path without one or ending in one (no file name).
 size_t FileNameStart(std::string_view path);
 
+// The first eight bytes of a name as a number: two names whose numbers
+// differ order as the numbers do (bytes compare unsigned, and the zeros
+// that pad a shorter name sort it before any longer one it begins), so a
+// sort or search compares whole names only where these are equal.
+uint64_t NamePrefix(std::string_view name);
+
 // What a read of one loose dump found, as the scan hands it to the store:
 // the strong checksums by reference, and only when they were summed.
 struct TReadSums {
@@ -97,6 +105,9 @@ class TFolderReader {
   explicit TFolderReader(std::string_view blob) : rest_(blob) {}
   // The next good record into `record`; false at the end.
   bool Next(TFileRecord& record);
+  // The same, giving the record's payload and name (within the blob) and
+  // what it holds into `*known` when given (without, it is only checked).
+  bool Next(std::string_view& payload, std::string_view& name, TKnownChecksum* known);
   bool Broken() const { return broken_; }
   // Records passed over so far.
   uint64_t Rejected() const { return rejected_; }
@@ -114,9 +125,12 @@ class TFolderReader {
 // bounded by what its bytes can hold).
 bool DecodeFolderFiles(std::string_view blob, std::vector<TFileRecord>& files, uint64_t hint = 0);
 
-// The records of the files under one folder tree, by folder. Looking up a
-// path is a binary search among the folders and then among the folder's
-// names. Read-only once filled, so any number of threads may look up.
+// The records of the files under one folder tree, by folder: each folder's
+// blob as stored, with the place of each good record in it, so that loading
+// a folder allocates twice, not once per file, and a record is read out
+// only when looked up. Looking up a path is a binary search among the
+// folders and then among the folder's names. Read-only once filled, so any
+// number of threads may look up.
 class TKnownChecksums {
  public:
   TKnownChecksums() = default;
@@ -129,16 +143,19 @@ class TKnownChecksums {
     return *this;
   }
 
-  // Folders must come in ascending order (as the store's SELECT gives
-  // them), each with its files in ascending order of name.
-  void AddFolder(std::string folder, std::vector<TFileRecord> files);
+  // Adds the good records of the blob of `folder` whose names begin with
+  // `namePrefix`, or none when the blob's framing breaks. Folders must come
+  // in ascending order (as the store's SELECT gives them). `eachRead`
+  // (when set) runs before each good record is taken.
+  void AddFolder(std::string folder, std::string_view blob, std::string_view namePrefix = {},
+                 const std::function<void()>& eachRead = {});
 
-  const TKnownChecksum* Find(std::string_view path) const { return Find(path, {}); }
+  std::optional<TKnownChecksum> Find(std::string_view path) const { return Find(path, {}); }
   // The record of the path `head` + `tail`, without joining them.
-  const TKnownChecksum* Find(std::string_view head, std::string_view tail) const;
-  size_t count(std::string_view path) const { return Find(path) != nullptr ? 1 : 0; }
+  std::optional<TKnownChecksum> Find(std::string_view head, std::string_view tail) const;
+  size_t count(std::string_view path) const { return Find(path) ? 1 : 0; }
   // Throws std::out_of_range for a path without a record.
-  const TKnownChecksum& at(std::string_view path) const;
+  TKnownChecksum at(std::string_view path) const;
   size_t size() const { return files_; }
   bool empty() const { return files_ == 0; }
   void clear();
@@ -148,13 +165,24 @@ class TKnownChecksums {
   template <typename F>
   void ForEach(F&& each) const {
     for (const TFolder& folder : folders_)
-      for (const TFileRecord& file : folder.Files) each(folder.Path + file.Name, file.Known);
+      for (const TRecordAt record : folder.Records)
+        each(folder.Path + std::string(folder.Name(record)), folder.Decode(record));
   }
 
  private:
+  // A good record within its folder's blob: its name, the rest of the
+  // record after it; Prefix orders the first bytes of the name.
+  struct TRecordAt {
+    uint64_t Prefix;
+    uint32_t Name;
+    uint32_t NameSize;
+  };
   struct TFolder {
     std::string Path;  // with its separator at the end
-    std::vector<TFileRecord> Files;
+    std::string Blob;
+    std::vector<TRecordAt> Records;  // the good ones, in ascending order of name
+    std::string_view Name(TRecordAt record) const;
+    TKnownChecksum Decode(TRecordAt record) const;
   };
   std::vector<TFolder> folders_;
   size_t files_ = 0;

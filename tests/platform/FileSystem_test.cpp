@@ -14,7 +14,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -293,6 +295,55 @@ TEST_F(NotRegularTest, ListingHoldsOnlyFilesAndFoldersLinksFollowed) {
                                                 {"linked", 1},
                                                 {"unknown.nds", ENAMETOOLONG}}));
 #endif
+}
+
+// The stamps of a walk's files taken relative to their open folder are the
+// stamps the plain status by path gives, for every kind of path the walk
+// meets, as the files change and go; a FIFO is never opened (the status
+// alone), so nothing waits for a writer.
+TEST_F(NotRegularTest, AFolderStamperStampsEachFileAsFileStampDoes) {
+  dir_.Write("a/x.nds", "the dump");
+  dir_.Write("a/y.nds", "another dump");
+  dir_.Write("b/z.nds", "a third");
+  fs::create_directory(dir_ / "a/folder.nds");
+  std::vector<std::string> names = {"a/x.nds", "a/y.nds", "b/z.nds", "a/x.nds", "a/folder.nds",
+                                    "a/gone.nds", "gone/x.nds", "a/x.nds/inside"};
+#ifndef _WIN32  // FIFOs exist on POSIX systems only; the Windows build makes no links
+  ASSERT_EQ(::mkfifo((dir_ / "a/fifo.nds").c_str(), 0600), 0);
+  fs::create_symlink(dir_ / "b/z.nds", dir_ / "a/link.nds");
+  fs::create_symlink(dir_ / "nowhere", dir_ / "a/dangling.nds");
+  fs::create_directory_symlink(dir_ / "b", dir_ / "a/linked");
+  names.insert(names.end(), {"a/fifo.nds", "a/link.nds", "a/dangling.nds", "a/linked/z.nds"});
+#endif
+  TFolderStamper stamper;
+  const auto same = [&](const std::string& name) {
+    const std::optional<TFileStamp> plain = FileStamp(dir_ / name);
+    EXPECT_EQ(stamper.Stamp(dir_ / name), plain) << name;
+    return plain.has_value();
+  };
+  for (const std::string& name : names) same(name);
+  EXPECT_TRUE(same("a/x.nds"));
+  EXPECT_FALSE(same("a/folder.nds"));
+  EXPECT_FALSE(same("a/gone.nds"));
+  // Rewritten in place with as many bytes: a new stamp, never the old one.
+  const std::optional<TFileStamp> before = stamper.Stamp(dir_ / "a/y.nds");
+  ASSERT_TRUE(before);
+  TFileStamp after = *before;
+  for (int tries = 0; tries < 200 && after == *before; ++tries) {
+    std::fstream file(dir_ / "a/y.nds", std::ios::in | std::ios::out | std::ios::binary);
+    file << "ANOTHER DUMP";
+    after = stamper.Stamp(dir_ / "a/y.nds").value_or(TFileStamp{});
+  }
+  EXPECT_NE(after, *before);
+  EXPECT_EQ(after.Node, before->Node);
+  EXPECT_EQ(after.Size, before->Size);
+  EXPECT_TRUE(same("a/y.nds"));
+  // Gone between two stamps of its folder, and back as a folder.
+  fs::remove(dir_ / "a/x.nds");
+  EXPECT_FALSE(same("a/x.nds"));
+  fs::create_directory(dir_ / "a/x.nds");
+  EXPECT_FALSE(same("a/x.nds"));
+  EXPECT_TRUE(same("b/z.nds"));
 }
 
 }  // namespace

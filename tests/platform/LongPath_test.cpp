@@ -67,6 +67,19 @@ TEST_F(LongPathTest, AFolderPastTheLimitIsListedExaminedAndItsFilesRead) {
   EXPECT_EQ(system_.OpenIfFile(bottom + "/").Stat.Type, TFileType::Folder);
 }
 
+TEST_F(LongPathTest, FilesOfAFolderPastTheLimitAreStampedRelativeToIt) {
+  const std::string dump = tree_.Write(test::kDeepLevels, "x.nds", "the dump");
+  const std::string other = tree_.Write(test::kDeepLevels, "y.nds", "another dump");
+  const std::string above = tree_.Write(kMiddle, "z.nds", "a third");
+  TFolderStamper stamper;
+  for (const std::string& path : {dump, other, above, dump}) {
+    const std::optional<TFileStamp> stamp = stamper.Stamp(path);
+    ASSERT_TRUE(stamp) << path.size();
+    EXPECT_EQ(stamp, FileStamp(path));
+  }
+  EXPECT_FALSE(stamper.Stamp(tree_.Bottom() + "/absent.nds"));
+}
+
 TEST_F(LongPathTest, LinksAndDotDotOnTheWayAndAtTheEndAreFollowed) {
 #ifdef _WIN32
   GTEST_SKIP() << "symbolic links: mingw-w64 and wine make none";

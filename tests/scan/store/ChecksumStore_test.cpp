@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "scan/store/ChecksumSession.h"
 #include "scan/store/Sqlite.h"
@@ -329,6 +331,56 @@ TEST_F(ChecksumStoreTest, RecordsInReadOrderAreStoredAsTheBlobOfTheSortedRecords
                                               record("d", 3), record("e", 7)})));
 }
 
+TEST_F(ChecksumStoreTest, NamesAlikeInTheirFirstBytesAreSortedAndFoundByTheirWholeName) {
+  // The sort and the search compare the first eight bytes of names as a
+  // number first: names that agree there, names shorter than eight bytes,
+  // a name that begins another and bytes above 0x7F must still order and
+  // match by the whole name.
+  const std::vector<std::string> names = {
+      "release-0002.nds", "release-0001.nds", "release-0001.nds.bak", "release-", "release-00",
+      "r", "abcdefgh", "abcdefgh\x01", "abcdefg", "\xC3\xA9t\xC3\xA9.nds", "\x7F", "\x80", "zz"};
+  for (const std::string& a : names) {
+    for (const std::string& b : names) {
+      if (NamePrefix(a) != NamePrefix(b)) {
+        EXPECT_EQ(NamePrefix(a) < NamePrefix(b), a < b) << a << " / " << b;
+      }
+    }
+  }
+  auto store = Open();
+  TFolderRun run{"/r/", {}, 0};
+  std::vector<TFileRecord> expected;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const TChecksumRow row = Row("/r/" + names[i], static_cast<uint32_t>(i));
+    AppendFileRecord(run.Records, names[i], row.Stamp, ReadSumsOf(row.Sum));
+    ++run.Count;
+    expected.push_back({names[i], {row.Stamp, row.Sum}});
+  }
+  // Given twice: the later one counts.
+  const TChecksumRow again = Row("/r/release-0001.nds", 99);
+  AppendFileRecord(run.Records, "release-0001.nds", again.Stamp, ReadSumsOf(again.Sum));
+  ++run.Count;
+  expected[1].Known.Sum.Crc = 99;
+  ASSERT_EQ(store->Write(std::vector<TFolderRun>{run}), TChecksumStore::TWrite::Written);
+  std::sort(expected.begin(), expected.end(),
+            [](const TFileRecord& a, const TFileRecord& b) { return a.Name < b.Name; });
+  TSqliteDb db(StorePath());
+  TSqliteStatement select(db, "SELECT files FROM folders WHERE folder = ?1");
+  select.BindBlob(1, std::string("/r/"));
+  ASSERT_TRUE(select.Step());
+  EXPECT_EQ(select.Blob(0), EncodeFolderFiles(expected));
+
+  const TKnownChecksums known = store->LoadUnder("/r/");
+  ASSERT_EQ(known.size(), expected.size());
+  for (const TFileRecord& file : expected) {
+    const std::optional<TKnownChecksum> found = known.Find("/r/" + file.Name);
+    ASSERT_TRUE(found) << file.Name;
+    EXPECT_EQ(found->Sum, file.Known.Sum) << file.Name;
+    EXPECT_EQ(found->Stamp, file.Known.Stamp) << file.Name;
+  }
+  for (const char* missing : {"release-0003.nds", "release-000", "abcdef", "abcdefgh\x02", "", "s"})
+    EXPECT_FALSE(known.Find(std::string("/r/") + missing)) << missing;
+}
+
 TEST_F(ChecksumStoreTest, AFileThatIsNotAStoreIsSetAsideAndAFreshOneMade) {
   for (const std::string& garbage : {std::string("not a database at all, just text"),
                                     std::string(8192, '\0')}) {
@@ -462,6 +514,32 @@ TEST_F(ChecksumStoreTest, ASessionsRowsReachTheStoreFolderByFolderOrAreToldAsLos
   ASSERT_EQ(notices_.size(), 1u);
   EXPECT_NE(notices_[0].find(" 3 checksums were not remembered"), std::string::npos) << notices_[0];
   EXPECT_EQ(store->RowCount(), 5u);
+}
+
+// The writer once slept without a deadline whenever it had emptied the
+// queue, so rows queued after its first write, fewer than a batch, waited
+// for the session's end however long the walk went on.
+TEST_F(ChecksumStoreTest, RowsQueuedAfterAWriteReachTheStoreWithinASecondOrTwoWithoutTheSessionsEnd) {
+  auto store = Open();
+  const std::string root = dir_ / "roms/";
+  const auto stored = [this](int64_t rows) {
+    // Polled through a connection of its own, for at most ten seconds.
+    TSqliteDb db(StorePath());
+    for (int tries = 0; tries < 200; ++tries) {
+      TSqliteStatement count(db, "SELECT COALESCE(SUM(file_count), 0) FROM folders");
+      if (count.Step() && count.Integer(0) >= rows) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  };
+  TChecksumSession session(*store, root, false);
+  session.Remember(root + "a/x.nds", Row("a/x.nds", 1).Stamp, TStoredChecksum(1, false, false));
+  EXPECT_TRUE(stored(1));
+  session.Remember(root + "b/y.nds", Row("b/y.nds", 2).Stamp, TStoredChecksum(2, false, false));
+  EXPECT_TRUE(stored(2));
+  session.End(true);
+  EXPECT_EQ(store->RowCount(), 2u);
+  EXPECT_TRUE(notices_.empty());
 }
 
 TEST_F(ChecksumStoreTest, PrunesVanishedFilesOnlyOnceTheStoreHasGrownPastTwiceItsUse) {
