@@ -26,6 +26,10 @@ class TDatHeader {
 
   // Replaces the view with the one of `lines`.
   void Rebuild(const std::vector<std::string_view>& lines);
+  // The same as Rebuild(SplitLines(text)), without walking every line: only
+  // a line holding '=' or '[' can change the view, and those are found by
+  // searching the whole text.
+  void RebuildFromText(std::string_view text);
   void Clear() { sections_.clear(); }
   // Sets `key` in `section` to `value`, replacing an earlier value; the
   // loaders of dats without a key/value header describe them this way.
@@ -36,8 +40,12 @@ class TDatHeader {
                          std::string_view fallback) const;
   bool HasSection(std::string_view section) const;
 
+  friend bool operator==(const TDatHeader&, const TDatHeader&) = default;
+
  private:
   using TKeys = std::unordered_map<std::string, std::string>;
+  // Applies one line of the rules above; `section` is the one opened last.
+  void TakeLine(std::string_view raw, TKeys*& section);
   // Keyed by the upper-cased section name.
   std::unordered_map<std::string, TKeys> sections_;
 };

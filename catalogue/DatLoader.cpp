@@ -19,10 +19,8 @@ namespace vexmoor {
 namespace {
 
 // The steps every load of the two native grammars takes once it has the
-// text.
-void StartLoad(TLoadedDat& dat, const std::string& path,
-               const std::vector<std::string_view>& lines, TDatFormat format) {
-  dat.DatHeader.Rebuild(lines);
+// header.
+void NameLoad(TLoadedDat& dat, const std::string& path, TDatFormat format) {
   dat.DatPath = AbsoluteDatPath(path);
   dat.DatFormat = format;
   dat.DatMember.clear();
@@ -129,15 +127,17 @@ bool LoadQuenDat(TLoadedDat& dat, const std::string& path) {
 }
 
 void LoadNativeText(TLoadedDat& dat, const std::string& path, std::string_view text) {
+  // No list of lines: the header, the data's start and the data lines are
+  // each found by searching the text itself.
   text = WithoutByteOrderMark(text);
-  const std::vector<std::string_view> lines = SplitLines(text);
-  StartLoad(dat, path, lines, TDatFormat::Native);
+  dat.DatHeader.RebuildFromText(text);
+  NameLoad(dat, path, TDatFormat::Native);
   dat.DatMask = dat.DatHeader.ReadString(kInfoSection, "MASK", "");
   dat.DatFields = dat.DatHeader.ReadString(kInfoSection, "FIELDS", kDefaultFields);
   dat.Catalogue.Clear();
-  const size_t first = NativeDataStart(text, lines);
+  const TNativeDataStart start = FindNativeDataStart(text);
   AppendNamingTheFile(path, [&] {
-    AppendNativeEntries(dat.Catalogue, lines, first, NativeColumns(dat.DatFields));
+    AppendNativeText(dat.Catalogue, text, start, NativeColumns(dat.DatFields));
   });
 }
 
@@ -147,7 +147,8 @@ void LoadRomCenter(TLoadedDat& dat, const std::string& path) {
 
 void LoadRomCenterText(TLoadedDat& dat, const std::string& path, std::string_view text) {
   const std::vector<std::string_view> lines = SplitLines(WithoutByteOrderMark(text));
-  StartLoad(dat, path, lines, TDatFormat::RomCenter);
+  dat.DatHeader.Rebuild(lines);
+  NameLoad(dat, path, TDatFormat::RomCenter);
   dat.DatFields = std::string(kDefaultFields);
   dat.DatMask.clear();
   dat.Catalogue.Clear();

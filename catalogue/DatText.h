@@ -38,6 +38,15 @@ TNativeColumns NativeColumns(std::string_view fieldList);
 // line is a data line and the result is 0.
 size_t NativeDataStart(std::string_view text, const std::vector<std::string_view>& lines);
 
+// Where the native data lines of `text` begin, by the rule of
+// NativeDataStart: the byte offset of the first data line and its 0-based
+// number among SplitLines(text).
+struct TNativeDataStart {
+  size_t Offset = 0;
+  size_t Line = 0;
+};
+TNativeDataStart FindNativeDataStart(std::string_view text);
+
 // Position of the first Rom Center games line: the line after the first one
 // that, trimmed, equals "[GAMES]" in any case. Throws FormatError when no line
 // does.
@@ -60,6 +69,12 @@ bool IsValidUtf8(std::string_view text);
 // it stay, and the bad line adds none.
 void AppendNativeEntries(TCatalogue& catalogue, const std::vector<std::string_view>& lines,
                          size_t first, const TNativeColumns& columns);
+// The same entries as AppendNativeEntries(catalogue, SplitLines(text),
+// start.Line, columns), with the same line numbers in its errors, read in
+// one pass from text[start.Offset] on; the names and other long texts are
+// kept in the catalogue's text pool.
+void AppendNativeText(TCatalogue& catalogue, std::string_view text, TNativeDataStart start,
+                      const TNativeColumns& columns);
 // Rom Center lines must have exactly 10 items: Name from item 2, RomName
 // from item 5, Crc from item 6, Size from item 7 (when it is a decimal
 // number), Index the line's 1-based number after the "[GAMES]" line

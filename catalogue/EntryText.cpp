@@ -11,8 +11,34 @@ namespace vexmoor {
 namespace {
 
 constexpr size_t kLengthBytes = sizeof(uint32_t);
+// Big enough that a 100,000-release dat takes a few dozen chunks; a text of
+// more than a quarter of it gets a chunk of its own.
+constexpr size_t kPoolChunk = 64 * 1024;
+
+// Writes the [length][bytes][NUL] block of `text` (of at most 2^32 - 1
+// bytes) at `block`.
+void FillBlock(char* block, std::string_view text) {
+  const auto length = static_cast<uint32_t>(text.size());
+  std::memcpy(block, &length, kLengthBytes);
+  std::memcpy(block + kLengthBytes, text.data(), text.size());
+  block[kLengthBytes + text.size()] = '\0';
+}
 
 }  // namespace
+
+char* TTextPool::AllocateInNewChunk(size_t bytes) {
+  if (bytes > kPoolChunk / 4) {
+    // A chunk of its own; the rest of the current chunk stays in use.
+    chunks_.push_back(std::unique_ptr<char[]>(new char[bytes]));
+    return chunks_.back().get();
+  }
+  chunks_.push_back(std::unique_ptr<char[]>(new char[kPoolChunk]));
+  next_ = chunks_.back().get() + bytes;
+  left_ = kPoolChunk - bytes;
+  return chunks_.back().get();
+}
+
+void TEntryText::ThrowTooLong() { throw std::length_error("entry text too long"); }
 
 TEntryText& TEntryText::operator=(std::string_view text) {
   // The text may lie within this one's own block: build the new one first.
@@ -25,37 +51,27 @@ TEntryText& TEntryText::operator=(std::string_view text) {
 
 void TEntryText::Assign(std::string_view text) {
   if (text.size() <= kShortCapacity) {
-    word_ = 0;
-    auto* bytes = reinterpret_cast<unsigned char*>(&word_);
-    bytes[0] = static_cast<unsigned char>(text.size() * 2 + 1);
-    if (!text.empty()) std::memcpy(bytes + 1, text.data(), text.size());
+    word_ = ShortWord(text);
     return;
   }
-  if (text.size() > std::numeric_limits<uint32_t>::max())
-    throw std::length_error("entry text too long");
-  const auto length = static_cast<uint32_t>(text.size());
+  if (text.size() > std::numeric_limits<uint32_t>::max()) ThrowTooLong();
   auto* block = static_cast<char*>(std::malloc(kLengthBytes + text.size() + 1));
   if (block == nullptr) throw std::bad_alloc();
-  std::memcpy(block, &length, kLengthBytes);
-  std::memcpy(block + kLengthBytes, text.data(), text.size());
-  block[kLengthBytes + text.size()] = '\0';
+  FillBlock(block, text);
   word_ = reinterpret_cast<uintptr_t>(block);
 }
 
-void TEntryText::Release() {
-  if (!IsShort()) std::free(reinterpret_cast<void*>(word_));
-  word_ = kEmpty;
-}
+void TEntryText::FreeBlock() { std::free(reinterpret_cast<void*>(word_)); }
 
 const char* TEntryText::data() const {
   if (IsShort()) return reinterpret_cast<const char*>(&word_) + 1;
-  return reinterpret_cast<const char*>(word_) + kLengthBytes;
+  return Block() + kLengthBytes;
 }
 
 size_t TEntryText::size() const {
   if (IsShort()) return (word_ & 0xFF) >> 1;
   uint32_t length;
-  std::memcpy(&length, reinterpret_cast<const void*>(word_), kLengthBytes);
+  std::memcpy(&length, Block(), kLengthBytes);
   return length;
 }
 

@@ -1,20 +1,71 @@
 // A catalogue entry's text in one machine word: up to six bytes are kept in
-// the word itself, a longer text in one heap block of its own. A dat of
-// 100,000 releases then builds entries a third of the size that a
-// std::string per field gives, and a release number or a country letter
-// costs no allocation.
+// the word itself, a longer text in one heap block of its own or in a block
+// of its catalogue's text pool. A dat of 100,000 releases then builds
+// entries a third of the size that a std::string per field gives, a release
+// number or a country letter costs no allocation, and the dat loader's
+// names cost none either.
 #pragma once
 
 #include <bit>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace vexmoor {
+
+// Storage for many texts that are freed all at once: blocks are cut one
+// after the other from large chunks and never freed one by one. A pool
+// moves (its chunks keep their addresses) but is not copied.
+class TTextPool {
+ public:
+  TTextPool() = default;
+  TTextPool(TTextPool&& other) noexcept
+      : chunks_(std::move(other.chunks_)),
+        next_(std::exchange(other.next_, nullptr)),
+        left_(std::exchange(other.left_, 0)) {}
+  TTextPool& operator=(TTextPool&& other) noexcept {
+    if (this != &other) {
+      chunks_ = std::move(other.chunks_);
+      other.chunks_.clear();
+      next_ = std::exchange(other.next_, nullptr);
+      left_ = std::exchange(other.left_, 0);
+    }
+    return *this;
+  }
+  TTextPool(const TTextPool&) = delete;
+  TTextPool& operator=(const TTextPool&) = delete;
+
+  // Frees every block; the texts in them must be gone or never read again.
+  void Clear() {
+    chunks_.clear();
+    next_ = nullptr;
+    left_ = 0;
+  }
+
+ private:
+  friend class TEntryText;
+  // `bytes` of storage aligned to 4 bytes, valid until Clear or the pool's end.
+  char* Allocate(size_t bytes) {
+    bytes = (bytes + 3) & ~size_t{3};
+    if (bytes > left_) return AllocateInNewChunk(bytes);
+    char* const block = next_;
+    next_ += bytes;
+    left_ -= bytes;
+    return block;
+  }
+  char* AllocateInNewChunk(size_t bytes);
+
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  char* next_ = nullptr;
+  size_t left_ = 0;
+};
 
 class TEntryText {
  public:
@@ -23,7 +74,19 @@ class TEntryText {
   TEntryText(const std::string& text) : TEntryText(std::string_view(text)) {}
   TEntryText(const char* text) : TEntryText(std::string_view(text)) {}
   TEntryText(const TEntryText& other) : TEntryText(other.View()) {}
-  TEntryText(TEntryText&& other) noexcept : word_(other.word_) { other.word_ = kEmpty; }
+  // A pooled text is copied rather than moved (the source is left empty all
+  // the same): the copy owns its bytes, so an entry moved out of its
+  // catalogue outlives the catalogue's pool. (Only
+  // running out of memory can make that copy fail, and then the program
+  // ends, as it would on any other allocation in a move.)
+  TEntryText(TEntryText&& other) noexcept {
+    if (IsPooled(other.word_)) {
+      Assign(other.View());
+      other.word_ = kEmpty;
+    } else {
+      word_ = std::exchange(other.word_, kEmpty);
+    }
+  }
   ~TEntryText() { Release(); }
 
   TEntryText& operator=(const TEntryText& other) {
@@ -32,15 +95,30 @@ class TEntryText {
   }
   TEntryText& operator=(TEntryText&& other) noexcept {
     if (this != &other) {
+      if (IsPooled(other.word_)) {
+        *this = other.View();
+        other.word_ = kEmpty;
+        return *this;
+      }
       Release();
-      word_ = other.word_;
-      other.word_ = kEmpty;
+      word_ = std::exchange(other.word_, kEmpty);
     }
     return *this;
   }
   TEntryText& operator=(std::string_view text);
   TEntryText& operator=(const std::string& text) { return *this = std::string_view(text); }
   TEntryText& operator=(const char* text) { return *this = std::string_view(text); }
+
+  // Sets the text with its bytes in `pool` when it does not fit in the word.
+  // The bytes then live as long as the pool's blocks do: only the owner of
+  // the pool (a catalogue, for the texts of its own entries) may do this,
+  // and must clear or destroy the texts before it clears the pool. Copies
+  // and moves of the text own their bytes again.
+  void AssignPooled(std::string_view text, TTextPool& pool) {
+    const uintptr_t word = text.size() <= kShortCapacity ? ShortWord(text) : PooledWord(text, pool);
+    Release();
+    word_ = word;
+  }
 
   // The bytes, NUL-terminated; valid until the text is changed, moved from
   // or destroyed (a moved entry's short text moves with it, as a short
@@ -115,17 +193,57 @@ class TEntryText {
   friend std::string& operator+=(std::string& a, const TEntryText& b) { return a.append(b.View()); }
 
  private:
-  // The word holds either a pointer to a heap block (its low bit clear:
-  // the block is at least 4-byte aligned) laid out as a 32-bit length, the
-  // bytes and a NUL; or, with its low bit set, the length times two plus one
-  // in its first byte, the bytes in the next six and a NUL after them.
+  // The word holds either a pointer to a block (4-byte aligned) laid out as
+  // a 32-bit length, the bytes and a NUL, its low two bits 00 for a heap
+  // block of this text's own and 10 for a block in a pool; or, with its low
+  // bit set, the length times two plus one in its first byte, the bytes in
+  // the next six and a NUL after them.
   static_assert(std::endian::native == std::endian::little, "the short form is read byte-wise");
+  static_assert(alignof(std::max_align_t) >= 4, "heap blocks leave the two tag bits clear");
   static constexpr uintptr_t kEmpty = 1;
+  static constexpr uintptr_t kPooledTag = 2;
+  static constexpr uintptr_t kTagBits = 3;
   static constexpr size_t kShortCapacity = sizeof(uintptr_t) - 2;
 
   void Assign(std::string_view text);
-  void Release();
+  void Release() {
+    if ((word_ & kTagBits) == 0) FreeBlock();
+    word_ = kEmpty;
+  }
+  void FreeBlock();
+  // The short form's word: the first and last four bytes (overlapping) of a
+  // text of four or more, or its first, middle and last byte.
+  static uintptr_t ShortWord(std::string_view text) {
+    const size_t size = text.size();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    uintptr_t word = size * 2 + 1;
+    if constexpr (kShortCapacity >= 4) {
+      if (size >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, bytes, sizeof head);
+        std::memcpy(&tail, bytes + size - 4, sizeof tail);
+        return word | uintptr_t{head} << 8 | uintptr_t{tail} << (8 * (size - 3));
+      }
+    }
+    if (size > 0) {
+      word |= uintptr_t{bytes[0]} << 8 | uintptr_t{bytes[size / 2]} << (8 * (size / 2 + 1)) |
+              uintptr_t{bytes[size - 1]} << (8 * size);
+    }
+    return word;
+  }
+  static uintptr_t PooledWord(std::string_view text, TTextPool& pool) {
+    if (text.size() > UINT32_MAX) ThrowTooLong();
+    const auto length = static_cast<uint32_t>(text.size());
+    char* const block = pool.Allocate(sizeof length + text.size() + 1);
+    std::memcpy(block, &length, sizeof length);
+    std::memcpy(block + sizeof length, text.data(), text.size());
+    block[sizeof length + text.size()] = '\0';
+    return reinterpret_cast<uintptr_t>(block) | kPooledTag;
+  }
+  [[noreturn]] static void ThrowTooLong();
   bool IsShort() const { return (word_ & 1) != 0; }
+  static bool IsPooled(uintptr_t word) { return (word & kTagBits) == kPooledTag; }
+  const char* Block() const { return reinterpret_cast<const char*>(word_ & ~kTagBits); }
   static std::string Join(std::string_view a, std::string_view b);
 
   uintptr_t word_ = kEmpty;

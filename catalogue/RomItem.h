@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,11 @@ constexpr int32_t StatusBad = 10;
 // std::string takes four, since a catalogue holds every release of the dat.
 // The members are ordered so that no padding lies between them.
 struct TRomItem {
+  // Every member starts at the value given below. A constructor of its own
+  // (not "= default") spares the zeroing of the whole entry that
+  // value-initialisation does before it, once per dat line.
+  TRomItem() {}  // NOLINT(modernize-use-equals-default)
+
   TEntryText Index;       // release number exactly as the dat writes it
   TEntryText Name;        // release name exactly as the dat writes it
   TEntryText Country;     // only the first character carries meaning
@@ -56,11 +62,38 @@ struct TRomItem {
 // The releases in dat order. It grows one entry per accepted dat line and is
 // only ever emptied whole; sorting the list never reorders it. References to
 // entries stay valid until the next Append or Clear.
+//
+// A loader may keep its entries' long texts in the catalogue's text pool
+// (SetPooledText) instead of a heap block each. Lifetime rule: a pooled
+// text lives as long as the catalogue's current entries do. The pool moves
+// with the entries (move, ReplaceWith) and is dropped with them (Clear,
+// ReplaceWith's old entries, the catalogue's end); a copy of the catalogue,
+// of an entry or of a text, and a text or entry moved out of the catalogue,
+// own their bytes, so they may outlive it.
 class TCatalogue {
  public:
+  TCatalogue() = default;
+  TCatalogue(TCatalogue&&) noexcept = default;
+  // The copy's texts are its own heap blocks; it shares no pool.
+  TCatalogue(const TCatalogue& other) : items_(other.items_), generation_(other.generation_) {}
+  TCatalogue& operator=(TCatalogue&& other) noexcept {
+    if (this != &other) {
+      items_ = std::move(other.items_);  // the old entries go before their pool
+      other.items_.clear();
+      pool_ = std::move(other.pool_);
+      generation_ = other.generation_;
+    }
+    return *this;
+  }
+  TCatalogue& operator=(const TCatalogue& other) {
+    if (this != &other) *this = TCatalogue(other);
+    return *this;
+  }
+
   // Removes every entry; Generation() then counts one more.
   void Clear() {
     items_.clear();
+    pool_.Clear();
     ++generation_;
   }
   // How many times the entries were cleared: a list built at another
@@ -71,10 +104,14 @@ class TCatalogue {
   void ReplaceWith(TCatalogue&& entries) {
     items_ = std::move(entries.items_);
     entries.items_.clear();
+    pool_ = std::move(entries.pool_);
     ++generation_;
   }
   // Adds an entry with every string empty and every number 0.
   TRomItem& Append() { return items_.emplace_back(); }
+  // Sets `text`, a text of one of this catalogue's entries, keeping its
+  // bytes in the catalogue's pool (see the lifetime rule above).
+  void SetPooledText(TEntryText& text, std::string_view value) { text.AssignPooled(value, pool_); }
   size_t Count() const { return items_.size(); }
   // Makes room for `count` entries without changing Count: entry references
   // then stay valid while that many are appended.
@@ -88,6 +125,8 @@ class TCatalogue {
   auto end() const { return items_.end(); }
 
  private:
+  // Declared before the entries, so that they are destroyed before it.
+  TTextPool pool_;
   std::vector<TRomItem> items_;
   uint64_t generation_ = 0;
 };

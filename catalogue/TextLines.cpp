@@ -32,6 +32,15 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+std::string_view LineAround(std::string_view text, size_t at, size_t from) {
+  const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+  size_t start = at;
+  while (start > from && !isLineEnd(text[start - 1])) --start;
+  size_t end = at;
+  while (end < text.size() && !isLineEnd(text[end])) ++end;
+  return text.substr(start, end - start);
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);

@@ -14,6 +14,12 @@ namespace vexmoor {
 // are ordinary characters. The views point into `text`.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
+// The line of `text` that holds text[at], a byte that is no line end, by the
+// rule of SplitLines: the bytes after the CR or LF before it (or from
+// `from`, when none lies between `from` and `at`) up to the CR or LF after
+// it (or the text's end). A view into `text`.
+std::string_view LineAround(std::string_view text, size_t at, size_t from = 0);
+
 // `text` without leading and trailing blanks and control characters (every
 // byte up to 0x20).
 std::string_view TrimBlanks(std::string_view text);
