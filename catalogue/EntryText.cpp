@@ -10,19 +10,9 @@ namespace vexmoor {
 
 namespace {
 
-constexpr size_t kLengthBytes = sizeof(uint32_t);
 // Big enough that a 100,000-release dat takes a few dozen chunks; a text of
 // more than a quarter of it gets a chunk of its own.
 constexpr size_t kPoolChunk = 64 * 1024;
-
-// Writes the [length][bytes][NUL] block of `text` (of at most 2^32 - 1
-// bytes) at `block`.
-void FillBlock(char* block, std::string_view text) {
-  const auto length = static_cast<uint32_t>(text.size());
-  std::memcpy(block, &length, kLengthBytes);
-  std::memcpy(block + kLengthBytes, text.data(), text.size());
-  block[kLengthBytes + text.size()] = '\0';
-}
 
 }  // namespace
 

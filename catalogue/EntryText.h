@@ -204,6 +204,7 @@ class TEntryText {
   static constexpr uintptr_t kPooledTag = 2;
   static constexpr uintptr_t kTagBits = 3;
   static constexpr size_t kShortCapacity = sizeof(uintptr_t) - 2;
+  static constexpr size_t kLengthBytes = sizeof(uint32_t);
 
   void Assign(std::string_view text);
   void Release() {
@@ -233,12 +234,17 @@ class TEntryText {
   }
   static uintptr_t PooledWord(std::string_view text, TTextPool& pool) {
     if (text.size() > UINT32_MAX) ThrowTooLong();
-    const auto length = static_cast<uint32_t>(text.size());
-    char* const block = pool.Allocate(sizeof length + text.size() + 1);
-    std::memcpy(block, &length, sizeof length);
-    std::memcpy(block + sizeof length, text.data(), text.size());
-    block[sizeof length + text.size()] = '\0';
+    char* const block = pool.Allocate(kLengthBytes + text.size() + 1);
+    FillBlock(block, text);
     return reinterpret_cast<uintptr_t>(block) | kPooledTag;
+  }
+  // Writes the block of `text` (of at most 2^32 - 1 bytes) at `block`: its
+  // length, its bytes and a NUL.
+  static void FillBlock(char* block, std::string_view text) {
+    const auto length = static_cast<uint32_t>(text.size());
+    std::memcpy(block, &length, kLengthBytes);
+    std::memcpy(block + kLengthBytes, text.data(), text.size());
+    block[kLengthBytes + text.size()] = '\0';
   }
   [[noreturn]] static void ThrowTooLong();
   bool IsShort() const { return (word_ & 1) != 0; }

@@ -57,12 +57,13 @@ T TakeFixed(const char*& at) {
     std::memcpy(&value, at, sizeof(T));
     at += sizeof(T);
     return value;
+  } else {
+    uint64_t bits = 0;
+    for (size_t i = 0; i < sizeof(T); ++i)
+      bits |= uint64_t{static_cast<uint8_t>(at[i])} << (8 * i);
+    at += sizeof(T);
+    return static_cast<T>(bits);
   }
-  uint64_t bits = 0;
-  for (size_t i = 0; i < sizeof(T); ++i)
-    bits |= uint64_t{static_cast<uint8_t>(at[i])} << (8 * i);
-  at += sizeof(T);
-  return static_cast<T>(bits);
 }
 
 char* PutHexAsBytes(char* out, const std::string& hex) {
