@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
@@ -146,6 +147,39 @@ TEST_F(AuditChecksumsTest, AStoreHeldByAnotherProgramChangesNothingButALine) {
   }
   EXPECT_FALSE(fs::exists(Store() + ".broken"));
   EXPECT_EQ(Audit().err, "");
+#endif
+}
+
+// The audit killed at moments spread over its run, most of them while the
+// store's writer is filling it: the store it leaves opens as it is (nothing
+// set aside) and the next audit reports exactly what one without it does.
+TEST_F(AuditChecksumsTest, AnAuditKilledWhileItFillsTheStoreLeavesAStoreThatReadsTheSame) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the audit is started and killed through /bin/sh";
+#else
+  std::string dat = "[INFO]\r\nMASK=*.nds\r\n[DAT]\r\n";
+  for (int i = 0; i < 20000; ++i) {
+    const std::string data = test::Dump("k" + std::to_string(i), 64);
+    dir_.Write("roms/f" + std::to_string(i / 500) + "/k" + std::to_string(i) + ".nds", data);
+    if (i % 7 == 0) dat += std::to_string(i) + "|" + HexLong(test::CrcOf(data)) + "|K\r\n";
+  }
+  dir_.Write("c.qdat", dat);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  const auto expected = Audit("--no-checksum-cache");
+  ASSERT_EQ(expected.exitCode, 0) << expected.err;
+  for (const char* delay : {"0.02", "0.06", "0.1", "0.15", "0.25", "0.4"}) {
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(Store() + suffix);
+    const std::string script = ShellQuote(VEXMOOR_CLI) + " audit --no-cache " +
+                               ShellQuote(dir_ / "c.qdat") + " " + ShellQuote(dir_ / "roms") +
+                               " >/dev/null 2>&1 & p=$!; sleep " + delay +
+                               "; kill -9 $p 2>/dev/null; wait $p";
+    std::system(("sh -c " + ShellQuote(script)).c_str());
+    const auto after = Audit();
+    EXPECT_EQ(after.exitCode, 0) << delay;
+    EXPECT_EQ(after.err, "") << delay;
+    EXPECT_EQ(after.out, expected.out) << delay;
+    EXPECT_FALSE(fs::exists(Store() + ".broken")) << delay;
+  }
 #endif
 }
 
